@@ -1,0 +1,10 @@
+#include "output/FourthPaneController.h"
+
+#include "app/AppController.h"
+
+void FourthPaneController::activate()
+{
+    m_workFiles = appController()->workFiles();
+    m_outputOptions = appController()->outputOptions();
+    m_overlays = appController()->overlays();
+}

@@ -1,0 +1,108 @@
+#include "watermarks/Overlay.h"
+
+#include "app/Resources.h"
+#include "render/ImageToolkit.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
+
+#include <array>
+
+const QString Overlay::ClassName = QStringLiteral("Overlay");
+const QString Overlay::DefaultText = QStringLiteral("\u00A9 {YEAR}, {USERNAME}");
+
+namespace {
+
+QString systemFontName()
+{
+    // Font queries need a GUI application; without one (a bare core process) use the generic
+    // sans family, which Qt resolves to the default sans font.
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    return QStringLiteral("Sans Serif");
+}
+
+// Archive keys in the order they are written. width and height are not archived: they come
+// from the image file when the record is read back.
+const std::array<ArchiveKey<Overlay>, 15> &archiveTable()
+{
+    static const std::array<ArchiveKey<Overlay>, 15> table{{
+        {"name", ArchiveKind::String, [](const Overlay &o) { return QVariant::fromValue(o.name()); },
+         [](Overlay &o, const QVariant &v) { o.setName(v.toString()); }},
+        // A stored position is a 32-bit integer; the record keeps its low 16 bits, signed.
+        {"position", ArchiveKind::Int,
+         [](const Overlay &o) { return QVariant::fromValue(static_cast<int>(o.position())); },
+         [](Overlay &o, const QVariant &v) { o.setPosition(static_cast<qint16>(v.toInt())); }},
+        {"use", ArchiveKind::Bool, [](const Overlay &o) { return QVariant::fromValue(o.use()); },
+         [](Overlay &o, const QVariant &v) { o.setUse(v.toBool()); }},
+        {"text", ArchiveKind::String, [](const Overlay &o) { return QVariant::fromValue(o.text()); },
+         [](Overlay &o, const QVariant &v) { o.setText(v.toString()); }},
+        {"color", ArchiveKind::Color,
+         [](const Overlay &o) { return QVariant::fromValue(o.color()); },
+         [](Overlay &o, const QVariant &v) { o.setColor(v.value<QColor>()); }},
+        {"fontName", ArchiveKind::String,
+         [](const Overlay &o) { return QVariant::fromValue(o.fontName()); },
+         [](Overlay &o, const QVariant &v) { o.setFontName(v.toString()); }},
+        {"pointSize", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.pointSize()); },
+         [](Overlay &o, const QVariant &v) { o.setPointSize(v.toFloat()); }},
+        {"alpha", ArchiveKind::Float, [](const Overlay &o) { return QVariant::fromValue(o.alpha()); },
+         [](Overlay &o, const QVariant &v) { o.setAlpha(v.toFloat()); }},
+        {"rotation", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.rotation()); },
+         [](Overlay &o, const QVariant &v) { o.setRotation(v.toFloat()); }},
+        {"filePath", ArchiveKind::String,
+         [](const Overlay &o) { return QVariant::fromValue(o.filePath()); },
+         [](Overlay &o, const QVariant &v) { o.setFilePath(v.toString()); }},
+        {"imgAlpha", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.imgAlpha()); },
+         [](Overlay &o, const QVariant &v) { o.setImgAlpha(v.toFloat()); }},
+        {"imgRotation", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.imgRotation()); },
+         [](Overlay &o, const QVariant &v) { o.setImgRotation(v.toFloat()); }},
+        {"bgColor", ArchiveKind::Color,
+         [](const Overlay &o) { return QVariant::fromValue(o.bgColor()); },
+         [](Overlay &o, const QVariant &v) { o.setBgColor(v.value<QColor>()); }},
+        {"show", ArchiveKind::Bool, [](const Overlay &o) { return QVariant::fromValue(o.show()); },
+         [](Overlay &o, const QVariant &v) { o.setShow(v.toBool()); }},
+        {"extend", ArchiveKind::Bool,
+         [](const Overlay &o) { return QVariant::fromValue(o.extend()); },
+         [](Overlay &o, const QVariant &v) { o.setExtend(v.toBool()); }},
+    }};
+    return table;
+}
+
+} // namespace
+
+Overlay::Overlay()
+    : m_name(QStringLiteral("Default"))
+    , m_bgColor(QColor::fromRgbF(0.0f, 0.0f, 0.0f, 1.0f))
+    , m_text(DefaultText)
+    , m_fontName(systemFontName())
+    , m_color(QColor::fromRgbF(1.0f, 1.0f, 1.0f, 1.0f))
+    , m_filePath(QLatin1String(""))
+{
+}
+
+ArchivedRecord Overlay::encode() const
+{
+    return encodeRecord(*this, ClassName, archiveTable());
+}
+
+std::shared_ptr<Overlay> Overlay::decode(const ArchivedRecord &record)
+{
+    auto overlay = std::make_shared<Overlay>();
+    decodeRecord(*overlay, record, archiveTable());
+    if (!overlay->filePath().isEmpty()) {
+        if (const auto size = ImageToolkit::naturalSize(overlay->filePath())) {
+            overlay->setWidth(static_cast<qint16>(static_cast<int>(size->width())));
+            overlay->setHeight(static_cast<qint16>(static_cast<int>(size->height())));
+        } else {
+            overlay->setFilePath(Resources::imagePath(QStringLiteral("bomb")));
+            overlay->setWidth(PlaceholderWidth);
+            overlay->setHeight(PlaceholderHeight);
+        }
+    }
+    return overlay;
+}
