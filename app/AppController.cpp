@@ -52,8 +52,8 @@ QList<PaneDescription> readPaneDescriptions()
             plist_t entry = plist_array_get_item(root, i);
             if (plist_get_node_type(entry) != PLIST_DICT)
                 continue;
-            descriptions.append({stringItem(entry, "class"), stringItem(entry, "title"),
-                                 stringItem(entry, "nib")});
+            descriptions.append(
+                {stringItem(entry, "class"), stringItem(entry, "title"), stringItem(entry, "nib")});
         }
     }
     plist_free(root);

@@ -30,8 +30,7 @@ struct ArchivedRecord
 
 // One row of a record's archive table: the key, its kind and how to read and write the field.
 // Encoding and decoding both walk the same table, so they cannot drift apart.
-template <typename T>
-struct ArchiveKey
+template <typename T> struct ArchiveKey
 {
     const char *key;
     ArchiveKind kind;

@@ -58,8 +58,7 @@ void KeyedArchiver::PlistDeleter::operator()(void *node) const
 
 KeyedArchiver::KeyedArchiver()
     : m_root(plist_new_dict())
-{
-}
+{}
 
 KeyedArchiver::~KeyedArchiver() = default;
 

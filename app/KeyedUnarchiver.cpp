@@ -54,7 +54,8 @@ QVariant colorOf(plist_t dict)
     if (!r || !g || !b)
         return {};
     const auto clamp = [](double v) { return std::clamp(static_cast<float>(v), 0.0f, 1.0f); };
-    return QVariant::fromValue(QColor::fromRgbF(clamp(*r), clamp(*g), clamp(*b), a ? clamp(*a) : 1.0f));
+    return QVariant::fromValue(
+        QColor::fromRgbF(clamp(*r), clamp(*g), clamp(*b), a ? clamp(*a) : 1.0f));
 }
 
 QVariant valueOf(plist_t node)
@@ -141,8 +142,8 @@ std::optional<ArchivedRecord> KeyedUnarchiver::decodeRecord(const QString &key,
     return recordOf(node, className);
 }
 
-std::optional<QList<ArchivedRecord>> KeyedUnarchiver::decodeRecordArray(
-    const QString &key, const QString &className) const
+std::optional<QList<ArchivedRecord>>
+KeyedUnarchiver::decodeRecordArray(const QString &key, const QString &className) const
 {
     if (!m_root)
         return std::nullopt;

@@ -60,7 +60,7 @@ void ListView::paintEvent(QPaintEvent *)
     // Rows are laid out from the top: the bottom edge of row i's image lies 24 * (i + 1) below
     // the top edge, and the title's line box sits 4 further down.
     for (int i = 0; i < m_titles.size(); ++i) {
-        const QImage &image = i == m_currentPaneIndex ? m_currentPaneImg
+        const QImage &image = i == m_currentPaneIndex  ? m_currentPaneImg
                               : i < m_currentPaneIndex ? m_processedPaneImg
                                                        : m_unprocessedPaneImg;
         const int imageBottom = RowHeight * (i + 1);

@@ -6,8 +6,7 @@
 
 PaneController::PaneController(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 bool PaneController::loadPaneFromNib(const QString &nib, const QString &title,
                                      AppController *appController)

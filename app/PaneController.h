@@ -38,8 +38,7 @@ protected:
     virtual void awakeFromNib() {}
 
     // The control of the given object name in this pane's view, or null (recorded as missing).
-    template <typename T>
-    T *outlet(const QString &name)
+    template <typename T> T *outlet(const QString &name)
     {
         T *control = m_ownView ? m_ownView->findChild<T *>(name) : nullptr;
         if (!control)

@@ -14,8 +14,7 @@ public:
     using Factory = std::function<PaneController *()>;
 
     static void registerPane(const QString &className, Factory factory);
-    template <typename T>
-    static void registerPane(const QString &className)
+    template <typename T> static void registerPane(const QString &className)
     {
         registerPane(className, [] { return new T; });
     }

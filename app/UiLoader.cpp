@@ -18,8 +18,7 @@ QHash<QString, UiLoader::WidgetFactory> &factories()
 
 UiLoader::UiLoader(QObject *parent)
     : QUiLoader(parent)
-{
-}
+{}
 
 void UiLoader::registerWidget(const QString &className, WidgetFactory factory)
 {

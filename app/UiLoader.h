@@ -24,6 +24,5 @@ public:
     QWidget *loadForm(const QString &name, QWidget *parent = nullptr);
 
 protected:
-    QWidget *createWidget(const QString &className, QWidget *parent,
-                          const QString &name) override;
+    QWidget *createWidget(const QString &className, QWidget *parent, const QString &name) override;
 };

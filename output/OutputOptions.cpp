@@ -13,39 +13,56 @@ namespace {
 const std::array<ArchiveKey<OutputOptions>, 17> &archiveTable()
 {
     static const std::array<ArchiveKey<OutputOptions>, 17> table{{
-        {"folder", ArchiveKind::String, [](const OutputOptions &o) { return QVariant::fromValue(o.folder()); },
+        {"folder", ArchiveKind::String,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.folder()); },
          [](OutputOptions &o, const QVariant &v) { o.setFolder(v.toString()); }},
-        {"folderCreate", ArchiveKind::Bool, [](const OutputOptions &o) { return QVariant::fromValue(o.folderCreate()); },
+        {"folderCreate", ArchiveKind::Bool,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.folderCreate()); },
          [](OutputOptions &o, const QVariant &v) { o.setFolderCreate(v.toBool()); }},
-        {"fileFormat", ArchiveKind::String, [](const OutputOptions &o) { return QVariant::fromValue(o.fileFormat()); },
+        {"fileFormat", ArchiveKind::String,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.fileFormat()); },
          [](OutputOptions &o, const QVariant &v) { o.setFileFormat(v.toString()); }},
-        {"quality", ArchiveKind::Int, [](const OutputOptions &o) { return QVariant::fromValue(o.quality()); },
+        {"quality", ArchiveKind::Int,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.quality()); },
          [](OutputOptions &o, const QVariant &v) { o.setQuality(v.toInt()); }},
-        {"resize", ArchiveKind::Bool, [](const OutputOptions &o) { return QVariant::fromValue(o.resize()); },
+        {"resize", ArchiveKind::Bool,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.resize()); },
          [](OutputOptions &o, const QVariant &v) { o.setResize(v.toBool()); }},
-        {"width", ArchiveKind::Int, [](const OutputOptions &o) { return QVariant::fromValue(o.width()); },
+        {"width", ArchiveKind::Int,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.width()); },
          [](OutputOptions &o, const QVariant &v) { o.setWidth(v.toInt()); }},
-        {"height", ArchiveKind::Int, [](const OutputOptions &o) { return QVariant::fromValue(o.height()); },
+        {"height", ArchiveKind::Int,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.height()); },
          [](OutputOptions &o, const QVariant &v) { o.setHeight(v.toInt()); }},
-        {"baseIndex", ArchiveKind::Int, [](const OutputOptions &o) { return QVariant::fromValue(o.baseIndex()); },
+        {"baseIndex", ArchiveKind::Int,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.baseIndex()); },
          [](OutputOptions &o, const QVariant &v) { o.setBaseIndex(v.toInt()); }},
-        {"custom", ArchiveKind::String, [](const OutputOptions &o) { return QVariant::fromValue(o.custom()); },
+        {"custom", ArchiveKind::String,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.custom()); },
          [](OutputOptions &o, const QVariant &v) { o.setCustom(v.toString()); }},
-        {"useCounter", ArchiveKind::Bool, [](const OutputOptions &o) { return QVariant::fromValue(o.useCounter()); },
+        {"useCounter", ArchiveKind::Bool,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.useCounter()); },
          [](OutputOptions &o, const QVariant &v) { o.setUseCounter(v.toBool()); }},
-        {"digits", ArchiveKind::Int, [](const OutputOptions &o) { return QVariant::fromValue(o.digits()); },
+        {"digits", ArchiveKind::Int,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.digits()); },
          [](OutputOptions &o, const QVariant &v) { o.setDigits(v.toInt()); }},
-        {"lastValue", ArchiveKind::Int, [](const OutputOptions &o) { return QVariant::fromValue(o.lastValue()); },
+        {"lastValue", ArchiveKind::Int,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.lastValue()); },
          [](OutputOptions &o, const QVariant &v) { o.setLastValue(v.toInt()); }},
-        {"usePostfix", ArchiveKind::Bool, [](const OutputOptions &o) { return QVariant::fromValue(o.usePostfix()); },
+        {"usePostfix", ArchiveKind::Bool,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.usePostfix()); },
          [](OutputOptions &o, const QVariant &v) { o.setUsePostfix(v.toBool()); }},
-        {"postfix", ArchiveKind::String, [](const OutputOptions &o) { return QVariant::fromValue(o.postfix()); },
+        {"postfix", ArchiveKind::String,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.postfix()); },
          [](OutputOptions &o, const QVariant &v) { o.setPostfix(v.toString()); }},
-        {"createThumbnails", ArchiveKind::Bool, [](const OutputOptions &o) { return QVariant::fromValue(o.createThumbnails()); },
+        {"createThumbnails", ArchiveKind::Bool,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.createThumbnails()); },
          [](OutputOptions &o, const QVariant &v) { o.setCreateThumbnails(v.toBool()); }},
-        {"fitIndex", ArchiveKind::Int, [](const OutputOptions &o) { return QVariant::fromValue(o.fitIndex()); },
+        {"fitIndex", ArchiveKind::Int,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.fitIndex()); },
          [](OutputOptions &o, const QVariant &v) { o.setFitIndex(v.toInt()); }},
-        {"sourceIndex", ArchiveKind::Int, [](const OutputOptions &o) { return QVariant::fromValue(o.sourceIndex()); },
+        {"sourceIndex", ArchiveKind::Int,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.sourceIndex()); },
          [](OutputOptions &o, const QVariant &v) { o.setSourceIndex(v.toInt()); }},
     }};
     return table;
@@ -63,8 +80,7 @@ void createFolderIfMissing(const QString &folder)
 
 OutputOptions::OutputOptions(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 void OutputOptions::setFolder(const QString &folder)
 {

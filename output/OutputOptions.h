@@ -27,7 +27,8 @@ class OutputOptions : public QObject
     Q_PROPERTY(int lastValue READ lastValue WRITE setLastValue NOTIFY lastValueChanged)
     Q_PROPERTY(bool usePostfix READ usePostfix WRITE setUsePostfix NOTIFY usePostfixChanged)
     Q_PROPERTY(QString postfix READ postfix WRITE setPostfix NOTIFY postfixChanged)
-    Q_PROPERTY(bool createThumbnails READ createThumbnails WRITE setCreateThumbnails NOTIFY createThumbnailsChanged)
+    Q_PROPERTY(bool createThumbnails READ createThumbnails WRITE setCreateThumbnails NOTIFY
+                   createThumbnailsChanged)
     Q_PROPERTY(int fitIndex READ fitIndex WRITE setFitIndex NOTIFY fitIndexChanged)
     Q_PROPERTY(int sourceIndex READ sourceIndex WRITE setSourceIndex NOTIFY sourceIndexChanged)
 

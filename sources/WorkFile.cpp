@@ -5,5 +5,4 @@
 WorkFile::WorkFile(const QString &filePath)
     : m_fileName(QFileInfo(filePath).fileName())
     , m_filePath(filePath)
-{
-}
+{}

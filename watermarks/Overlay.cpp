@@ -28,7 +28,8 @@ QString systemFontName()
 const std::array<ArchiveKey<Overlay>, 15> &archiveTable()
 {
     static const std::array<ArchiveKey<Overlay>, 15> table{{
-        {"name", ArchiveKind::String, [](const Overlay &o) { return QVariant::fromValue(o.name()); },
+        {"name", ArchiveKind::String,
+         [](const Overlay &o) { return QVariant::fromValue(o.name()); },
          [](Overlay &o, const QVariant &v) { o.setName(v.toString()); }},
         // A stored position is a 32-bit integer; the record keeps its low 16 bits, signed.
         {"position", ArchiveKind::Int,
@@ -36,7 +37,8 @@ const std::array<ArchiveKey<Overlay>, 15> &archiveTable()
          [](Overlay &o, const QVariant &v) { o.setPosition(static_cast<qint16>(v.toInt())); }},
         {"use", ArchiveKind::Bool, [](const Overlay &o) { return QVariant::fromValue(o.use()); },
          [](Overlay &o, const QVariant &v) { o.setUse(v.toBool()); }},
-        {"text", ArchiveKind::String, [](const Overlay &o) { return QVariant::fromValue(o.text()); },
+        {"text", ArchiveKind::String,
+         [](const Overlay &o) { return QVariant::fromValue(o.text()); },
          [](Overlay &o, const QVariant &v) { o.setText(v.toString()); }},
         {"color", ArchiveKind::Color,
          [](const Overlay &o) { return QVariant::fromValue(o.color()); },
@@ -47,7 +49,8 @@ const std::array<ArchiveKey<Overlay>, 15> &archiveTable()
         {"pointSize", ArchiveKind::Float,
          [](const Overlay &o) { return QVariant::fromValue(o.pointSize()); },
          [](Overlay &o, const QVariant &v) { o.setPointSize(v.toFloat()); }},
-        {"alpha", ArchiveKind::Float, [](const Overlay &o) { return QVariant::fromValue(o.alpha()); },
+        {"alpha", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.alpha()); },
          [](Overlay &o, const QVariant &v) { o.setAlpha(v.toFloat()); }},
         {"rotation", ArchiveKind::Float,
          [](const Overlay &o) { return QVariant::fromValue(o.rotation()); },
@@ -82,8 +85,7 @@ Overlay::Overlay()
     , m_fontName(systemFontName())
     , m_color(QColor::fromRgbF(1.0f, 1.0f, 1.0f, 1.0f))
     , m_filePath(QLatin1String(""))
-{
-}
+{}
 
 ArchivedRecord Overlay::encode() const
 {
