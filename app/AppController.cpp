@@ -40,8 +40,9 @@ QString stringItem(plist_t dict, const char *key)
 // The pane list: an array of dictionaries with "class", "title" and "nib".
 QList<PaneDescription> readPaneDescriptions()
 {
-    QFile file(Resources::path(QStringLiteral("Panes"), QStringLiteral("plist")));
-    if (!file.open(QIODevice::ReadOnly))
+    const QString path = Resources::path(QStringLiteral("Panes"), QStringLiteral("plist"));
+    QFile file(path);
+    if (path.isNull() || !file.open(QIODevice::ReadOnly))
         return {};
     const QByteArray data = file.readAll();
     plist_t root = nullptr;

@@ -74,6 +74,8 @@ private Q_SLOTS:
     void listViewMarksRows();
     void helpOpensTheHelpPage();
     void everyFormLoadsWithItsControls();
+    void unusablePaneListsLeaveNoPanes_data();
+    void unusablePaneListsLeaveNoPanes();
 
 public Q_SLOTS:
     void openUrl(const QUrl &url) { m_openedUrls.append(url); }
@@ -346,6 +348,49 @@ void TestFrame::everyFormLoadsWithItsControls()
         QVERIFY2(paneController->missingOutlets().isEmpty(),
                  qPrintable(paneController->missingOutlets().join(QLatin1Char(' '))));
     }
+}
+
+void TestFrame::unusablePaneListsLeaveNoPanes_data()
+{
+    QTest::addColumn<QByteArray>("paneList");
+    QTest::addColumn<QByteArray>("logLine");
+    QTest::newRow("missing") << QByteArray() << QByteArray();
+    QTest::newRow("not a list") << QByteArray("garbage") << QByteArray();
+    QTest::newRow("unknown class")
+        << QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict><key>class</key>"
+                      "<string>NoSuchPane</string><key>title</key><string>T</string>"
+                      "<key>nib</key><string>Pane0</string></dict></array></plist>")
+        << QByteArray("AppController: Unknown pane class NoSuchPane");
+}
+
+void TestFrame::unusablePaneListsLeaveNoPanes()
+{
+    QFETCH(QByteArray, paneList);
+    QFETCH(QByteArray, logLine);
+    m_controller.reset();
+    QTemporaryDir resources;
+    for (const char *name : {"MainWindow.ui", "current.png", "processed.png", "unprocessed.png",
+                             "Pane0.ui"}) {
+        const QString file = QString::fromLatin1(name);
+        QVERIFY(QFile::copy(m_resources + QLatin1Char('/') + file, resources.filePath(file)));
+    }
+    if (!paneList.isEmpty())
+        writeFile(resources.filePath(QStringLiteral("Panes.plist")), paneList);
+    Resources::setDirectory(resources.path());
+
+    // The frame survives with no pane at all; main() then tells the user and quits.
+    AppController controller;
+    QVERIFY(controller.loadMainWindow());
+    QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
+    if (!logLine.isEmpty())
+        QTest::ignoreMessage(QtInfoMsg, logLine.constData());
+    controller.awakeFromNib();
+    QCOMPARE(controller.numberOfPanes(), 0);
+    QVERIFY(!controller.currentPaneController());
+    controller.next();
+    controller.previous();
+    controller.stateChanged();
+    QCOMPARE(controller.currentPaneIndex(), 0);
 }
 
 QTEST_MAIN(TestFrame)
