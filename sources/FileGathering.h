@@ -1,0 +1,24 @@
+#pragma once
+
+#include "sources/WorkFile.h"
+
+#include <QStringList>
+
+// Turns dropped or chosen paths (files and folders, mixed) into work files: folders are walked
+// to any depth, only readable image types are kept, and a path the batch already holds is not
+// added twice.
+class FileGathering
+{
+public:
+    // Each given path followed by every entry below it, depth-first, a folder's entry before
+    // its contents, each folder's entries in natural name order (IMG_2 before IMG_10); hidden
+    // entries and sub-folders included. A plain file or an empty folder stands for itself.
+    static QStringList expandPaths(const QStringList &paths);
+
+    // Is the extension one of the readable image types, compared exactly with letter case?
+    static bool isSupportedFormat(const QString &extension);
+
+    // Appends a work file for each path of a readable type that the list does not hold yet,
+    // logging each one and each duplicate. Answers how many were added.
+    static qsizetype appendWorkFiles(WorkFileList &files, const QStringList &paths);
+};
