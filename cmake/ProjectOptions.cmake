@@ -9,8 +9,13 @@ target_compile_options(inkveil_options INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
     -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual)
 target_compile_definitions(inkveil_options INTERFACE
-    QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
-    QT_NO_KEYWORDS QT_USE_QSTRINGBUILDER)
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT QT_NO_KEYWORDS QT_USE_QSTRINGBUILDER)
+
+# Production code spells out every conversion between bytes and text; tests may use plain
+# string literals in their data tables.
+add_library(inkveil_strict_strings INTERFACE)
+target_compile_definitions(inkveil_strict_strings INTERFACE
+    QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII)
 
 if(INKVEIL_WERROR)
     target_compile_options(inkveil_options INTERFACE -Werror)

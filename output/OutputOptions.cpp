@@ -230,20 +230,20 @@ int OutputOptions::thumbnailDim(int index)
     return edges[static_cast<std::size_t>(index)];
 }
 
-QString OutputOptions::counterString() const
+QString OutputOptions::counterString(int value) const
 {
     // The value is written without sign into a field of ten zeros, right-aligned; the counter
     // is the last `digits` characters of that field.
     constexpr int FieldWidth = 10;
-    const qint64 magnitude = m_lastValue < 0 ? -static_cast<qint64>(m_lastValue) : m_lastValue;
+    const qint64 magnitude = value < 0 ? -static_cast<qint64>(value) : value;
     const QString field = QString::number(magnitude).rightJustified(FieldWidth, QLatin1Char('0'));
     const int digits = std::clamp(m_digits, 0, FieldWidth);
     return field.right(digits);
 }
 
-QString OutputOptions::buildFileName(const QString &sourceName) const
+QString OutputOptions::buildFileName(const QString &sourceName, int counterValue) const
 {
-    const QString counter = m_useCounter ? counterString() : QString();
+    const QString counter = m_useCounter ? counterString(counterValue) : QString();
     QString base;
     if (!sourceName.isNull() && m_baseIndex != 1) {
         const qsizetype dot = sourceName.lastIndexOf(QLatin1Char('.'));

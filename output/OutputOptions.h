@@ -75,9 +75,15 @@ public:
     static int thumbnailDim(int index);
     void incrementCounter() { setLastValue(m_lastValue + 1); }
     // lastValue as exactly `digits` characters, zero-padded, keeping the low digits.
-    QString counterString() const;
+    QString counterString() const { return counterString(m_lastValue); }
+    // The same for another counter value (the batch numbers file i with start + i).
+    QString counterString(int value) const;
     // The output file name for a source file name (null: use the custom name).
-    QString buildFileName(const QString &sourceName) const;
+    QString buildFileName(const QString &sourceName) const
+    {
+        return buildFileName(sourceName, m_lastValue);
+    }
+    QString buildFileName(const QString &sourceName, int counterValue) const;
     // The full output path for an output file name; creates the output folder when asked to.
     // Callers check isFolderSet() first: an unset folder is never turned into a path.
     QString buildFinalPath(const QString &fileName) const;

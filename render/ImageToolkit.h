@@ -1,15 +1,72 @@
 #pragma once
 
+#include "render/DecodedImage.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QList>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
-// The image operations the application needs, on QImage and friends.
+class QPainter;
+
+// The image operations the application needs, on QImage and friends. Each takes its inputs and
+// returns a new image or new bytes; none keeps state between calls, so all may run on any thread.
 class ImageToolkit
 {
 public:
+    ImageToolkit() = delete;
+
+    // Largest photo we decode. A 200-megapixel image takes 800 MB at 8 bits per channel and
+    // 1.6 GB at 16; anything larger is a broken or hostile file, refused before allocating.
+    static constexpr qint64 MaxPixels = 200'000'000;
+
+    // File-name extensions of the image types the decoder reads, each in lower and in upper
+    // case ("jpg", "JPG"), as camera cards and file managers write them.
+    static const QStringList &imageFileTypes();
+
     // The natural size of the image file in points (pixels x 72 / dpi), or nothing when the file
     // cannot be read as an image.
     static std::optional<QSizeF> naturalSize(const QString &path);
+
+    // Reads the photo at path, turned upright as its orientation tag asks, with its colour space.
+    // The resolution is the one the decoder finds (JFIF density, PNG pHYs, TIFF tags, BMP header),
+    // else for a JPEG its EXIF XResolution, else 72 dpi; the image's dots per metre are set to
+    // match. On failure the result is null and says why.
+    static DecodedImage decode(const QString &path);
+
+    // As decode(), decoding into buffer when it already has the photo's pixel size and format, so
+    // that a batch does not pay for fresh memory on every photo. The result shares buffer's
+    // pixels unless the photo had to be turned; release the previous result before the next call,
+    // or the decoder copies the pixels instead of overwriting them.
+    static DecodedImage decodeInto(const QString &path, QImage &buffer);
+
+    // The image scaled with its proportions kept to the largest size that fits a box of width x
+    // height pixels; smaller images are enlarged. The box edges are taken as 16-bit signed
+    // numbers and the arithmetic is single precision; the fitted size is rounded to the nearest
+    // pixel, at least 1. A box with an edge of 0 or less, or a null image, gives a null image.
+    static QImage imageFromResizing(const QImage &image, int width, int height);
+
+    // The image encoded by format name: "jpeg"/"jpg" (at quality 0-100, where 100 is best),
+    // "tiff"/"tif" (LZW with predictor), "png", "gif", "bmp". The file records dpi as its
+    // resolution (GIF has none) and, for JPEG, PNG and TIFF, the image's ICC profile. Empty for
+    // any other name or when the encoder fails. Takes the image by value: move it in, and
+    // recording the resolution does not copy its pixels.
+    static QByteArray encode(QImage image, const QString &format, int quality, float dpi);
+
+    // Drawing in watermark coordinates: canvas units with the origin at the lower-left corner
+    // and y growing upward. These are the only places that turn them into Qt's y-down device
+    // coordinates; `canvas` is the size of the image the painter draws on.
+
+    // Draws the top-left drawSize of image with its lower-left corner at lowerLeft, unscaled
+    // (one image pixel per unit), source-over at the given opacity.
+    static void drawImage(QPainter &painter, FloatSize canvas, FloatPoint lowerLeft,
+                          const QImage &image, FloatSize drawSize, float opacity);
+    // Strokes straight segments from start to each end, with flat ends, in one colour.
+    static void strokeSegments(QPainter &painter, FloatSize canvas, FloatPoint start,
+                               const QList<FloatPoint> &ends, float lineWidth, const QColor &color);
 };

@@ -1,0 +1,26 @@
+#include "render/DecodedImage.h"
+
+#include <utility>
+
+DecodedImage DecodedImage::failure(const QString &errorString)
+{
+    DecodedImage result;
+    result.m_errorString = errorString;
+    return result;
+}
+
+DecodedImage::DecodedImage(QImage image, const float dpi)
+    : m_image(std::move(image))
+    , m_dpi(dpi)
+{}
+
+QImage DecodedImage::takeImage()
+{
+    return std::exchange(m_image, QImage());
+}
+
+FloatSize DecodedImage::sizeInPoints() const
+{
+    return {static_cast<float>(m_image.width()) * 72.0f / m_dpi,
+            static_cast<float>(m_image.height()) * 72.0f / m_dpi};
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+
+// Writes a single-frame GIF89a through giflib (Qt has no GIF writer). Colours are cut down to a
+// palette with Qt's diffuse dithering; an image with alpha keeps its transparent pixels as one
+// transparent palette entry (alpha below one half counts as transparent). GIF records no
+// resolution.
+class GifEncoder
+{
+public:
+    GifEncoder() = delete;
+
+    // The encoded file, or empty when giflib fails or the image is larger than GIF allows.
+    static QByteArray encode(const QImage &image);
+};

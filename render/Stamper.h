@@ -1,0 +1,57 @@
+#pragma once
+
+#include "render/DecodedImage.h"
+#include "render/FloatGeometry.h"
+#include "render/PlaceholderExpander.h"
+#include "sources/WorkFile.h"
+#include "watermarks/Overlay.h"
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QImage>
+
+#include <memory>
+
+// Draws the used watermarks of a list onto one source photo. The one place where watermark
+// definitions become pixels: the batch and the preview both draw through it, so the preview
+// shows what will be written. Coordinates are canvas pixels with the origin at the lower left.
+// One instance is used by one thread at a time.
+class Stamper
+{
+public:
+    Stamper();
+    explicit Stamper(PlaceholderExpander expander);
+
+    // The photo with every used watermark drawn on it at full pixel size, or a null image when
+    // the file cannot be read. Sets the file's originalSize and may read its EXIF.
+    QImage watermark(const std::shared_ptr<WorkFile> &file, const OverlayList &overlays);
+    // The same on a photo the caller has decoded already; its pixels are drawn into in place.
+    QImage watermark(const std::shared_ptr<WorkFile> &file, DecodedImage source,
+                     const OverlayList &overlays);
+
+    std::shared_ptr<WorkFile> baseImage() const { return m_baseImage; }
+    void setBaseImage(const std::shared_ptr<WorkFile> &file) { m_baseImage = file; }
+
+    // The steps, each usable on its own.
+    void setAttribsFromOverlay(const Overlay &overlay);
+    QFont currentFont() const { return m_currentFont; }
+    QColor currentColor() const { return m_currentColor; }
+    FloatSize findContentSize(const Overlay &overlay);
+    QImage makeContentImage(const Overlay &overlay, FloatSize size);
+    static float findRotationToUse(const Overlay &overlay);
+    static QImage makeRotatedImage(const QImage &content, FloatSize contentSize,
+                                   FloatSize turnedSize, float angle);
+    QString expandText(const QString &text);
+
+private:
+    void drawOverlay(QImage &canvas, const Overlay &overlay);
+    const DecodedImage &picture(const QString &path);
+
+    QFont m_currentFont;
+    QColor m_currentColor;
+    std::shared_ptr<WorkFile> m_baseImage;
+    PlaceholderExpander m_expander;
+    // Watermark pictures decoded once, not once per photo.
+    QHash<QString, DecodedImage> m_pictures;
+};

@@ -1,0 +1,148 @@
+#include "render/TiffEncoder.h"
+
+#include <QColorSpace>
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Strips of about 64 KiB: long enough for LZW to find its repeats, short enough for readers that
+// load a strip at a time.
+constexpr qsizetype StripBytes = 64 * 1024;
+
+// A growing in-memory file for libtiff, which seeks back to patch offsets as it writes.
+struct MemoryFile
+{
+    QByteArray data;
+    qsizetype position = 0;
+};
+
+MemoryFile &fileOf(thandle_t handle)
+{
+    return *static_cast<MemoryFile *>(handle);
+}
+
+tmsize_t readProc(thandle_t handle, void *buffer, tmsize_t size)
+{
+    MemoryFile &file = fileOf(handle);
+    const qsizetype count = std::clamp<qsizetype>(file.data.size() - file.position, 0, size);
+    std::memcpy(buffer, file.data.constData() + file.position, static_cast<size_t>(count));
+    file.position += count;
+    return count;
+}
+
+tmsize_t writeProc(thandle_t handle, void *buffer, tmsize_t size)
+{
+    MemoryFile &file = fileOf(handle);
+    const qsizetype end = file.position + size;
+    if (end > file.data.size())
+        file.data.resize(end);
+    std::memcpy(file.data.data() + file.position, buffer, static_cast<size_t>(size));
+    file.position = end;
+    return size;
+}
+
+toff_t seekProc(thandle_t handle, toff_t offset, int whence)
+{
+    MemoryFile &file = fileOf(handle);
+    // libtiff hands negative offsets for SEEK_CUR and SEEK_END as wrapped unsigned values.
+    const auto signedOffset = static_cast<qint64>(offset);
+    qint64 target = signedOffset;
+    if (whence == SEEK_CUR)
+        target = file.position + signedOffset;
+    else if (whence == SEEK_END)
+        target = file.data.size() + signedOffset;
+    if (target < 0)
+        return std::numeric_limits<toff_t>::max();
+    file.position = target;
+    return static_cast<toff_t>(target);
+}
+
+int closeProc(thandle_t)
+{
+    return 0;
+}
+
+toff_t sizeProc(thandle_t handle)
+{
+    return static_cast<toff_t>(fileOf(handle).data.size());
+}
+
+int mapProc(thandle_t, void **, toff_t *)
+{
+    return 0;
+}
+
+void unmapProc(thandle_t, void *, toff_t) {}
+
+struct TiffCloser
+{
+    void operator()(TIFF *tiff) const { TIFFClose(tiff); }
+};
+using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
+
+} // namespace
+
+QByteArray TiffEncoder::encode(const QImage &image, const float dpi)
+{
+    if (image.isNull())
+        return {};
+    const bool alpha = image.hasAlphaChannel();
+    const QImage pixels =
+        image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    if (pixels.isNull())
+        return {};
+    const auto width = static_cast<uint32_t>(pixels.width());
+    const auto height = static_cast<uint32_t>(pixels.height());
+    const uint16_t samples = alpha ? 4 : 3;
+    const auto rowBytes = static_cast<qsizetype>(width) * samples;
+
+    MemoryFile file;
+    {
+        // "m" keeps libtiff from mapping the file, which our memory file cannot do.
+        TiffHandle tiff(TIFFClientOpen("inkveil", "wm", &file, readProc, writeProc, seekProc,
+                                       closeProc, sizeProc, mapProc, unmapProc));
+        if (!tiff)
+            return {};
+        TIFF *const t = tiff.get();
+        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
+        TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
+        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+        if (alpha) {
+            const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+            TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, extra);
+        }
+        TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+        TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+        const auto rowsPerStrip = static_cast<uint32_t>(
+            std::max<qsizetype>(1, StripBytes / std::max<qsizetype>(1, rowBytes)));
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+        TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        TIFFSetField(t, TIFFTAG_XRESOLUTION, static_cast<double>(dpi));
+        TIFFSetField(t, TIFFTAG_YRESOLUTION, static_cast<double>(dpi));
+        const QByteArray icc = image.colorSpace().iccProfile();
+        if (!icc.isEmpty())
+            TIFFSetField(t, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(icc.size()), icc.constData());
+
+        // The predictor differences each row in place, so rows go through a scratch copy.
+        std::vector<uchar> row(static_cast<size_t>(rowBytes));
+        for (uint32_t y = 0; y < height; ++y) {
+            std::memcpy(row.data(), pixels.constScanLine(static_cast<int>(y)), row.size());
+            if (TIFFWriteScanline(t, row.data(), y, 0) < 0)
+                return {};
+        }
+        if (!TIFFWriteDirectory(t))
+            return {};
+    }
+    return file.data;
+}

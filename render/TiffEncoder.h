@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+
+// Writes TIFF through libtiff: 8-bit RGB, or RGBA with unassociated alpha when the image has an
+// alpha channel, LZW-compressed with the horizontal predictor (Qt's own TIFF writer leaves the
+// predictor out, which makes photos larger than no compression at all). Records the resolution in
+// dots per inch and the image's ICC profile.
+class TiffEncoder
+{
+public:
+    TiffEncoder() = delete;
+
+    // The encoded file, or empty when libtiff fails.
+    static QByteArray encode(const QImage &image, float dpi);
+};
