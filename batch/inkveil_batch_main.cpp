@@ -30,9 +30,9 @@ int main(int argc, char *argv[])
     // Text drawing needs a GUI application; no window is ever shown.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(quietInfo);
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("inkveil-batch"));
-    qInstallMessageHandler(quietInfo);
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
 
