@@ -10,6 +10,8 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
+#include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QTransform>
 
 #include <algorithm>
@@ -267,11 +269,20 @@ void ImageToolkit::strokeSegments(QPainter &painter, const FloatSize canvas, con
                                   const QList<FloatPoint> &ends, const float lineWidth,
                                   const QColor &color)
 {
+    QPainterPath path;
+    const QPointF from = toDevice(canvas, start);
+    for (const FloatPoint &end : ends) {
+        path.moveTo(from);
+        path.lineTo(toDevice(canvas, end));
+    }
+    // The outline of all segments, filled once: QPainter's own stroking antialiases each segment
+    // apart and leaves a faint seam across the band where two of them meet.
+    QPainterPath outline =
+        QPainterPathStroker(QPen(color, static_cast<double>(lineWidth), Qt::SolidLine, Qt::FlatCap))
+            .createStroke(path);
+    outline.setFillRule(Qt::WindingFill);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(color, static_cast<double>(lineWidth), Qt::SolidLine, Qt::FlatCap));
-    const QPointF from = toDevice(canvas, start);
-    for (const FloatPoint &end : ends)
-        painter.drawLine(from, toDevice(canvas, end));
+    painter.fillPath(outline, color);
     painter.restore();
 }

@@ -70,6 +70,11 @@ QImage Stamper::watermark(const std::shared_ptr<WorkFile> &file, DecodedImage so
     const FloatSize points = source.sizeInPoints();
     file->setOriginalSize(QSizeF(points.width, points.height));
     QImage canvas = source.takeImage();
+    // QPainter refuses palette images and would paint grey into a greyscale one: give such
+    // photos colour pixels before the watermarks go on.
+    if (canvas.pixelFormat().colorModel() != QPixelFormat::RGB)
+        canvas.convertTo(canvas.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                  : QImage::Format_RGB32);
     for (const auto &overlay : overlays) {
         if (overlay->use())
             drawOverlay(canvas, *overlay);

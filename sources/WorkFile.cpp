@@ -23,7 +23,9 @@ WorkFile::WorkFile(const QString &filePath)
 const ExifData &WorkFile::readExif()
 {
     if (!m_exifParsed) {
-        ExifParser::parseImage(m_filePath, m_exifData);
+        // A work file without a path (the empty one a fresh Stamper holds) has nothing to read.
+        if (!m_filePath.isEmpty())
+            ExifParser::parseImage(m_filePath, m_exifData);
         m_exifParsed = true;
     }
     return m_exifData;

@@ -3,6 +3,8 @@
 #include "batch/BatchEngine.h"
 
 #include <QDir>
+#include <QEventLoop>
+#include <QTimer>
 #include <QFile>
 #include <QImageReader>
 #include <QSignalSpy>
@@ -56,20 +58,23 @@ RunRecord runEngine(BatchEngine &engine, const WorkFileList &files, const Overla
                     const std::shared_ptr<OutputOptions> &options, int workers)
 {
     RunRecord record;
-    QObject::connect(&engine, &BatchEngine::progressChanged, &engine,
+    QEventLoop loop;
+    QObject::connect(&engine, &BatchEngine::progressChanged, &loop,
                      [&](const QString &text) { record.progress.append(text); });
-    QObject::connect(&engine, &BatchEngine::statusChanged, &engine,
+    QObject::connect(&engine, &BatchEngine::statusChanged, &loop,
                      [&](int index, const QString &text) {
                          record.statuses.append({index, text});
                      });
-    QSignalSpy finished(&engine, &BatchEngine::finished);
+    // Queued to this thread, so a run that ends before the loop starts is still seen.
+    QObject::connect(&engine, &BatchEngine::finished, &loop, [&](bool completed) {
+        record.completed = completed;
+        loop.quit();
+    });
     if (!engine.start(files, overlays, options, workers))
         return record;
-    if (!finished.wait(60000))
-        return record;
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
     engine.wait();
-    record.completed = finished.first().first().toBool();
-    QObject::disconnect(&engine, nullptr, &engine, nullptr);
     return record;
 }
 
