@@ -1,0 +1,46 @@
+#pragma once
+
+#include "output/OutputOptions.h"
+#include "sources/WorkFile.h"
+
+#include <QString>
+
+// The sentences that describe a job before it runs: how many photos, where the results go, in
+// which format, whether they are resized, how they are named (with the first photo's name and
+// the output name built for it) and whether thumbnails are made. Built from the model alone.
+class SummaryText
+{
+public:
+    SummaryText(const WorkFileList &workFiles, const OutputOptions &options);
+
+    // "1 file", "3 files" (also "0 files").
+    QString source() const { return m_source; }
+    // The output folder as set.
+    QString tofolder() const { return m_tofolder; }
+    // "jpeg, quality 90%", or the bare format name for formats without a quality.
+    QString fileformat() const { return m_fileformat; }
+    // "Yes, fit into 640 px. * 480 px." or "No".
+    QString resize() const { return m_resize; }
+    // "Based on filename", "Based on custom (image), plus 5-digit counter, plus postfix (_iv)".
+    QString filename() const { return m_filename; }
+    // The first photo's file name; empty without photos.
+    QString originalname() const { return m_originalname; }
+    // The output name built for the first photo, counter at its start value; empty without
+    // photos.
+    QString samplename() const { return m_samplename; }
+    // "Yes, use original image as source, fit into 64 px. * 64 px." or "No".
+    QString thumbnails() const { return m_thumbnails; }
+
+    // Whether a format is written with a quality setting: exactly "jpeg" and "jpg".
+    static bool formatHasQuality(const QString &format);
+
+private:
+    QString m_source;
+    QString m_tofolder;
+    QString m_fileformat;
+    QString m_resize;
+    QString m_filename;
+    QString m_originalname;
+    QString m_samplename;
+    QString m_thumbnails;
+};
