@@ -1,8 +1,11 @@
 #include "app/AppController.h"
 #include "app/ApplicationPanes.h"
 #include "app/Resources.h"
+#include "sources/FirstPaneController.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -12,6 +15,14 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Inkveil"));
     QApplication::setOrganizationName(QStringLiteral("Tessaly"));
     QApplication::setWindowIcon(QIcon(Resources::imagePath(QStringLiteral("inkveil"))));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Puts watermarks on a batch of photos."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("paths"),
+                                 QStringLiteral("Photos and folders to start the batch with."),
+                                 QStringLiteral("[PATH...]"));
+    parser.process(app);
 
     ApplicationPanes::registerAll();
 
@@ -30,6 +41,21 @@ int main(int argc, char *argv[])
                                              "damaged. Reinstall Inkveil.")
                                   .arg(Resources::directory()));
         return 1;
+    }
+    // Paths on the command line start the batch, gathered as if dropped on the source files pane.
+    const QStringList arguments = parser.positionalArguments();
+    QStringList paths;
+    for (const QString &argument : arguments)
+        paths.append(QDir::isRelativePath(argument)
+                         ? QDir::cleanPath(QDir::current().absoluteFilePath(argument))
+                         : argument);
+    if (!paths.isEmpty()) {
+        for (PaneController *pane : controller.panes()) {
+            if (auto *sources = qobject_cast<FirstPaneController *>(pane)) {
+                sources->addPaths(paths);
+                break;
+            }
+        }
     }
     controller.mainWindow()->show();
     return QApplication::exec();

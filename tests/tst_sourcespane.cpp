@@ -1,0 +1,368 @@
+#include "app/AppController.h"
+#include "app/ApplicationPanes.h"
+#include "app/Resources.h"
+#include "sources/DropView.h"
+#include "sources/FirstPaneController.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// EXIF in little-endian TIFF form: IFD0 with the Model "CAM" (inside its entry) and the
+// DateTime (after the directory, at TIFF offset 38).
+// clang-format off
+const QByteArray ExifSegment = QByteArray::fromHex(
+    "ffe1" "0042" "457869660000"                  // APP1, its length, "Exif\0\0"
+    "4949" "2a00" "08000000"                      // little-endian, 42, IFD0 at 8
+    "0200"                                        // two entries:
+    "1001" "0200" "04000000" "43414d00"           //   Model, ASCII, 4 bytes: "CAM"
+    "3201" "0200" "14000000" "26000000"           //   DateTime, ASCII, 20 bytes at 38
+    "00000000"                                    // no IFD1
+    "323030363a30383a31342031303a33303a303000");  // "2006:08:14 10:30:00"
+// clang-format on
+const QString ExifText =
+    QStringLiteral("CAM on 2006:08:14 10:30:00\ns at f/0, ISO 0, FL 0 mm\n0 x 0 @ 72 dpi");
+
+} // namespace
+
+class TestSourcesPane : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void drops_data();
+    void drops();
+    void removal_data();
+    void removal();
+    void exifSummary_data();
+    void exifSummary();
+    void exifIsReadOnce();
+    void openPanelDidEnd();
+    void dialogTakesFoldersAsChosen();
+    void dropViewKeepsItsLinesAtTheTop();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    // Small photos by extension (".png", ".jpg", with EXIF when the name says so); any other
+    // name gets an empty file.
+    void makeFiles(const QStringList &names)
+    {
+        for (const QString &name : names) {
+            QVERIFY(QDir().mkpath(QFileInfo(path(name)).path()));
+            QImage image(8, 8, QImage::Format_RGB32);
+            image.fill(Qt::darkCyan);
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            if (name.endsWith(QLatin1String(".png")) || name.endsWith(QLatin1String(".jpg")))
+                image.save(&buffer, name.endsWith(QLatin1String(".png")) ? "PNG" : "JPEG");
+            if (name.contains(QLatin1String("exif")))
+                bytes.insert(2, ExifSegment);
+            QFile file(path(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+    }
+    // The listed paths, relative to the test folder.
+    QStringList listed() const
+    {
+        QStringList names;
+        for (const auto &file : m_pane->files())
+            names.append(QDir(m_dir->path()).relativeFilePath(file->filePath()));
+        return names;
+    }
+    QList<int> selectedRows() const
+    {
+        QList<int> rows;
+        for (const QModelIndex &index : m_table->selectionModel()->selectedRows())
+            rows.append(index.row());
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+    void select(const QList<int> &rows)
+    {
+        m_table->clearSelection();
+        for (int row : rows)
+            m_table->selectionModel()->select(m_table->model()->index(row, 0),
+                                              QItemSelectionModel::Select |
+                                                  QItemSelectionModel::Rows);
+    }
+    QString text(const char *label) const
+    {
+        return m_pane->ownView()->findChild<QLabel *>(QString::fromLatin1(label))->text();
+    }
+    bool nextEnabled() const { return m_controller->nextButton()->isEnabled(); }
+
+    QTemporaryDir m_home;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<AppController> m_controller;
+    FirstPaneController *m_pane = nullptr;
+    QTableView *m_table = nullptr;
+    DropView *m_dropView = nullptr;
+};
+
+void TestSourcesPane::initTestCase()
+{
+    // The state file and the file dialog's history stay in the test's own folder.
+    qputenv("XDG_DATA_HOME", m_home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", m_home.path().toLocal8Bit());
+    Resources::setDirectory(QStringLiteral(INKVEIL_RESOURCES_DIR));
+    ApplicationPanes::registerAll();
+}
+
+void TestSourcesPane::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_controller = std::make_unique<AppController>();
+    QVERIFY(m_controller->loadMainWindow());
+    QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
+    m_controller->awakeFromNib();
+    m_controller->mainWindow()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_controller->mainWindow()));
+    m_pane = qobject_cast<FirstPaneController *>(m_controller->currentPaneController());
+    QVERIFY(m_pane);
+    m_table = m_pane->ownView()->findChild<QTableView *>(QStringLiteral("files"));
+    m_dropView = m_pane->ownView()->findChild<DropView *>(QStringLiteral("dropView"));
+}
+
+void TestSourcesPane::cleanup()
+{
+    m_controller.reset();
+    m_dir.reset();
+}
+
+void TestSourcesPane::drops_data()
+{
+    QTest::addColumn<QStringList>("dropped"); // local files; "http" rows are remote
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("status");
+    const QStringList all{"a/1.jpg", "a/sub/2.png", "a/sub/deeper/3.jpg"};
+    const QString three = QStringLiteral("3 files for processing.");
+    QTest::newRow("folder") << QStringList{"a"} << all << three;
+    QTest::newRow("file twice") << QStringList{"a/1.jpg", "a/1.jpg"} << QStringList{"a/1.jpg"}
+                                << "1 file for processing.";
+    QTest::newRow("folder and a file inside it") << QStringList{"a", "a/1.jpg"} << all << three;
+    QTest::newRow("no file names") << QStringList{} << QStringList{} << "No files.";
+    QTest::newRow("remote file") << QStringList{"http"} << QStringList{} << "No files.";
+}
+
+void TestSourcesPane::drops()
+{
+    QFETCH(QStringList, dropped);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, status);
+    QCOMPARE(text("status"), QStringLiteral("No files."));
+    QVERIFY(!nextEnabled());
+    makeFiles({"a/1.jpg", "a/notes.txt", "a/sub/2.png", "a/sub/deeper/3.jpg"});
+    QList<QUrl> urls;
+    for (const QString &name : dropped)
+        urls.append(name == QLatin1String("http") ? QUrl(QStringLiteral("http://e.org/a.jpg"))
+                                                  : QUrl::fromLocalFile(path(name)));
+    QMimeData data;
+    data.setText(QStringLiteral("/tmp/a.jpg"));
+    data.setUrls(urls);
+    const bool accepted = !expected.isEmpty();
+    const QPoint inside = m_dropView->rect().center();
+
+    // Hovering highlights until the drag leaves or drops; a proposed move becomes a copy.
+    QDragEnterEvent enter(inside, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(m_dropView, &enter);
+    QCOMPARE(enter.isAccepted(), accepted);
+    QCOMPARE(m_dropView->isHighlighted(), accepted);
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(m_dropView, &leave);
+    QVERIFY(!m_dropView->isHighlighted());
+    QApplication::sendEvent(m_dropView, &enter);
+    QDropEvent drop(inside, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+    drop.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(m_dropView, &drop);
+    QCOMPARE(drop.isAccepted(), accepted);
+    QVERIFY(!m_dropView->isHighlighted());
+
+    QCOMPARE(listed(), expected);
+    QCOMPARE(text("status"), status);
+    QCOMPARE(m_controller->workFiles(), m_pane->files());
+    QCOMPARE(nextEnabled(), accepted);
+    if (!accepted)
+        return;
+    QCOMPARE(drop.dropAction(), Qt::CopyAction);
+    QCOMPARE(m_table->model()->index(0, 0).data().toString(),
+             QFileInfo(expected.first()).fileName());
+    QCOMPARE(selectedRows(), QList<int>{0});
+    QCOMPARE(text("exif"), QStringLiteral("No EXIF data found"));
+
+    // The offscreen platform runs no drag, so no event can name the view as the drag's
+    // source: the rule the drag events apply is checked by itself.
+    QVERIFY(m_dropView->acceptsDrag(&data, m_table));
+    QVERIFY(!m_dropView->acceptsDrag(&data, m_dropView));
+}
+
+void TestSourcesPane::removal_data()
+{
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<int>("key"); // 0: the Remove button
+    QTest::addColumn<QStringList>("remaining");
+    QTest::addColumn<QList<int>>("selectedAfter");
+    QTest::newRow("all by Delete")
+        << QList<int>{0, 1, 2} << int(Qt::Key_Delete) << QStringList{} << QList<int>{};
+    QTest::newRow("last by Backspace") << QList<int>{2} << int(Qt::Key_Backspace)
+                                       << QStringList{"1.jpg", "2.jpg"} << QList<int>{1};
+    QTest::newRow("first and last by button")
+        << QList<int>{0, 2} << 0 << QStringList{"2.jpg"} << QList<int>{0};
+}
+
+void TestSourcesPane::removal()
+{
+    QFETCH(QList<int>, selected);
+    QFETCH(int, key);
+    QFETCH(QStringList, remaining);
+    QFETCH(QList<int>, selectedAfter);
+    makeFiles({"1.jpg", "2.jpg", "3.jpg"});
+    m_pane->addPaths({m_dir->path()});
+    select(selected);
+    auto *remove = m_pane->ownView()->findChild<QPushButton *>(QStringLiteral("remove"));
+    QVERIFY(remove->isEnabled());
+    if (key)
+        QTest::keyClick(m_table, Qt::Key(key));
+    else
+        QTest::mouseClick(remove, Qt::LeftButton);
+
+    QCOMPARE(listed(), remaining);
+    QCOMPARE(selectedRows(), selectedAfter);
+    QCOMPARE(m_controller->workFiles(), m_pane->files());
+    QCOMPARE(nextEnabled(), !remaining.isEmpty());
+    QCOMPARE(remove->isEnabled(), !selectedAfter.isEmpty());
+    QCOMPARE(text("status") == QLatin1String("No files."), remaining.isEmpty());
+}
+
+void TestSourcesPane::exifSummary_data()
+{
+    QTest::addColumn<QList<int>>("selected"); // of 1.png, 2.jpg, 3-exif.jpg
+    QTest::addColumn<QString>("summary");
+    QTest::newRow("none") << QList<int>{} << "No files";
+    QTest::newRow("several") << QList<int>{0, 2} << "Multiple Selection";
+    QTest::newRow("png") << QList<int>{0} << "No EXIF data found";
+    QTest::newRow("jpeg without exif") << QList<int>{1} << "No EXIF data found";
+    QTest::newRow("jpeg with exif") << QList<int>{2} << ExifText;
+}
+
+void TestSourcesPane::exifSummary()
+{
+    QFETCH(QList<int>, selected);
+    QFETCH(QString, summary);
+    makeFiles({"1.png", "2.jpg", "3-exif.jpg"});
+    m_pane->addPaths({m_dir->path()});
+    select(selected);
+    QCOMPARE(text("exif"), summary);
+}
+
+void TestSourcesPane::exifIsReadOnce()
+{
+    makeFiles({"1.png", "2-exif.jpg"});
+    m_pane->addPaths({m_dir->path()});
+    QVERIFY(!m_pane->files().at(1)->exifParsed()); // not selected, not read
+    select({1});
+    QCOMPARE(text("exif"), ExifText);
+    select({0});
+    // Gone from the disk, the photo still shows what was read the first time.
+    QVERIFY(QFile::remove(path(QStringLiteral("2-exif.jpg"))));
+    select({1});
+    QCOMPARE(text("exif"), ExifText);
+}
+
+void TestSourcesPane::openPanelDidEnd()
+{
+    makeFiles({"f/1.jpg", "f/2.png", "3.jpg"});
+    const QStringList chosen{path(QStringLiteral("f")), path(QStringLiteral("3.jpg"))};
+    m_dropView->openPanelDidEnd(QDialog::Rejected, chosen);
+    m_dropView->openPanelDidEnd(QDialog::Accepted, {});
+    QVERIFY(m_pane->files().isEmpty());
+    QVERIFY(!nextEnabled());
+    m_dropView->openPanelDidEnd(QDialog::Accepted, chosen);
+    QCOMPARE(listed(), (QStringList{"f/1.jpg", "f/2.png", "3.jpg"}));
+    QVERIFY(nextEnabled());
+}
+
+void TestSourcesPane::dialogTakesFoldersAsChosen()
+{
+    makeFiles({"album/1.jpg", "album/2.jpg"});
+    QTest::mouseClick(m_dropView, Qt::LeftButton);
+    auto *dialog = m_controller->mainWindow()->findChild<QFileDialog *>();
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+    QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
+    QVERIFY(dialog->nameFilters().first().contains(QLatin1String("*.jpg")));
+
+    // A folder typed into the file name field is opened, as in any file dialog...
+    dialog->setDirectory(m_dir->path());
+    auto *nameField = qobject_cast<QLineEdit *>(dialog->focusWidget());
+    QVERIFY(nameField);
+    QTest::keyClicks(nameField, QStringLiteral("album"));
+    QTest::keyClick(nameField, Qt::Key_Return);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->directory().absolutePath(), path(QStringLiteral("album")));
+
+    // ...but one selected in the list is taken as chosen.
+    dialog->selectFile(path(QStringLiteral("album")));
+    QTRY_COMPARE(dialog->selectedFiles(), QStringList{path(QStringLiteral("album"))});
+    QTest::mouseClick(dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Open),
+                      Qt::LeftButton);
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(listed(), (QStringList{"album/1.jpg", "album/2.jpg"}));
+}
+
+void TestSourcesPane::dropViewKeepsItsLinesAtTheTop()
+{
+    DropView view;
+    const auto shot = [&view](int height) {
+        view.resize(320, height);
+        return view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    // The box around the pixels that pass the test, in rows top to bottom - 1.
+    const auto ink = [](const QImage &image, int top, int bottom, auto test) {
+        QRect box;
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (test(image.pixel(x, y)))
+                    box |= QRect(x, y, 1, 1);
+        return box;
+    };
+    const auto dark = [](QRgb p) { return qGray(p) < 100; };
+    const auto green = [](QRgb p) { return qGreen(p) > 150 && qRed(p) < 100 && qBlue(p) < 100; };
+
+    const QImage small = shot(80), large = shot(240);
+    QCOMPARE(large.copy(0, 0, 320, 80), small);
+    const int split = DropView::FirstLineBottom;
+    const QRect first = ink(large, 0, split, dark), second = ink(large, split, 240, dark);
+    QVERIFY(first.left() >= DropView::FirstLineLeft && first.left() < DropView::FirstLineLeft + 4);
+    QVERIFY(second.left() >= DropView::SecondLineLeft);
+    QVERIFY(second.left() < DropView::SecondLineLeft + 4);
+    QVERIFY(second.top() > split && second.bottom() < DropView::SecondLineBottom);
+
+    // While file names hover, the first line turns green and the second stays black.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/a.jpg"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&view, &enter);
+    const QImage hover = shot(240);
+    QCOMPARE(ink(hover, 0, split, green), first);
+    QCOMPARE(ink(hover, split, 240, dark), second);
+}
+
+QTEST_MAIN(TestSourcesPane)
+#include "tst_sourcespane.moc"
