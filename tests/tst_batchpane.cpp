@@ -58,6 +58,8 @@ void TestBatchPane::initTestCase()
 
 void TestBatchPane::init()
 {
+    // Options edited by a test are saved by the output pane; each test starts from the defaults.
+    QDir(m_dir.filePath("data")).removeRecursively();
     m_controller = std::make_unique<AppController>();
     QVERIFY(m_controller->loadMainWindow());
     m_controller->awakeFromNib();

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QColor>
+#include <QPushButton>
+
+#include <functional>
+
+// A button that shows a colour, transparency included, and lets the user pick another in the
+// colour dialog. Only the user's choice is announced; setColor() is silent, so loading a
+// watermark into an editor never reads as an edit.
+class ColorWell : public QPushButton
+{
+    Q_OBJECT
+
+public:
+    // Asks for a colour, starting from the given one; an invalid colour means "cancelled".
+    using Chooser = std::function<QColor(const QColor &current, QWidget *parent)>;
+
+    explicit ColorWell(QWidget *parent = nullptr);
+
+    QColor color() const { return m_color; }
+    void setColor(const QColor &color);
+
+    // Replaces the colour dialog (tests answer it without a window).
+    void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
+
+    QSize sizeHint() const override;
+
+Q_SIGNALS:
+    void colorChosen(const QColor &color);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void choose();
+
+    QColor m_color = QColor::fromRgbF(0.0f, 0.0f, 0.0f, 1.0f);
+    Chooser m_chooser;
+};
