@@ -1,0 +1,83 @@
+#pragma once
+
+#include "sources/WorkFile.h"
+#include "watermarks/Overlay.h"
+
+#include <QFutureWatcher>
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <QThreadPool>
+
+#include <memory>
+
+// Renders one photo with its watermarks for a live preview, off the interface thread. The photo
+// is drawn at its full size by the Stamper, exactly as the batch draws it, and only the result is
+// scaled down to the display box. The decoded photo is kept until another photo is set.
+//
+// Renders run one at a time. Requests made while one runs collapse into a single follow-up that
+// renders the state of the moment it starts, so the last request is never lost. The worker gets
+// copies of the photo's record and of the watermarks, taken when its render starts: the records
+// the editors write into are never read off the interface thread. Lives on the interface thread.
+class PreviewRenderer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PreviewRenderer(QObject *parent = nullptr);
+    // Asks a running render to stop early, then waits for it.
+    ~PreviewRenderer() override;
+
+    std::shared_ptr<WorkFile> file() const { return m_file; }
+    // Another photo: renders it. Null shows nothing at once. The record already held does nothing.
+    // The photo is read again only when its path differs from the one read last.
+    void setFile(const std::shared_ptr<WorkFile> &file);
+    // The watermarks to draw, in order; the records stay shared, so edits show at the next render.
+    void setOverlays(const OverlayList &overlays) { m_overlays = overlays; }
+    // The box, in device pixels, that the display image is fitted into.
+    void setDisplaySize(QSize size) { m_displaySize = size; }
+
+    // Asks for a render of the current state (nothing without a photo).
+    void render();
+
+    // The last finished render at the photo's full size; null when there is none or the photo
+    // cannot be read.
+    QImage renderedImage() const { return m_rendered; }
+    // The same fitted into the display box as it was when the render started; null when that
+    // box was empty.
+    QImage displayImage() const { return m_display; }
+    // A render runs, or a canvas is being made ahead of the next one.
+    bool isBusy() const { return m_task != nullptr; }
+    // How many times a photo has been read from its file.
+    int decodeCount() const { return m_decodeCount; }
+
+Q_SIGNALS:
+    // A render of the current photo has finished and is available.
+    void rendered();
+
+private:
+    struct Workspace;
+    struct Task;
+
+    void start(bool spareOnly = false);
+    void finish();
+    void recycle(QImage canvas);
+    static void run(Task &task);
+
+    std::shared_ptr<WorkFile> m_file;
+    OverlayList m_overlays;
+    QSize m_displaySize;
+    // Changes with every photo, so that a render of the previous one is not shown.
+    quint64 m_fileSerial = 0;
+    // The decoded photo and its canvases: here between renders, with the running task during one.
+    std::unique_ptr<Workspace> m_workspace;
+    std::shared_ptr<Task> m_task;
+    bool m_pending = false;
+    QImage m_rendered;
+    QImage m_display;
+    int m_decodeCount = 0;
+    // A pool of its own, so that a render never waits behind other work; Qt's image scaling
+    // spreads over the global pool.
+    QThreadPool m_pool;
+    QFutureWatcher<void> m_watcher;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QPointF>
+#include <QSizeF>
+#include <QWidget>
+
+// The anchor position picker: a 3 x 3 grid of small cells, one per anchor position, numbered as
+// the renderer places watermarks (column = position % 3 from the left, row = position / 3 from
+// the bottom). The chosen cell is filled black. The grid keeps a fixed size at the view's lower
+// left corner whatever the view's size; the lower half of the view is tinted.
+class PositionView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit PositionView(QWidget *parent = nullptr);
+
+    // Lets forms name the class.
+    static void registerWithLoader();
+
+    int position() const { return m_position; }
+    // Shows a position; one outside 0 to 8 fills no cell. Sends no signal.
+    void setPosition(int position);
+
+    // The cell under a point in widget coordinates (y down) of a view of the given size, or -1
+    // between and outside the cells.
+    static int hitTest(QPointF point, QSizeF viewSize);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+Q_SIGNALS:
+    // Sent after every click, whether or not it hit a cell: the pane writes all its values back
+    // at each click. Carries the position now shown.
+    void positionChosen(int position);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    int m_position = 1;
+};
