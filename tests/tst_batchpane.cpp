@@ -15,15 +15,126 @@ class TestBatchPane : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void countsAndNames_data();
-    void countsAndNames();
-    void runWritesEveryFile();
-    void stopFinishesTheCurrentFileOnly();
-    void singleFileRunsOnlyTheFirst();
-    void runWithoutFolderIsRefused();
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        qputenv("XDG_DATA_HOME", m_dir.filePath("data").toLocal8Bit());
+        Resources::setDirectory(INKVEIL_RESOURCES_DIR);
+        ApplicationPanes::registerAll();
+        QVERIFY(QDir().mkpath(m_dir.filePath("in")));
+        for (int i = 1; i <= 5; ++i) {
+            QImage photo(64, 48, QImage::Format_RGB32);
+            photo.fill(QColor(40 * i, 90, 160));
+            QVERIFY(photo.save(m_dir.filePath(QStringLiteral("in/photo%1.jpg").arg(i)), "JPEG"));
+        }
+    }
+
+    void init()
+    {
+        // Options edited by a test are saved by the output pane; each test starts from the
+        // defaults.
+        QDir(m_dir.filePath("data")).removeRecursively();
+        m_controller = std::make_unique<AppController>();
+        QVERIFY(m_controller->loadMainWindow());
+        m_controller->awakeFromNib();
+        m_controller->mainWindow()->show();
+        m_out = m_dir.filePath(QStringLiteral("out-") +
+                               QString::fromLatin1(QTest::currentTestFunction()));
+        m_controller->outputOptions()->setFolder(m_out);
+        m_pane = qobject_cast<FifthPaneController *>(m_controller->panes().last());
+        QVERIFY(m_pane);
+        m_pane->setWorkers(1);
+    }
+
+    void cleanup() { m_controller.reset(); }
+
+    void runWritesEveryFileAndSingleFileOnlyTheFirst()
+    {
+        m_controller->outputOptions()->setUseCounter(true);
+        m_controller->outputOptions()->setLastValue(5);
+        useFiles(3);
+        QCOMPARE(label("total"), QStringLiteral("3 files"));
+        QCOMPARE(label("output"), QStringLiteral("photo100005.jpeg"));
+        QVERIFY(!m_controller->nextButton()->isEnabled());
+        QStringList progress;
+        connect(&m_pane->engine(), &BatchEngine::progressChanged, this,
+                [&](const QString &text) { progress.append(text); });
+        QSignalSpy sound(m_pane, &FifthPaneController::soundPlayed);
+        QTest::mouseClick(button("all_start"), Qt::LeftButton);
+        // Running: the button stops, the other button and Previous wait.
+        QVERIFY(m_pane->processing());
+        QCOMPARE(button("all_start")->text(), QStringLiteral("&Stop"));
+        QVERIFY(!button("single_start")->isEnabled());
+        QVERIFY(!m_controller->previousButton()->isEnabled());
+        QVERIFY(!m_controller->nextButton()->isEnabled());
+
+        QTRY_VERIFY_WITH_TIMEOUT(!m_pane->processing(), 30000);
+        QCOMPARE(progress, (QStringList{"photo1.jpg (1 of 3)", "photo2.jpg (2 of 3)",
+                                        "photo3.jpg (3 of 3)", "Idle"}));
+        QCOMPARE(label("progress_text"), QStringLiteral("Idle"));
+        // The status line keeps the last step.
+        QCOMPARE(label("status"), BatchEngine::WritingMessage);
+        QCOMPARE(button("all_start")->text(), QStringLiteral("&Start"));
+        QVERIFY(button("single_start")->isEnabled());
+        QVERIFY(m_controller->previousButton()->isEnabled());
+        QCOMPARE(QDir(m_out).entryList(QDir::Files),
+                 (QStringList{"photo100005.jpeg", "photo200006.jpeg", "photo300007.jpeg"}));
+        QCOMPARE(m_controller->outputOptions()->lastValue(), 5);
+        QCOMPARE(sound.count(), 1);
+        QCOMPARE(sound.first().first().toString(), QStringLiteral("Glass"));
+
+        // The single-file button processes the first file only, and finishes before returning.
+        m_controller->outputOptions()->setFolder(m_out + QStringLiteral("-single"));
+        QTest::mouseClick(button("single_start"), Qt::LeftButton);
+        QCOMPARE(QDir(m_out + QStringLiteral("-single")).entryList(QDir::Files),
+                 QStringList{"photo100005.jpeg"});
+        QCOMPARE(sound.count(), 2);
+        QCOMPARE(m_controller->outputOptions()->lastValue(), 5);
+        QCOMPARE(label("status"), BatchEngine::WritingMessage);
+    }
+
+    void stopFinishesTheCurrentFileOnly()
+    {
+        useFiles(5);
+        // Stop arrives while the second photo is being watermarked.
+        connect(
+            &m_pane->engine(), &BatchEngine::statusChanged, &m_pane->engine(),
+            [this](int index, const QString &message) {
+                if (index == 1 && message == BatchEngine::WatermarkingMessage)
+                    m_pane->engine().stop();
+            },
+            Qt::DirectConnection);
+        QSignalSpy sound(m_pane, &FifthPaneController::soundPlayed);
+        QTest::ignoreMessage(QtInfoMsg, "Thread start");
+        QTest::ignoreMessage(QtInfoMsg, "Thread cancelled");
+        QTest::mouseClick(button("all_start"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_pane->processing(), 30000);
+        QCOMPARE(QDir(m_out).entryList(QDir::Files), (QStringList{"photo1.jpeg", "photo2.jpeg"}));
+        QCOMPARE(sound.count(), 0);
+        QCOMPARE(button("all_start")->text(), QStringLiteral("&Start"));
+        QVERIFY(m_controller->previousButton()->isEnabled());
+
+        // Pressing the button during a run asks it to stop; the run still ends on its own.
+        QTest::mouseClick(button("all_start"), Qt::LeftButton);
+        QTest::mouseClick(button("all_start"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_pane->processing(), 30000);
+        QCOMPARE(button("all_start")->text(), QStringLiteral("&Start"));
+    }
+
+    void runWithoutFolderIsRefused()
+    {
+        m_controller->outputOptions()->setFolder(QString());
+        m_controller->outputOptions()->setUsePostfix(true);
+        useFiles(1);
+        QCOMPARE(label("total"), QStringLiteral("1 file"));
+        QCOMPARE(label("output"), QStringLiteral("photo1_iv.jpeg"));
+        QTest::mouseClick(button("all_start"), Qt::LeftButton);
+        QVERIFY(!m_pane->processing());
+        QCOMPARE(label("status"), BatchEngine::NoFolderMessage);
+        QVERIFY(m_controller->previousButton()->isEnabled());
+        QTest::mouseClick(button("single_start"), Qt::LeftButton);
+        QCOMPARE(label("status"), BatchEngine::NoFolderMessage);
+    }
 
 private:
     QString label(const char *name) const
@@ -34,170 +145,23 @@ private:
     {
         return m_pane->ownView()->findChild<QPushButton *>(QLatin1String(name));
     }
-    void useFiles(int count);
+    void useFiles(int count)
+    {
+        WorkFileList files;
+        for (int i = 1; i <= count; ++i)
+            files.append(std::make_shared<WorkFile>(
+                m_dir.filePath(QStringLiteral("in/photo%1.jpg").arg(i))));
+        m_controller->setWorkFiles(files);
+        // The batch pane is the last one; entering it takes the model in.
+        while (m_controller->currentPaneController() != m_pane)
+            m_controller->next();
+    }
 
     QTemporaryDir m_dir;
     std::unique_ptr<AppController> m_controller;
     FifthPaneController *m_pane = nullptr;
     QString m_out;
 };
-
-void TestBatchPane::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    qputenv("XDG_DATA_HOME", m_dir.filePath("data").toLocal8Bit());
-    Resources::setDirectory(INKVEIL_RESOURCES_DIR);
-    ApplicationPanes::registerAll();
-    QVERIFY(QDir().mkpath(m_dir.filePath("in")));
-    for (int i = 1; i <= 5; ++i) {
-        QImage photo(64, 48, QImage::Format_RGB32);
-        photo.fill(QColor(40 * i, 90, 160));
-        QVERIFY(photo.save(m_dir.filePath(QStringLiteral("in/photo%1.jpg").arg(i)), "JPEG"));
-    }
-}
-
-void TestBatchPane::init()
-{
-    // Options edited by a test are saved by the output pane; each test starts from the defaults.
-    QDir(m_dir.filePath("data")).removeRecursively();
-    m_controller = std::make_unique<AppController>();
-    QVERIFY(m_controller->loadMainWindow());
-    m_controller->awakeFromNib();
-    m_controller->mainWindow()->show();
-    const QString tag = QString::fromLatin1(QTest::currentTestFunction()) +
-                        QString::fromLatin1(QTest::currentDataTag());
-    m_out = m_dir.filePath(QStringLiteral("out-") + tag);
-    m_controller->outputOptions()->setFolder(m_out);
-    m_pane = qobject_cast<FifthPaneController *>(m_controller->panes().last());
-    QVERIFY(m_pane);
-    m_pane->setWorkers(1);
-}
-
-void TestBatchPane::cleanup()
-{
-    m_controller.reset();
-}
-
-void TestBatchPane::useFiles(int count)
-{
-    WorkFileList files;
-    for (int i = 1; i <= count; ++i)
-        files.append(
-            std::make_shared<WorkFile>(m_dir.filePath(QStringLiteral("in/photo%1.jpg").arg(i))));
-    m_controller->setWorkFiles(files);
-    // The batch pane is the last one; entering it takes the model in.
-    while (m_controller->currentPaneController() != m_pane)
-        m_controller->next();
-}
-
-void TestBatchPane::countsAndNames_data()
-{
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QString>("total");
-    QTest::newRow("one") << 1 << "1 file";
-    QTest::newRow("three") << 3 << "3 files";
-}
-
-void TestBatchPane::countsAndNames()
-{
-    QFETCH(int, count);
-    QFETCH(QString, total);
-    m_controller->outputOptions()->setUsePostfix(true);
-    useFiles(count);
-    QCOMPARE(label("total"), total);
-    QCOMPARE(label("input"), QStringLiteral("photo1.jpg"));
-    QCOMPARE(label("output"), QStringLiteral("photo1_iv.jpeg"));
-    QCOMPARE(label("progress_text"), QStringLiteral("Idle"));
-    QVERIFY(!m_controller->nextButton()->isEnabled());
-    QVERIFY(m_controller->previousButton()->isEnabled());
-}
-
-void TestBatchPane::runWritesEveryFile()
-{
-    m_controller->outputOptions()->setUseCounter(true);
-    m_controller->outputOptions()->setLastValue(5);
-    useFiles(3);
-    QStringList progress;
-    connect(&m_pane->engine(), &BatchEngine::progressChanged, this,
-            [&](const QString &text) { progress.append(text); });
-    QSignalSpy sound(m_pane, &FifthPaneController::soundPlayed);
-    QTest::mouseClick(button("all_start"), Qt::LeftButton);
-    // Running: the button stops, the other button and Previous wait.
-    QVERIFY(m_pane->processing());
-    QCOMPARE(button("all_start")->text(), QStringLiteral("&Stop"));
-    QVERIFY(!button("single_start")->isEnabled());
-    QVERIFY(!m_controller->previousButton()->isEnabled());
-    QVERIFY(!m_controller->nextButton()->isEnabled());
-
-    QTRY_VERIFY_WITH_TIMEOUT(!m_pane->processing(), 30000);
-    QCOMPARE(progress, (QStringList{"photo1.jpg (1 of 3)", "photo2.jpg (2 of 3)",
-                                    "photo3.jpg (3 of 3)", "Idle"}));
-    QCOMPARE(label("progress_text"), QStringLiteral("Idle"));
-    // The status line keeps the last step.
-    QCOMPARE(label("status"), BatchEngine::WritingMessage);
-    QCOMPARE(button("all_start")->text(), QStringLiteral("&Start"));
-    QVERIFY(button("single_start")->isEnabled());
-    QVERIFY(m_controller->previousButton()->isEnabled());
-    QCOMPARE(QDir(m_out).entryList(QDir::Files),
-             (QStringList{"photo100005.jpeg", "photo200006.jpeg", "photo300007.jpeg"}));
-    QCOMPARE(m_controller->outputOptions()->lastValue(), 5);
-    QCOMPARE(sound.count(), 1);
-    QCOMPARE(sound.first().first().toString(), QStringLiteral("Glass"));
-}
-
-void TestBatchPane::stopFinishesTheCurrentFileOnly()
-{
-    useFiles(5);
-    // Stop arrives while the second photo is being watermarked.
-    connect(
-        &m_pane->engine(), &BatchEngine::statusChanged, &m_pane->engine(),
-        [this](int index, const QString &message) {
-            if (index == 1 && message == BatchEngine::WatermarkingMessage)
-                m_pane->engine().stop();
-        },
-        Qt::DirectConnection);
-    QSignalSpy sound(m_pane, &FifthPaneController::soundPlayed);
-    QTest::ignoreMessage(QtInfoMsg, "Thread start");
-    QTest::ignoreMessage(QtInfoMsg, "Thread cancelled");
-    QTest::mouseClick(button("all_start"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!m_pane->processing(), 30000);
-    QCOMPARE(QDir(m_out).entryList(QDir::Files), (QStringList{"photo1.jpeg", "photo2.jpeg"}));
-    QCOMPARE(sound.count(), 0);
-    QCOMPARE(button("all_start")->text(), QStringLiteral("&Start"));
-    QVERIFY(m_controller->previousButton()->isEnabled());
-
-    // Pressing the button during a run asks it to stop; the run still ends on its own.
-    QTest::mouseClick(button("all_start"), Qt::LeftButton);
-    QTest::mouseClick(button("all_start"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!m_pane->processing(), 30000);
-    QCOMPARE(button("all_start")->text(), QStringLiteral("&Start"));
-}
-
-void TestBatchPane::singleFileRunsOnlyTheFirst()
-{
-    m_controller->outputOptions()->setUseCounter(true);
-    useFiles(3);
-    QSignalSpy sound(m_pane, &FifthPaneController::soundPlayed);
-    QTest::mouseClick(button("single_start"), Qt::LeftButton);
-    QCOMPARE(QDir(m_out).entryList(QDir::Files), QStringList{"photo100001.jpeg"});
-    QCOMPARE(sound.count(), 1);
-    QCOMPARE(m_controller->outputOptions()->lastValue(), 1);
-    QCOMPARE(label("progress_text"), QStringLiteral("Idle"));
-    QCOMPARE(label("status"), BatchEngine::WritingMessage);
-}
-
-void TestBatchPane::runWithoutFolderIsRefused()
-{
-    m_controller->outputOptions()->setFolder(QString());
-    useFiles(2);
-    QTest::mouseClick(button("all_start"), Qt::LeftButton);
-    QVERIFY(!m_pane->processing());
-    QCOMPARE(label("status"), BatchEngine::NoFolderMessage);
-    QCOMPARE(button("all_start")->text(), QStringLiteral("&Start"));
-    QVERIFY(m_controller->previousButton()->isEnabled());
-    QTest::mouseClick(button("single_start"), Qt::LeftButton);
-    QCOMPARE(label("status"), BatchEngine::NoFolderMessage);
-}
 
 QTEST_MAIN(TestBatchPane)
 #include "tst_batchpane.moc"

@@ -42,16 +42,8 @@ void writeFile(const QString &path, const QByteArray &content)
     file.write(content);
 }
 
-QByteArray paneForm(const QString &text)
-{
-    return QByteArray(
-               "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ui version=\"4.0\"><class>P</class>"
-               "<widget class=\"QWidget\" name=\"ownView\"><layout class=\"QVBoxLayout\">"
-               "<item><widget class=\"QLabel\" name=\"label\"><property name=\"text\">"
-               "<string>") +
-           text.toUtf8() +
-           QByteArray("</string></property></widget></item></layout></widget></ui>");
-}
+// A pane's form: just its view.
+const QByteArray PaneForm("<ui version=\"4.0\"><widget class=\"QWidget\" name=\"ownView\"/></ui>");
 
 } // namespace
 
@@ -60,22 +52,235 @@ class TestFrame : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void cleanupTestCase();
-    void init();
-    void cleanup();
-    void startShowsFirstPane();
-    void nextFollowsCanProceed();
-    void previousOnLastPaneFollowsCanGoBack();
-    void nextOnLastPaneWraps();
-    void missingFormIsListedAndOthersWork();
-    void setWorkFilesKeepsACopy();
-    void listViewMarksRows_data();
-    void listViewMarksRows();
-    void helpOpensTheHelpPage();
-    void everyFormLoadsWithItsControls();
-    void unusablePaneListsLeaveNoPanes_data();
-    void unusablePaneListsLeaveNoPanes();
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
+        // Resources of the test's own: the real window and images, and four test panes of which
+        // the third names a form that does not exist.
+        m_resources = m_dir.filePath(QStringLiteral("resources"));
+        QVERIFY(QDir().mkpath(m_resources));
+        const QDir real(QStringLiteral(INKVEIL_RESOURCES_DIR));
+        for (const char *name : {"MainWindow.ui", "current.png", "processed.png", "unprocessed.png",
+                                 "state.bin", "bomb.png"}) {
+            const QString file = QString::fromLatin1(name);
+            QVERIFY(QFile::copy(real.filePath(file), m_resources + QLatin1Char('/') + file));
+        }
+        m_panes = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><array>";
+        for (int i = 0; i < TestTitles.size(); ++i) {
+            const QString nib =
+                i == 2 ? QStringLiteral("Missing") : QStringLiteral("Pane%1").arg(i);
+            m_panes += "<dict><key>class</key><string>TestPane</string><key>title</key><string>" +
+                       TestTitles.at(i).toUtf8() + "</string><key>nib</key><string>" +
+                       nib.toUtf8() + "</string></dict>";
+            if (i != 2)
+                writeFile(m_resources + QStringLiteral("/Pane%1.ui").arg(i), PaneForm);
+        }
+        m_panes += "</array></plist>";
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    }
+
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+
+    void init()
+    {
+        Resources::setDirectory(m_resources);
+        writeFile(m_resources + QStringLiteral("/Panes.plist"), m_panes);
+        PaneRegistry::clear();
+        PaneRegistry::registerPane<TestPane>(QStringLiteral("TestPane"));
+        m_controller = std::make_unique<AppController>();
+        QVERIFY(m_controller->loadMainWindow());
+        QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
+        QTest::ignoreMessage(QtInfoMsg, "PaneController: Can't load Missing");
+        m_controller->awakeFromNib();
+        m_controller->mainWindow()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_controller->mainWindow()));
+    }
+
+    void cleanup() { m_controller.reset(); }
+
+    // Through the real buttons: the pane whose form is missing is listed and shows nothing, the
+    // frame goes on around it; on the last pane Previous follows canGoBack and Next wraps.
+    void navigation()
+    {
+        QCOMPARE(m_controller->numberOfPanes(), 4);
+        QCOMPARE(m_controller->list()->titles(), TestTitles);
+        QCOMPARE(m_controller->currentPaneController(), pane(0));
+        expectShown(0, QStringLiteral("Alpha"));
+        QCOMPARE(pane(0)->activations, 1);
+        QVERIFY(!m_controller->previousButton()->isEnabled());
+        QVERIFY(!m_controller->nextButton()->isEnabled());
+        click(m_controller->nextButton());
+        QCOMPARE(m_controller->currentPaneIndex(), 0);
+
+        pane(0)->proceed = true;
+        m_controller->stateChanged();
+        QVERIFY(m_controller->nextButton()->isEnabled());
+        click(m_controller->nextButton());
+        expectShown(1, QStringLiteral("Bravo"));
+        QCOMPARE(pane(1)->activations, 1);
+        QVERIFY(m_controller->previousButton()->isEnabled());
+        QVERIFY(!m_controller->nextButton()->isEnabled());
+        click(m_controller->previousButton());
+        expectShown(0, QStringLiteral("Alpha"));
+
+        QVERIFY(pane(2) && !pane(2)->ownView());
+        for (int i = 0; i < 4; ++i)
+            pane(i)->proceed = true;
+        m_controller->stateChanged();
+        click(m_controller->nextButton());
+        click(m_controller->nextButton());
+        expectShown(2, QStringLiteral("Charlie"));
+        click(m_controller->nextButton());
+        expectShown(3, QStringLiteral("Delta"));
+        pane(3)->goBack = false;
+        m_controller->enablePrevious();
+        QVERIFY(!m_controller->previousButton()->isEnabled());
+        click(m_controller->previousButton());
+        QCOMPARE(m_controller->currentPaneIndex(), 3);
+        pane(3)->goBack = true;
+        m_controller->enablePrevious();
+        QVERIFY(m_controller->previousButton()->isEnabled());
+        click(m_controller->nextButton());
+        expectShown(0, QStringLiteral("Alpha"));
+        QVERIFY(!m_controller->previousButton()->isEnabled());
+        // Each entry activates the pane again.
+        QCOMPARE(pane(0)->activations, 3);
+    }
+
+    void setWorkFilesKeepsACopy()
+    {
+        WorkFileList files{std::make_shared<WorkFile>(QStringLiteral("/x/a.jpg"))};
+        m_controller->setWorkFiles(files);
+        files.append(std::make_shared<WorkFile>(QStringLiteral("/x/b.jpg")));
+        QCOMPARE(m_controller->workFiles().size(), 1);
+        // The records themselves are shared.
+        QCOMPARE(m_controller->workFiles().first(), files.first());
+
+        OverlayList overlays{std::make_shared<Overlay>()};
+        m_controller->setOverlays(overlays);
+        overlays.clear();
+        QCOMPARE(m_controller->overlays().size(), 1);
+    }
+
+    void listViewMarksRows_data()
+    {
+        QTest::addColumn<int>("current");
+        QTest::newRow("first") << 0;
+        QTest::newRow("middle") << 2;
+        QTest::newRow("last") << 4;
+    }
+
+    void listViewMarksRows()
+    {
+        QFETCH(int, current);
+        ListView view;
+        view.resize(200, 200);
+        for (const char *title : {"One", "Two", "Three", "Four", "Five"})
+            view.addToTitles(QString::fromLatin1(title));
+        view.setCurrentPaneIndex(current);
+        QImage shot(view.size(), QImage::Format_ARGB32_Premultiplied);
+        shot.fill(Qt::white);
+        view.render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+
+        // Each row's state image stands with its bottom edge 24 * (row + 1) below the top.
+        const auto expectedRow = [](const QString &name) {
+            const QImage image(Resources::imagePath(name));
+            QImage expected(16, 16, QImage::Format_ARGB32_Premultiplied);
+            expected.fill(Qt::white);
+            QPainter painter(&expected);
+            painter.drawImage(QPoint(0, 16 - image.height()), image);
+            painter.end();
+            return expected;
+        };
+        for (int row = 0; row < 5; ++row) {
+            const QString expectedName = row == current  ? QStringLiteral("current")
+                                         : row < current ? QStringLiteral("processed")
+                                                         : QStringLiteral("unprocessed");
+            const QImage actual = shot.copy(0, ListView::RowHeight * (row + 1) - 16, 16, 16);
+            QVERIFY2(actual == expectedRow(expectedName),
+                     qPrintable(QStringLiteral("row %1 is not %2").arg(row).arg(expectedName)));
+        }
+        // No background: the right part of the view above the first title stays untouched.
+        QCOMPARE(shot.pixel(150, 2), qRgb(255, 255, 255));
+    }
+
+    void helpOpensTheHelpPage()
+    {
+        Resources::setDirectory(QStringLiteral(INKVEIL_RESOURCES_DIR));
+        m_openedUrls.clear();
+        QTest::mouseClick(
+            m_controller->mainWindow()->findChild<QPushButton *>(QStringLiteral("help")),
+            Qt::LeftButton);
+        QCOMPARE(m_openedUrls.size(), 1);
+        QVERIFY(m_openedUrls.first().toLocalFile().endsWith(QStringLiteral("/help/index.html")));
+        QVERIFY(QFile::exists(m_openedUrls.first().toLocalFile()));
+    }
+
+    void everyFormLoadsWithItsControls()
+    {
+        m_controller.reset();
+        Resources::setDirectory(QStringLiteral(INKVEIL_RESOURCES_DIR));
+        PaneRegistry::clear();
+        ApplicationPanes::registerAll();
+
+        const QStringList forms =
+            QDir(Resources::directory()).entryList({QStringLiteral("*.ui")}, QDir::Files);
+        QVERIFY(forms.contains(QStringLiteral("MainWindow.ui")));
+        for (const QString &form : forms) {
+            UiLoader loader;
+            const std::unique_ptr<QWidget> widget(loader.loadForm(QFileInfo(form).baseName()));
+            QVERIFY2(widget, qPrintable(form + loader.errorString()));
+        }
+
+        AppController controller;
+        QVERIFY(controller.loadMainWindow());
+        QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
+        controller.awakeFromNib();
+        QCOMPARE(controller.numberOfPanes(), 5);
+        for (PaneController *paneController : controller.panes()) {
+            QVERIFY2(paneController->ownView(), qPrintable(paneController->title()));
+            QVERIFY2(paneController->missingOutlets().isEmpty(),
+                     qPrintable(paneController->missingOutlets().join(QLatin1Char(' '))));
+        }
+    }
+
+    void unusablePaneListsLeaveNoPanes_data()
+    {
+        QTest::addColumn<QByteArray>("paneList");
+        QTest::addColumn<QByteArray>("logLine");
+        QTest::newRow("missing") << QByteArray() << QByteArray();
+        QTest::newRow("unknown class")
+            << QByteArray(
+                   "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict><key>class</key>"
+                   "<string>NoSuchPane</string><key>title</key><string>T</string>"
+                   "<key>nib</key><string>Pane0</string></dict></array></plist>")
+            << QByteArray("AppController: Unknown pane class NoSuchPane");
+    }
+
+    void unusablePaneListsLeaveNoPanes()
+    {
+        QFETCH(QByteArray, paneList);
+        QFETCH(QByteArray, logLine);
+        m_controller.reset();
+        QFile::remove(m_resources + QStringLiteral("/Panes.plist"));
+        if (!paneList.isEmpty())
+            writeFile(m_resources + QStringLiteral("/Panes.plist"), paneList);
+
+        // The frame survives with no pane at all; main() then tells the user and quits.
+        AppController controller;
+        QVERIFY(controller.loadMainWindow());
+        QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
+        if (!logLine.isEmpty())
+            QTest::ignoreMessage(QtInfoMsg, logLine.constData());
+        controller.awakeFromNib();
+        QCOMPARE(controller.numberOfPanes(), 0);
+        QVERIFY(!controller.currentPaneController());
+        controller.next();
+        controller.previous();
+        controller.stateChanged();
+        QCOMPARE(controller.currentPaneIndex(), 0);
+    }
 
 public Q_SLOTS:
     void openUrl(const QUrl &url) { m_openedUrls.append(url); }
@@ -86,312 +291,23 @@ private:
         return qobject_cast<TestPane *>(m_controller->panes().at(index));
     }
     void click(QPushButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+    // Only the current pane's view is visible; headline and list follow.
+    void expectShown(int index, const QString &title)
+    {
+        QCOMPARE(m_controller->currentPaneIndex(), index);
+        QCOMPARE(m_controller->headline()->text(), title);
+        QCOMPARE(m_controller->list()->currentPaneIndex(), index);
+        for (int i = 0; i < 4; ++i)
+            if (pane(i)->ownView())
+                QCOMPARE(pane(i)->ownView()->isVisible(), i == index);
+    }
 
     QTemporaryDir m_dir;
     QString m_resources;
+    QByteArray m_panes;
     std::unique_ptr<AppController> m_controller;
     QList<QUrl> m_openedUrls;
 };
-
-void TestFrame::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
-    // Resources of the test's own: the real window and images, and four test panes of which
-    // the third names a form that does not exist.
-    m_resources = m_dir.filePath(QStringLiteral("resources"));
-    QVERIFY(QDir().mkpath(m_resources));
-    const QDir real(QStringLiteral(INKVEIL_RESOURCES_DIR));
-    for (const char *name : {"MainWindow.ui", "current.png", "processed.png", "unprocessed.png",
-                             "state.bin", "bomb.png"}) {
-        const QString file = QString::fromLatin1(name);
-        QVERIFY(QFile::copy(real.filePath(file), m_resources + QLatin1Char('/') + file));
-    }
-    QByteArray panes = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><array>";
-    for (int i = 0; i < TestTitles.size(); ++i) {
-        const QString nib = i == 2 ? QStringLiteral("Missing") : QStringLiteral("Pane%1").arg(i);
-        panes += "<dict><key>class</key><string>TestPane</string><key>title</key><string>" +
-                 TestTitles.at(i).toUtf8() + "</string><key>nib</key><string>" + nib.toUtf8() +
-                 "</string></dict>";
-        if (i != 2)
-            writeFile(m_resources + QStringLiteral("/Pane%1.ui").arg(i),
-                      paneForm(TestTitles.at(i)));
-    }
-    panes += "</array></plist>";
-    writeFile(m_resources + QStringLiteral("/Panes.plist"), panes);
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
-}
-
-void TestFrame::cleanupTestCase()
-{
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-}
-
-void TestFrame::init()
-{
-    Resources::setDirectory(m_resources);
-    PaneRegistry::clear();
-    PaneRegistry::registerPane<TestPane>(QStringLiteral("TestPane"));
-    m_controller = std::make_unique<AppController>();
-    QVERIFY(m_controller->loadMainWindow());
-    QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
-    QTest::ignoreMessage(QtInfoMsg, "PaneController: Can't load Missing");
-    m_controller->awakeFromNib();
-    m_controller->mainWindow()->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_controller->mainWindow()));
-}
-
-void TestFrame::cleanup()
-{
-    m_controller.reset();
-}
-
-void TestFrame::startShowsFirstPane()
-{
-    QCOMPARE(m_controller->numberOfPanes(), 4);
-    QCOMPARE(m_controller->currentPaneIndex(), 0);
-    QCOMPARE(m_controller->currentPaneController(), pane(0));
-    QVERIFY(pane(0)->ownView()->isVisible());
-    QVERIFY(pane(1)->ownView()->isHidden());
-    QVERIFY(pane(3)->ownView()->isHidden());
-    QCOMPARE(pane(0)->activations, 1);
-    QCOMPARE(m_controller->headline()->text(), QStringLiteral("Alpha"));
-    QCOMPARE(m_controller->list()->titles(), TestTitles);
-    QCOMPARE(m_controller->list()->currentPaneIndex(), 0);
-    QVERIFY(!m_controller->previousButton()->isEnabled());
-    QVERIFY(!m_controller->nextButton()->isEnabled());
-}
-
-void TestFrame::nextFollowsCanProceed()
-{
-    pane(0)->proceed = true;
-    m_controller->stateChanged();
-    QVERIFY(m_controller->nextButton()->isEnabled());
-    pane(0)->proceed = false;
-    m_controller->stateChanged();
-    QVERIFY(!m_controller->nextButton()->isEnabled());
-    click(m_controller->nextButton());
-    QCOMPARE(m_controller->currentPaneIndex(), 0);
-
-    pane(0)->proceed = true;
-    pane(1)->proceed = true;
-    m_controller->stateChanged();
-    click(m_controller->nextButton());
-    QCOMPARE(m_controller->currentPaneIndex(), 1);
-    QCOMPARE(pane(1)->activations, 1);
-    QVERIFY(pane(0)->ownView()->isHidden());
-    QVERIFY(pane(1)->ownView()->isVisible());
-    QCOMPARE(m_controller->headline()->text(), QStringLiteral("Bravo"));
-    QCOMPARE(m_controller->list()->currentPaneIndex(), 1);
-    QVERIFY(m_controller->previousButton()->isEnabled());
-    QVERIFY(m_controller->nextButton()->isEnabled());
-
-    // Back and forth runs activate again each time a pane is entered.
-    click(m_controller->previousButton());
-    QCOMPARE(m_controller->currentPaneIndex(), 0);
-    QVERIFY(!m_controller->previousButton()->isEnabled());
-    click(m_controller->nextButton());
-    QCOMPARE(pane(1)->activations, 2);
-}
-
-void TestFrame::previousOnLastPaneFollowsCanGoBack()
-{
-    for (int i = 0; i < 4; ++i)
-        pane(i)->proceed = true;
-    m_controller->stateChanged();
-    for (int i = 0; i < 3; ++i)
-        click(m_controller->nextButton());
-    QCOMPARE(m_controller->currentPaneIndex(), 3);
-    QVERIFY(m_controller->previousButton()->isEnabled());
-    pane(3)->goBack = false;
-    m_controller->enablePrevious();
-    QVERIFY(!m_controller->previousButton()->isEnabled());
-    click(m_controller->previousButton());
-    QCOMPARE(m_controller->currentPaneIndex(), 3);
-    pane(3)->goBack = true;
-    m_controller->enablePrevious();
-    QVERIFY(m_controller->previousButton()->isEnabled());
-}
-
-void TestFrame::nextOnLastPaneWraps()
-{
-    for (int i = 0; i < 4; ++i)
-        pane(i)->proceed = true;
-    m_controller->stateChanged();
-    for (int i = 0; i < 4; ++i)
-        click(m_controller->nextButton());
-    QCOMPARE(m_controller->currentPaneIndex(), 0);
-    QCOMPARE(m_controller->headline()->text(), QStringLiteral("Alpha"));
-    QVERIFY(pane(0)->ownView()->isVisible());
-    QVERIFY(pane(3)->ownView()->isHidden());
-    QVERIFY(!m_controller->previousButton()->isEnabled());
-    QCOMPARE(pane(0)->activations, 2);
-}
-
-void TestFrame::missingFormIsListedAndOthersWork()
-{
-    QVERIFY(pane(2));
-    QVERIFY(!pane(2)->ownView());
-    QCOMPARE(pane(2)->title(), QStringLiteral("Charlie"));
-    for (int i = 0; i < 4; ++i)
-        pane(i)->proceed = true;
-    m_controller->stateChanged();
-    click(m_controller->nextButton());
-    click(m_controller->nextButton());
-    // The pane without a form shows nothing in the box; the frame goes on around it.
-    QCOMPARE(m_controller->currentPaneIndex(), 2);
-    QCOMPARE(m_controller->headline()->text(), QStringLiteral("Charlie"));
-    QCOMPARE(pane(2)->activations, 1);
-    for (int i : {0, 1, 3})
-        QVERIFY(pane(i)->ownView()->isHidden());
-    click(m_controller->nextButton());
-    QCOMPARE(m_controller->currentPaneIndex(), 3);
-    QVERIFY(pane(3)->ownView()->isVisible());
-}
-
-void TestFrame::setWorkFilesKeepsACopy()
-{
-    WorkFileList files{std::make_shared<WorkFile>(QStringLiteral("/x/a.jpg"))};
-    m_controller->setWorkFiles(files);
-    files.append(std::make_shared<WorkFile>(QStringLiteral("/x/b.jpg")));
-    QCOMPARE(m_controller->workFiles().size(), 1);
-    // The records themselves are shared.
-    QCOMPARE(m_controller->workFiles().first(), files.first());
-
-    OverlayList overlays{std::make_shared<Overlay>()};
-    m_controller->setOverlays(overlays);
-    overlays.clear();
-    QCOMPARE(m_controller->overlays().size(), 1);
-
-    const auto options = std::make_shared<OutputOptions>();
-    m_controller->setOutputOptions(options);
-    QCOMPARE(m_controller->outputOptions(), options);
-}
-
-void TestFrame::listViewMarksRows_data()
-{
-    QTest::addColumn<int>("current");
-    QTest::newRow("first") << 0;
-    QTest::newRow("middle") << 2;
-    QTest::newRow("last") << 4;
-}
-
-void TestFrame::listViewMarksRows()
-{
-    QFETCH(int, current);
-    ListView view;
-    view.resize(200, 200);
-    for (const char *title : {"One", "Two", "Three", "Four", "Five"})
-        view.addToTitles(QString::fromLatin1(title));
-    view.setCurrentPaneIndex(current);
-    QImage shot(view.size(), QImage::Format_ARGB32_Premultiplied);
-    shot.fill(Qt::white);
-    view.render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
-
-    // Each row's state image stands with its bottom edge 24 * (row + 1) below the top.
-    const auto expectedRow = [](const QString &name) {
-        const QImage image(Resources::imagePath(name));
-        QImage expected(16, 16, QImage::Format_ARGB32_Premultiplied);
-        expected.fill(Qt::white);
-        QPainter painter(&expected);
-        painter.drawImage(QPoint(0, 16 - image.height()), image);
-        painter.end();
-        return expected;
-    };
-    for (int row = 0; row < 5; ++row) {
-        const QString expectedName = row == current  ? QStringLiteral("current")
-                                     : row < current ? QStringLiteral("processed")
-                                                     : QStringLiteral("unprocessed");
-        const QImage actual = shot.copy(0, ListView::RowHeight * (row + 1) - 16, 16, 16);
-        QVERIFY2(actual == expectedRow(expectedName),
-                 qPrintable(QStringLiteral("row %1 is not %2").arg(row).arg(expectedName)));
-    }
-    // No background: the right part of the view above the first title stays untouched.
-    QCOMPARE(shot.pixel(150, 2), qRgb(255, 255, 255));
-}
-
-void TestFrame::helpOpensTheHelpPage()
-{
-    Resources::setDirectory(QStringLiteral(INKVEIL_RESOURCES_DIR));
-    m_openedUrls.clear();
-    QTest::mouseClick(m_controller->mainWindow()->findChild<QPushButton *>(QStringLiteral("help")),
-                      Qt::LeftButton);
-    QCOMPARE(m_openedUrls.size(), 1);
-    QVERIFY(m_openedUrls.first().isLocalFile());
-    QVERIFY(m_openedUrls.first().toLocalFile().endsWith(QStringLiteral("/help/index.html")));
-    QVERIFY(QFile::exists(m_openedUrls.first().toLocalFile()));
-}
-
-void TestFrame::everyFormLoadsWithItsControls()
-{
-    m_controller.reset();
-    Resources::setDirectory(QStringLiteral(INKVEIL_RESOURCES_DIR));
-    PaneRegistry::clear();
-    ApplicationPanes::registerAll();
-
-    const QStringList forms =
-        QDir(Resources::directory()).entryList({QStringLiteral("*.ui")}, QDir::Files);
-    QVERIFY(forms.contains(QStringLiteral("MainWindow.ui")));
-    for (const QString &form : forms) {
-        UiLoader loader;
-        const std::unique_ptr<QWidget> widget(loader.loadForm(QFileInfo(form).baseName()));
-        QVERIFY2(widget, qPrintable(form + loader.errorString()));
-    }
-
-    AppController controller;
-    QVERIFY(controller.loadMainWindow());
-    QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
-    controller.awakeFromNib();
-    QCOMPARE(controller.numberOfPanes(), 5);
-    for (PaneController *paneController : controller.panes()) {
-        QVERIFY2(paneController->ownView(), qPrintable(paneController->title()));
-        QVERIFY2(paneController->missingOutlets().isEmpty(),
-                 qPrintable(paneController->missingOutlets().join(QLatin1Char(' '))));
-    }
-}
-
-void TestFrame::unusablePaneListsLeaveNoPanes_data()
-{
-    QTest::addColumn<QByteArray>("paneList");
-    QTest::addColumn<QByteArray>("logLine");
-    QTest::newRow("missing") << QByteArray() << QByteArray();
-    QTest::newRow("not a list") << QByteArray("garbage") << QByteArray();
-    QTest::newRow("unknown class")
-        << QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict><key>class</key>"
-                      "<string>NoSuchPane</string><key>title</key><string>T</string>"
-                      "<key>nib</key><string>Pane0</string></dict></array></plist>")
-        << QByteArray("AppController: Unknown pane class NoSuchPane");
-}
-
-void TestFrame::unusablePaneListsLeaveNoPanes()
-{
-    QFETCH(QByteArray, paneList);
-    QFETCH(QByteArray, logLine);
-    m_controller.reset();
-    QTemporaryDir resources;
-    for (const char *name : {"MainWindow.ui", "current.png", "processed.png", "unprocessed.png",
-                             "Pane0.ui"}) {
-        const QString file = QString::fromLatin1(name);
-        QVERIFY(QFile::copy(m_resources + QLatin1Char('/') + file, resources.filePath(file)));
-    }
-    if (!paneList.isEmpty())
-        writeFile(resources.filePath(QStringLiteral("Panes.plist")), paneList);
-    Resources::setDirectory(resources.path());
-
-    // The frame survives with no pane at all; main() then tells the user and quits.
-    AppController controller;
-    QVERIFY(controller.loadMainWindow());
-    QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
-    if (!logLine.isEmpty())
-        QTest::ignoreMessage(QtInfoMsg, logLine.constData());
-    controller.awakeFromNib();
-    QCOMPARE(controller.numberOfPanes(), 0);
-    QVERIFY(!controller.currentPaneController());
-    controller.next();
-    controller.previous();
-    controller.stateChanged();
-    QCOMPARE(controller.currentPaneIndex(), 0);
-}
 
 QTEST_MAIN(TestFrame)
 #include "tst_frame.moc"

@@ -22,8 +22,6 @@
 
 namespace {
 
-enum class Edit { Type, Click, KeyUp, KeyEnd, Choose };
-
 // "key=value;key=value" applied to an options object through its properties.
 void applySettings(OutputOptions &options, const QString &settings)
 {
@@ -55,407 +53,374 @@ std::shared_ptr<Overlay> overlay(const QString &name, bool use, const QString &t
 
 } // namespace
 
-Q_DECLARE_METATYPE(Edit)
-
 class TestOutputPanes : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void editingAControlSavesItsOption_data();
-    void editingAControlSavesItsOption();
-    void optionChangesShowInTheControls();
-    void qualitySliderFollowsTheFormat_data();
-    void qualitySliderFollowsTheFormat();
-    void folderChooserEnd_data();
-    void folderChooserEnd();
-    void folderChooserIsAWindowModalFolderDialog();
-    void paneFollowsAnotherOptionsObject();
-    void summaryTexts_data();
-    void summaryTexts();
-    void summaryPaneShowsTheJob();
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        qputenv("XDG_DATA_HOME", m_dir.path().toLocal8Bit());
+        Resources::setDirectory(QStringLiteral(INKVEIL_RESOURCES_DIR));
+        ApplicationPanes::registerAll();
+    }
+
+    void init()
+    {
+        QFile::remove(stateFile());
+        m_controller = std::make_unique<AppController>();
+        QVERIFY(m_controller->loadMainWindow());
+        QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
+        m_controller->awakeFromNib();
+        for (PaneController *pane : m_controller->panes()) {
+            if (auto *third = qobject_cast<ThirdPaneController *>(pane))
+                m_third = third;
+            if (auto *fourth = qobject_cast<FourthPaneController *>(pane))
+                m_fourth = fourth;
+        }
+        QVERIFY(m_third && m_third->ownView());
+        QVERIFY(m_fourth && m_fourth->ownView());
+        QVERIFY(m_third->missingOutlets().isEmpty());
+        QCOMPARE(m_third->currentOptions(), m_controller->outputOptions());
+        m_controller->mainWindow()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_controller->mainWindow()));
+        show(m_third);
+    }
+
+    void cleanup()
+    {
+        m_controller.reset();
+        m_third = nullptr;
+        m_fourth = nullptr;
+    }
+
+    void editingAControlSavesItsOption_data()
+    {
+        QTest::addColumn<QString>("controlName");
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QVariant>("expected");
+        // The row's name is the option. A combo box is set to the argument's index, other
+        // controls get the argument typed over them, or without one are clicked or stepped up.
+        const auto row = [](const char *option, const char *control, const char *argument,
+                            const QVariant &expected) {
+            QTest::newRow(option) << QString::fromLatin1(control) << QString::fromLatin1(argument)
+                                  << expected;
+        };
+        row("folder", "folder", "/data/out", QStringLiteral("/data/out"));
+        row("folderCreate", "folderCreate", "", false);
+        row("fileFormat", "fileFormat", "4", QStringLiteral("png"));
+        row("quality", "quality", "", 91);
+        row("resize", "resize", "", false);
+        row("width", "width", "800", 800);
+        row("height", "height", "", 481);
+        row("baseIndex", "sourceName", "", 0);
+        row("custom", "custom", "trip", QStringLiteral("trip"));
+        row("useCounter", "useCounter", "", false);
+        row("digits", "digits", "", 6);
+        row("lastValue", "lastValue", "42", 42);
+        row("usePostfix", "usePostfix", "", false);
+        row("postfix", "postfix", "-web", QStringLiteral("-web"));
+        row("createThumbnails", "createThumbnails", "", false);
+        row("fitIndex", "fitIndex", "6", 6);
+        row("sourceIndex", "sourceIndex", "1", 1);
+    }
+
+    void editingAControlSavesItsOption()
+    {
+        QFETCH(QString, controlName);
+        QFETCH(QString, argument);
+        QFETCH(QVariant, expected);
+
+        const QByteArray option = QTest::currentDataTag();
+        // Defaults, with every switch on so that no control is greyed out.
+        OutputOptions &options = *m_third->currentOptions();
+        applySettings(options, QStringLiteral("fileFormat=jpeg;quality=90;width=640;height=480;"
+                                              "digits=5;lastValue=1;custom=image;postfix=_iv;"
+                                              "fitIndex=2;sourceIndex=0;folderCreate=true;"
+                                              "resize=true;baseIndex=1;useCounter=true;"
+                                              "usePostfix=true;createThumbnails=true"));
+        QFile::remove(stateFile());
+
+        QWidget *widget = control<QWidget>(controlName);
+        QVERIFY(widget);
+        QVERIFY(widget->isEnabled());
+        if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+            combo->setCurrentIndex(argument.toInt());
+        } else if (!argument.isEmpty()) {
+            if (auto *line = qobject_cast<QLineEdit *>(widget))
+                line->selectAll();
+            if (auto *spin = qobject_cast<QSpinBox *>(widget))
+                spin->selectAll();
+            QTest::keyClicks(widget, argument);
+        } else if (qobject_cast<QAbstractButton *>(widget)) {
+            QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(8, widget->height() / 2));
+        } else {
+            QTest::keyClick(widget, Qt::Key_Up);
+        }
+
+        QCOMPARE(options.property(option.constData()), expected);
+        QVERIFY2(QFile::exists(stateFile()), "the change was not saved");
+        QCOMPARE(savedOptions()->property(option.constData()), expected);
+        QCOMPARE(m_controller->outputOptions().get(), &options);
+    }
+
+    void optionChangesShowInTheControls()
+    {
+        OutputOptions &options = *m_third->currentOptions();
+        applySettings(options,
+                      QStringLiteral("folder=/srv/photos;folderCreate=false;fileFormat=tif;"
+                                     "quality=33;height=1000;baseIndex=1;custom=trip;"
+                                     "useCounter=true;digits=3;lastValue=12;fitIndex=8"));
+        QCOMPARE(control<QLineEdit>(QStringLiteral("folder"))->text(),
+                 QStringLiteral("/srv/photos"));
+        QVERIFY(!control<QCheckBox>(QStringLiteral("folderCreate"))->isChecked());
+        QCOMPARE(control<QComboBox>(QStringLiteral("fileFormat"))->currentText(),
+                 QStringLiteral("tif"));
+        QCOMPARE(control<QSlider>(QStringLiteral("quality"))->value(), 33);
+        QCOMPARE(control<QSpinBox>(QStringLiteral("height"))->value(), 1000);
+        QVERIFY(control<QRadioButton>(QStringLiteral("customName"))->isChecked());
+        QVERIFY(!control<QRadioButton>(QStringLiteral("sourceName"))->isChecked());
+        QCOMPARE(control<QLineEdit>(QStringLiteral("custom"))->text(), QStringLiteral("trip"));
+        QCOMPARE(control<QComboBox>(QStringLiteral("fitIndex"))->currentIndex(), 8);
+        QCOMPARE(control<QLabel>(QStringLiteral("sample"))->text(),
+                 QStringLiteral("IMG_0042.JPG \u2192 trip012.tif"));
+
+        // Values a control cannot show leave the control blank or at its limit, and the option as
+        // it is: showing must never write back.
+        applySettings(options, QStringLiteral("width=0;fitIndex=12;fileFormat=webp;baseIndex=7"));
+        QCOMPARE(control<QSpinBox>(QStringLiteral("width"))->value(), 1);
+        QCOMPARE(control<QComboBox>(QStringLiteral("fitIndex"))->currentIndex(), -1);
+        QCOMPARE(control<QComboBox>(QStringLiteral("fileFormat"))->currentIndex(), -1);
+        QVERIFY(!control<QRadioButton>(QStringLiteral("customName"))->isChecked());
+        QCOMPARE(options.width(), 0);
+        QCOMPARE(options.fitIndex(), 12);
+        QCOMPARE(options.fileFormat(), QStringLiteral("webp"));
+        QCOMPARE(options.baseIndex(), 7);
+    }
+
+    void qualitySliderFollowsTheFormat_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("tiff") << "tiff" << false;
+        QTest::newRow("jpg") << "jpg" << true;
+        QTest::newRow("png") << "png" << false;
+        QTest::newRow("jpeg") << "jpeg" << true;
+    }
+
+    void qualitySliderFollowsTheFormat()
+    {
+        QFETCH(QString, format);
+        QFETCH(bool, enabled);
+        auto *formats = control<QComboBox>(QStringLiteral("fileFormat"));
+        auto *slider = control<QSlider>(QStringLiteral("quality"));
+        // From the other side first, so the slider has to change.
+        formats->setCurrentIndex(
+            formats->findText(enabled ? QStringLiteral("gif") : QStringLiteral("jpg")));
+        QCOMPARE(slider->isEnabled(), !enabled);
+        formats->setCurrentIndex(formats->findText(format));
+        QCOMPARE(m_third->currentOptions()->fileFormat(), format);
+        QCOMPARE(slider->isEnabled(), enabled);
+        // Showing the pane again looks at the format once more.
+        slider->setEnabled(!enabled);
+        show(m_third);
+        QCOMPARE(slider->isEnabled(), enabled);
+    }
+
+    void folderChooserEnd_data()
+    {
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<QString>("folder");
+        const QString before = QStringLiteral("/before");
+        QTest::newRow("OK, one folder")
+            << int(QDialog::Accepted) << QStringList{"/data/out"} << "/data/out";
+        QTest::newRow("cancel") << int(QDialog::Rejected) << QStringList{"/data/out"} << before;
+        QTest::newRow("OK, two folders")
+            << int(QDialog::Accepted) << QStringList{"/data/a", "/data/b"} << before;
+        QTest::newRow("OK, none") << int(QDialog::Accepted) << QStringList{} << before;
+    }
+
+    void folderChooserEnd()
+    {
+        QFETCH(int, result);
+        QFETCH(QStringList, paths);
+        QFETCH(QString, folder);
+        m_third->currentOptions()->setFolder(QStringLiteral("/before"));
+        QFile::remove(stateFile());
+        m_third->openPanelDidEnd(result, paths);
+        QCOMPARE(m_third->currentOptions()->folder(), folder);
+        QCOMPARE(control<QLineEdit>(QStringLiteral("folder"))->text(), folder);
+        QCOMPARE(QFile::exists(stateFile()), folder != QLatin1String("/before"));
+    }
+
+    void folderChooserIsAWindowModalFolderDialog()
+    {
+        QTest::mouseClick(control<QWidget>(QStringLiteral("pickFolder")), Qt::LeftButton);
+        auto *dialog = m_controller->mainWindow()->findChild<QFileDialog *>();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
+        QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+        dialog->setDirectory(m_dir.path());
+        dialog->selectFile(m_dir.path());
+        static_cast<QDialog *>(dialog)->accept();
+        QCOMPARE(m_third->currentOptions()->folder(), m_dir.path());
+    }
+
+    void paneFollowsAnotherOptionsObject()
+    {
+        const std::shared_ptr<OutputOptions> first = m_third->currentOptions();
+        auto second = std::make_shared<OutputOptions>();
+        second->setCustom(QStringLiteral("second"));
+        second->setBaseIndex(1);
+        m_third->setCurrentOptions(second);
+        auto *custom = control<QLineEdit>(QStringLiteral("custom"));
+        QCOMPARE(custom->text(), QStringLiteral("second"));
+
+        first->setCustom(QStringLiteral("left behind"));
+        QCOMPARE(custom->text(), QStringLiteral("second"));
+        custom->selectAll();
+        QTest::keyClicks(custom, QStringLiteral("new"));
+        QCOMPARE(second->custom(), QStringLiteral("new"));
+        QCOMPARE(first->custom(), QStringLiteral("left behind"));
+        QCOMPARE(m_controller->outputOptions(), second);
+    }
+
+    void summaryTexts_data()
+    {
+        QTest::addColumn<int>("files");
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *name, int files, const char *settings, const char *field,
+                            const char *expected) {
+            QTest::newRow(name) << files << QString::fromLatin1(settings)
+                                << QString::fromLatin1(field) << QString::fromLatin1(expected);
+        };
+        row("no file", 0, "", "source", "0 files");
+        row("one file", 1, "", "source", "1 file");
+        row("several files", 3, "", "source", "3 files");
+        row("jpeg", 1, "", "fileformat", "jpeg, quality 90%");
+        row("jpg 75", 1, "fileFormat=jpg;quality=75", "fileformat", "jpg, quality 75%");
+        row("tiff", 1, "fileFormat=tiff;quality=75", "fileformat", "tiff");
+        row("no resize", 1, "width=800", "resize", "No");
+        row("resize", 1, "resize=true;width=800;height=600", "resize",
+            "Yes, fit into 800 px. * 600 px.");
+        row("default naming", 1, "", "filename", "Based on filename");
+        row("all naming", 1, "baseIndex=1;useCounter=true;usePostfix=true", "filename",
+            "Based on custom (image), plus 5-digit counter, plus postfix (_iv)");
+        row("counter", 1, "useCounter=true;digits=3", "filename",
+            "Based on filename, plus 3-digit counter");
+        row("postfix", 1, "usePostfix=true;postfix=-web", "filename",
+            "Based on filename, plus postfix (-web)");
+        row("no thumbnails", 1, "fitIndex=8", "thumbnails", "No");
+        row("thumbnails from original", 1, "createThumbnails=true", "thumbnails",
+            "Yes, use original image as source, fit into 64 px. * 64 px.");
+        row("thumbnails from watermarked", 1, "createThumbnails=true;sourceIndex=1;fitIndex=8",
+            "thumbnails", "Yes, use watermarked image as source, fit into 256 px. * 256 px.");
+        row("thumbnails of no size", 1, "createThumbnails=true;fitIndex=5", "thumbnails",
+            "Yes, use original image as source, fit into 0 px. * 0 px.");
+    }
+
+    void summaryTexts()
+    {
+        QFETCH(int, files);
+        QFETCH(QString, settings);
+        QFETCH(QString, field);
+        QFETCH(QString, expected);
+        OutputOptions options;
+        applySettings(options, settings);
+        const SummaryText text(workFiles(files), options);
+        const QHash<QString, QString> fields{{"source", text.source()},
+                                             {"fileformat", text.fileformat()},
+                                             {"resize", text.resize()},
+                                             {"filename", text.filename()},
+                                             {"thumbnails", text.thumbnails()}};
+        QVERIFY(fields.contains(field));
+        QCOMPARE(fields.value(field), expected);
+    }
+
+    void summaryPaneShowsTheJob()
+    {
+        m_controller->setWorkFiles(workFiles(2));
+        m_controller->setOverlays({overlay("Hidden", false, "x"),
+                                   overlay("Credit", true, "{FILENAME} \u00A9"),
+                                   overlay("Logo", true, "unused", "/logos/logo.png")});
+        applySettings(*m_controller->outputOptions(),
+                      QStringLiteral("folder=/data/out;fileFormat=png;baseIndex=1;custom=trip;"
+                                     "useCounter=true;digits=3;lastValue=12;usePostfix=true;"
+                                     "postfix=-web;resize=false;createThumbnails=false"));
+        show(m_fourth);
+
+        const auto text = [this](const char *name) {
+            auto *label = m_fourth->ownView()->findChild<QLabel *>(QString::fromLatin1(name));
+            return label ? label->text() : QStringLiteral("(no label)");
+        };
+        QStringList shown;
+        for (const char *name : {"source", "tofolder", "fileformat", "resize", "filename",
+                                 "originalname", "samplename", "thumbnails"})
+            shown << text(name);
+        QCOMPARE(shown,
+                 (QStringList{"2 files", "/data/out", "png", "No",
+                              "Based on custom (trip), plus 3-digit counter, plus postfix (-web)",
+                              "IMG_42.JPG", "trip012-web.png", "No"}));
+
+        // Only the watermarks in use, in list order, by column identifier.
+        auto *table = m_fourth->ownView()->findChild<QTableView *>(QStringLiteral("watermarks"));
+        QVERIFY(table && table->model());
+        const QAbstractItemModel &model = *table->model();
+        QCOMPARE(model.rowCount(), 2);
+        QStringList identifiers;
+        QStringList cells;
+        for (int column = 0; column < model.columnCount(); ++column)
+            identifiers << model
+                               .headerData(column, Qt::Horizontal,
+                                           UsedWatermarksModel::IdentifierRole)
+                               .toString();
+        for (int cell = 0; cell < model.rowCount() * model.columnCount(); ++cell)
+            cells << model.index(cell / model.columnCount(), cell % model.columnCount())
+                         .data()
+                         .toString();
+        QCOMPARE(identifiers, QStringList({"name", "type", "content"}));
+        QCOMPARE(cells, QStringList({"Credit", "text", "{FILENAME} \u00A9", "Logo", "image",
+                                     "/logos/logo.png"}));
+        QVERIFY(!UsedWatermarksModel::cellValue(Overlay(), QStringLiteral("other")).isValid());
+
+        // The next showing starts from the model as it then stands.
+        m_controller->setWorkFiles(workFiles(1));
+        show(m_fourth);
+        QCOMPARE(text("source"), QStringLiteral("1 file"));
+    }
 
 private:
     template <typename T> T *control(const QString &name) const
     {
         return m_third->ownView()->findChild<T *>(name);
     }
-    void show(PaneController *pane);
+    void show(PaneController *pane)
+    {
+        for (PaneController *other : m_controller->panes()) {
+            if (other->ownView())
+                other->ownView()->hide();
+        }
+        pane->ownView()->show();
+        pane->activate();
+    }
     QString stateFile() const { return StateFile::pathForStateFile(); }
-    std::shared_ptr<OutputOptions> savedOptions() const;
+    std::shared_ptr<OutputOptions> savedOptions() const
+    {
+        OverlayList overlays;
+        auto options = std::make_shared<OutputOptions>();
+        StateFile::loadState(overlays, options);
+        return options;
+    }
 
     QTemporaryDir m_dir;
     std::unique_ptr<AppController> m_controller;
     ThirdPaneController *m_third = nullptr;
     FourthPaneController *m_fourth = nullptr;
 };
-
-void TestOutputPanes::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    qputenv("XDG_DATA_HOME", m_dir.path().toLocal8Bit());
-    Resources::setDirectory(QStringLiteral(INKVEIL_RESOURCES_DIR));
-    ApplicationPanes::registerAll();
-}
-
-void TestOutputPanes::init()
-{
-    QFile::remove(stateFile());
-    m_controller = std::make_unique<AppController>();
-    QVERIFY(m_controller->loadMainWindow());
-    QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
-    m_controller->awakeFromNib();
-    for (PaneController *pane : m_controller->panes()) {
-        if (auto *third = qobject_cast<ThirdPaneController *>(pane))
-            m_third = third;
-        if (auto *fourth = qobject_cast<FourthPaneController *>(pane))
-            m_fourth = fourth;
-    }
-    QVERIFY(m_third && m_third->ownView());
-    QVERIFY(m_fourth && m_fourth->ownView());
-    QVERIFY(m_third->missingOutlets().isEmpty());
-    QCOMPARE(m_third->currentOptions(), m_controller->outputOptions());
-    m_controller->mainWindow()->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_controller->mainWindow()));
-    show(m_third);
-}
-
-void TestOutputPanes::cleanup()
-{
-    m_controller.reset();
-    m_third = nullptr;
-    m_fourth = nullptr;
-}
-
-void TestOutputPanes::show(PaneController *pane)
-{
-    for (PaneController *other : m_controller->panes()) {
-        if (other->ownView())
-            other->ownView()->hide();
-    }
-    pane->ownView()->show();
-    pane->activate();
-}
-
-std::shared_ptr<OutputOptions> TestOutputPanes::savedOptions() const
-{
-    OverlayList overlays;
-    auto options = std::make_shared<OutputOptions>();
-    StateFile::loadState(overlays, options);
-    return options;
-}
-
-void TestOutputPanes::editingAControlSavesItsOption_data()
-{
-    QTest::addColumn<QString>("controlName");
-    QTest::addColumn<Edit>("edit");
-    QTest::addColumn<QString>("argument");
-    QTest::addColumn<QVariant>("expected");
-    // The row's name is the option; the options start at their defaults with every switch on.
-    const auto row = [](const char *option, const char *control, Edit edit, const char *argument,
-                        const QVariant &expected) {
-        QTest::newRow(option) << QString::fromLatin1(control) << edit
-                              << QString::fromLatin1(argument) << expected;
-    };
-    row("folder", "folder", Edit::Type, "/data/out", QStringLiteral("/data/out"));
-    row("folderCreate", "folderCreate", Edit::Click, "", false);
-    row("fileFormat", "fileFormat", Edit::Choose, "4", QStringLiteral("png"));
-    row("quality", "quality", Edit::KeyEnd, "", 100);
-    row("resize", "resize", Edit::Click, "", false);
-    row("width", "width", Edit::Type, "800", 800);
-    row("height", "height", Edit::KeyUp, "", 481);
-    row("baseIndex", "sourceName", Edit::Click, "", 0);
-    row("custom", "custom", Edit::Type, "trip", QStringLiteral("trip"));
-    row("useCounter", "useCounter", Edit::Click, "", false);
-    row("digits", "digits", Edit::KeyUp, "", 6);
-    row("lastValue", "lastValue", Edit::Type, "42", 42);
-    row("usePostfix", "usePostfix", Edit::Click, "", false);
-    row("postfix", "postfix", Edit::Type, "-web", QStringLiteral("-web"));
-    row("createThumbnails", "createThumbnails", Edit::Click, "", false);
-    row("fitIndex", "fitIndex", Edit::Choose, "6", 6);
-    row("sourceIndex", "sourceIndex", Edit::Choose, "1", 1);
-}
-
-void TestOutputPanes::editingAControlSavesItsOption()
-{
-    QFETCH(QString, controlName);
-    QFETCH(Edit, edit);
-    QFETCH(QString, argument);
-    QFETCH(QVariant, expected);
-
-    const QByteArray option = QTest::currentDataTag();
-    // Defaults, with every switch on so that no control is greyed out.
-    OutputOptions &options = *m_third->currentOptions();
-    applySettings(options, QStringLiteral("fileFormat=jpeg;quality=90;width=640;height=480;"
-                                          "digits=5;lastValue=1;custom=image;postfix=_iv;"
-                                          "fitIndex=2;sourceIndex=0;folderCreate=true;"
-                                          "resize=true;baseIndex=1;useCounter=true;"
-                                          "usePostfix=true;createThumbnails=true"));
-    QFile::remove(stateFile());
-
-    QWidget *widget = control<QWidget>(controlName);
-    QVERIFY(widget);
-    QVERIFY(widget->isEnabled());
-    switch (edit) {
-    case Edit::Type:
-        if (auto *line = qobject_cast<QLineEdit *>(widget))
-            line->selectAll();
-        if (auto *spin = qobject_cast<QSpinBox *>(widget))
-            spin->selectAll();
-        QTest::keyClicks(widget, argument);
-        break;
-    case Edit::Click:
-        QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(8, widget->height() / 2));
-        break;
-    case Edit::KeyUp:
-        QTest::keyClick(widget, Qt::Key_Up);
-        break;
-    case Edit::KeyEnd:
-        QTest::keyClick(widget, Qt::Key_End);
-        break;
-    case Edit::Choose:
-        qobject_cast<QComboBox *>(widget)->setCurrentIndex(argument.toInt());
-        break;
-    }
-
-    QCOMPARE(options.property(option.constData()), expected);
-    QVERIFY2(QFile::exists(stateFile()), "the change was not saved");
-    QCOMPARE(savedOptions()->property(option.constData()), expected);
-    QCOMPARE(m_controller->outputOptions().get(), &options);
-}
-
-void TestOutputPanes::optionChangesShowInTheControls()
-{
-    OutputOptions &options = *m_third->currentOptions();
-    applySettings(options, QStringLiteral("folder=/srv/photos;folderCreate=false;fileFormat=tif;"
-                                          "quality=33;height=1000;baseIndex=1;custom=trip;"
-                                          "useCounter=true;digits=3;lastValue=12;fitIndex=8"));
-    QCOMPARE(control<QLineEdit>(QStringLiteral("folder"))->text(), QStringLiteral("/srv/photos"));
-    QVERIFY(!control<QCheckBox>(QStringLiteral("folderCreate"))->isChecked());
-    QCOMPARE(control<QComboBox>(QStringLiteral("fileFormat"))->currentText(),
-             QStringLiteral("tif"));
-    QCOMPARE(control<QSlider>(QStringLiteral("quality"))->value(), 33);
-    QCOMPARE(control<QSpinBox>(QStringLiteral("height"))->value(), 1000);
-    QVERIFY(control<QRadioButton>(QStringLiteral("customName"))->isChecked());
-    QVERIFY(!control<QRadioButton>(QStringLiteral("sourceName"))->isChecked());
-    QCOMPARE(control<QLineEdit>(QStringLiteral("custom"))->text(), QStringLiteral("trip"));
-    QCOMPARE(control<QComboBox>(QStringLiteral("fitIndex"))->currentIndex(), 8);
-    QCOMPARE(control<QLabel>(QStringLiteral("sample"))->text(),
-             QStringLiteral("IMG_0042.JPG \u2192 trip012.tif"));
-
-    // Values a control cannot show leave the control blank or at its limit, and the option as
-    // it is: showing must never write back.
-    applySettings(options, QStringLiteral("width=0;fitIndex=12;fileFormat=webp;baseIndex=7"));
-    QCOMPARE(control<QSpinBox>(QStringLiteral("width"))->value(), 1);
-    QCOMPARE(control<QComboBox>(QStringLiteral("fitIndex"))->currentIndex(), -1);
-    QCOMPARE(control<QComboBox>(QStringLiteral("fileFormat"))->currentIndex(), -1);
-    QVERIFY(!control<QRadioButton>(QStringLiteral("customName"))->isChecked());
-    QCOMPARE(options.width(), 0);
-    QCOMPARE(options.fitIndex(), 12);
-    QCOMPARE(options.fileFormat(), QStringLiteral("webp"));
-    QCOMPARE(options.baseIndex(), 7);
-}
-
-void TestOutputPanes::qualitySliderFollowsTheFormat_data()
-{
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<bool>("enabled");
-    QTest::newRow("tiff") << "tiff" << false;
-    QTest::newRow("jpg") << "jpg" << true;
-    QTest::newRow("png") << "png" << false;
-    QTest::newRow("jpeg") << "jpeg" << true;
-}
-
-void TestOutputPanes::qualitySliderFollowsTheFormat()
-{
-    QFETCH(QString, format);
-    QFETCH(bool, enabled);
-    auto *formats = control<QComboBox>(QStringLiteral("fileFormat"));
-    auto *slider = control<QSlider>(QStringLiteral("quality"));
-    // From the other side first, so the slider has to change.
-    formats->setCurrentIndex(
-        formats->findText(enabled ? QStringLiteral("gif") : QStringLiteral("jpg")));
-    QCOMPARE(slider->isEnabled(), !enabled);
-    formats->setCurrentIndex(formats->findText(format));
-    QCOMPARE(m_third->currentOptions()->fileFormat(), format);
-    QCOMPARE(slider->isEnabled(), enabled);
-    // Showing the pane again looks at the format once more.
-    slider->setEnabled(!enabled);
-    show(m_third);
-    QCOMPARE(slider->isEnabled(), enabled);
-}
-
-void TestOutputPanes::folderChooserEnd_data()
-{
-    QTest::addColumn<int>("result");
-    QTest::addColumn<QStringList>("paths");
-    QTest::addColumn<QString>("folder");
-    const QString before = QStringLiteral("/before");
-    QTest::newRow("OK, one folder")
-        << int(QDialog::Accepted) << QStringList{"/data/out"} << "/data/out";
-    QTest::newRow("cancel") << int(QDialog::Rejected) << QStringList{"/data/out"} << before;
-    QTest::newRow("OK, two folders")
-        << int(QDialog::Accepted) << QStringList{"/data/a", "/data/b"} << before;
-    QTest::newRow("OK, none") << int(QDialog::Accepted) << QStringList{} << before;
-}
-
-void TestOutputPanes::folderChooserEnd()
-{
-    QFETCH(int, result);
-    QFETCH(QStringList, paths);
-    QFETCH(QString, folder);
-    m_third->currentOptions()->setFolder(QStringLiteral("/before"));
-    QFile::remove(stateFile());
-    m_third->openPanelDidEnd(result, paths);
-    QCOMPARE(m_third->currentOptions()->folder(), folder);
-    QCOMPARE(control<QLineEdit>(QStringLiteral("folder"))->text(), folder);
-    QCOMPARE(QFile::exists(stateFile()), folder != QLatin1String("/before"));
-}
-
-void TestOutputPanes::folderChooserIsAWindowModalFolderDialog()
-{
-    QTest::mouseClick(control<QWidget>(QStringLiteral("pickFolder")), Qt::LeftButton);
-    auto *dialog = m_controller->mainWindow()->findChild<QFileDialog *>();
-    QVERIFY(dialog);
-    QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
-    QCOMPARE(dialog->windowModality(), Qt::WindowModal);
-    dialog->setDirectory(m_dir.path());
-    dialog->selectFile(m_dir.path());
-    static_cast<QDialog *>(dialog)->accept();
-    QCOMPARE(m_third->currentOptions()->folder(), m_dir.path());
-}
-
-void TestOutputPanes::paneFollowsAnotherOptionsObject()
-{
-    const std::shared_ptr<OutputOptions> first = m_third->currentOptions();
-    auto second = std::make_shared<OutputOptions>();
-    second->setCustom(QStringLiteral("second"));
-    second->setBaseIndex(1);
-    m_third->setCurrentOptions(second);
-    auto *custom = control<QLineEdit>(QStringLiteral("custom"));
-    QCOMPARE(custom->text(), QStringLiteral("second"));
-
-    first->setCustom(QStringLiteral("left behind"));
-    QCOMPARE(custom->text(), QStringLiteral("second"));
-    custom->selectAll();
-    QTest::keyClicks(custom, QStringLiteral("new"));
-    QCOMPARE(second->custom(), QStringLiteral("new"));
-    QCOMPARE(first->custom(), QStringLiteral("left behind"));
-    QCOMPARE(m_controller->outputOptions(), second);
-}
-
-void TestOutputPanes::summaryTexts_data()
-{
-    QTest::addColumn<int>("files");
-    QTest::addColumn<QString>("settings");
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("expected");
-    const auto row = [](const char *name, int files, const char *settings, const char *field,
-                        const char *expected) {
-        QTest::newRow(name) << files << QString::fromLatin1(settings) << QString::fromLatin1(field)
-                            << QString::fromLatin1(expected);
-    };
-    row("no file", 0, "", "source", "0 files");
-    row("one file", 1, "", "source", "1 file");
-    row("several files", 3, "", "source", "3 files");
-    row("folder as set", 1, "folder=/data/out/", "tofolder", "/data/out/");
-    row("jpeg", 1, "", "fileformat", "jpeg, quality 90%");
-    row("jpg 75", 1, "fileFormat=jpg;quality=75", "fileformat", "jpg, quality 75%");
-    row("tiff", 1, "fileFormat=tiff;quality=75", "fileformat", "tiff");
-    row("no resize", 1, "width=800", "resize", "No");
-    row("resize", 1, "resize=true;width=800;height=600", "resize",
-        "Yes, fit into 800 px. * 600 px.");
-    row("default naming", 1, "", "filename", "Based on filename");
-    row("all naming", 1, "baseIndex=1;useCounter=true;usePostfix=true", "filename",
-        "Based on custom (image), plus 5-digit counter, plus postfix (_iv)");
-    row("counter", 1, "useCounter=true;digits=3", "filename",
-        "Based on filename, plus 3-digit counter");
-    row("postfix", 1, "usePostfix=true;postfix=-web", "filename",
-        "Based on filename, plus postfix (-web)");
-    row("first name", 3, "", "originalname", "IMG_42.JPG");
-    row("sample", 3, "useCounter=true;digits=3;lastValue=7;fileFormat=tif", "samplename",
-        "IMG_42007.tif");
-    row("no thumbnails", 1, "fitIndex=8", "thumbnails", "No");
-    row("thumbnails from original", 1, "createThumbnails=true", "thumbnails",
-        "Yes, use original image as source, fit into 64 px. * 64 px.");
-    row("thumbnails from watermarked", 1, "createThumbnails=true;sourceIndex=1;fitIndex=8",
-        "thumbnails", "Yes, use watermarked image as source, fit into 256 px. * 256 px.");
-    row("thumbnails of no size", 1, "createThumbnails=true;fitIndex=5", "thumbnails",
-        "Yes, use original image as source, fit into 0 px. * 0 px.");
-}
-
-void TestOutputPanes::summaryTexts()
-{
-    QFETCH(int, files);
-    QFETCH(QString, settings);
-    QFETCH(QString, field);
-    QFETCH(QString, expected);
-    OutputOptions options;
-    applySettings(options, settings);
-    const SummaryText text(workFiles(files), options);
-    const QHash<QString, QString> fields{
-        {"source", text.source()},         {"tofolder", text.tofolder()},
-        {"fileformat", text.fileformat()}, {"resize", text.resize()},
-        {"filename", text.filename()},     {"originalname", text.originalname()},
-        {"samplename", text.samplename()}, {"thumbnails", text.thumbnails()}};
-    QVERIFY(fields.contains(field));
-    QCOMPARE(fields.value(field), expected);
-}
-
-void TestOutputPanes::summaryPaneShowsTheJob()
-{
-    m_controller->setWorkFiles(workFiles(2));
-    m_controller->setOverlays({overlay("Hidden", false, "x"),
-                               overlay("Credit", true, "{FILENAME} \u00A9"),
-                               overlay("Logo", true, "unused", "/logos/logo.png")});
-    applySettings(*m_controller->outputOptions(),
-                  QStringLiteral("folder=/data/out;fileFormat=png;baseIndex=1;custom=trip;"
-                                 "useCounter=true;digits=3;lastValue=12;usePostfix=true;"
-                                 "postfix=-web;resize=false;createThumbnails=false"));
-    show(m_fourth);
-
-    const auto text = [this](const char *name) {
-        auto *label = m_fourth->ownView()->findChild<QLabel *>(QString::fromLatin1(name));
-        return label ? label->text() : QStringLiteral("(no label)");
-    };
-    QCOMPARE(text("source"), QStringLiteral("2 files"));
-    QCOMPARE(text("tofolder"), QStringLiteral("/data/out"));
-    QCOMPARE(text("fileformat"), QStringLiteral("png"));
-    QCOMPARE(text("resize"), QStringLiteral("No"));
-    QCOMPARE(text("filename"),
-             QStringLiteral("Based on custom (trip), plus 3-digit counter, plus postfix (-web)"));
-    QCOMPARE(text("originalname"), QStringLiteral("IMG_42.JPG"));
-    QCOMPARE(text("samplename"), QStringLiteral("trip012-web.png"));
-    QCOMPARE(text("thumbnails"), QStringLiteral("No"));
-
-    // Only the watermarks in use, in list order, by column identifier.
-    auto *table = m_fourth->ownView()->findChild<QTableView *>(QStringLiteral("watermarks"));
-    QVERIFY(table && table->model());
-    const QAbstractItemModel &model = *table->model();
-    QCOMPARE(model.rowCount(), 2);
-    QStringList identifiers;
-    QStringList cells;
-    for (int column = 0; column < model.columnCount(); ++column) {
-        identifiers << model.headerData(column, Qt::Horizontal, UsedWatermarksModel::IdentifierRole)
-                           .toString();
-    }
-    for (int row = 0; row < model.rowCount(); ++row) {
-        for (int column = 0; column < model.columnCount(); ++column)
-            cells << model.index(row, column).data().toString();
-    }
-    QCOMPARE(identifiers, QStringList({"name", "type", "content"}));
-    QCOMPARE(cells, QStringList({"Credit", "text", "{FILENAME} \u00A9", "Logo", "image",
-                                 "/logos/logo.png"}));
-    QVERIFY(!UsedWatermarksModel::cellValue(Overlay(), QStringLiteral("other")).isValid());
-
-    // The next showing starts from the model as it then stands.
-    m_controller->setWorkFiles(workFiles(1));
-    show(m_fourth);
-    QCOMPARE(text("source"), QStringLiteral("1 file"));
-}
 
 QTEST_MAIN(TestOutputPanes)
 #include "tst_outputpanes.moc"
