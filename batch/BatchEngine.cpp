@@ -226,6 +226,9 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
 
     report(index, ReadingMessage);
     DecodedImage source = ImageToolkit::decodeInto(file->filePath(), worker.buffer);
+    // The watermarks are drawn into the decoded pixels themselves: were the worker still holding
+    // them, the painter would first copy the whole photo. They come back once it is written.
+    worker.buffer = QImage();
     if (source.isNull())
         return fail(CantReadMessage);
     preview(source.image());
@@ -243,6 +246,7 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
     if (image.isNull())
         return fail(CantReadMessage);
     preview(image);
+    QImage canvas = image;
     if (options.resize())
         image = ImageToolkit::imageFromResizing(image, options.width(), options.height());
 
@@ -258,6 +262,7 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
         ImageToolkit::encode(std::move(image), options.fileFormat(), options.quality(), dpi);
     // The photo's memory goes back to the worker's buffer before the thumbnail is made.
     image = QImage();
+    worker.buffer = std::move(canvas);
     if (!bytes.isEmpty()) {
         if (run.sources.contains(canonicalPath(path))) {
             fail(WouldReplaceSourceMessage);

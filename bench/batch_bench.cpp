@@ -281,8 +281,8 @@ private:
     std::vector<std::int16_t> m_rgb;
 };
 
-// A minimal camera EXIF block (big-endian TIFF): make, model, orientation, 300 dpi, and in the
-// EXIF directory the exposure, aperture, ISO, date and focal length.
+// A minimal camera EXIF block (big-endian TIFF): make, model, orientation, 300 dpi, date, and in
+// the EXIF directory the exposure, aperture, ISO, date taken, focal length and pixel size.
 class ExifBuilder
 {
 public:
@@ -364,6 +364,9 @@ private:
 QByteArray exifSegment(int index)
 {
     constexpr quint32 FirstDirectory = 8;
+    const QByteArray taken =
+        QStringLiteral("2024:06:01 12:%1:00").arg(index % 60, 2, 10, QLatin1Char('0')).toLatin1();
+    // Tags in ascending order, as the format asks.
     ExifBuilder camera;
     camera.addAscii(0x010F, "Bench Optics");
     camera.addAscii(0x0110, "BX-24");
@@ -371,14 +374,15 @@ QByteArray exifSegment(int index)
     camera.addRational(0x011A, 300, 1); // x resolution
     camera.addRational(0x011B, 300, 1); // y resolution
     camera.addShort(0x0128, 2);         // inches
+    camera.addAscii(0x0132, taken);     // date and time
     ExifBuilder exposure;
     exposure.addRational(0x829A, 1, 250); // exposure time
     exposure.addRational(0x829D, 56, 10); // f-number
     exposure.addShort(0x8827, 200);       // ISO
-    exposure.addAscii(0x9003, QStringLiteral("2024:06:01 12:%1:00")
-                                  .arg(index % 60, 2, 10, QLatin1Char('0'))
-                                  .toLatin1()); // taken
-    exposure.addRational(0x920A, 50, 1);        // focal length
+    exposure.addAscii(0x9003, taken);     // date and time taken
+    exposure.addRational(0x920A, 50, 1);  // focal length
+    exposure.addLong(0xA002, PhotoWidth);
+    exposure.addLong(0xA003, PhotoHeight);
 
     // The pointer to the EXIF directory does not change the size of the first one.
     ExifBuilder withPointer = camera;
@@ -589,29 +593,32 @@ private:
     int m_whose = RUSAGE_SELF;
 };
 
-// Processor seconds of the calling thread, page faults and the kernel's copying included. Steps
+// Processor seconds of the whole process, page faults and the kernel's copying included. Steps
 // are timed with it: unlike wall time, it hardly changes when other programs share the machine.
-double threadSeconds()
+// The whole process and not the calling thread, because Qt hands parts of some image operations
+// (smooth scaling, format conversion) to a pool of threads. So a step's time means something
+// only while one photo is processed at a time.
+double processSeconds()
 {
     timespec time{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time);
     return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) / 1e9;
 }
 
-// The steps of a photo timed one after another in processor seconds of the calling thread, and
-// the photo's own wall time alongside.
+// The steps of a photo timed one after another in processor seconds, and the photo's own wall
+// time alongside.
 class Laps
 {
 public:
     Laps()
-        : m_previous(threadSeconds())
+        : m_previous(processSeconds())
     {
         m_wall.start();
     }
     // Processor seconds since the previous lap, or the start.
     double lap()
     {
-        const double now = threadSeconds();
+        const double now = processSeconds();
         const double time = now - m_previous;
         m_previous = now;
         return time;
@@ -778,7 +785,7 @@ void checkOutput(const QString &path, bool fit)
 // The engine as the wizard and the command-line tool drive it. A photo's time runs from the
 // previous photo's end (or the start) to its fileFinished signal, stamped on the worker thread.
 // The engine's step messages, also received on the worker thread, split a photo's processor
-// time into its steps.
+// time into its steps (meaningful with one worker).
 Timing runEngine(const RunSettings &run)
 {
     const QStringList paths = inputFiles(run);
@@ -814,7 +821,7 @@ Timing runEngine(const RunSettings &run)
         QObject::connect(
             &engine, &BatchEngine::statusChanged, &engine,
             [&](int index, const QString &message) {
-                const double now = threadSeconds();
+                const double now = processSeconds();
                 const std::lock_guard guard(lock);
                 endStep(index, now);
                 current.insert(index, {stepName(message), now});
@@ -824,7 +831,7 @@ Timing runEngine(const RunSettings &run)
             &engine, &BatchEngine::fileFinished, &engine,
             [&](int index, const BatchEngine::FileResult &result) {
                 const double at = seconds(clock);
-                const double now = threadSeconds();
+                const double now = processSeconds();
                 const std::lock_guard guard(lock);
                 endStep(index, now);
                 current.remove(index);
@@ -1181,14 +1188,22 @@ int runBenchmark(const Settings &settings)
         configurations.append({QStringLiteral("ImageMagick -annotate, 1 process at a time"),
                                QStringLiteral("imagemagick"), 1, false, n, settings.imageMagick});
     if (settings.memoryCheck) {
-        for (const int count : {MemoryCheckSmall, MemoryCheckLarge})
-            configurations.append(
-                {QStringLiteral("Inkveil, %1 workers (memory check)").arg(MemoryCheckWorkers),
-                 QStringLiteral("engine"),
-                 MemoryCheckWorkers,
-                 false,
-                 count,
-                 {}});
+        for (const int count : {MemoryCheckSmall, MemoryCheckLarge}) {
+            // Already measured when the machine has as many cores as the check has workers.
+            const bool measured = std::any_of(
+                configurations.cbegin(), configurations.cend(), [&](const Configuration &c) {
+                    return c.kind == QLatin1String("engine") && c.workers == MemoryCheckWorkers &&
+                           !c.fit && c.count == count;
+                });
+            if (!measured)
+                configurations.append(
+                    {QStringLiteral("Inkveil, %1 workers").arg(MemoryCheckWorkers),
+                     QStringLiteral("engine"),
+                     MemoryCheckWorkers,
+                     false,
+                     count,
+                     {}});
+        }
     }
     err() << "Measuring, " << settings.repeat << " repeats each:" << Qt::endl;
     QList<Measurement> rows;
@@ -1241,10 +1256,16 @@ int runBenchmark(const Settings &settings)
                  .arg(verdict(oneRatio <= 1.3));
     if (all && allWorkers > 1) {
         const double speedup = one->wall / all->wall;
-        out() << QStringLiteral("  %1 workers >= 1.8 x the throughput of 1: %2 x (%3)\n")
+        // What the machine allows at the moment: the floor on as many threads, which other
+        // programs running alongside hold back just as much.
+        const std::optional<Measurement> floorAll =
+            find(QStringLiteral("floor"), allWorkers, false, n);
+        out() << QStringLiteral("  %1 workers >= 1.8 x the throughput of 1: %2 x (%3); "
+                                "the floor on %1 threads: %4 x\n")
                      .arg(allWorkers)
                      .arg(speedup, 0, 'f', 2)
-                     .arg(verdict(speedup >= 1.8));
+                     .arg(verdict(speedup >= 1.8))
+                     .arg(floorAll ? floor.wall / floorAll->wall : 0.0, 0, 'f', 2);
     }
     const double fitSpeedup = one->perPhoto / fit->perPhoto;
     out() << QStringLiteral("  fit into %1 x %2 >= 2 x faster per photo: %3 x (%4)\n")
