@@ -224,22 +224,31 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
     const QString name = options.buildFileName(file->fileName(), run.startValue + index);
     const QString path = options.buildFinalPath(name);
 
+    const int edge = OutputOptions::thumbnailDim(options.fitIndex());
+    const bool thumbnail = options.createThumbnails() && edge > 0;
+    // A photo that is only ever written smaller need not be decoded at full size.
+    QList<QSize> fitBoxes;
+    if (options.resize()) {
+        fitBoxes.append(QSize(options.width(), options.height()));
+        if (thumbnail && options.sourceIndex() == 0)
+            fitBoxes.append(QSize(edge, edge));
+    }
+
     report(index, ReadingMessage);
-    DecodedImage source = ImageToolkit::decodeInto(file->filePath(), worker.buffer);
+    DecodedImage source = ImageToolkit::decodeInto(file->filePath(), worker.buffer, fitBoxes);
     // The watermarks are drawn into the decoded pixels themselves: were the worker still holding
     // them, the painter would first copy the whole photo. They come back once it is written.
     worker.buffer = QImage();
     if (source.isNull())
         return fail(CantReadMessage);
     preview(source.image());
+    const QSize pixelSize = source.pixelSize();
 
     // A thumbnail of the unwatermarked photo is taken now, before the watermarks are drawn
     // into the same pixels.
-    const int edge = OutputOptions::thumbnailDim(options.fitIndex());
-    const bool thumbnail = options.createThumbnails() && edge > 0;
     QImage thumbnailSource;
     if (thumbnail && options.sourceIndex() == 0)
-        thumbnailSource = ImageToolkit::imageFromResizing(source.image(), edge, edge);
+        thumbnailSource = ImageToolkit::imageFromResizing(source.image(), edge, edge, pixelSize);
 
     report(index, WatermarkingMessage);
     QImage image = worker.stamper.watermark(file, std::move(source), run.overlays);
@@ -248,7 +257,8 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
     preview(image);
     QImage canvas = image;
     if (options.resize())
-        image = ImageToolkit::imageFromResizing(image, options.width(), options.height());
+        image =
+            ImageToolkit::imageFromResizing(image, options.width(), options.height(), pixelSize);
 
     // The written resolution keeps the photo's physical size: its own dpi when not resized,
     // proportionally less when it was.

@@ -9,9 +9,10 @@ DecodedImage DecodedImage::failure(const QString &errorString)
     return result;
 }
 
-DecodedImage::DecodedImage(QImage image, const float dpi)
+DecodedImage::DecodedImage(QImage image, const float dpi, const QSize pixelSize)
     : m_image(std::move(image))
     , m_dpi(dpi)
+    , m_pixelSize(pixelSize.isValid() ? pixelSize : m_image.size())
 {}
 
 QImage DecodedImage::takeImage()
@@ -21,6 +22,6 @@ QImage DecodedImage::takeImage()
 
 FloatSize DecodedImage::sizeInPoints() const
 {
-    return {static_cast<float>(m_image.width()) * 72.0f / m_dpi,
-            static_cast<float>(m_image.height()) * 72.0f / m_dpi};
+    return {static_cast<float>(m_pixelSize.width()) * 72.0f / m_dpi,
+            static_cast<float>(m_pixelSize.height()) * 72.0f / m_dpi};
 }

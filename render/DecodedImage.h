@@ -6,7 +6,9 @@
 #include <QString>
 
 // A photo as read from its file: the upright pixels, the resolution the file records, and its
-// size in points (pixels x 72 / dpi). A failed read holds a null image and says why.
+// size in points (pixels x 72 / dpi). A photo decoded at a reduced size keeps its full pixel size
+// and its size in points; only its image is smaller. A failed read holds a null image and says
+// why.
 class DecodedImage
 {
 public:
@@ -14,7 +16,8 @@ public:
     static DecodedImage failure(const QString &errorString);
 
     DecodedImage() = default;
-    DecodedImage(QImage image, float dpi);
+    // pixelSize: the photo's upright size in the file, when the image is a reduced decode of it.
+    DecodedImage(QImage image, float dpi, QSize pixelSize = QSize());
 
     bool isNull() const { return m_image.isNull(); }
     const QImage &image() const { return m_image; }
@@ -24,6 +27,8 @@ public:
 
     // Horizontal resolution in dots per inch: what the file records, else 72.
     float dpi() const { return m_dpi; }
+    // The photo's size in pixels as the file has it, which the image may be reduced from.
+    QSize pixelSize() const { return m_pixelSize; }
     FloatSize sizeInPoints() const;
 
     // Why the read failed; empty after a successful one.
@@ -32,5 +37,6 @@ public:
 private:
     QImage m_image;
     float m_dpi = 72.0f;
+    QSize m_pixelSize{0, 0};
     QString m_errorString;
 };

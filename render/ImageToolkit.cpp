@@ -1,18 +1,21 @@
 #include "render/ImageToolkit.h"
 
 #include "render/GifEncoder.h"
+#include "render/JpegCodec.h"
 #include "render/TiffEncoder.h"
 #include "sources/ExifData.h"
 #include "sources/ExifParser.h"
 
 #include <QBuffer>
 #include <QColorSpace>
+#include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPainterPathStroker>
 #include <QTransform>
+#include <QtMath>
 
 #include <algorithm>
 #include <cmath>
@@ -76,6 +79,62 @@ std::optional<float> exifResolution(const QString &path)
     return exif.resx();
 }
 
+std::optional<float> exifResolution(const QByteArray &file)
+{
+    ExifData exif;
+    ExifParser::parseImageData(file, exif);
+    if (!exif.valid())
+        return std::nullopt;
+    return exif.resx();
+}
+
+// The resolution a decoded photo records: the decoder's, else for a JPEG its EXIF one, else 72.
+// The image's dots per metre are set to match.
+template <typename ExifSource>
+float settleResolution(QImage &image, const bool filledOurBuffer, const bool jpeg,
+                       const ExifSource &exifSource)
+{
+    std::optional<float> dpi = decodedDpi(image, filledOurBuffer);
+    if (!dpi && jpeg)
+        dpi = exifResolution(exifSource);
+    const float resolution = plausibleDpi(dpi.value_or(0.0f)) ? *dpi : DefaultDpi;
+    image.setDotsPerMeterX(dotsPerMetre(resolution));
+    image.setDotsPerMeterY(dotsPerMetre(resolution));
+    return resolution;
+}
+
+// Clears what the previous photo left in the buffer, for decoders that only write what the file
+// records.
+void clearRecordedValues(QImage &buffer)
+{
+    buffer.setDotsPerMeterX(UnrecordedDotsPerMetre);
+    buffer.setDotsPerMeterY(UnrecordedDotsPerMetre);
+    buffer.setColorSpace(QColorSpace());
+}
+
+// The largest of 8, 4 and 2 by which the photo can be reduced and still be at least its fitted
+// size in every box; 1 when there is no box or none allows it.
+int reductionFor(const QSize pixelSize, const QList<QSize> &fitBoxes)
+{
+    if (fitBoxes.isEmpty())
+        return 1;
+    QSize needed(0, 0);
+    for (const QSize &box : fitBoxes) {
+        const QSize fitted = ImageToolkit::fittedSize(pixelSize, box.width(), box.height());
+        if (!fitted.isValid())
+            return 1;
+        needed = needed.expandedTo(fitted);
+    }
+    for (const int reduction : {8, 4, 2}) {
+        // libjpeg's reduced size: the full size over the reduction, rounded up.
+        const QSize reduced((pixelSize.width() + reduction - 1) / reduction,
+                            (pixelSize.height() + reduction - 1) / reduction);
+        if (reduced.width() >= needed.width() && reduced.height() >= needed.height())
+            return reduction;
+    }
+    return 1;
+}
+
 // Applies the orientation the file asks for. Qt's quarter turns drop the colour space, so it is
 // taken first and attached again.
 QImage upright(QImage image, const QImageIOHandler::Transformations transformation)
@@ -96,6 +155,34 @@ QImage upright(QImage image, const QImageIOHandler::Transformations transformati
 QString cannotRead(const QString &path, const QString &reason)
 {
     return QStringLiteral("Cannot read %1: %2").arg(path, reason);
+}
+
+// A JPEG decoded by libjpeg-turbo straight into the buffer; nothing when the file is of a kind
+// only Qt's reader takes. `size` and `transformation` come from the file's header.
+std::optional<DecodedImage> decodeJpeg(const QString &path, const QSize size,
+                                       const QImageIOHandler::Transformations transformation,
+                                       const QList<QSize> &fitBoxes, QImage &buffer)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return DecodedImage::failure(cannotRead(path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return DecodedImage::failure(cannotRead(path, file.errorString()));
+
+    const QSize pixelSize =
+        transformation.testFlag(QImageIOHandler::TransformationRotate90) ? size.transposed() : size;
+    const JpegCodec::Decoding decoding =
+        JpegCodec::decode(bytes, reductionFor(pixelSize, fitBoxes), buffer);
+    if (decoding.status == JpegCodec::Status::Unsupported)
+        return std::nullopt;
+    if (decoding.status == JpegCodec::Status::Failed)
+        return DecodedImage::failure(cannotRead(path, decoding.errorString));
+    const bool recorded = decoding.dotsPerMetreX > 0 && decoding.dotsPerMetreY > 0;
+    buffer.setDotsPerMeterX(recorded ? decoding.dotsPerMetreX : UnrecordedDotsPerMetre);
+    buffer.setDotsPerMeterY(recorded ? decoding.dotsPerMetreY : UnrecordedDotsPerMetre);
+    const float resolution = settleResolution(buffer, true, true, bytes);
+    return DecodedImage(upright(buffer, transformation), resolution, pixelSize);
 }
 
 } // namespace
@@ -121,7 +208,9 @@ const QStringList &ImageToolkit::imageFileTypes()
 
 std::optional<QSizeF> ImageToolkit::naturalSize(const QString &path)
 {
-    const DecodedImage decoded = decode(path);
+    // Only the size is wanted: a JPEG is read at the smallest size its decoder offers.
+    QImage buffer;
+    const DecodedImage decoded = decodeInto(path, buffer, {QSize(1, 1)});
     if (decoded.isNull())
         return std::nullopt;
     const FloatSize size = decoded.sizeInPoints();
@@ -134,7 +223,8 @@ DecodedImage ImageToolkit::decode(const QString &path)
     return decodeInto(path, buffer);
 }
 
-DecodedImage ImageToolkit::decodeInto(const QString &path, QImage &buffer)
+DecodedImage ImageToolkit::decodeInto(const QString &path, QImage &buffer,
+                                      const QList<QSize> &fitBoxes)
 {
     QImageReader reader(path);
     // Turned below instead, which keeps the colour space and leaves the buffer as decoded.
@@ -156,6 +246,12 @@ DecodedImage ImageToolkit::decodeInto(const QString &path, QImage &buffer)
                                      .arg(size.height())
                                      .arg(MaxPixels / 1'000'000)));
         }
+        if (jpeg) {
+            std::optional<DecodedImage> decoded =
+                decodeJpeg(path, size, reader.transformation(), fitBoxes, buffer);
+            if (decoded)
+                return *std::move(decoded);
+        }
         const QImage::Format format = reader.imageFormat();
         if (format != QImage::Format_Invalid &&
             (buffer.size() != size || buffer.format() != format)) {
@@ -163,34 +259,28 @@ DecodedImage ImageToolkit::decodeInto(const QString &path, QImage &buffer)
             buffer = QImage(size, format);
         }
     }
-    // Clear what the previous photo left, for decoders that only write what the file records.
-    buffer.setDotsPerMeterX(UnrecordedDotsPerMetre);
-    buffer.setDotsPerMeterY(UnrecordedDotsPerMetre);
-    buffer.setColorSpace(QColorSpace());
+    clearRecordedValues(buffer);
     const uchar *const pixels = buffer.isNull() ? nullptr : buffer.constBits();
 
     if (!reader.read(&buffer))
         return DecodedImage::failure(cannotRead(path, reader.errorString()));
 
-    std::optional<float> dpi = decodedDpi(buffer, pixels && buffer.constBits() == pixels);
-    if (!dpi && jpeg)
-        dpi = exifResolution(path);
-    const float resolution = plausibleDpi(dpi.value_or(0.0f)) ? *dpi : DefaultDpi;
-    buffer.setDotsPerMeterX(dotsPerMetre(resolution));
-    buffer.setDotsPerMeterY(dotsPerMetre(resolution));
+    const float resolution =
+        settleResolution(buffer, pixels && buffer.constBits() == pixels, jpeg, path);
     return DecodedImage(upright(buffer, reader.transformation()), resolution);
 }
 
-QImage ImageToolkit::imageFromResizing(const QImage &image, const int width, const int height)
+QSize ImageToolkit::fittedSize(const QSize pixelSize, const int width, const int height)
 {
-    if (image.isNull())
+    if (pixelSize.isEmpty())
         return {};
     const auto boxWidth = static_cast<float>(static_cast<qint16>(width));
     const auto boxHeight = static_cast<float>(static_cast<qint16>(height));
     if (!(boxWidth > 0.0f && boxHeight > 0.0f))
         return {};
 
-    const float aspect = static_cast<float>(image.width()) / static_cast<float>(image.height());
+    const float aspect =
+        static_cast<float>(pixelSize.width()) / static_cast<float>(pixelSize.height());
     const float boxAspect = boxWidth / boxHeight;
     float fittedWidth = boxWidth;
     float fittedHeight = boxHeight;
@@ -198,10 +288,19 @@ QImage ImageToolkit::imageFromResizing(const QImage &image, const int width, con
         fittedHeight = boxWidth / aspect;
     else if (aspect < boxAspect)
         fittedWidth = aspect * boxHeight;
+    return {std::max(1, static_cast<int>(std::lround(fittedWidth))),
+            std::max(1, static_cast<int>(std::lround(fittedHeight)))};
+}
 
-    const int pixelWidth = std::max(1, static_cast<int>(std::lround(fittedWidth)));
-    const int pixelHeight = std::max(1, static_cast<int>(std::lround(fittedHeight)));
-    return image.scaled(pixelWidth, pixelHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+QImage ImageToolkit::imageFromResizing(const QImage &image, const int width, const int height,
+                                       const QSize pixelSize)
+{
+    if (image.isNull())
+        return {};
+    const QSize fitted = fittedSize(pixelSize.isValid() ? pixelSize : image.size(), width, height);
+    if (!fitted.isValid())
+        return {};
+    return image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 QByteArray ImageToolkit::encode(QImage image, const QString &format, const int quality,
@@ -215,12 +314,14 @@ QByteArray ImageToolkit::encode(QImage image, const QString &format, const int q
     if (format == QLatin1String("gif"))
         return GifEncoder::encode(image);
 
-    QByteArray writerFormat;
-    int writerQuality = -1;
     if (format == QLatin1String("jpeg") || format == QLatin1String("jpg")) {
-        writerFormat = "jpeg";
-        writerQuality = std::clamp(quality, 0, 100);
-    } else if (format == QLatin1String("png")) {
+        // JFIF records whole dots per inch, rounded from the dots per metre as Qt's writer does.
+        const int dotsPerInch = std::max(1, qRound(dotsPerMetre(resolution) * InchesPerMetre));
+        return JpegCodec::encode(image, std::clamp(quality, 0, 100), dotsPerInch);
+    }
+
+    QByteArray writerFormat;
+    if (format == QLatin1String("png")) {
         writerFormat = "png";
     } else if (format == QLatin1String("bmp")) {
         writerFormat = "bmp";
@@ -235,7 +336,6 @@ QByteArray ImageToolkit::encode(QImage image, const QString &format, const int q
     QBuffer device(&data);
     device.open(QIODevice::WriteOnly);
     QImageWriter writer(&device, writerFormat);
-    writer.setQuality(writerQuality);
     if (!writer.write(image))
         return {};
     device.close();
@@ -249,6 +349,40 @@ QPointF toDevice(FloatSize canvas, FloatPoint point)
     return {static_cast<double>(point.x), static_cast<double>(canvas.height - point.y)};
 }
 
+// Draws the top-left target.size() of image into target on a painter that shrinks (a photo
+// decoded at a reduced size). Left to the painter, the image would be sampled at a few of its
+// pixels, and text would come out ragged; shrinking it first averages them all. The image is
+// first moved by whole pixels so that, shrunk, it starts on a pixel of the photo: drawn at a
+// fraction of a pixel it would be blurred once more.
+void drawShrunk(QPainter &painter, const QRectF &target, const QImage &image)
+{
+    const QTransform transform = painter.worldTransform();
+    const double scaleX = transform.m11();
+    const double scaleY = transform.m22();
+    const QRectF device = transform.mapRect(target);
+    const QPoint origin(static_cast<int>(std::floor(device.x())),
+                        static_cast<int>(std::floor(device.y())));
+    const int padX = static_cast<int>(std::lround((device.x() - origin.x()) / scaleX));
+    const int padY = static_cast<int>(std::lround((device.y() - origin.y()) / scaleY));
+    const QSize part(std::min(image.width(), static_cast<int>(std::ceil(target.width()))),
+                     std::min(image.height(), static_cast<int>(std::ceil(target.height()))));
+
+    QImage padded(part.width() + padX, part.height() + padY, QImage::Format_ARGB32_Premultiplied);
+    padded.fill(Qt::transparent);
+    {
+        QPainter copier(&padded);
+        copier.setCompositionMode(QPainter::CompositionMode_Source);
+        copier.drawImage(QPoint(padX, padY), image, QRect(QPoint(0, 0), part));
+    }
+    const QImage shrunk =
+        padded.scaled(std::max(1, static_cast<int>(std::lround(padded.width() * scaleX))),
+                      std::max(1, static_cast<int>(std::lround(padded.height() * scaleY))),
+                      Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // The caller restores the painter's transform.
+    painter.resetTransform();
+    painter.drawImage(origin, shrunk);
+}
+
 } // namespace
 
 void ImageToolkit::drawImage(QPainter &painter, const FloatSize canvas, const FloatPoint lowerLeft,
@@ -257,11 +391,16 @@ void ImageToolkit::drawImage(QPainter &painter, const FloatSize canvas, const Fl
     const double width = static_cast<double>(drawSize.width);
     const double height = static_cast<double>(drawSize.height);
     const QPointF bottomLeft = toDevice(canvas, lowerLeft);
+    const QRectF target(bottomLeft.x(), bottomLeft.y() - height, width, height);
+
     painter.save();
     painter.setOpacity(static_cast<double>(std::clamp(opacity, 0.0f, 1.0f)));
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.drawImage(QRectF(bottomLeft.x(), bottomLeft.y() - height, width, height), image,
-                      QRectF(0, 0, width, height));
+    const QTransform transform = painter.worldTransform();
+    if (transform.type() == QTransform::TxScale && (transform.m11() < 1.0 || transform.m22() < 1.0))
+        drawShrunk(painter, target, image);
+    else
+        painter.drawImage(target, image, QRectF(0, 0, width, height));
     painter.restore();
 }
 
@@ -269,8 +408,32 @@ void ImageToolkit::strokeSegments(QPainter &painter, const FloatSize canvas, con
                                   const QList<FloatPoint> &ends, const float lineWidth,
                                   const QColor &color)
 {
-    QPainterPath path;
     const QPointF from = toDevice(canvas, start);
+    const double width = static_cast<double>(lineWidth);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    // Two segments running in opposite directions (the band) are one rectangle; filled as such
+    // under a turned painter, it takes a few milliseconds where a filled outline across a
+    // whole photo takes tens.
+    if (ends.size() == 2) {
+        const QPointF a = toDevice(canvas, ends.at(0)) - from;
+        const QPointF b = toDevice(canvas, ends.at(1)) - from;
+        const double lengthA = std::hypot(a.x(), a.y());
+        const double lengthB = std::hypot(b.x(), b.y());
+        const double cross = a.x() * b.y() - a.y() * b.x();
+        const double dot = a.x() * b.x() + a.y() * b.y();
+        if (lengthA > 0.0 && lengthB > 0.0 && dot < 0.0 &&
+            std::abs(cross) <= 1e-6 * lengthA * lengthB) {
+            painter.translate(from);
+            painter.rotate(qRadiansToDegrees(std::atan2(a.y(), a.x())));
+            painter.fillRect(QRectF(-lengthB, -width / 2.0, lengthA + lengthB, width), color);
+            painter.restore();
+            return;
+        }
+    }
+
+    QPainterPath path;
     for (const FloatPoint &end : ends) {
         path.moveTo(from);
         path.lineTo(toDevice(canvas, end));
@@ -278,11 +441,8 @@ void ImageToolkit::strokeSegments(QPainter &painter, const FloatSize canvas, con
     // The outline of all segments, filled once: QPainter's own stroking antialiases each segment
     // apart and leaves a faint seam across the band where two of them meet.
     QPainterPath outline =
-        QPainterPathStroker(QPen(color, static_cast<double>(lineWidth), Qt::SolidLine, Qt::FlatCap))
-            .createStroke(path);
+        QPainterPathStroker(QPen(color, width, Qt::SolidLine, Qt::FlatCap)).createStroke(path);
     outline.setFillRule(Qt::WindingFill);
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
     painter.fillPath(outline, color);
     painter.restore();
 }

@@ -43,13 +43,25 @@ public:
     // that a batch does not pay for fresh memory on every photo. The result shares buffer's
     // pixels unless the photo had to be turned; release the previous result before the next call,
     // or the decoder copies the pixels instead of overwriting them.
-    static DecodedImage decodeInto(const QString &path, QImage &buffer);
+    //
+    // fitBoxes: the boxes (width x height, as imageFromResizing takes them) the caller will fit
+    // the photo into, and nothing else. A JPEG is then decoded at the smallest half, quarter or
+    // eighth of its size that is still at least as large as the photo fitted into each box; the
+    // result keeps the full pixel size. Empty: full size.
+    static DecodedImage decodeInto(const QString &path, QImage &buffer,
+                                   const QList<QSize> &fitBoxes = {});
 
-    // The image scaled with its proportions kept to the largest size that fits a box of width x
-    // height pixels; smaller images are enlarged. The box edges are taken as 16-bit signed
-    // numbers and the arithmetic is single precision; the fitted size is rounded to the nearest
-    // pixel, at least 1. A box with an edge of 0 or less, or a null image, gives a null image.
-    static QImage imageFromResizing(const QImage &image, int width, int height);
+    // The size that pixelSize takes fitted into a box of width x height pixels with its
+    // proportions kept (larger or smaller): the box edges are taken as 16-bit signed numbers and
+    // the arithmetic is single precision; each edge is rounded to the nearest pixel, at least 1.
+    // Invalid for a box with an edge of 0 or less or an empty pixelSize.
+    static QSize fittedSize(QSize pixelSize, int width, int height);
+
+    // The image scaled to its fittedSize() in the box; smaller images are enlarged. For an image
+    // decoded at a reduced size, pixelSize gives the photo's full size, whose proportions the
+    // result keeps (default: the image's own). A null image or a bad box gives a null image.
+    static QImage imageFromResizing(const QImage &image, int width, int height,
+                                    QSize pixelSize = QSize());
 
     // The image encoded by format name: "jpeg"/"jpg" (at quality 0-100, where 100 is best),
     // "tiff"/"tif" (LZW with predictor), "png", "gif", "bmp". The file records dpi as its
@@ -62,8 +74,9 @@ public:
     // and y growing upward. These are the only places that turn them into Qt's y-down device
     // coordinates; `canvas` is the size of the image the painter draws on.
 
-    // Draws the top-left drawSize of image with its lower-left corner at lowerLeft, unscaled
-    // (one image pixel per unit), source-over at the given opacity.
+    // Draws the top-left drawSize of image with its lower-left corner at lowerLeft, one image
+    // pixel per unit, source-over at the given opacity. On a painter that shrinks units (a canvas
+    // decoded at a reduced size) the image is first shrunk to match, averaging its pixels.
     static void drawImage(QPainter &painter, FloatSize canvas, FloatPoint lowerLeft,
                           const QImage &image, FloatSize drawSize, float opacity);
     // Strokes straight segments from start to each end, with flat ends, in one colour.

@@ -69,6 +69,8 @@ QImage Stamper::watermark(const std::shared_ptr<WorkFile> &file, DecodedImage so
         return {};
     const FloatSize points = source.sizeInPoints();
     file->setOriginalSize(QSizeF(points.width, points.height));
+    const FloatSize canvasSize{static_cast<float>(source.pixelSize().width()),
+                               static_cast<float>(source.pixelSize().height())};
     QImage canvas = source.takeImage();
     // QPainter refuses palette images and would paint grey into a greyscale one: give such
     // photos colour pixels before the watermarks go on.
@@ -77,12 +79,12 @@ QImage Stamper::watermark(const std::shared_ptr<WorkFile> &file, DecodedImage so
                                                   : QImage::Format_RGB32);
     for (const auto &overlay : overlays) {
         if (overlay->use())
-            drawOverlay(canvas, *overlay);
+            drawOverlay(canvas, canvasSize, *overlay);
     }
     return canvas;
 }
 
-void Stamper::drawOverlay(QImage &canvas, const Overlay &overlay)
+void Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Overlay &overlay)
 {
     setAttribsFromOverlay(overlay);
     const FloatSize content = findContentSize(overlay);
@@ -92,12 +94,14 @@ void Stamper::drawOverlay(QImage &canvas, const Overlay &overlay)
     const float angle = findRotationToUse(overlay);
     const FloatSize turned = StamperGeometry::sizeFromRotation(content, angle);
     const QImage turnedImage = makeRotatedImage(contentImage, content, turned, angle);
-    const FloatSize canvasSize{static_cast<float>(canvas.width()),
-                               static_cast<float>(canvas.height())};
     const FloatPoint drawPoint =
         StamperGeometry::findDrawPoint(FloatRect{{0, 0}, canvasSize}, overlay.position(), turned);
 
     QPainter painter(&canvas);
+    if (canvas.width() != static_cast<int>(canvasSize.width) ||
+        canvas.height() != static_cast<int>(canvasSize.height))
+        painter.scale(canvas.width() / static_cast<double>(canvasSize.width),
+                      canvas.height() / static_cast<double>(canvasSize.height));
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     if (overlay.show() && overlay.extend()) {

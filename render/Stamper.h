@@ -27,6 +27,8 @@ public:
     // the file cannot be read. Sets the file's originalSize and may read its EXIF.
     QImage watermark(const std::shared_ptr<WorkFile> &file, const OverlayList &overlays);
     // The same on a photo the caller has decoded already; its pixels are drawn into in place.
+    // On a photo decoded at a reduced size, the watermarks are placed and sized on its full
+    // pixel size and drawn shrunk to match, as if drawn at full size and then scaled.
     QImage watermark(const std::shared_ptr<WorkFile> &file, DecodedImage source,
                      const OverlayList &overlays);
 
@@ -45,7 +47,8 @@ public:
     QString expandText(const QString &text);
 
 private:
-    void drawOverlay(QImage &canvas, const Overlay &overlay);
+    // canvasSize: the photo's full pixel size, which canvas may be a reduced decode of.
+    void drawOverlay(QImage &canvas, FloatSize canvasSize, const Overlay &overlay);
     const DecodedImage &picture(const QString &path);
 
     QFont m_currentFont;

@@ -1,6 +1,8 @@
 #include "app/StateFile.h"
 #include "batch/BatchCommand.h"
 #include "batch/BatchEngine.h"
+#include "render/ImageToolkit.h"
+#include "render/Stamper.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -257,6 +259,78 @@ private Q_SLOTS:
                     .completed);
         QCOMPARE(filesIn(m_out + QStringLiteral("3")), one);
         QCOMPARE(filesIn(m_out + QStringLiteral("3/thumbs")), one);
+    }
+
+    void fittedRunLooksLikeFullSizeFitted_data()
+    {
+        QTest::addColumn<QSize>("box");
+        // 1200 x 800 is decoded at an eighth for 150 x 100, at a quarter for 300 x 250.
+        QTest::newRow("eighth") << QSize(150, 100);
+        QTest::newRow("quarter") << QSize(300, 250);
+    }
+
+    void fittedRunLooksLikeFullSizeFitted()
+    {
+        // A photo that is only written small is decoded small; the watermarks must still land
+        // where, and as large as, they would on the full photo.
+        QFETCH(QSize, box);
+        QImage gradient(1200, 800, QImage::Format_RGB32);
+        for (int y = 0; y < gradient.height(); ++y)
+            for (int x = 0; x < gradient.width(); ++x)
+                gradient.setPixel(x, y, qRgb(x * 255 / 1200, y * 255 / 800, 128));
+        const QString path = m_in + QStringLiteral("/grad.jpg");
+        QVERIFY(gradient.save(path, "jpeg", 95));
+        auto text = std::make_shared<Overlay>();
+        text->setText(QStringLiteral("INKVEIL"));
+        text->setPointSize(160);
+        text->setRotation(45);
+        text->setPosition(4);
+        text->setShow(true);
+        text->setExtend(true);
+        text->setBgColor(QColor(255, 255, 0, 128));
+        auto picture = std::make_shared<Overlay>();
+        picture->setFilePath(photo("mark.png", 100, 60, Qt::red));
+        picture->setWidth(100);
+        picture->setHeight(60);
+        picture->setImgRotation(90);
+        picture->setPosition(0);
+        const OverlayList overlays{text, picture};
+
+        m_options->setFileFormat(QStringLiteral("png"));
+        m_options->setResize(true);
+        m_options->setWidth(box.width());
+        m_options->setHeight(box.height());
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(path), overlays, *m_options);
+        QVERIFY2(result.ok(), qPrintable(result.failure));
+        const QImage written = QImage(result.outputPath).convertToFormat(QImage::Format_RGB32);
+
+        Stamper stamper;
+        const QImage reference = ImageToolkit::imageFromResizing(
+                                     stamper.watermark(std::make_shared<WorkFile>(path), overlays),
+                                     box.width(), box.height())
+                                     .convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(written.size(), reference.size());
+        // Only antialiased edges may differ (text shrunk on its own is averaged over a grid of
+        // its own), and by little on average.
+        qint64 total = 0;
+        int farOff = 0;
+        for (int y = 0; y < written.height(); ++y) {
+            for (int x = 0; x < written.width(); ++x) {
+                const QRgb a = written.pixel(x, y);
+                const QRgb b = reference.pixel(x, y);
+                const int red = std::abs(qRed(a) - qRed(b));
+                const int green = std::abs(qGreen(a) - qGreen(b));
+                const int blue = std::abs(qBlue(a) - qBlue(b));
+                total += red + green + blue;
+                farOff += std::max({red, green, blue}) > 32 ? 1 : 0;
+            }
+        }
+        const int pixels = written.width() * written.height();
+        const double mean = double(total) / (3.0 * pixels);
+        QVERIFY2(mean < 1.5 && farOff < pixels / 50,
+                 qPrintable(QStringLiteral("mean %1, %2 pixels far off").arg(mean).arg(farOff)));
     }
 
     void writeFailures_data()

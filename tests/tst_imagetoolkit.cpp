@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <cstdio> // jpeglib.h needs FILE
+#include <jpeglib.h>
 #include <tiffio.h>
 
 #include <memory>
@@ -99,6 +101,38 @@ QByteArray withFrameSize(QByteArray jpeg, quint16 width, quint16 height)
     return jpeg;
 }
 
+// A CMYK JPEG as prepress tools write it (Adobe's inverted values), which only Qt's reader takes:
+// every pixel cyan.
+QByteArray cmykJpeg(int width, int height)
+{
+    jpeg_compress_struct info{};
+    jpeg_error_mgr error{};
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char *data = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &data, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    info.write_Adobe_marker = TRUE;
+    jpeg_start_compress(&info, TRUE);
+    QByteArray row;
+    for (int x = 0; x < width; ++x)
+        row.append(QByteArray("\x00\xff\xff\xff", 4)); // inverted: full cyan, no M, Y, K
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW line = reinterpret_cast<JSAMPROW>(row.data());
+        jpeg_write_scanlines(&info, &line, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    std::free(data);
+    return bytes;
+}
+
 } // namespace
 
 class TestImageToolkit : public QObject
@@ -114,6 +148,12 @@ private Q_SLOTS:
     void decode_data();
     void decode();
     void decodeIntoReusesBuffer();
+    void reducedDecode_data();
+    void reducedDecode();
+    void jpegKinds_data();
+    void jpegKinds();
+    void jpegWrittenAsQtWritesIt_data();
+    void jpegWrittenAsQtWritesIt();
     void decodeFailure_data();
     void decodeFailure();
 
@@ -308,6 +348,9 @@ void TestImageToolkit::decodeFailure_data()
     QTest::newRow("not an image") << QByteArray("this is not a photo") << QString();
     QTest::newRow("absurd size") << withFrameSize(jpeg, 60000, 60000)
                                  << QStringLiteral("megapixels");
+    // The header promises a frame that the data does not hold.
+    QTest::newRow("scan data missing")
+        << jpeg.left(jpeg.indexOf("\xFF\xDA")) + "\xFF\xD9" << QString();
 }
 
 void TestImageToolkit::decodeFailure()
@@ -320,6 +363,132 @@ void TestImageToolkit::decodeFailure()
     const QString error = decoded.errorString();
     QVERIFY(decoded.isNull());
     QVERIFY2(error.contains(path) && error.contains(reason), qPrintable(error));
+}
+
+void TestImageToolkit::reducedDecode_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QList<QSize>>("boxes");
+    QTest::addColumn<QSize>("decoded");
+    QTest::addColumn<QSize>("full");
+
+    const QSize size(600, 300);
+    const QByteArray jpeg = qtEncoded(twoColourImage(600, 300), "jpeg", 300);
+    QTest::newRow("no box") << jpeg << QList<QSize>{} << size << size;
+    QTest::newRow("enlarged") << jpeg << QList<QSize>{{640, 480}} << size << size;
+    // Fitted 150 x 75: a quarter is exactly that, an eighth too small.
+    QTest::newRow("quarter") << jpeg << QList<QSize>{{150, 100}} << QSize(150, 75) << size;
+    QTest::newRow("the larger box decides")
+        << jpeg << QList<QSize>{{150, 100}, {300, 300}} << QSize(300, 150) << size;
+    QTest::newRow("eighth") << jpeg << QList<QSize>{{64, 64}} << QSize(75, 38) << size;
+    QTest::newRow("bad box") << jpeg << QList<QSize>{{64, 64}, {0, 480}} << size << size;
+    // Odd sizes round up: 601 x 301 fitted into 75 x 75 is 75 x 38, an eighth 76 x 38.
+    QTest::newRow("odd size") << qtEncoded(twoColourImage(601, 301), "jpeg", 300)
+                              << QList<QSize>{{75, 75}} << QSize(76, 38) << QSize(601, 301);
+    // Fitted upright: 600 x 300 into 150 x 150 is 150 x 75.
+    QImage stored = twoColourImage(600, 300).transformed(QTransform().rotate(-90));
+    stored.setColorSpace(AdobeRgb);
+    QTest::newRow("turned") << withExif(qtEncoded(stored, "jpeg", 300), 6, 72)
+                            << QList<QSize>{{150, 150}} << QSize(150, 75) << size;
+    QTest::newRow("png at full size") << qtEncoded(twoColourImage(600, 300), "png", 300)
+                                      << QList<QSize>{{150, 100}} << size << size;
+}
+
+void TestImageToolkit::reducedDecode()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QList<QSize>, boxes);
+    QFETCH(QSize, decoded);
+    QFETCH(QSize, full);
+    QImage buffer;
+    const DecodedImage photo =
+        ImageToolkit::decodeInto(write(QStringLiteral("photo"), file), buffer, boxes);
+    QVERIFY2(!photo.isNull(), qPrintable(photo.errorString()));
+    QCOMPARE(photo.image().size(), decoded);
+    // Everything but the pixels is the full photo's.
+    QCOMPARE(photo.pixelSize(), full);
+    QCOMPARE(photo.dpi(), 300.0f);
+    QCOMPARE(photo.sizeInPoints(), (FloatSize{static_cast<float>(full.width()) * 72.0f / 300.0f,
+                                              static_cast<float>(full.height()) * 72.0f / 300.0f}));
+    QCOMPARE(photo.image().colorSpace(), AdobeRgb);
+    QVERIFY(near(photo.image().pixel(decoded.width() / 4, decoded.height() / 2), Red, 8));
+    QVERIFY(near(photo.image().pixel(decoded.width() * 3 / 4, decoded.height() / 2), Blue, 8));
+    // Fitting keeps the full photo's proportions (76 x 38 alone would fit 75 x 75 as 75 x 37).
+    for (const QSize &box : boxes) {
+        const QSize fitted = ImageToolkit::fittedSize(full, box.width(), box.height());
+        if (fitted.isValid())
+            QCOMPARE(ImageToolkit::imageFromResizing(photo.image(), box.width(), box.height(),
+                                                     photo.pixelSize())
+                         .size(),
+                     fitted);
+    }
+}
+
+void TestImageToolkit::jpegKinds_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QImage::Format>("format");
+    QTest::addColumn<QRgb>("topLeft");
+
+    QImage grey(64, 48, QImage::Format_Grayscale8);
+    grey.fill(QColor(100, 100, 100));
+    QTest::newRow("greyscale") << qtEncoded(grey, "jpeg", 72) << QImage::Format_Grayscale8
+                               << qRgb(100, 100, 100);
+    QTest::newRow("cmyk, read by Qt")
+        << cmykJpeg(64, 48) << QImage::Format_RGB32 << qRgb(0, 255, 255);
+    // Cut short, the photo still shows what arrived; the rest is grey.
+    const QByteArray whole = qtEncoded(twoColourImage(640, 480), "jpeg", 72);
+    QTest::newRow("cut short") << whole.left(whole.size() / 2) << QImage::Format_RGB32 << Red;
+}
+
+void TestImageToolkit::jpegKinds()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QImage::Format, format);
+    QFETCH(QRgb, topLeft);
+    const DecodedImage decoded = ImageToolkit::decode(write(QStringLiteral("kind.jpg"), file));
+    QVERIFY2(!decoded.isNull(), qPrintable(decoded.errorString()));
+    QCOMPARE(decoded.image().format(), format);
+    QVERIFY(near(decoded.image().pixel(1, 1), topLeft, 8));
+}
+
+void TestImageToolkit::jpegWrittenAsQtWritesIt_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<int>("quality");
+
+    QImage noise(67, 45, QImage::Format_RGB32); // odd sizes: partial chroma blocks
+    QRandomGenerator random(7);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, 0xff000000 | (random.generate() & 0xffffff));
+    noise.setColorSpace(AdobeRgb);
+    QTest::newRow("rgb32 q90") << noise << 90;
+    QTest::newRow("rgb32 q30") << noise << 30;
+    QTest::newRow("argb32 premultiplied")
+        << twoColourImage(64, 48, true).convertToFormat(QImage::Format_ARGB32_Premultiplied) << 75;
+    QTest::newRow("rgb888") << noise.convertToFormat(QImage::Format_RGB888) << 90;
+    QTest::newRow("greyscale") << noise.convertToFormat(QImage::Format_Grayscale8) << 90;
+}
+
+void TestImageToolkit::jpegWrittenAsQtWritesIt()
+{
+    QFETCH(QImage, image);
+    QFETCH(int, quality);
+    const QByteArray ours = ImageToolkit::encode(image, QStringLiteral("jpg"), quality, 300.0f);
+    QByteArray qts;
+    QBuffer device(&qts);
+    device.open(QIODevice::WriteOnly);
+    QImageWriter writer(&device, "jpeg");
+    writer.setQuality(quality);
+    QVERIFY(writer.write(image));
+
+    const QImage mine = QImage::fromData(ours);
+    const QImage reference = QImage::fromData(qts);
+    QCOMPARE(mine.format(), reference.format());
+    QCOMPARE(mine, reference);
+    QCOMPARE(mine.colorSpace(), reference.colorSpace());
+    QCOMPARE(dpiOf(mine), 300);
 }
 
 QTEST_MAIN(TestImageToolkit)

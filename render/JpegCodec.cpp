@@ -1,0 +1,318 @@
+#include "render/JpegCodec.h"
+
+#include <QColorSpace>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio> // jpeglib.h needs FILE
+#include <cstdlib>
+#include <new>
+
+#include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
+
+#if !defined(JCS_EXTENSIONS)
+#error "libjpeg-turbo's colour space extensions are needed (Debian: libjpeg62-turbo-dev)"
+#endif
+
+namespace {
+
+// QImage keeps Format_RGB32 pixels as 32-bit words 0xffRRGGBB, so their byte order in memory
+// follows the machine's.
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+constexpr J_COLOR_SPACE FourByteColorSpace = JCS_EXT_BGRX;
+#else
+constexpr J_COLOR_SPACE FourByteColorSpace = JCS_EXT_XRGB;
+#endif
+
+// libjpeg reports a fatal error by calling error_exit, which must not return; it jumps back to
+// the guard that started the step. Only plain C state lives between the guard and the jump.
+struct ErrorManager
+{
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void errorExit(j_common_ptr info)
+{
+    auto *const error = reinterpret_cast<ErrorManager *>(info->err);
+    (*info->err->format_message)(info, error->message);
+    std::longjmp(error->jump, 1);
+}
+
+// Warnings (a file cut short, a bad restart marker) are not fatal and libjpeg carries on with
+// what it has; nothing of them goes to the terminal.
+void ignoreMessage(j_common_ptr) {}
+
+void installErrorManager(ErrorManager &error)
+{
+    jpeg_std_error(&error.pub);
+    error.pub.error_exit = errorExit;
+    error.pub.output_message = ignoreMessage;
+    error.message[0] = '\0';
+}
+
+[[noreturn]] void outOfMemory(j_compress_ptr info)
+{
+    info->err->msg_code = JERR_OUT_OF_MEMORY;
+    (*info->err->error_exit)(reinterpret_cast<j_common_ptr>(info));
+    std::abort(); // error_exit does not return
+}
+
+void limitScans(j_common_ptr info)
+{
+    const auto *const decompress = reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress->input_scan_number <= JpegCodec::MaxScans)
+        return;
+    auto *const error = reinterpret_cast<ErrorManager *>(info->err);
+    std::snprintf(error->message, sizeof error->message, "more than %d scans", JpegCodec::MaxScans);
+    std::longjmp(error->jump, 1);
+}
+
+// Runs one step of libjpeg work; false when libjpeg gave up, with its message in the error
+// manager. The step must not create anything that needs destroying: a jump skips destructors.
+template <typename Step> bool guarded(ErrorManager &error, const Step &step)
+{
+    if (setjmp(error.jump) != 0)
+        return false;
+    step();
+    return true;
+}
+
+struct Decompressor
+{
+    Decompressor()
+    {
+        installErrorManager(error);
+        info.err = &error.pub;
+        created = guarded(error, [this] { jpeg_create_decompress(&info); });
+        progress.progress_monitor = limitScans;
+        info.progress = &progress;
+    }
+    ~Decompressor()
+    {
+        if (created)
+            jpeg_destroy_decompress(&info);
+    }
+    Q_DISABLE_COPY_MOVE(Decompressor)
+
+    ErrorManager error{};
+    jpeg_decompress_struct info{};
+    jpeg_progress_mgr progress{};
+    bool created = false;
+};
+
+// Output straight into a QByteArray that grows as the encoder fills it.
+struct ByteArrayDestination
+{
+    jpeg_destination_mgr pub;
+    QByteArray *bytes;
+    qsizetype initialSize;
+};
+
+bool resizeDestination(ByteArrayDestination &destination, const qsizetype size)
+{
+    try {
+        destination.bytes->resize(size);
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    return true;
+}
+
+void initDestination(j_compress_ptr info)
+{
+    auto &destination = *reinterpret_cast<ByteArrayDestination *>(info->dest);
+    if (!resizeDestination(destination, destination.initialSize))
+        outOfMemory(info);
+    destination.pub.next_output_byte = reinterpret_cast<JOCTET *>(destination.bytes->data());
+    destination.pub.free_in_buffer = static_cast<size_t>(destination.bytes->size());
+}
+
+boolean emptyOutputBuffer(j_compress_ptr info)
+{
+    // libjpeg calls this only when the whole buffer is full.
+    auto &destination = *reinterpret_cast<ByteArrayDestination *>(info->dest);
+    const qsizetype used = destination.bytes->size();
+    if (!resizeDestination(destination, used + used / 2))
+        outOfMemory(info);
+    destination.pub.next_output_byte = reinterpret_cast<JOCTET *>(destination.bytes->data()) + used;
+    destination.pub.free_in_buffer = static_cast<size_t>(destination.bytes->size() - used);
+    return TRUE;
+}
+
+void termDestination(j_compress_ptr info)
+{
+    auto &destination = *reinterpret_cast<ByteArrayDestination *>(info->dest);
+    destination.bytes->truncate(destination.bytes->size() -
+                                static_cast<qsizetype>(destination.pub.free_in_buffer));
+}
+
+struct Compressor
+{
+    Compressor()
+    {
+        installErrorManager(error);
+        info.err = &error.pub;
+        created = guarded(error, [this] { jpeg_create_compress(&info); });
+    }
+    ~Compressor()
+    {
+        if (created)
+            jpeg_destroy_compress(&info);
+    }
+    Q_DISABLE_COPY_MOVE(Compressor)
+
+    ErrorManager error{};
+    jpeg_compress_struct info{};
+    bool created = false;
+};
+
+JpegCodec::Decoding failed(const ErrorManager &error)
+{
+    return {JpegCodec::Status::Failed, QString::fromLocal8Bit(error.message)};
+}
+
+QColorSpace iccColorSpace(Decompressor &decompressor)
+{
+    JOCTET *data = nullptr;
+    unsigned int length = 0;
+    const bool read = guarded(decompressor.error, [&] {
+        if (!jpeg_read_icc_profile(&decompressor.info, &data, &length))
+            data = nullptr;
+    });
+    if (!read || !data)
+        return {};
+    const QByteArray profile(reinterpret_cast<const char *>(data), static_cast<qsizetype>(length));
+    std::free(data);
+    return QColorSpace::fromIccProfile(profile);
+}
+
+// Dots per metre as Qt's JPEG reader records a JFIF density, or 0 for none.
+int jfifDotsPerMetre(const jpeg_decompress_struct &info, const UINT16 density)
+{
+    if (!info.saw_JFIF_marker)
+        return 0;
+    if (info.density_unit == 1) // dots per inch
+        return static_cast<int>(100.0 * density / 2.54);
+    if (info.density_unit == 2) // dots per centimetre
+        return static_cast<int>(100.0 * density);
+    return 0; // an aspect ratio only
+}
+
+} // namespace
+
+JpegCodec::Decoding JpegCodec::decode(const QByteArray &file, const int reduction, QImage &buffer)
+{
+    Decompressor decompressor;
+    jpeg_decompress_struct &info = decompressor.info;
+    if (!decompressor.created)
+        return failed(decompressor.error);
+
+    const bool header = guarded(decompressor.error, [&] {
+        jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(file.constData()),
+                     static_cast<unsigned long>(file.size()));
+        jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
+        jpeg_read_header(&info, TRUE);
+    });
+    if (!header)
+        return failed(decompressor.error);
+
+    QImage::Format format = QImage::Format_Invalid;
+    if ((info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_RGB) &&
+        info.num_components == 3) {
+        format = QImage::Format_RGB32;
+        info.out_color_space = FourByteColorSpace;
+    } else if (info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1) {
+        format = QImage::Format_Grayscale8;
+        info.out_color_space = JCS_GRAYSCALE;
+    } else {
+        return {Status::Unsupported, {}};
+    }
+    info.scale_num = 1;
+    info.scale_denom = static_cast<unsigned int>(std::clamp(reduction, 1, 8));
+    if (!guarded(decompressor.error, [&] { jpeg_calc_output_dimensions(&info); }))
+        return failed(decompressor.error);
+
+    const QSize size(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+    if (buffer.size() != size || buffer.format() != format) {
+        buffer = QImage(); // let go of the old pixels before taking new ones
+        buffer = QImage(size, format);
+        if (buffer.isNull())
+            return {Status::Failed, QStringLiteral("not enough memory")};
+    }
+    buffer.setColorSpace(iccColorSpace(decompressor));
+
+    uchar *const pixels = buffer.bits();
+    const qsizetype bytesPerLine = buffer.bytesPerLine();
+    const bool decoded = guarded(decompressor.error, [&] {
+        jpeg_start_decompress(&info);
+        while (info.output_scanline < info.output_height) {
+            JSAMPROW row = pixels + bytesPerLine * info.output_scanline;
+            jpeg_read_scanlines(&info, &row, 1);
+        }
+        jpeg_finish_decompress(&info);
+    });
+    if (!decoded)
+        return failed(decompressor.error);
+    return {Status::Decoded,
+            {},
+            jfifDotsPerMetre(info, info.X_density),
+            jfifDotsPerMetre(info, info.Y_density)};
+}
+
+QByteArray JpegCodec::encode(const QImage &image, const int quality, const int dotsPerInch)
+{
+    if (image.isNull())
+        return {};
+    const QImage::Format format = image.format();
+    const bool grey = format == QImage::Format_Grayscale8;
+    if (!grey && format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied)
+        return encode(image.convertToFormat(QImage::Format_RGB32), quality, dotsPerInch);
+
+    Compressor compressor;
+    jpeg_compress_struct &info = compressor.info;
+    if (!compressor.created)
+        return {};
+
+    QByteArray bytes;
+    // Room for a byte a pixel, more than a photo takes at any quality short of 100, so that the
+    // bytes are rarely copied to grow; pages the encoder never writes take no memory.
+    const qsizetype room = qsizetype(image.width()) * image.height() / 2;
+    ByteArrayDestination destination{{}, &bytes, std::max<qsizetype>(64 * 1024, room)};
+    destination.pub.init_destination = initDestination;
+    destination.pub.empty_output_buffer = emptyOutputBuffer;
+    destination.pub.term_destination = termDestination;
+    info.dest = &destination.pub;
+
+    // Colour profiles describe RGB; a greyscale file goes without, as from Qt's writer.
+    const QByteArray profile =
+        !grey && image.colorSpace().isValid() ? image.colorSpace().iccProfile() : QByteArray();
+    const uchar *const pixels = image.constBits();
+    const qsizetype bytesPerLine = image.bytesPerLine();
+    const bool encoded = guarded(compressor.error, [&] {
+        info.image_width = static_cast<JDIMENSION>(image.width());
+        info.image_height = static_cast<JDIMENSION>(image.height());
+        info.input_components = grey ? 1 : 4;
+        info.in_color_space = grey ? JCS_GRAYSCALE : FourByteColorSpace;
+        jpeg_set_defaults(&info);
+        info.density_unit = 1;
+        info.X_density = static_cast<UINT16>(std::clamp(dotsPerInch, 1, 65535));
+        info.Y_density = info.X_density;
+        jpeg_set_quality(&info, std::clamp(quality, 0, 100), TRUE);
+        jpeg_start_compress(&info, TRUE);
+        if (!profile.isEmpty())
+            jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET *>(profile.constData()),
+                                   static_cast<unsigned int>(profile.size()));
+        while (info.next_scanline < info.image_height) {
+            // libjpeg reads the rows only; its interface is older than const.
+            JSAMPROW row = const_cast<uchar *>(pixels + bytesPerLine * info.next_scanline);
+            jpeg_write_scanlines(&info, &row, 1);
+        }
+        jpeg_finish_compress(&info);
+    });
+    return encoded ? bytes : QByteArray();
+}
