@@ -481,14 +481,10 @@ void TestImageToolkit::jpegWrittenAsQtWritesIt()
     device.open(QIODevice::WriteOnly);
     QImageWriter writer(&device, "jpeg");
     writer.setQuality(quality);
+    image.setDotsPerMeterX(qRound(300 / 0.0254));
+    image.setDotsPerMeterY(qRound(300 / 0.0254));
     QVERIFY(writer.write(image));
-
-    const QImage mine = QImage::fromData(ours);
-    const QImage reference = QImage::fromData(qts);
-    QCOMPARE(mine.format(), reference.format());
-    QCOMPARE(mine, reference);
-    QCOMPARE(mine.colorSpace(), reference.colorSpace());
-    QCOMPARE(dpiOf(mine), 300);
+    QCOMPARE(ours, qts);
 }
 
 QTEST_MAIN(TestImageToolkit)
