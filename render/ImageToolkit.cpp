@@ -172,8 +172,8 @@ std::optional<DecodedImage> decodeJpeg(const QString &path, const QSize size,
 
     const QSize pixelSize =
         transformation.testFlag(QImageIOHandler::TransformationRotate90) ? size.transposed() : size;
-    const JpegCodec::Decoding decoding =
-        JpegCodec::decode(bytes, reductionFor(pixelSize, fitBoxes), buffer);
+    const JpegCodec::Decoding decoding = JpegCodec::decode(bytes, reductionFor(pixelSize, fitBoxes),
+                                                           ImageToolkit::MaxPixels, buffer);
     if (decoding.status == JpegCodec::Status::Unsupported)
         return std::nullopt;
     if (decoding.status == JpegCodec::Status::Failed)

@@ -204,7 +204,8 @@ int jfifDotsPerMetre(const jpeg_decompress_struct &info, const UINT16 density)
 
 } // namespace
 
-JpegCodec::Decoding JpegCodec::decode(const QByteArray &file, const int reduction, QImage &buffer)
+JpegCodec::Decoding JpegCodec::decode(const QByteArray &file, const int reduction,
+                                      const qint64 maxPixels, QImage &buffer)
 {
     Decompressor decompressor;
     jpeg_decompress_struct &info = decompressor.info;
@@ -219,6 +220,12 @@ JpegCodec::Decoding JpegCodec::decode(const QByteArray &file, const int reductio
     });
     if (!header)
         return failed(decompressor.error);
+
+    if (qint64(info.image_width) * info.image_height > maxPixels)
+        return {Status::Failed, QStringLiteral("%1 x %2 pixels is more than %3 megapixels")
+                                    .arg(info.image_width)
+                                    .arg(info.image_height)
+                                    .arg(maxPixels / 1'000'000)};
 
     QImage::Format format = QImage::Format_Invalid;
     if ((info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_RGB) &&

@@ -38,8 +38,10 @@ public:
     // is 1, 2, 4 or 8), as Format_RGB32 for colour and Format_Grayscale8 for greyscale photos.
     // The buffer's memory is reused when it already has the decoded size and format. The ICC
     // profile becomes the image's colour space (none without one).
-    // A file cut short decodes as far as it goes, the rest grey, as viewers show it.
-    static Decoding decode(const QByteArray &file, int reduction, QImage &buffer);
+    // A file cut short decodes as far as it goes, the rest grey, as viewers show it. A header
+    // claiming more than maxPixels (at full size) fails before any memory is taken.
+    static Decoding decode(const QByteArray &file, int reduction, qint64 maxPixels,
+                           QImage &buffer);
 
     // The image as a baseline JPEG at quality 0-100 with 4:2:0 chroma, a JFIF header recording
     // dotsPerInch and, for colour, the image's ICC profile: what Qt's writer makes of it.
