@@ -349,40 +349,6 @@ QPointF toDevice(FloatSize canvas, FloatPoint point)
     return {static_cast<double>(point.x), static_cast<double>(canvas.height - point.y)};
 }
 
-// Draws the top-left target.size() of image into target on a painter that shrinks (a photo
-// decoded at a reduced size). Left to the painter, the image would be sampled at a few of its
-// pixels, and text would come out ragged; shrinking it first averages them all. The image is
-// first moved by whole pixels so that, shrunk, it starts on a pixel of the photo: drawn at a
-// fraction of a pixel it would be blurred once more.
-void drawShrunk(QPainter &painter, const QRectF &target, const QImage &image)
-{
-    const QTransform transform = painter.worldTransform();
-    const double scaleX = transform.m11();
-    const double scaleY = transform.m22();
-    const QRectF device = transform.mapRect(target);
-    const QPoint origin(static_cast<int>(std::floor(device.x())),
-                        static_cast<int>(std::floor(device.y())));
-    const int padX = static_cast<int>(std::lround((device.x() - origin.x()) / scaleX));
-    const int padY = static_cast<int>(std::lround((device.y() - origin.y()) / scaleY));
-    const QSize part(std::min(image.width(), static_cast<int>(std::ceil(target.width()))),
-                     std::min(image.height(), static_cast<int>(std::ceil(target.height()))));
-
-    QImage padded(part.width() + padX, part.height() + padY, QImage::Format_ARGB32_Premultiplied);
-    padded.fill(Qt::transparent);
-    {
-        QPainter copier(&padded);
-        copier.setCompositionMode(QPainter::CompositionMode_Source);
-        copier.drawImage(QPoint(padX, padY), image, QRect(QPoint(0, 0), part));
-    }
-    const QImage shrunk =
-        padded.scaled(std::max(1, static_cast<int>(std::lround(padded.width() * scaleX))),
-                      std::max(1, static_cast<int>(std::lround(padded.height() * scaleY))),
-                      Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    // The caller restores the painter's transform.
-    painter.resetTransform();
-    painter.drawImage(origin, shrunk);
-}
-
 } // namespace
 
 void ImageToolkit::drawImage(QPainter &painter, const FloatSize canvas, const FloatPoint lowerLeft,
@@ -396,11 +362,43 @@ void ImageToolkit::drawImage(QPainter &painter, const FloatSize canvas, const Fl
     painter.save();
     painter.setOpacity(static_cast<double>(std::clamp(opacity, 0.0f, 1.0f)));
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.drawImage(target, image, QRectF(0, 0, width, height));
+    painter.restore();
+}
+
+void ImageToolkit::drawTurnedImage(QPainter &painter, const FloatSize canvas,
+                                   const FloatPoint lowerLeft, const FloatSize turnedSize,
+                                   const QImage &content, const FloatSize contentSize,
+                                   const float angle)
+{
+    const QPointF bottomLeft = toDevice(canvas, lowerLeft);
+    const QPointF centre(bottomLeft.x() + static_cast<double>(turnedSize.width) / 2.0,
+                         bottomLeft.y() - static_cast<double>(turnedSize.height) / 2.0);
+    const double width = static_cast<double>(contentSize.width);
+    const double height = static_cast<double>(contentSize.height);
+
+    // Shrunk by the painter alone, the content would be sampled at a few of its pixels and text
+    // would come out ragged; shrinking it first averages them all.
     const QTransform transform = painter.worldTransform();
-    if (transform.type() == QTransform::TxScale && (transform.m11() < 1.0 || transform.m22() < 1.0))
-        drawShrunk(painter, target, image);
-    else
-        painter.drawImage(target, image, QRectF(0, 0, width, height));
+    const double scaleX = std::hypot(transform.m11(), transform.m12());
+    const double scaleY = std::hypot(transform.m21(), transform.m22());
+    QImage shrunk;
+    QRectF source(0, 0, width, height);
+    if (scaleX < 1.0 || scaleY < 1.0) {
+        shrunk = content.scaled(std::max(1, qRound(content.width() * std::min(scaleX, 1.0))),
+                                std::max(1, qRound(content.height() * std::min(scaleY, 1.0))),
+                                Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        source = QRectF(0, 0, width * shrunk.width() / content.width(),
+                        height * shrunk.height() / content.height());
+    }
+
+    painter.save();
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    // Clockwise about the centre: on Qt's y-down device a positive angle turns clockwise.
+    painter.translate(centre);
+    painter.rotate(static_cast<double>(angle));
+    painter.drawImage(QRectF(-width / 2.0, -height / 2.0, width, height),
+                      shrunk.isNull() ? content : shrunk, source);
     painter.restore();
 }
 

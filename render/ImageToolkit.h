@@ -74,11 +74,18 @@ public:
     // and y growing upward. These are the only places that turn them into Qt's y-down device
     // coordinates; `canvas` is the size of the image the painter draws on.
 
-    // Draws the top-left drawSize of image with its lower-left corner at lowerLeft, one image
-    // pixel per unit, source-over at the given opacity. On a painter that shrinks units (a canvas
-    // decoded at a reduced size) the image is first shrunk to match, averaging its pixels.
+    // Draws the top-left drawSize of image with its lower-left corner at lowerLeft, unscaled
+    // (one image pixel per unit), source-over at the given opacity.
     static void drawImage(QPainter &painter, FloatSize canvas, FloatPoint lowerLeft,
                           const QImage &image, FloatSize drawSize, float opacity);
+    // Draws the top-left contentSize of content, one pixel per unit, turned clockwise by angle
+    // degrees about the centre of the turnedSize box whose lower-left corner is at lowerLeft,
+    // source-over: what drawing a turned copy there gives, resampled once instead of twice. For
+    // painters that shrink units (a photo decoded at a reduced size), the content is shrunk
+    // first, averaging its pixels.
+    static void drawTurnedImage(QPainter &painter, FloatSize canvas, FloatPoint lowerLeft,
+                                FloatSize turnedSize, const QImage &content, FloatSize contentSize,
+                                float angle);
     // Strokes straight segments from start to each end, with flat ends, in one colour.
     static void strokeSegments(QPainter &painter, FloatSize canvas, FloatPoint start,
                                const QList<FloatPoint> &ends, float lineWidth, const QColor &color);

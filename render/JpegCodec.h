@@ -40,8 +40,7 @@ public:
     // profile becomes the image's colour space (none without one).
     // A file cut short decodes as far as it goes, the rest grey, as viewers show it. A header
     // claiming more than maxPixels (at full size) fails before any memory is taken.
-    static Decoding decode(const QByteArray &file, int reduction, qint64 maxPixels,
-                           QImage &buffer);
+    static Decoding decode(const QByteArray &file, int reduction, qint64 maxPixels, QImage &buffer);
 
     // The image as a baseline JPEG at quality 0-100 with 4:2:0 chroma, a JFIF header recording
     // dotsPerInch and, for colour, the image's ICC profile: what Qt's writer makes of it.

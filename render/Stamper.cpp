@@ -93,13 +93,13 @@ void Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Over
     const QImage contentImage = makeContentImage(overlay, content);
     const float angle = findRotationToUse(overlay);
     const FloatSize turned = StamperGeometry::sizeFromRotation(content, angle);
-    const QImage turnedImage = makeRotatedImage(contentImage, content, turned, angle);
     const FloatPoint drawPoint =
         StamperGeometry::findDrawPoint(FloatRect{{0, 0}, canvasSize}, overlay.position(), turned);
 
     QPainter painter(&canvas);
-    if (canvas.width() != static_cast<int>(canvasSize.width) ||
-        canvas.height() != static_cast<int>(canvasSize.height))
+    const bool reduced = canvas.width() != static_cast<int>(canvasSize.width) ||
+                         canvas.height() != static_cast<int>(canvasSize.height);
+    if (reduced)
         painter.scale(canvas.width() / static_cast<double>(canvasSize.width),
                       canvas.height() / static_cast<double>(canvasSize.height));
     painter.setRenderHint(QPainter::Antialiasing);
@@ -113,7 +113,16 @@ void Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Over
         ImageToolkit::strokeSegments(painter, canvasSize, start, {end1, end2},
                                      content.height + 2.0f, overlay.bgColor());
     }
-    ImageToolkit::drawImage(painter, canvasSize, drawPoint, turnedImage, turned, 1.0f);
+    if (reduced) {
+        // The content shrunk and turned in one go: a full-size turned copy would be most of the
+        // work of a photo written small.
+        ImageToolkit::drawTurnedImage(painter, canvasSize, drawPoint, turned, contentImage, content,
+                                      angle);
+    } else {
+        ImageToolkit::drawImage(painter, canvasSize, drawPoint,
+                                makeRotatedImage(contentImage, content, turned, angle), turned,
+                                1.0f);
+    }
 }
 
 void Stamper::setAttribsFromOverlay(const Overlay &overlay)

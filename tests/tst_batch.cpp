@@ -329,7 +329,7 @@ private Q_SLOTS:
         }
         const int pixels = written.width() * written.height();
         const double mean = double(total) / (3.0 * pixels);
-        QVERIFY2(mean < 1.5 && farOff < pixels / 50,
+        QVERIFY2(mean < 1.5 && farOff < pixels / 100,
                  qPrintable(QStringLiteral("mean %1, %2 pixels far off").arg(mean).arg(farOff)));
     }
 
