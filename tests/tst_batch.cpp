@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "app/StateFile.h"
 #include "batch/BatchCommand.h"
 #include "batch/BatchEngine.h"
@@ -15,27 +16,6 @@
 #include <QTimer>
 
 namespace {
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-WorkFileList workFiles(const QStringList &paths)
-{
-    WorkFileList files;
-    for (const QString &path : paths)
-        files.append(std::make_shared<WorkFile>(path));
-    return files;
-}
 
 struct RunRecord
 {
@@ -175,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(reader.format(), readerFormat);
         const QImage written = reader.read();
         QCOMPARE(written.size(), expectedSize);
-        QCOMPARE(qRound(written.dotsPerMeterX() * 0.0254), expectedDpi);
+        QCOMPARE(dpiOf(written), expectedDpi);
         if (thumbColor.isValid()) {
             const QImage thumb(thumbPath);
             QCOMPARE(thumb.size(), QSize(32, 21));
@@ -189,7 +169,7 @@ private Q_SLOTS:
     void runNumbersEveryFileAndRestoresTheCounter()
     {
         // An unreadable file in the middle still takes its number; each run starts again from 1.
-        writeBytes(m_in + QStringLiteral("/y.jpg"), "\xFF\xD8\xFF\xE0 not really a photo");
+        QVERIFY(writeFile(m_in + QStringLiteral("/y.jpg"), "\xFF\xD8\xFF\xE0 not really a photo"));
         const QStringList paths{photo("x.jpg"), m_in + QStringLiteral("/y.jpg"), photo("z.jpg")};
         m_options->setUseCounter(true);
         m_options->setDigits(3);
@@ -353,16 +333,16 @@ private Q_SLOTS:
         QFETCH(QString, folder);
         QFETCH(bool, folderCreate);
         QFETCH(QString, failure);
-        writeBytes(m_in + QStringLiteral("/blocker"), {});
+        QVERIFY(writeFile(m_in + QStringLiteral("/blocker"), {}));
         const QStringList sources{photo("a.jpg"), photo("b.jpg")};
-        const QByteArray before = readBytes(sources.first());
+        const QByteArray before = readFile(sources.first());
         m_options->setFolder(m_in + QLatin1Char('/') + folder);
         m_options->setFolderCreate(folderCreate);
         m_options->setFileFormat(QStringLiteral("jpg"));
         BatchEngine engine;
         const RunRecord record = runEngine(engine, workFiles(sources), {}, m_options, 1);
         QVERIFY(record.completed);
-        QCOMPARE(readBytes(sources.first()), before);
+        QCOMPARE(readFile(sources.first()), before);
         if (failure.isEmpty())
             QCOMPARE(filesIn(m_options->folder()), (QStringList{"a.jpg", "b.jpg"}));
         // Each failing file reports it and the run goes on to the next.
@@ -407,7 +387,7 @@ private Q_SLOTS:
         QFETCH(QStringList, written);
         photo("IMG_0042.JPG", 30, 20);
         photo("b.png", 30, 20);
-        writeBytes(m_in + QStringLiteral("/../broken.jpg"), "broken");
+        QVERIFY(writeFile(m_in + QStringLiteral("/../broken.jpg"), "broken"));
 
         // The saved state numbers from 7 and makes thumbnails; it has no output folder.
         OutputOptions saved;
@@ -416,7 +396,7 @@ private Q_SLOTS:
         saved.setCreateThumbnails(true);
         const QByteArray state = StateFile::encode({std::make_shared<Overlay>()}, saved);
         const QString stateFile = m_in + QStringLiteral("/../state.bin");
-        writeBytes(stateFile, state);
+        QVERIFY(writeFile(stateFile, state));
 
         const QString in = QFileInfo(m_in).canonicalFilePath();
         const QString out = QFileInfo(m_in).path() + QStringLiteral("/out");
@@ -440,7 +420,7 @@ private Q_SLOTS:
         if (exitCode == 2)
             QVERIFY(errText.startsWith(QStringLiteral("inkveil-batch: ")));
         // The saved state is never changed by the command.
-        QCOMPARE(readBytes(stateFile), state);
+        QCOMPARE(readFile(stateFile), state);
     }
 
 private:
@@ -448,13 +428,8 @@ private:
     QString photo(const char *name, int width = 8, int height = 8, QColor color = Qt::white,
                   int dpi = 72) const
     {
-        QImage image(width, height, QImage::Format_RGB32);
-        image.fill(color);
-        image.setDotsPerMeterX(qRound(dpi / 0.0254));
-        image.setDotsPerMeterY(qRound(dpi / 0.0254));
-        const QString path = m_in + QLatin1Char('/') + QLatin1String(name);
-        image.save(path, nullptr, 95);
-        return path;
+        return writePhoto(m_in + QLatin1Char('/') + QLatin1String(name), {width, height}, color,
+                          dpi);
     }
 
     QTemporaryDir m_dir;

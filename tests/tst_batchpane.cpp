@@ -1,4 +1,4 @@
-#include "app/AppController.h"
+#include "TestSupport.h"
 #include "app/ApplicationPanes.h"
 #include "app/Resources.h"
 #include "batch/FifthPaneController.h"
@@ -22,11 +22,9 @@ private Q_SLOTS:
         Resources::setDirectory(INKVEIL_RESOURCES_DIR);
         ApplicationPanes::registerAll();
         QVERIFY(QDir().mkpath(m_dir.filePath("in")));
-        for (int i = 1; i <= 5; ++i) {
-            QImage photo(64, 48, QImage::Format_RGB32);
-            photo.fill(QColor(40 * i, 90, 160));
-            QVERIFY(photo.save(m_dir.filePath(QStringLiteral("in/photo%1.jpg").arg(i)), "JPEG"));
-        }
+        for (int i = 1; i <= 5; ++i)
+            writePhoto(m_dir.filePath(QStringLiteral("in/photo%1.jpg").arg(i)), {64, 48},
+                       QColor(40 * i, 90, 160));
     }
 
     void init()
@@ -34,10 +32,8 @@ private Q_SLOTS:
         // Options edited by a test are saved by the output pane; each test starts from the
         // defaults.
         QDir(m_dir.filePath("data")).removeRecursively();
-        m_controller = std::make_unique<AppController>();
-        QVERIFY(m_controller->loadMainWindow());
-        m_controller->awakeFromNib();
-        m_controller->mainWindow()->show();
+        m_controller = startWizard();
+        QVERIFY(m_controller);
         m_out = m_dir.filePath(QStringLiteral("out-") +
                                QString::fromLatin1(QTest::currentTestFunction()));
         m_controller->outputOptions()->setFolder(m_out);
@@ -147,11 +143,10 @@ private:
     }
     void useFiles(int count)
     {
-        WorkFileList files;
+        QStringList paths;
         for (int i = 1; i <= count; ++i)
-            files.append(std::make_shared<WorkFile>(
-                m_dir.filePath(QStringLiteral("in/photo%1.jpg").arg(i))));
-        m_controller->setWorkFiles(files);
+            paths.append(m_dir.filePath(QStringLiteral("in/photo%1.jpg").arg(i)));
+        m_controller->setWorkFiles(workFiles(paths));
         // The batch pane is the last one; entering it takes the model in.
         while (m_controller->currentPaneController() != m_pane)
             m_controller->next();

@@ -1,4 +1,4 @@
-#include "app/AppController.h"
+#include "TestSupport.h"
 #include "app/ApplicationPanes.h"
 #include "app/ListView.h"
 #include "app/PaneController.h"
@@ -35,13 +35,6 @@ namespace {
 const QStringList TestTitles{QStringLiteral("Alpha"), QStringLiteral("Bravo"),
                              QStringLiteral("Charlie"), QStringLiteral("Delta")};
 
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
-
 // A pane's form: just its view.
 const QByteArray PaneForm("<ui version=\"4.0\"><widget class=\"QWidget\" name=\"ownView\"/></ui>");
 
@@ -74,7 +67,7 @@ private Q_SLOTS:
                        TestTitles.at(i).toUtf8() + "</string><key>nib</key><string>" +
                        nib.toUtf8() + "</string></dict>";
             if (i != 2)
-                writeFile(m_resources + QStringLiteral("/Pane%1.ui").arg(i), PaneForm);
+                QVERIFY(writeFile(m_resources + QStringLiteral("/Pane%1.ui").arg(i), PaneForm));
         }
         m_panes += "</array></plist>";
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
@@ -85,16 +78,12 @@ private Q_SLOTS:
     void init()
     {
         Resources::setDirectory(m_resources);
-        writeFile(m_resources + QStringLiteral("/Panes.plist"), m_panes);
+        QVERIFY(writeFile(m_resources + QStringLiteral("/Panes.plist"), m_panes));
         PaneRegistry::clear();
         PaneRegistry::registerPane<TestPane>(QStringLiteral("TestPane"));
-        m_controller = std::make_unique<AppController>();
-        QVERIFY(m_controller->loadMainWindow());
-        QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
         QTest::ignoreMessage(QtInfoMsg, "PaneController: Can't load Missing");
-        m_controller->awakeFromNib();
-        m_controller->mainWindow()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_controller->mainWindow()));
+        m_controller = startWizard();
+        QVERIFY(m_controller);
     }
 
     void cleanup() { m_controller.reset(); }
@@ -265,7 +254,7 @@ private Q_SLOTS:
         m_controller.reset();
         QFile::remove(m_resources + QStringLiteral("/Panes.plist"));
         if (!paneList.isEmpty())
-            writeFile(m_resources + QStringLiteral("/Panes.plist"), paneList);
+            QVERIFY(writeFile(m_resources + QStringLiteral("/Panes.plist"), paneList));
 
         // The frame survives with no pane at all; main() then tells the user and quits.
         AppController controller;

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "render/PreviewGeometry.h"
 #include "render/PreviewRenderer.h"
 #include "sources/WorkFile.h"
@@ -19,8 +20,7 @@ constexpr QRgb Red = 0xffff0000;
 
 bool near(QRgb a, QRgb b)
 {
-    return std::abs(qRed(a) - qRed(b)) <= 8 && std::abs(qGreen(a) - qGreen(b)) <= 8 &&
-           std::abs(qBlue(a) - qBlue(b)) <= 8;
+    return ::near(a, b, 8);
 }
 
 } // namespace
@@ -40,16 +40,9 @@ private Q_SLOTS:
     void redrawsCollapseIntoOneFollowUp();
 
 private:
-    QString writePhoto(const QString &name, QSize size, QRgb colour, int dpi = 72)
+    QString photo(const QString &name, QSize size, QRgb colour, int dpi = 72)
     {
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(colour);
-        image.setDotsPerMeterX(qRound(dpi / 0.0254));
-        image.setDotsPerMeterY(qRound(dpi / 0.0254));
-        const QString path = m_dir.filePath(name);
-        if (!image.save(path, "PNG"))
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
+        return writePhoto(m_dir.filePath(name), size, QColor::fromRgb(colour), dpi);
     }
 
     QTemporaryDir m_dir;
@@ -61,7 +54,7 @@ void TestPreviewViews::initTestCase()
     QVERIFY(m_dir.isValid());
     // A red 40 x 20 picture at the top right, nothing behind it.
     m_picture = std::make_shared<Overlay>();
-    m_picture->setFilePath(writePhoto(QStringLiteral("mark.png"), {40, 20}, Red));
+    m_picture->setFilePath(photo(QStringLiteral("mark.png"), {40, 20}, Red));
     m_picture->setWidth(40);
     m_picture->setHeight(20);
     m_picture->setPosition(8);
@@ -150,7 +143,7 @@ void TestPreviewViews::pickerDrawsCellsWhereClicksHit()
 void TestPreviewViews::previewShowsWatermarkedPhoto()
 {
     // 200 x 100 at 144 dpi, in a 100 x 100 view: drawn at half size at (0, 25).
-    auto file = std::make_shared<WorkFile>(writePhoto("photo.png", {200, 100}, Photo, 144));
+    auto file = std::make_shared<WorkFile>(photo("photo.png", {200, 100}, Photo, 144));
     const auto view = std::make_unique<PreviewView>();
     view->resize(100, 100);
     QSignalSpy spy(view.get(), &PreviewView::rendered);
@@ -179,7 +172,7 @@ void TestPreviewViews::previewShowsWatermarkedPhoto()
 
 void TestPreviewViews::redrawsCollapseIntoOneFollowUp()
 {
-    auto file = std::make_shared<WorkFile>(writePhoto("large.png", {3000, 2000}, Photo));
+    auto file = std::make_shared<WorkFile>(photo("large.png", {3000, 2000}, Photo));
     auto mark = std::make_shared<Overlay>(*m_picture);
     auto view = std::make_unique<PreviewView>();
     view->resize(300, 200);

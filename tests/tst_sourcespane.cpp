@@ -1,14 +1,12 @@
-#include "app/AppController.h"
+#include "TestSupport.h"
 #include "app/ApplicationPanes.h"
 #include "app/Resources.h"
 #include "sources/DropView.h"
 #include "sources/FirstPaneController.h"
 
-#include <QApplication>
 #include <QBuffer>
 #include <QDialog>
 #include <QDir>
-#include <QDragEnterEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
@@ -69,9 +67,7 @@ private:
                 image.save(&buffer, name.endsWith(QLatin1String(".png")) ? "PNG" : "JPEG");
             if (name.contains(QLatin1String("exif")))
                 bytes.insert(2, ExifSegment);
-            QFile file(path(name));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(bytes);
+            QVERIFY(writeFile(path(name), bytes));
         }
     }
     // The listed paths, relative to the test folder.
@@ -129,12 +125,8 @@ void TestSourcesPane::initTestCase()
 void TestSourcesPane::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    m_controller = std::make_unique<AppController>();
-    QVERIFY(m_controller->loadMainWindow());
-    QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
-    m_controller->awakeFromNib();
-    m_controller->mainWindow()->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_controller->mainWindow()));
+    m_controller = startWizard();
+    QVERIFY(m_controller);
     m_pane = qobject_cast<FirstPaneController *>(m_controller->currentPaneController());
     QVERIFY(m_pane);
     m_table = m_pane->ownView()->findChild<QTableView *>(QStringLiteral("files"));
@@ -167,29 +159,24 @@ void TestSourcesPane::drops()
     for (const QString &name : dropped)
         urls.append(name == QLatin1String("http") ? QUrl(QStringLiteral("http://e.org/a.jpg"))
                                                   : QUrl::fromLocalFile(path(name)));
-    QMimeData data;
-    data.setUrls(urls);
     const bool accepted = !expected.isEmpty();
-    const QPoint inside = m_dropView->rect().center();
 
     // Hovering highlights until the drop; a proposed move becomes a copy.
-    QDragEnterEvent enter(inside, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(m_dropView, &enter);
-    QCOMPARE(m_dropView->isHighlighted(), accepted);
-    QDropEvent drop(inside, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
-    drop.setDropAction(Qt::MoveAction);
-    QApplication::sendEvent(m_dropView, &drop);
-    QCOMPARE(drop.isAccepted(), accepted);
+    bool highlighted = false;
+    QCOMPARE(dropOnto(m_dropView, urls, &highlighted),
+             accepted ? Qt::CopyAction : Qt::IgnoreAction);
+    QCOMPARE(highlighted, accepted);
     QVERIFY(!m_dropView->isHighlighted());
     QCOMPARE(listed(), expected);
     QCOMPARE(text("status"), status);
     QCOMPARE(nextEnabled(), accepted);
     if (!accepted)
         return;
-    QCOMPARE(drop.dropAction(), Qt::CopyAction);
     QCOMPARE(selectedRows(), QList<int>{0});
     // The offscreen platform runs no drag, so no event can name the view as the drag's
     // source: the rule the drag events apply is checked by itself.
+    QMimeData data;
+    data.setUrls(urls);
     QVERIFY(m_dropView->acceptsDrag(&data, m_table));
     QVERIFY(!m_dropView->acceptsDrag(&data, m_dropView));
 }

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "render/PlaceholderExpander.h"
 #include "render/Stamper.h"
 #include "sources/WorkFile.h"
@@ -21,11 +22,9 @@ constexpr QRgb Blue = 0xff0000ff;
 constexpr QRgb Green = 0xff00ff00;
 
 // Per channel, for antialiased edges and premultiplied rounding.
-bool near(QRgb actual, QRgb expected, int tolerance = 3)
+bool near(QRgb actual, QRgb expected)
 {
-    return std::abs(qRed(actual) - qRed(expected)) <= tolerance &&
-           std::abs(qGreen(actual) - qGreen(expected)) <= tolerance &&
-           std::abs(qBlue(actual) - qBlue(expected)) <= tolerance;
+    return ::near(actual, expected, 3);
 }
 
 // Points are in QImage's own coordinates: origin at the top left, y down.
@@ -110,12 +109,10 @@ private Q_SLOTS:
     void textOpacity();
 
 private:
-    QString writePng(QImage image, int dpi = 72)
+    QString writePng(const QImage &image, int dpi = 72)
     {
-        image.setDotsPerMeterX(qRound(dpi / 0.0254));
-        image.setDotsPerMeterY(qRound(dpi / 0.0254));
         const QString path = m_dir.filePath(QStringLiteral("%1.png").arg(m_files++));
-        image.save(path, "PNG");
+        withDpi(image, dpi).save(path, "PNG");
         return path;
     }
     QString photo(int width, int height, int dpi = 72, QImage::Format format = QImage::Format_RGB32)

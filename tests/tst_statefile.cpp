@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "app/Resources.h"
 #include "app/StateFile.h"
 
@@ -12,23 +13,11 @@
 namespace {
 
 // Every stored field but the image size, which comes from the image file.
-void compareOverlays(const Overlay &d, const Overlay &o)
+QVariantList storedFields(const Overlay &o)
 {
-    QCOMPARE(d.position(), o.position());
-    QCOMPARE(d.name(), o.name());
-    QCOMPARE(d.use(), o.use());
-    QCOMPARE(d.text(), o.text());
-    QCOMPARE(d.color(), o.color());
-    QCOMPARE(d.fontName(), o.fontName());
-    QCOMPARE(d.pointSize(), o.pointSize());
-    QCOMPARE(d.alpha(), o.alpha());
-    QCOMPARE(d.rotation(), o.rotation());
-    QCOMPARE(d.filePath(), o.filePath());
-    QCOMPARE(d.imgAlpha(), o.imgAlpha());
-    QCOMPARE(d.imgRotation(), o.imgRotation());
-    QCOMPARE(d.bgColor(), o.bgColor());
-    QCOMPARE(d.show(), o.show());
-    QCOMPARE(d.extend(), o.extend());
+    return {o.position(), o.name(),        o.use(),     o.text(),     o.color(),
+            o.fontName(), o.pointSize(),   o.alpha(),   o.rotation(), o.filePath(),
+            o.imgAlpha(), o.imgRotation(), o.bgColor(), o.show(),     o.extend()};
 }
 
 bool sameOptions(const OutputOptions &a, const OutputOptions &b)
@@ -83,7 +72,7 @@ private Q_SLOTS:
         StateFile::decode(StateFile::encode({o, std::make_shared<Overlay>()}, OutputOptions()),
                           overlays, options);
         QCOMPARE(overlays.size(), 2);
-        compareOverlays(*overlays.first(), *o);
+        QCOMPARE(storedFields(*overlays.first()), storedFields(*o));
         QCOMPARE(overlays.first()->width(), qint16(0));
         QCOMPARE(overlays.first()->height(), qint16(0));
     }
@@ -92,11 +81,7 @@ private Q_SLOTS:
     {
         // Natural size in points, truncated toward zero: 301 * 72 / 300 = 72.24.
         const QString path = m_dir.filePath(QStringLiteral("logo.png"));
-        QImage image(301, 149, QImage::Format_ARGB32);
-        image.fill(Qt::red);
-        image.setDotsPerMeterX(qRound(300 / 0.0254));
-        image.setDotsPerMeterY(qRound(300 / 0.0254));
-        QVERIFY(image.save(path));
+        writePhoto(path, {301, 149}, Qt::red, 300);
         Overlay o;
         o.setFilePath(path);
         o.setWidth(1);
@@ -184,7 +169,7 @@ private Q_SLOTS:
         // The bundled state names a font of its own; everything else is the defaults.
         QVERIFY(!overlays.first()->fontName().isEmpty());
         defaults.setFontName(overlays.first()->fontName());
-        compareOverlays(*overlays.first(), defaults);
+        QCOMPARE(storedFields(*overlays.first()), storedFields(defaults));
         QCOMPARE(defaults.position(), qint16(1));
         QCOMPARE(defaults.name(), QStringLiteral("Default"));
         QCOMPARE(defaults.text(), QStringLiteral("\u00A9 {YEAR}, {USERNAME}"));
@@ -225,10 +210,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, content);
         StateFile::pathForStateFile();
-        QFile file(m_stateFile);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        file.close();
+        QVERIFY(writeFile(m_stateFile, content));
         OverlayList overlays;
         auto options = std::make_shared<OutputOptions>();
         StateFile::loadState(overlays, options);

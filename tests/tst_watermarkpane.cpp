@@ -1,4 +1,4 @@
-#include "app/AppController.h"
+#include "TestSupport.h"
 #include "app/ApplicationPanes.h"
 #include "app/Resources.h"
 #include "app/StateFile.h"
@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -58,11 +57,7 @@ private:
         Q_ASSERT(widget);
         return widget;
     }
-    QByteArray stateBytes() const
-    {
-        QFile file(StateFile::pathForStateFile());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray stateBytes() const { return readFile(StateFile::pathForStateFile()); }
     OverlayList savedOverlays() const
     {
         OverlayList overlays;
@@ -96,11 +91,9 @@ void TestWatermarkPane::initTestCase()
     qputenv("XDG_DATA_HOME", m_dir.filePath("data").toLocal8Bit());
     Resources::setDirectory(INKVEIL_RESOURCES_DIR);
     ApplicationPanes::registerAll();
-    for (int i = 1; i <= 3; ++i) {
-        QImage photo(64, 48, QImage::Format_RGB32);
-        photo.fill(QColor(60 * i, 90, 160));
-        QVERIFY(photo.save(m_dir.filePath(QStringLiteral("photo%1.jpg").arg(i))));
-    }
+    for (int i = 1; i <= 3; ++i)
+        writePhoto(m_dir.filePath(QStringLiteral("photo%1.jpg").arg(i)), {64, 48},
+                   QColor(60 * i, 90, 160));
     QImage logo(50, 30, QImage::Format_ARGB32);
     logo.fill(Qt::red);
     m_logo = m_dir.filePath("logo.png");
@@ -111,22 +104,15 @@ void TestWatermarkPane::start(const std::optional<OverlayList> &stored, int phot
 {
     if (stored)
         QVERIFY(StateFile::saveState(*stored, OutputOptions()));
-    m_controller = std::make_unique<AppController>();
-    QVERIFY(m_controller->loadMainWindow());
-    QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
-    m_controller->awakeFromNib();
-    m_controller->mainWindow()->show();
-    for (PaneController *pane : m_controller->panes()) {
-        if (auto *watermarks = qobject_cast<SecondPaneController *>(pane))
-            m_pane = watermarks;
-    }
+    m_controller = startWizard();
+    QVERIFY(m_controller);
+    m_pane = paneOf<SecondPaneController>(*m_controller);
     QVERIFY(m_pane);
     m_pane->setDeleteConfirmation([](QWidget *) { return true; });
-    WorkFileList files;
+    QStringList paths;
     for (int i = 1; i <= photos; ++i)
-        files.append(
-            std::make_shared<WorkFile>(m_dir.filePath(QStringLiteral("photo%1.jpg").arg(i))));
-    m_controller->setWorkFiles(files);
+        paths.append(m_dir.filePath(QStringLiteral("photo%1.jpg").arg(i)));
+    m_controller->setWorkFiles(workFiles(paths));
     while (m_controller->currentPaneController() != m_pane)
         m_controller->next();
 }
@@ -319,33 +305,6 @@ void TestWatermarkPane::blocksInsertAtTheCursor()
     QVERIFY(!m_pane->textController()->hasPendingText());
 }
 
-namespace {
-
-// Sends a drag over the view and drops it; answers whether the drag was taken.
-bool dragAndDrop(SingleDropView *view, const QStringList &paths, bool *highlighted = nullptr)
-{
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString &path : paths)
-        urls.append(QUrl::fromLocalFile(path));
-    data.setUrls(urls);
-    const QPoint at(10, 10);
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(view, &enter);
-    if (highlighted)
-        *highlighted = view->isHighlighted();
-    if (!enter.isAccepted()) {
-        QDragLeaveEvent leave;
-        QCoreApplication::sendEvent(view, &leave);
-        return false;
-    }
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(view, &drop);
-    return drop.isAccepted();
-}
-
-} // namespace
-
 void TestWatermarkPane::imageReplacesTextUntilRemoved()
 {
     start();
@@ -368,7 +327,7 @@ void TestWatermarkPane::imageReplacesTextUntilRemoved()
         QCOMPARE(savedOverlays().first()->filePath(), overlay->filePath());
     };
     imageShown(false);
-    QVERIFY(dragAndDrop(control<SingleDropView>("imgDrop"), {m_logo}));
+    QCOMPARE(dropOnto(control<SingleDropView>("imgDrop"), fileUrls({m_logo})), Qt::CopyAction);
     QCOMPARE(overlay->width(), static_cast<qint16>(natural->width()));
     QCOMPARE(overlay->height(), static_cast<qint16>(natural->height()));
     imageShown(true);
@@ -413,7 +372,7 @@ void TestWatermarkPane::oneImageFileIsTaken()
     auto *view = control<SingleDropView>("imgDrop");
     if (dropped) {
         bool highlighted = false;
-        QCOMPARE(dragAndDrop(view, paths, &highlighted), taken);
+        QCOMPARE(dropOnto(view, fileUrls(paths), &highlighted) == Qt::CopyAction, taken);
         QCOMPARE(highlighted, taken);
         QVERIFY(!view->isHighlighted());
     } else {
