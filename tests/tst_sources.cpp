@@ -112,20 +112,6 @@ private Q_SLOTS:
         QCOMPARE(found, expected);
     }
 
-    void exifIsReadOnce()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("photo.jpg"));
-        touch(path);
-        WorkFile file(path);
-        QVERIFY(!file.readExif().valid());
-        QVERIFY(file.exifParsed());
-        // Once read, the file is not consulted again: values set since stay.
-        file.exifData().setModel(QStringLiteral("kept"));
-        QFile::remove(path);
-        QCOMPARE(file.readExif().model(), QStringLiteral("kept"));
-    }
-
     void placeholders_data()
     {
         QTest::addColumn<QString>("text");
