@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "sources/DecimalNumber.h"
 #include "sources/ExifData.h"
 #include "sources/ExifParser.h"
@@ -6,11 +7,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 
 #include <functional>
 #include <limits>
-#include <optional>
 
 Q_DECLARE_METATYPE(ExifData)
 
@@ -23,115 +22,30 @@ char *toString(const ExifData &d)
 namespace {
 
 constexpr quint16 Description = 0x010E, Make = 0x010F, Model = 0x0110, XRes = 0x011A, YRes = 0x011B,
-                  DateTime = 0x0132, Exposure = 0x829A, FNumber = 0x829D, ExifPointer = 0x8769,
-                  Iso = 0x8827, FocalLength = 0x920A, PixelX = 0xA002, PixelY = 0xA003,
-                  KbFl = 0xA405;
+                  DateTime = 0x0132, Exposure = 0x829A, FNumber = 0x829D, Iso = 0x8827,
+                  FocalLength = 0x920A, PixelX = 0xA002, PixelY = 0xA003, KbFl = 0xA405;
 
-// A directory entry. Up to four value bytes go into the entry, more after the table, unless
-// `field` gives the entry's value field as is (an offset that leads nowhere).
-struct Entry
+QList<Entry> sampleIfd0(const Tiff &t)
 {
-    quint16 tag;
-    quint16 format;
-    quint32 count;
-    QByteArray value;
-    std::optional<quint32> field = std::nullopt;
-};
-
-QByteArray segment(uchar marker, const QByteArray &payload)
-{
-    QByteArray length(2, '\0');
-    qToBigEndian(quint16(payload.size() + 2), length.data());
-    return QByteArray("\xFF") + char(marker) + length + payload;
+    return {t.text(Make, "ACME"),        t.text(Model, "CAM-1"),
+            t.text(Description, "Quay"), t.text(DateTime, "2006:08:14 10:30:00"),
+            t.ratio(XRes, 300, 1),       t.ratio(YRes, 600, 2)};
 }
 
-// A JPEG of the given segments, with a scan and an end that the reader must never need.
-QByteArray jpeg(const QByteArray &segments)
+QList<Entry> sampleExif(const Tiff &t)
 {
-    return QByteArray("\xFF\xD8") + segments + segment(0xDA, "scan") + QByteArray("\x5A\xFF\xD9");
+    return {t.ratio(Exposure, 10, 1250), t.ratio(FNumber, 28, 10), t.short16(Iso, 200),
+            t.ratio(FocalLength, 50, 1), t.short16(PixelX, 3008),  t.long32(PixelY, 2000),
+            t.short16(KbFl, 75)};
 }
 
-// Writes EXIF data in one byte order.
-struct Tiff
+// With a thumbnail directory whose values must never reach the record.
+QByteArray sampleFile(const Tiff &t)
 {
-    bool big;
-
-    template <typename T> QByteArray number(T v) const
-    {
-        QByteArray b(qsizetype(sizeof v), '\0');
-        big ? qToBigEndian(v, b.data()) : qToLittleEndian(v, b.data());
-        return b;
-    }
-    QByteArray u16(quint16 v) const { return number(v); }
-    QByteArray u32(quint32 v) const { return number(v); }
-    Entry text(quint16 tag, const QByteArray &s) const
-    {
-        return {tag, 2, quint32(s.size() + 1), s + '\0'};
-    }
-    Entry short16(quint16 tag, quint16 v) const { return {tag, 3, 1, u16(v)}; }
-    Entry long32(quint16 tag, quint32 v) const { return {tag, 4, 1, u32(v)}; }
-    Entry ratio(quint16 tag, quint32 n, quint32 d) const { return {tag, 5, 1, u32(n) + u32(d)}; }
-
-    // The directory as it lies at TIFF offset `at`, followed by its values.
-    QByteArray directory(const QList<Entry> &entries, quint32 at, quint32 next = 0) const
-    {
-        QByteArray table = u16(quint16(entries.size())), values;
-        for (const Entry &e : entries) {
-            table += u16(e.tag) + u16(e.format) + u32(e.count);
-            if (e.field || e.value.size() > 4)
-                table += u32(e.field.value_or(at + 6 + 12 * quint32(entries.size()) +
-                                              quint32(values.size())));
-            else
-                table += e.value + QByteArray(4 - e.value.size(), '\0');
-            if (!e.field && e.value.size() > 4)
-                values += e.value;
-        }
-        return table + u32(next) + values;
-    }
-    // Header, IFD0 at `ifd0At` pointing to the EXIF directory when there is one, the EXIF
-    // directory, then IFD1 linked from IFD0.
-    QByteArray tiff(QList<Entry> ifd0, const QList<Entry> &exif = {}, const QList<Entry> &ifd1 = {},
-                    quint32 ifd0At = 8) const
-    {
-        if (!exif.isEmpty())
-            ifd0 << long32(ExifPointer, 0);
-        const auto exifAt = quint32(ifd0At + directory(ifd0, 0).size());
-        if (!exif.isEmpty())
-            ifd0.last().value = u32(exifAt);
-        const QByteArray exifDir = exif.isEmpty() ? QByteArray() : directory(exif, exifAt);
-        const auto ifd1At = quint32(exifAt + exifDir.size());
-        return QByteArray(big ? "MM" : "II") + u16(42) + u32(ifd0At) +
-               QByteArray(ifd0At - 8, '\0') + directory(ifd0, ifd0At, ifd1.isEmpty() ? 0 : ifd1At) +
-               exifDir + (ifd1.isEmpty() ? QByteArray() : directory(ifd1, ifd1At));
-    }
-    QByteArray app1(const QByteArray &t) const
-    {
-        return segment(0xE1, QByteArray("Exif\0\0", 6) + t);
-    }
-    QByteArray file(const QList<Entry> &ifd0, const QList<Entry> &exif = {}) const
-    {
-        return jpeg(app1(tiff(ifd0, exif)));
-    }
-
-    QList<Entry> sampleIfd0() const
-    {
-        return {text(Make, "ACME"),        text(Model, "CAM-1"),
-                text(Description, "Quay"), text(DateTime, "2006:08:14 10:30:00"),
-                ratio(XRes, 300, 1),       ratio(YRes, 600, 2)};
-    }
-    QList<Entry> sampleExif() const
-    {
-        return {ratio(Exposure, 10, 1250), ratio(FNumber, 28, 10), short16(Iso, 200),
-                ratio(FocalLength, 50, 1), short16(PixelX, 3008),  long32(PixelY, 2000),
-                short16(KbFl, 75)};
-    }
-    // With a thumbnail directory whose values must never reach the record.
-    QByteArray sampleFile() const
-    {
-        return jpeg(app1(tiff(sampleIfd0(), sampleExif(),
-                              {text(Make, "THUMB"), ratio(XRes, 72, 1), long32(PixelX, 160)})));
-    }
-};
+    return jpeg(
+        t.app1(t.tiff(sampleIfd0(t), sampleExif(t),
+                      {t.text(Make, "THUMB"), t.ratio(XRes, 72, 1), t.long32(PixelX, 160)})));
+}
 
 ExifData sampleRecord()
 {
@@ -204,16 +118,16 @@ private Q_SLOTS:
                 return QTest::newRow(
                     QByteArray(QByteArray(name) + (t.big ? " MM" : " II")).constData());
             };
-            const QByteArray exif = t.app1(t.tiff(t.sampleIfd0(), t.sampleExif()));
+            const QByteArray exif = t.app1(t.tiff(sampleIfd0(t), sampleExif(t)));
             const QByteArray jfif = segment(0xE0, QByteArray("JFIF\0\1\1\0\0\1\0\1\0\0", 14));
             const Entry make = t.text(Make, "ABC");
 
             // Layouts of the file.
-            row("exif first, thumbnail ignored") << t.sampleFile() << sample;
+            row("exif first, thumbnail ignored") << sampleFile(t) << sample;
             row("jfif then exif") << jpeg(jfif + exif) << sample;
             row("xmp app1 first") << jpeg(segment(0xE1, "http://ns.adobe.com/xap/1.0/") + exif)
                                   << none;
-            row("ifd0 not at 8") << jpeg(t.app1(t.tiff(t.sampleIfd0(), {}, {}, 16))) << none;
+            row("ifd0 not at 8") << jpeg(t.app1(t.tiff(sampleIfd0(t), {}, {}, 16))) << none;
             row("app1 cut by the end of the file")
                 << QByteArray("\xFF\xD8") + exif.chopped(10) << edited(sample, [](ExifData &d) {
                        d.setFocalLength({});
@@ -233,7 +147,7 @@ private Q_SLOTS:
             row("byte count above 32 bits")
                 << t.file({{PixelX, 4, 0x40000001, t.u32(9)}, make}) << abc;
             row("exif pointer back to ifd0")
-                << t.file(t.sampleIfd0(), t.sampleExif() << t.long32(ExifPointer, 8)) << sample;
+                << t.file(sampleIfd0(t), sampleExif(t) << t.long32(Tiff::ExifPointer, 8)) << sample;
             row("zero denominators")
                 << t.file({make, t.ratio(XRes, 300, 0), t.ratio(FNumber, 28, 10)},
                           {t.ratio(FNumber, 28, 0), t.ratio(FocalLength, 0, 0)})
@@ -256,7 +170,7 @@ private Q_SLOTS:
         // Every cut, and every byte set to 0x00 or 0xFF: under the sanitizers a read outside the
         // data fails here, and the record must still be one the summary can show.
         for (const Tiff t : {Tiff{false}, Tiff{true}}) {
-            const QByteArray good = t.sampleFile();
+            const QByteArray good = sampleFile(t);
             for (qsizetype i = 0; i < good.size(); ++i) {
                 QVERIFY(!ExifSummary::text(::parse(good.left(i))).isEmpty());
                 for (const char damage : {'\x00', '\xFF'}) {
@@ -272,7 +186,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         QFile file(dir.filePath(QStringLiteral("a.jpg")));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(Tiff{true}.sampleFile()) > 0);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(sampleFile(Tiff{true})) > 0);
         file.close();
         ExifData data;
         QVERIFY(ExifParser::parseImage(file.fileName(), data));

@@ -17,7 +17,6 @@
 #include <tiffio.h>
 
 #include <memory>
-#include <tuple>
 
 namespace {
 
@@ -56,25 +55,15 @@ QByteArray withoutJfifDensity(QByteArray jpeg)
     return jpeg.replace(13, 5, QByteArray("\0\0\1\0\1", 5));
 }
 
-// A little-endian APP1 EXIF segment with orientation and resolution, spliced in right after SOI
-// where cameras put it.
+// The JPEG with an EXIF segment right after SOI, where cameras put it: orientation, X resolution
+// and inches as the unit.
 QByteArray withExif(const QByteArray &jpeg, quint16 orientation, quint32 xResolution)
 {
-    QByteArray tiff("II*\0\x08\0\0\0\x03\0", 10);
-    auto put = [&tiff](auto value) {
-        const auto le = qToLittleEndian(value);
-        tiff.append(reinterpret_cast<const char *>(&le), sizeof le);
-    };
-    // Tag, type, count 1, value; the resolution's fraction follows the table, and 2 is inches.
-    for (const auto &[tag, type, value] :
-         {std::tuple<quint16, quint16, quint32>{0x0112, 3, orientation},
-          {0x011A, 5, 8 + 2 + 12 * 3 + 4},
-          {0x0128, 3, 2}})
-        put(tag), put(type), put(quint32(1)), put(value);
-    put(quint32(0)), put(xResolution), put(quint32(1));
-    QByteArray segment = QByteArray("\xFF\xE1\0\0Exif\0\0", 10) + tiff;
-    qToBigEndian<quint16>(static_cast<quint16>(segment.size() - 2), segment.data() + 2);
-    return jpeg.left(2) + segment + jpeg.mid(2);
+    const Tiff t{false};
+    return jpeg.left(2) +
+           t.app1(t.tiff({t.short16(0x0112, orientation), t.ratio(0x011A, xResolution, 1),
+                          t.short16(0x0128, 2)})) +
+           jpeg.mid(2);
 }
 
 // The JPEG with its frame header claiming another pixel size.

@@ -16,18 +16,10 @@
 
 namespace {
 
-// EXIF in little-endian TIFF form: IFD0 with the Model "CAM" (inside its entry) and the
-// DateTime (after the directory, at TIFF offset 38).
-// clang-format off
-const QByteArray ExifSegment = QByteArray::fromHex(
-    "ffe1" "0042" "457869660000"                  // APP1, its length, "Exif\0\0"
-    "4949" "2a00" "08000000"                      // little-endian, 42, IFD0 at 8
-    "0200"                                        // two entries:
-    "1001" "0200" "04000000" "43414d00"           //   Model, ASCII, 4 bytes: "CAM"
-    "3201" "0200" "14000000" "26000000"           //   DateTime, ASCII, 20 bytes at 38
-    "00000000"                                    // no IFD1
-    "323030363a30383a31342031303a33303a303000");  // "2006:08:14 10:30:00"
-// clang-format on
+// EXIF with the camera model and the date it was taken.
+const Tiff Exif{false};
+const QByteArray ExifSegment =
+    Exif.app1(Exif.tiff({Exif.text(0x0110, "CAM"), Exif.text(0x0132, "2006:08:14 10:30:00")}));
 const QString ExifText =
     QStringLiteral("CAM on 2006:08:14 10:30:00\ns at f/0, ISO 0, FL 0 mm\n0 x 0 @ 72 dpi");
 
