@@ -12,18 +12,6 @@ class TestOutputOptions : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void defaults()
-    {
-        const OutputOptions o;
-        QVERIFY(o.folder().isEmpty() && !o.folder().isNull() && !o.isFolderSet());
-        QVERIFY(o.folderCreate() && !o.resize() && !o.useCounter() && !o.usePostfix());
-        QCOMPARE(o.quality(), 90);
-        QCOMPARE(QSize(o.width(), o.height()), QSize(640, 480));
-        QCOMPARE(o.fitIndex(), 2);
-        // A fresh object keeps the source's name and swaps the extension for the format.
-        QCOMPARE(o.buildFileName(QStringLiteral("IMG_0001.JPG")), QStringLiteral("IMG_0001.jpeg"));
-    }
-
     void fileName_data()
     {
         QTest::addColumn<QString>("source");
