@@ -137,6 +137,23 @@ private Q_SLOTS:
         QCOMPARE(pane(0)->activations, 3);
     }
 
+    // Alt+N and Alt+P walk the wizard as the buttons do, for people who keep to the keyboard.
+    // A mnemonic clicks its button after a short flash, hence the waits.
+    void keyboardWalk()
+    {
+        for (int i = 0; i < 4; ++i)
+            pane(i)->proceed = true;
+        m_controller->stateChanged();
+        QWidget *const window = m_controller->mainWindow();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        for (const auto &[key, index] : {std::pair{Qt::Key_N, 1}, {Qt::Key_N, 2}, {Qt::Key_P, 1}}) {
+            QTest::keyClick(window, key, Qt::AltModifier);
+            QTRY_COMPARE(m_controller->currentPaneIndex(), index);
+        }
+        expectShown(1, QStringLiteral("Bravo"));
+    }
+
     void setWorkFilesKeepsACopy()
     {
         WorkFileList files{std::make_shared<WorkFile>(QStringLiteral("/x/a.jpg"))};
