@@ -19,11 +19,14 @@
 namespace {
 
 // QImage keeps Format_RGB32 pixels as 32-bit words 0xffRRGGBB, so their byte order in memory
-// follows the machine's.
+// follows the machine's. Decoding asks for the alpha layouts: with the X layouts libjpeg-turbo
+// leaves the fourth byte as it finds it, where Qt needs 0xff.
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
 constexpr J_COLOR_SPACE FourByteColorSpace = JCS_EXT_BGRX;
+constexpr J_COLOR_SPACE OpaqueFourByteColorSpace = JCS_EXT_BGRA;
 #else
 constexpr J_COLOR_SPACE FourByteColorSpace = JCS_EXT_XRGB;
+constexpr J_COLOR_SPACE OpaqueFourByteColorSpace = JCS_EXT_ARGB;
 #endif
 
 // libjpeg reports a fatal error by calling error_exit, which must not return; it jumps back to
@@ -231,7 +234,7 @@ JpegCodec::Decoding JpegCodec::decode(const QByteArray &file, const int reductio
     if ((info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_RGB) &&
         info.num_components == 3) {
         format = QImage::Format_RGB32;
-        info.out_color_space = FourByteColorSpace;
+        info.out_color_space = OpaqueFourByteColorSpace;
     } else if (info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1) {
         format = QImage::Format_Grayscale8;
         info.out_color_space = JCS_GRAYSCALE;
