@@ -10,7 +10,7 @@
 #include "render/Stamper.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
-#include "watermarks/PreviewView.h"
+#include "watermarks/ui/PreviewView.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -166,8 +166,8 @@ inline QList<QUrl> fileUrls(const QStringList &paths)
 
 #ifdef QT_WIDGETS_LIB
 
-#include "app/AppController.h"
-#include "app/PaneController.h"
+#include "app/ui/AppController.h"
+#include "app/ui/PaneController.h"
 
 #include <QDragEnterEvent>
 #include <QMimeData>
@@ -182,7 +182,7 @@ inline std::unique_ptr<AppController> startWizard()
     if (!controller->loadMainWindow())
         return nullptr;
     QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
-    controller->awakeFromNib();
+    controller->setUpForm();
     controller->mainWindow()->show();
     if (!QTest::qWaitForWindowExposed(controller->mainWindow()))
         return nullptr;

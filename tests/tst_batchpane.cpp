@@ -1,7 +1,7 @@
 #include "TestSupport.h"
-#include "app/ApplicationPanes.h"
 #include "app/Resources.h"
-#include "batch/FifthPaneController.h"
+#include "app/ui/ApplicationPanes.h"
+#include "batch/ui/BatchPane.h"
 
 #include <QDir>
 #include <QLabel>
@@ -37,7 +37,7 @@ private Q_SLOTS:
         m_out = m_dir.filePath(QStringLiteral("out-") +
                                QString::fromLatin1(QTest::currentTestFunction()));
         m_controller->outputOptions()->setFolder(m_out);
-        m_pane = qobject_cast<FifthPaneController *>(m_controller->panes().last());
+        m_pane = qobject_cast<BatchPane *>(m_controller->panes().last());
         QVERIFY(m_pane);
         m_pane->setWorkers(1);
     }
@@ -55,7 +55,7 @@ private Q_SLOTS:
         QStringList progress;
         connect(&m_pane->engine(), &BatchEngine::progressChanged, this,
                 [&](const QString &text) { progress.append(text); });
-        QSignalSpy sound(m_pane, &FifthPaneController::soundPlayed);
+        QSignalSpy sound(m_pane, &BatchPane::soundPlayed);
         QTest::mouseClick(button("all_start"), Qt::LeftButton);
         // Running: the button stops, the other button and Previous wait.
         QVERIFY(m_pane->processing());
@@ -100,7 +100,7 @@ private Q_SLOTS:
                     m_pane->engine().stop();
             },
             Qt::DirectConnection);
-        QSignalSpy sound(m_pane, &FifthPaneController::soundPlayed);
+        QSignalSpy sound(m_pane, &BatchPane::soundPlayed);
         QTest::ignoreMessage(QtInfoMsg, "Thread start");
         QTest::ignoreMessage(QtInfoMsg, "Thread cancelled");
         QTest::mouseClick(button("all_start"), Qt::LeftButton);
@@ -154,7 +154,7 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<AppController> m_controller;
-    FifthPaneController *m_pane = nullptr;
+    BatchPane *m_pane = nullptr;
     QString m_out;
 };
 

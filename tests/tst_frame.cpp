@@ -1,10 +1,10 @@
 #include "TestSupport.h"
-#include "app/ApplicationPanes.h"
-#include "app/ListView.h"
-#include "app/PaneController.h"
-#include "app/PaneRegistry.h"
 #include "app/Resources.h"
-#include "app/UiLoader.h"
+#include "app/ui/ApplicationPanes.h"
+#include "app/ui/ListView.h"
+#include "app/ui/PaneController.h"
+#include "app/ui/PaneRegistry.h"
+#include "app/ui/UiLoader.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -61,11 +61,11 @@ private Q_SLOTS:
         }
         m_panes = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><array>";
         for (int i = 0; i < TestTitles.size(); ++i) {
-            const QString nib =
+            const QString form =
                 i == 2 ? QStringLiteral("Missing") : QStringLiteral("Pane%1").arg(i);
             m_panes += "<dict><key>class</key><string>TestPane</string><key>title</key><string>" +
-                       TestTitles.at(i).toUtf8() + "</string><key>nib</key><string>" +
-                       nib.toUtf8() + "</string></dict>";
+                       TestTitles.at(i).toUtf8() + "</string><key>form</key><string>" +
+                       form.toUtf8() + "</string></dict>";
             if (i != 2)
                 QVERIFY(writeFile(m_resources + QStringLiteral("/Pane%1.ui").arg(i), PaneForm));
         }
@@ -242,7 +242,7 @@ private Q_SLOTS:
         AppController controller;
         QVERIFY(controller.loadMainWindow());
         QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
-        controller.awakeFromNib();
+        controller.setUpForm();
         QCOMPARE(controller.numberOfPanes(), 5);
         for (PaneController *paneController : controller.panes()) {
             QVERIFY2(paneController->ownView(), qPrintable(paneController->title()));
@@ -260,7 +260,7 @@ private Q_SLOTS:
             << QByteArray(
                    "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict><key>class</key>"
                    "<string>NoSuchPane</string><key>title</key><string>T</string>"
-                   "<key>nib</key><string>Pane0</string></dict></array></plist>")
+                   "<key>form</key><string>Pane0</string></dict></array></plist>")
             << QByteArray("AppController: Unknown pane class NoSuchPane");
     }
 
@@ -279,7 +279,7 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
         if (!logLine.isEmpty())
             QTest::ignoreMessage(QtInfoMsg, logLine.constData());
-        controller.awakeFromNib();
+        controller.setUpForm();
         QCOMPARE(controller.numberOfPanes(), 0);
         QVERIFY(!controller.currentPaneController());
         controller.next();

@@ -1,12 +1,12 @@
 #include "TestSupport.h"
-#include "app/ApplicationPanes.h"
-#include "app/PropertyBinder.h"
 #include "app/Resources.h"
 #include "app/StateFile.h"
-#include "output/FourthPaneController.h"
+#include "app/ui/ApplicationPanes.h"
+#include "app/ui/PropertyBinder.h"
 #include "output/SummaryText.h"
-#include "output/ThirdPaneController.h"
 #include "output/UsedWatermarksModel.h"
+#include "output/ui/OutputOptionsPane.h"
+#include "output/ui/SummaryPane.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -72,8 +72,8 @@ private Q_SLOTS:
         QFile::remove(stateFile());
         m_controller = startWizard();
         QVERIFY(m_controller);
-        m_third = paneOf<ThirdPaneController>(*m_controller);
-        m_fourth = paneOf<FourthPaneController>(*m_controller);
+        m_third = paneOf<OutputOptionsPane>(*m_controller);
+        m_fourth = paneOf<SummaryPane>(*m_controller);
         QVERIFY(m_third && m_third->ownView());
         QVERIFY(m_fourth && m_fourth->ownView());
         QVERIFY(m_third->missingOutlets().isEmpty());
@@ -383,8 +383,8 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<AppController> m_controller;
-    ThirdPaneController *m_third = nullptr;
-    FourthPaneController *m_fourth = nullptr;
+    OutputOptionsPane *m_third = nullptr;
+    SummaryPane *m_fourth = nullptr;
 };
 
 QTEST_MAIN(TestOutputPanes)

@@ -3,8 +3,8 @@
 #include "render/PreviewRenderer.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
-#include "watermarks/PositionView.h"
-#include "watermarks/PreviewView.h"
+#include "watermarks/ui/PositionView.h"
+#include "watermarks/ui/PreviewView.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

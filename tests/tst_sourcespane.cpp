@@ -1,8 +1,8 @@
 #include "TestSupport.h"
-#include "app/ApplicationPanes.h"
 #include "app/Resources.h"
-#include "sources/DropView.h"
-#include "sources/FirstPaneController.h"
+#include "app/ui/ApplicationPanes.h"
+#include "sources/ui/DropView.h"
+#include "sources/ui/SourceFilesPane.h"
 
 #include <QBuffer>
 #include <QDialog>
@@ -100,7 +100,7 @@ private:
     QTemporaryDir m_home;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<AppController> m_controller;
-    FirstPaneController *m_pane = nullptr;
+    SourceFilesPane *m_pane = nullptr;
     QTableView *m_table = nullptr;
     DropView *m_dropView = nullptr;
 };
@@ -119,7 +119,7 @@ void TestSourcesPane::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_controller = startWizard();
     QVERIFY(m_controller);
-    m_pane = qobject_cast<FirstPaneController *>(m_controller->currentPaneController());
+    m_pane = qobject_cast<SourceFilesPane *>(m_controller->currentPaneController());
     QVERIFY(m_pane);
     m_table = m_pane->ownView()->findChild<QTableView *>(QStringLiteral("files"));
     m_dropView = m_pane->ownView()->findChild<DropView *>(QStringLiteral("dropView"));

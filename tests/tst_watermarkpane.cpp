@@ -1,13 +1,13 @@
 #include "TestSupport.h"
-#include "app/ApplicationPanes.h"
 #include "app/Resources.h"
 #include "app/StateFile.h"
+#include "app/ui/ApplicationPanes.h"
 #include "render/ImageToolkit.h"
-#include "watermarks/IVImageController.h"
-#include "watermarks/IVTextController.h"
-#include "watermarks/PositionView.h"
-#include "watermarks/SecondPaneController.h"
-#include "watermarks/SingleDropView.h"
+#include "watermarks/ui/ImageEditor.h"
+#include "watermarks/ui/PositionView.h"
+#include "watermarks/ui/SingleDropView.h"
+#include "watermarks/ui/TextEditor.h"
+#include "watermarks/ui/WatermarksPane.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -81,7 +81,7 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<AppController> m_controller;
-    SecondPaneController *m_pane = nullptr;
+    WatermarksPane *m_pane = nullptr;
     QString m_logo;
 };
 
@@ -106,7 +106,7 @@ void TestWatermarkPane::start(const std::optional<OverlayList> &stored, int phot
         QVERIFY(StateFile::saveState(*stored, OutputOptions()));
     m_controller = startWizard();
     QVERIFY(m_controller);
-    m_pane = paneOf<SecondPaneController>(*m_controller);
+    m_pane = paneOf<WatermarksPane>(*m_controller);
     QVERIFY(m_pane);
     m_pane->setDeleteConfirmation([](QWidget *) { return true; });
     QStringList paths;

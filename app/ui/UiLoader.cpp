@@ -1,0 +1,47 @@
+#include "app/ui/UiLoader.h"
+
+#include "app/Resources.h"
+
+#include <QFile>
+#include <QHash>
+#include <QWidget>
+
+namespace {
+
+QHash<QString, UiLoader::WidgetFactory> &factories()
+{
+    static QHash<QString, UiLoader::WidgetFactory> map;
+    return map;
+}
+
+} // namespace
+
+UiLoader::UiLoader(QObject *parent)
+    : QUiLoader(parent)
+{}
+
+void UiLoader::registerWidget(const QString &className, WidgetFactory factory)
+{
+    factories().insert(className, std::move(factory));
+}
+
+QWidget *UiLoader::loadForm(const QString &name, QWidget *parent)
+{
+    const QString path = Resources::path(name, QStringLiteral("ui"));
+    if (path.isNull())
+        return nullptr;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return nullptr;
+    return load(&file, parent);
+}
+
+QWidget *UiLoader::createWidget(const QString &className, QWidget *parent, const QString &name)
+{
+    const auto factory = factories().constFind(className);
+    if (factory == factories().constEnd())
+        return QUiLoader::createWidget(className, parent, name);
+    QWidget *widget = (*factory)(parent);
+    widget->setObjectName(name);
+    return widget;
+}

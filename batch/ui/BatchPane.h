@@ -1,0 +1,76 @@
+#pragma once
+
+#include "app/ui/PaneController.h"
+#include "batch/BatchEngine.h"
+#include "output/OutputOptions.h"
+#include "sources/WorkFile.h"
+#include "watermarks/Overlay.h"
+
+#include <QPointer>
+
+class QLabel;
+class QPushButton;
+
+// The batch pane: shows what is about to be done and runs it off the interface thread, with
+// Start/Stop, a progress line, the step now being done and the photo being processed. It is
+// the last pane: Next is never offered, and going back is refused while a run is in progress.
+class BatchPane : public PaneController
+{
+    Q_OBJECT
+
+public:
+    explicit BatchPane(QObject *parent = nullptr);
+
+    bool canProceed() const override { return false; }
+    bool canGoBack() const override { return !m_processing; }
+    void activate() override;
+
+    void setWorkFiles(const WorkFileList &files);
+    void setOverlays(const OverlayList &overlays);
+    void setOutputOptions(const std::shared_ptr<OutputOptions> &options);
+
+    bool processing() const { return m_processing; }
+    // Photos processed at once; the number of cores unless set.
+    void setWorkers(int workers) { m_workers = workers; }
+    BatchEngine &engine() { return m_engine; }
+
+    // Counts, first file name and its output name; progress back to "Idle".
+    void update();
+    void setOutputStatus(const QString &message);
+    void revertToNormal();
+
+public Q_SLOTS:
+    // Starts a run, or asks the running one to stop after the photos in progress.
+    void all_start();
+    // Processes the first photo only, at once, on this thread.
+    void single_start();
+
+Q_SIGNALS:
+    // A sound was asked for (the batch is done); tests listen here.
+    void soundPlayed(const QString &name);
+
+protected:
+    void formLoaded() override;
+
+private:
+    void runFinished(bool completed);
+    void showImage(const QImage &image);
+    void playSound(const QString &name);
+
+    QPointer<QPushButton> m_allStart;
+    QPointer<QLabel> m_input;
+    QPointer<QLabel> m_status;
+    QPointer<QLabel> m_output;
+    QPointer<QLabel> m_progressText;
+    QPointer<QPushButton> m_singleStart;
+    QPointer<QLabel> m_total;
+    QPointer<QLabel> m_imageView;
+
+    WorkFileList m_workFiles;
+    OverlayList m_overlays;
+    std::shared_ptr<OutputOptions> m_outputOptions = std::make_shared<OutputOptions>();
+    BatchEngine m_engine;
+    bool m_processing = false;
+    int m_saveLastValue = 1;
+    int m_workers = 0;
+};

@@ -1,0 +1,74 @@
+#include "output/ui/SummaryPane.h"
+
+#include "app/ui/AppController.h"
+#include "output/SummaryText.h"
+#include "output/UsedWatermarksModel.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableView>
+
+void SummaryPane::formLoaded()
+{
+    for (const char *name : {"source", "tofolder", "fileformat", "resize", "filename",
+                             "originalname", "samplename", "thumbnails"}) {
+        const QString key = QString::fromLatin1(name);
+        m_texts.insert(key, outlet<QLabel>(key));
+    }
+    m_watermarksModel = new UsedWatermarksModel(this);
+    if (auto *table = outlet<QTableView>(QStringLiteral("watermarks"))) {
+        table->setModel(m_watermarksModel);
+        table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        table->horizontalHeader()->setStretchLastSection(true);
+    }
+}
+
+void SummaryPane::activate()
+{
+    if (!appController())
+        return;
+    setWorkFiles(appController()->workFiles());
+    setOutputOptions(appController()->outputOptions());
+    setOverlays(appController()->overlays());
+    if (m_watermarksModel)
+        m_watermarksModel->setOverlays(m_overlays);
+    update();
+}
+
+void SummaryPane::update()
+{
+    const SummaryText text(m_workFiles, *m_outputOptions);
+    setText(QStringLiteral("source"), text.source());
+    setText(QStringLiteral("tofolder"), text.tofolder());
+    setText(QStringLiteral("fileformat"), text.fileformat());
+    setText(QStringLiteral("resize"), text.resize());
+    setText(QStringLiteral("filename"), text.filename());
+    setText(QStringLiteral("originalname"), text.originalname());
+    setText(QStringLiteral("samplename"), text.samplename());
+    setText(QStringLiteral("thumbnails"), text.thumbnails());
+}
+
+void SummaryPane::setWorkFiles(const WorkFileList &workFiles)
+{
+    m_workFiles = workFiles;
+    m_workFiles.detach();
+}
+
+void SummaryPane::setOverlays(const OverlayList &overlays)
+{
+    m_overlays = overlays;
+    m_overlays.detach();
+}
+
+void SummaryPane::setOutputOptions(const std::shared_ptr<OutputOptions> &outputOptions)
+{
+    // Never without options: a null hand-over keeps the ones held.
+    if (outputOptions)
+        m_outputOptions = outputOptions;
+}
+
+void SummaryPane::setText(const QString &name, const QString &text)
+{
+    if (QLabel *label = m_texts.value(name))
+        label->setText(text);
+}

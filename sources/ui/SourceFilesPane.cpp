@@ -1,0 +1,245 @@
+#include "sources/ui/SourceFilesPane.h"
+
+#include "app/ui/AppController.h"
+#include "app/ui/UiLoader.h"
+#include "sources/ExifSummary.h"
+#include "sources/FileGathering.h"
+#include "sources/ui/DropView.h"
+
+#include <QAbstractTableModel>
+#include <QFontMetrics>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QTableView>
+
+#include <algorithm>
+#include <functional>
+
+// The table's rows: one work file each, with its name and its full path.
+class SourceFilesPane::FilesModel : public QAbstractTableModel
+{
+public:
+    static constexpr int Name = 0, Path = 1, ColumnCount = 2;
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    const WorkFileList &files() const { return m_files; }
+
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(m_files.size());
+    }
+
+    int columnCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : ColumnCount;
+    }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+            return {};
+        const WorkFile &file = *m_files.at(index.row());
+        if (role == Qt::DisplayRole)
+            return index.column() == Name ? file.fileName() : file.filePath();
+        if (role == Qt::ToolTipRole)
+            return file.filePath();
+        return {};
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+            return QAbstractTableModel::headerData(section, orientation, role);
+        return section == Name ? QStringLiteral("Name") : QStringLiteral("Path");
+    }
+
+    // Appends a work file for each photo among the paths that the list does not hold yet.
+    void append(const QStringList &paths)
+    {
+        WorkFileList grown = m_files;
+        if (FileGathering::appendWorkFiles(grown, paths) == 0)
+            return;
+        beginInsertRows({}, rowCount(), static_cast<int>(grown.size()) - 1);
+        m_files = std::move(grown);
+        endInsertRows();
+    }
+
+    // Removes the given rows, each run of neighbouring rows in one step, from the bottom up so
+    // that the rows still to go keep their numbers.
+    void remove(QList<int> rows)
+    {
+        std::sort(rows.begin(), rows.end(), std::greater<>());
+        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+        for (qsizetype i = 0; i < rows.size();) {
+            const int last = rows.at(i);
+            int first = last;
+            while (++i < rows.size() && rows.at(i) == first - 1)
+                --first;
+            beginRemoveRows({}, first, last);
+            m_files.remove(first, last - first + 1);
+            endRemoveRows();
+        }
+    }
+
+private:
+    WorkFileList m_files;
+};
+
+SourceFilesPane::SourceFilesPane(QObject *parent)
+    : PaneController(parent)
+    , m_filesModel(new FilesModel(this))
+{
+    UiLoader::registerWidget(QStringLiteral("DropView"),
+                             [](QWidget *parentWidget) { return new DropView(parentWidget); });
+    connect(m_filesModel, &QAbstractItemModel::rowsInserted, this,
+            &SourceFilesPane::filesOrSelectionChanged);
+    connect(m_filesModel, &QAbstractItemModel::rowsRemoved, this,
+            &SourceFilesPane::filesOrSelectionChanged);
+}
+
+WorkFileList SourceFilesPane::files() const
+{
+    return m_filesModel->files();
+}
+
+void SourceFilesPane::formLoaded()
+{
+    m_table = outlet<QTableView>(QStringLiteral("files"));
+    m_status = outlet<QLabel>(QStringLiteral("status"));
+    m_exif = outlet<QLabel>(QStringLiteral("exif"));
+    m_remove = outlet<QPushButton>(QStringLiteral("remove"));
+    auto *dropView = outlet<DropView>(QStringLiteral("dropView"));
+
+    if (m_table) {
+        m_table->setModel(m_filesModel);
+        connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &SourceFilesPane::filesOrSelectionChanged);
+        m_table->installEventFilter(this);
+    }
+    if (m_exif) {
+        // Room for the three lines of a summary from the start, so the pane does not jump.
+        m_exif->setMinimumHeight(3 * QFontMetrics(m_exif->font()).lineSpacing());
+    }
+    if (m_remove) {
+        m_remove->setEnabled(false);
+        connect(m_remove, &QPushButton::clicked, this, &SourceFilesPane::removeSelected);
+    }
+    if (dropView)
+        connect(dropView, &DropView::pathsChosen, this, &SourceFilesPane::addPaths);
+}
+
+void SourceFilesPane::addPaths(const QStringList &paths)
+{
+    const QStringList expanded = FileGathering::expandPaths(paths);
+    {
+        // One update for the whole gathering, with the new selection in place.
+        const QScopedValueRollback batch(m_changing, true);
+        m_filesModel->append(expanded);
+        selectRow(files().isEmpty() ? -1 : 0);
+    }
+    filesOrSelectionChanged();
+}
+
+void SourceFilesPane::removeSelected()
+{
+    if (!m_table)
+        return;
+    const QModelIndexList selected = m_table->selectionModel()->selectedRows();
+    if (selected.isEmpty())
+        return;
+    QList<int> rows;
+    rows.reserve(selected.size());
+    for (const QModelIndex &index : selected)
+        rows.append(index.row());
+    const int firstRemoved = *std::min_element(rows.begin(), rows.end());
+    {
+        const QScopedValueRollback batch(m_changing, true);
+        m_filesModel->remove(rows);
+        // The photo that moved up into the first removed place, else the new last one, so
+        // that Delete can be pressed again and again.
+        selectRow(std::min(firstRemoved, m_filesModel->rowCount() - 1));
+    }
+    filesOrSelectionChanged();
+}
+
+bool SourceFilesPane::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_table && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (plain && (key->key() == Qt::Key_Delete || key->key() == Qt::Key_Backspace)) {
+            removeSelected();
+            return true;
+        }
+    }
+    return PaneController::eventFilter(watched, event);
+}
+
+void SourceFilesPane::filesOrSelectionChanged()
+{
+    if (m_changing)
+        return;
+    const WorkFileList selected = selectedFiles();
+    for (const auto &file : selected)
+        file->readExif();
+    if (AppController *controller = appController()) {
+        controller->setWorkFiles(files());
+        controller->stateChanged(this);
+    }
+    setStatus();
+    setExif();
+    if (m_remove)
+        m_remove->setEnabled(!selected.isEmpty());
+}
+
+void SourceFilesPane::setStatus()
+{
+    if (!m_status)
+        return;
+    const qsizetype count = files().size();
+    m_status->setText(count == 0   ? QStringLiteral("No files.")
+                      : count == 1 ? QStringLiteral("1 file for processing.")
+                                   : QStringLiteral("%1 files for processing.").arg(count));
+}
+
+void SourceFilesPane::setExif()
+{
+    if (!m_exif)
+        return;
+    QList<const ExifData *> records;
+    for (const auto &file : selectedFiles())
+        records.append(&file->readExif());
+    m_exif->setText(ExifSummary::text(records));
+}
+
+void SourceFilesPane::selectRow(int row)
+{
+    if (!m_table)
+        return;
+    QItemSelectionModel *selection = m_table->selectionModel();
+    if (row < 0) {
+        selection->clear();
+        return;
+    }
+    const QModelIndex index = m_filesModel->index(row, FilesModel::Name);
+    selection->setCurrentIndex(index,
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_table->scrollTo(index);
+}
+
+WorkFileList SourceFilesPane::selectedFiles() const
+{
+    if (!m_table)
+        return {};
+    QModelIndexList rows = m_table->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end());
+    WorkFileList selected;
+    selected.reserve(rows.size());
+    for (const QModelIndex &index : rows)
+        selected.append(m_filesModel->files().at(index.row()));
+    return selected;
+}

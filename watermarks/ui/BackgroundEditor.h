@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QPointer>
+
+class ColorWell;
+class Overlay;
+class QCheckBox;
+class WatermarksPane;
+
+// The background tab: the box behind the watermark, whether it is drawn and whether it is
+// stretched into a band across the photo. The two switches are independent; the band needs
+// both. Like the other editors it keeps its own values and lets the pane write them back.
+class BackgroundEditor : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit BackgroundEditor(WatermarksPane *controller);
+
+    void formLoaded();
+    void activate(const Overlay &overlay);
+
+    QColor currentColor() const { return m_currentColor; }
+    void setCurrentColor(const QColor &color) { m_currentColor = color; }
+    bool currentShow() const { return m_currentShow; }
+    void setCurrentShow(bool show) { m_currentShow = show; }
+    bool currentExtend() const { return m_currentExtend; }
+    void setCurrentExtend(bool extend) { m_currentExtend = extend; }
+
+public Q_SLOTS:
+    void changeColor(const QColor &color);
+    void changeShow(bool on);
+    void changeExtend(bool on);
+
+private:
+    WatermarksPane *m_controller;
+    QPointer<ColorWell> m_color;
+    QPointer<QCheckBox> m_extend;
+    QPointer<QCheckBox> m_show;
+    QColor m_currentColor;
+    bool m_currentShow = false;
+    bool m_currentExtend = false;
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class Overlay;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+class WatermarksPane;
+class SingleDropView;
+
+// The image tab: which image file the watermark shows (chosen in the drop area, removed with
+// Delete), its opacity and rotation, and a thumbnail. The image's size follows its path. An
+// image that cannot be read is replaced by the missing-image picture, which the watermark then
+// keeps.
+class ImageEditor : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ImageEditor(WatermarksPane *controller);
+
+    void formLoaded();
+    void activate(const Overlay &overlay);
+
+    QString currentFilePath() const { return m_currentFilePath; }
+    // The one way the path changes: drop, file dialog, Delete, missing-image fallback. A new
+    // path reloads the thumbnail and size and is written back into the watermark.
+    void setCurrentFilePath(const QString &path);
+    qint16 currentWidth() const { return m_currentWidth; }
+    void setCurrentWidth(qint16 width) { m_currentWidth = width; }
+    qint16 currentHeight() const { return m_currentHeight; }
+    void setCurrentHeight(qint16 height) { m_currentHeight = height; }
+    float currentAlpha() const { return m_currentAlpha; }
+    void setCurrentAlpha(float alpha) { m_currentAlpha = alpha; }
+    float currentRotation() const { return m_currentRotation; }
+    void setCurrentRotation(float rotation) { m_currentRotation = rotation; }
+
+    // Reloads the thumbnail, width and height from the current path.
+    void setPreviewImage();
+    // The opacity, rotation and Delete controls work only while there is an image.
+    void setButtons();
+
+public Q_SLOTS:
+    void deleteImage();
+    void changeAlpha(int value);
+    void changeRotation(int index);
+
+private:
+    WatermarksPane *m_controller;
+    QPointer<QLabel> m_preview;
+    QPointer<QSlider> m_alpha;
+    QPointer<QComboBox> m_rotation;
+    QPointer<QPushButton> m_delete;
+    QPointer<SingleDropView> m_dropView;
+    QString m_currentFilePath{QLatin1String("")};
+    qint16 m_currentWidth = 0;
+    qint16 m_currentHeight = 0;
+    float m_currentAlpha = 1.0f;
+    float m_currentRotation = 0.0f;
+};
