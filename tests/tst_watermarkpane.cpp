@@ -302,7 +302,7 @@ void TestWatermarkPane::blocksInsertAtTheCursor()
     // The whole text is written at once, what was typed before included.
     QCOMPARE(m_pane->currentOverlay()->text(), expected);
     QCOMPARE(savedOverlays().first()->text(), expected);
-    QVERIFY(!m_pane->textController()->hasPendingText());
+    QVERIFY(!m_pane->textEditor()->hasPendingText());
 }
 
 void TestWatermarkPane::imageReplacesTextUntilRemoved()
@@ -393,7 +393,7 @@ void TestWatermarkPane::vanishedImageBecomesPlaceholder()
     selectRow(1);
 
     const QString placeholder = Resources::imagePath("bomb");
-    QCOMPARE(m_pane->imageController()->currentFilePath(), placeholder);
+    QCOMPARE(m_pane->imageEditor()->currentFilePath(), placeholder);
     QCOMPARE(m_pane->currentOverlay()->filePath(), placeholder);
     QCOMPARE(savedOverlays().at(1)->filePath(), placeholder);
     QVERIFY(!control<QLabel>("imgPreview")->pixmap().isNull());

@@ -52,9 +52,9 @@ public:
     void setWorkFiles(const WorkFileList &workFiles);
     int currentImage() const { return m_currentImage; }
 
-    TextEditor *textController() const { return m_textEditor; }
-    BackgroundEditor *backgroundController() const { return m_backgroundEditor; }
-    ImageEditor *imageController() const { return m_imageEditor; }
+    TextEditor *textEditor() const { return m_textEditor; }
+    BackgroundEditor *backgroundEditor() const { return m_backgroundEditor; }
+    ImageEditor *imageEditor() const { return m_imageEditor; }
 
     // Replaces the question asked before a watermark is deleted (tests answer it themselves).
     void setDeleteConfirmation(DeleteConfirmation confirmation)
