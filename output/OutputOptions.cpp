@@ -285,3 +285,14 @@ std::shared_ptr<OutputOptions> OutputOptions::decode(const ArchivedRecord &recor
     decodeRecord(*options, record, archiveTable());
     return options;
 }
+
+QString OutputOptions::expandedFolder(const QString &typed, const QString &home)
+{
+    if (typed.isEmpty())
+        return QLatin1String("");
+    if (typed == QLatin1String("~"))
+        return home;
+    if (typed.startsWith(QLatin1String("~/")))
+        return QDir(home).filePath(typed.mid(2));
+    return QDir::isAbsolutePath(typed) ? typed : QString();
+}

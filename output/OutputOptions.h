@@ -2,6 +2,7 @@
 
 #include "app/ArchiveKey.h"
 
+#include <QDir>
 #include <QObject>
 #include <QString>
 
@@ -73,6 +74,10 @@ public:
     // Edge of the square box a thumbnail is fitted into, by index of the size table; 0 for
     // indexes 1 and 5 and for any index outside the table.
     static int thumbnailDim(int index);
+    // A folder as typed, with a leading "~" standing for the home folder: the full path, or a
+    // null string for a relative path (which would depend on the folder the program was
+    // started from). Empty stays empty.
+    static QString expandedFolder(const QString &typed, const QString &home = QDir::homePath());
     void incrementCounter() { setLastValue(m_lastValue + 1); }
     // lastValue as exactly `digits` characters, zero-padded, keeping the low digits.
     QString counterString() const { return counterString(m_lastValue); }
@@ -89,8 +94,9 @@ public:
     QString buildFinalPath(const QString &fileName) const;
     // The full thumbnail path; creates the thumbs folder when asked to.
     QString buildFinalThumbsPath(const QString &fileName) const;
-    // Is there an output folder to write into at all?
-    bool isFolderSet() const { return !m_folder.isEmpty(); }
+    // Is there an output folder to write into at all? Only a full path counts: a relative one
+    // would write into whatever folder the program was started from.
+    bool isFolderSet() const { return QDir::isAbsolutePath(m_folder); }
 
     ArchivedRecord encode() const;
     static std::shared_ptr<OutputOptions> decode(const ArchivedRecord &record);

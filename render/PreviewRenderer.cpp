@@ -103,6 +103,7 @@ void PreviewRenderer::setFile(const std::shared_ptr<WorkFile> &file)
         return;
     m_file = file;
     ++m_fileSerial;
+    m_unreadable = false;
     if (!m_file) {
         m_pending = false;
         m_rendered = QImage();
@@ -208,6 +209,7 @@ void PreviewRenderer::finish()
     if (current) {
         std::swap(previous, m_rendered);
         m_display = std::move(task->display);
+        m_unreadable = m_rendered.isNull();
         if (!m_rendered.isNull()) {
             // What a render does to the photo's record, done here on the record itself.
             m_file->setOriginalSize(task->originalSize);

@@ -48,6 +48,8 @@ public:
     QImage displayImage() const { return m_display; }
     // A render runs, or a canvas is being made ahead of the next one.
     bool isBusy() const { return m_task != nullptr; }
+    // The last render of the current photo found that it cannot be read.
+    bool isUnreadable() const { return m_unreadable; }
     // How many times a photo has been read from its file.
     int decodeCount() const { return m_decodeCount; }
 
@@ -76,6 +78,7 @@ private:
     QImage m_rendered;
     QImage m_display;
     int m_decodeCount = 0;
+    bool m_unreadable = false;
     // A pool of its own, so that a render never waits behind other work; Qt's image scaling
     // spreads over the global pool.
     QThreadPool m_pool;

@@ -6,14 +6,19 @@
 #include "app/ui/PaneRegistry.h"
 #include "app/ui/UiLoader.h"
 
-#include <QDesktopServices>
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
+#include <QMap>
 #include <QPainter>
 #include <QPushButton>
+#include <QSettings>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 
 // A pane whose answers the test sets.
 class TestPane : public PaneController
@@ -37,6 +42,66 @@ const QStringList TestTitles{QStringLiteral("Alpha"), QStringLiteral("Bravo"),
 
 // A pane's form: just its view.
 const QByteArray PaneForm("<ui version=\"4.0\"><widget class=\"QWidget\" name=\"ownView\"/></ui>");
+
+// The letter of a text's mnemonic ("&Next" gives N; "&&" is a plain ampersand), or 0.
+QChar mnemonicOf(const QString &text)
+{
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text.at(i) != QLatin1Char('&'))
+            continue;
+        if (text.at(i + 1) != QLatin1Char('&'))
+            return text.at(i + 1).toUpper();
+        ++i;
+    }
+    return {};
+}
+
+// Texts with a mnemonic by their letter; each letter should have one text.
+using Mnemonics = QMap<QChar, QStringList>;
+
+// The mnemonics of what is on screen together with `widget`: buttons, group titles, labels
+// that lead to a control, and the titles of tabs. A tab page's contents go to `pages`, one
+// entry per page, as only one of them is on screen at a time.
+void collectMnemonics(const QWidget *widget, Mnemonics &shown, QList<Mnemonics> &pages)
+{
+    // A form's top widget is hidden until shown; below it only what the form hides.
+    if (!widget->isWindow() && widget->isHidden())
+        return;
+    const auto add = [&shown](const QString &text) {
+        if (const QChar letter = mnemonicOf(text); !letter.isNull())
+            shown[letter].append(text);
+    };
+    if (const auto *label = qobject_cast<const QLabel *>(widget); label && label->buddy())
+        add(label->text());
+    else if (const auto *button = qobject_cast<const QAbstractButton *>(widget))
+        add(button->text());
+    else if (const auto *group = qobject_cast<const QGroupBox *>(widget))
+        add(group->title());
+    if (const auto *tabs = qobject_cast<const QTabWidget *>(widget)) {
+        for (int i = 0; i < tabs->count(); ++i) {
+            add(tabs->tabText(i));
+            Mnemonics page;
+            QList<Mnemonics> nested;
+            collectMnemonics(tabs->widget(i), page, nested);
+            pages.append(page);
+        }
+        return;
+    }
+    for (const QWidget *child : widget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        collectMnemonics(child, shown, pages);
+}
+
+// "Alt+P: "< &Previous", "Add a &postfix:"" for each letter that more than one text claims.
+QStringList clashes(const Mnemonics &screen)
+{
+    QStringList found;
+    for (auto it = screen.cbegin(); it != screen.cend(); ++it) {
+        if (it.value().size() > 1)
+            found.append(QStringLiteral("Alt+%1: \"%2\"")
+                             .arg(it.key(), it.value().join(QStringLiteral("\", \""))));
+    }
+    return found;
+}
 
 } // namespace
 
@@ -70,10 +135,7 @@ private Q_SLOTS:
                 QVERIFY(writeFile(m_resources + QStringLiteral("/Pane%1.ui").arg(i), PaneForm));
         }
         m_panes += "</array></plist>";
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
     }
-
-    void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
 
     void init()
     {
@@ -211,16 +273,17 @@ private Q_SLOTS:
         QCOMPARE(shot.pixel(150, 2), qRgb(255, 255, 255));
     }
 
+    // Help is a window of the application: it works without a web browser.
     void helpOpensTheHelpPage()
     {
         Resources::setDirectory(QStringLiteral(INKVEIL_RESOURCES_DIR));
-        m_openedUrls.clear();
         QTest::mouseClick(
             m_controller->mainWindow()->findChild<QPushButton *>(QStringLiteral("help")),
             Qt::LeftButton);
-        QCOMPARE(m_openedUrls.size(), 1);
-        QVERIFY(m_openedUrls.first().toLocalFile().endsWith(QStringLiteral("/help/index.html")));
-        QVERIFY(QFile::exists(m_openedUrls.first().toLocalFile()));
+        QTextBrowser *help = m_controller->helpWindow();
+        QVERIFY(help && help->isVisible() && help->isWindow());
+        QVERIFY(help->source().toLocalFile().endsWith(QStringLiteral("/help/index.html")));
+        QVERIFY(help->toPlainText().contains(QStringLiteral("Alt+N")));
     }
 
     void everyFormLoadsWithItsControls()
@@ -249,6 +312,99 @@ private Q_SLOTS:
             QVERIFY2(paneController->missingOutlets().isEmpty(),
                      qPrintable(paneController->missingOutlets().join(QLatin1Char(' '))));
         }
+    }
+
+    // Each Alt+letter on screen leads to one control, and Alt+N, Alt+P (the frame's buttons) and
+    // Alt+S (Start) are never taken by a control of a pane.
+    void mnemonicsAreUniqueOnEveryScreen_data()
+    {
+        QTest::addColumn<QString>("form");
+        const QStringList forms = QDir(QStringLiteral(INKVEIL_RESOURCES_DIR))
+                                      .entryList({QStringLiteral("*.ui")}, QDir::Files);
+        for (const QString &form : forms) {
+            if (form != QLatin1String("MainWindow.ui"))
+                QTest::newRow(qPrintable(form)) << QFileInfo(form).baseName();
+        }
+    }
+
+    void mnemonicsAreUniqueOnEveryScreen()
+    {
+        QFETCH(QString, form);
+        m_controller.reset();
+        Resources::setDirectory(QStringLiteral(INKVEIL_RESOURCES_DIR));
+        PaneRegistry::clear();
+        ApplicationPanes::registerAll();
+        // The panes' own widget classes are registered when a pane is made.
+        for (const char *name : {"SourceFilesPane", "WatermarksPane"})
+            delete PaneRegistry::create(QString::fromLatin1(name));
+
+        UiLoader loader;
+        const std::unique_ptr<QWidget> frame(loader.loadForm(QStringLiteral("MainWindow")));
+        const std::unique_ptr<QWidget> pane(loader.loadForm(form));
+        QVERIFY(frame && pane);
+        Mnemonics frameTexts;
+        QList<Mnemonics> framePages;
+        collectMnemonics(frame.get(), frameTexts, framePages);
+        for (const QChar reserved : {QLatin1Char('N'), QLatin1Char('P')})
+            QVERIFY2(frameTexts.contains(reserved), "the frame's buttons have lost Alt+N or Alt+P");
+
+        Mnemonics common = frameTexts;
+        QList<Mnemonics> pages;
+        collectMnemonics(pane.get(), common, pages);
+        // Start owns Alt+S wherever it is; elsewhere no control may take it either.
+        if (!pane->findChild<QPushButton *>(QStringLiteral("all_start")))
+            common[QLatin1Char('S')].prepend(QStringLiteral("Start, on the batch pane"));
+        if (pages.isEmpty())
+            pages.append(Mnemonics());
+        QStringList problems;
+        for (qsizetype i = 0; i < pages.size(); ++i) {
+            Mnemonics screen = common;
+            for (auto it = pages.at(i).cbegin(); it != pages.at(i).cend(); ++it)
+                screen[it.key()] += it.value();
+            for (const QString &clash : clashes(screen)) {
+                const QString where =
+                    pages.size() > 1 ? QStringLiteral(" (tab %1)").arg(i + 1) : QString();
+                if (!problems.contains(clash))
+                    problems.append(form + where + QStringLiteral(" with the window's buttons: ") +
+                                    clash);
+            }
+        }
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    }
+
+    // The first start fills about two thirds of the screen, at least 1000 x 700 where that fits;
+    // later starts bring back the size and place the window was left with.
+    void windowGeometry_data()
+    {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QSize>("first");
+        QTest::newRow("1600 x 1000") << QRect(0, 0, 1600, 1000) << QSize(1066, 700);
+        QTest::newRow("2560 x 1440") << QRect(0, 30, 2560, 1410) << QSize(1706, 940);
+        QTest::newRow("1280 x 720, 200 %: stays on the screen")
+            << QRect(0, 0, 1280, 720) << QSize(1000, 700);
+    }
+
+    void windowGeometry()
+    {
+        QFETCH(QRect, available);
+        QFETCH(QSize, first);
+        QWidget *window = m_controller->mainWindow();
+        const QString path = m_dir.filePath(QStringLiteral("window.ini"));
+        QFile::remove(path);
+        {
+            QSettings settings(path, QSettings::IniFormat);
+            m_controller->restoreWindowGeometry(settings, available);
+            QCOMPARE(window->size(), first);
+            QVERIFY((window->geometry().center() - available.center()).manhattanLength() <= 2);
+            window->setGeometry(QRect(available.topLeft() + QPoint(40, 50), QSize(1010, 710)));
+            m_controller->saveWindowGeometry(settings);
+        }
+        const QRect left = window->geometry();
+        m_controller = startWizard();
+        QVERIFY(m_controller);
+        QSettings settings(path, QSettings::IniFormat);
+        m_controller->restoreWindowGeometry(settings, available);
+        QCOMPARE(m_controller->mainWindow()->geometry(), left);
     }
 
     void unusablePaneListsLeaveNoPanes_data()
@@ -288,9 +444,6 @@ private Q_SLOTS:
         QCOMPARE(controller.currentPaneIndex(), 0);
     }
 
-public Q_SLOTS:
-    void openUrl(const QUrl &url) { m_openedUrls.append(url); }
-
 private:
     TestPane *pane(int index) const
     {
@@ -312,7 +465,6 @@ private:
     QString m_resources;
     QByteArray m_panes;
     std::unique_ptr<AppController> m_controller;
-    QList<QUrl> m_openedUrls;
 };
 
 QTEST_MAIN(TestFrame)

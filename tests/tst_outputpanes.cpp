@@ -176,7 +176,7 @@ private Q_SLOTS:
         // Values a control cannot show leave the control blank or at its limit, and the option as
         // it is: showing must never write back.
         applySettings(options, QStringLiteral("width=0;fitIndex=12;fileFormat=webp;baseIndex=7"));
-        QCOMPARE(control<QSpinBox>(QStringLiteral("width"))->value(), 1);
+        QCOMPARE(control<QSpinBox>(QStringLiteral("width"))->value(), 0);
         QCOMPARE(control<QComboBox>(QStringLiteral("fitIndex"))->currentIndex(), -1);
         QCOMPARE(control<QComboBox>(QStringLiteral("fileFormat"))->currentIndex(), -1);
         QVERIFY(!control<QRadioButton>(QStringLiteral("customName"))->isChecked());

@@ -7,12 +7,17 @@
 #include "app/ui/PaneRegistry.h"
 #include "app/ui/UiLoader.h"
 
+#include <QApplication>
 #include <QDebug>
-#include <QDesktopServices>
 #include <QFile>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QSettings>
+#include <QShortcut>
+#include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -73,6 +78,7 @@ AppController::AppController(QObject *parent)
 
 AppController::~AppController()
 {
+    delete m_helpWindow;
     delete m_mainWindow;
 }
 
@@ -97,7 +103,40 @@ bool AppController::loadMainWindow()
     connect(m_previous, &QPushButton::clicked, this, &AppController::previous);
     connect(m_next, &QPushButton::clicked, this, &AppController::next);
     connect(m_help, &QPushButton::clicked, this, &AppController::showHelp);
+    // Ctrl+Q closes every window of the application, which ends it.
+    auto *quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), m_mainWindow);
+    quit->setContext(Qt::ApplicationShortcut);
+    connect(quit, &QShortcut::activated, qApp, &QApplication::closeAllWindows);
     return true;
+}
+
+namespace {
+
+const QString GeometryKey = QStringLiteral("window/geometry");
+
+} // namespace
+
+void AppController::restoreWindowGeometry(const QSettings &settings, const QRect &available)
+{
+    if (!m_mainWindow)
+        return;
+    const QByteArray stored = settings.value(GeometryKey).toByteArray();
+    if (!stored.isEmpty() && m_mainWindow->restoreGeometry(stored))
+        return;
+    if (available.isEmpty())
+        return;
+    const QSize wanted(std::max(available.width() * 2 / 3, 1000),
+                       std::max(available.height() * 2 / 3, 700));
+    const QSize size =
+        wanted.boundedTo(available.size()).expandedTo(m_mainWindow->minimumSizeHint());
+    m_mainWindow->resize(size);
+    m_mainWindow->move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+void AppController::saveWindowGeometry(QSettings &settings) const
+{
+    if (m_mainWindow)
+        settings.setValue(GeometryKey, m_mainWindow->saveGeometry());
 }
 
 void AppController::setUpForm()
@@ -128,11 +167,16 @@ void AppController::buildPanes()
         m_panes.append(pane);
         if (m_list)
             m_list->addToTitles(pane->title());
-        if (QWidget *view = pane->ownView()) {
-            view->hide();
-            // The pane fills the box and follows its size.
-            m_box->layout()->addWidget(view);
-        }
+        // The pane fills the box and follows its size; where the box is smaller than the
+        // pane's least size, the pane scrolls.
+        auto *frame = new QScrollArea(m_box);
+        frame->setFrameShape(QFrame::NoFrame);
+        frame->setWidgetResizable(true);
+        frame->hide();
+        if (QWidget *view = pane->ownView())
+            frame->setWidget(view);
+        m_box->layout()->addWidget(frame);
+        m_paneFrames.append(frame);
     }
     // Only panes that could be made take part in the sequence.
     m_numberOfPanes = static_cast<int>(m_panes.size());
@@ -201,8 +245,26 @@ void AppController::previous()
 void AppController::showHelp()
 {
     const QString page = Resources::path(QStringLiteral("help/index"), QStringLiteral("html"));
-    if (!page.isNull())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+    if (page.isNull())
+        return;
+    // A window of our own, so that help needs no web browser.
+    if (!m_helpWindow) {
+        auto *browser = new QTextBrowser(m_mainWindow);
+        browser->setWindowFlag(Qt::Window);
+        browser->setWindowTitle(QStringLiteral("Inkveil Help"));
+        browser->setOpenExternalLinks(true);
+        if (m_mainWindow)
+            browser->resize(std::min(720, m_mainWindow->width()),
+                            std::max(480, m_mainWindow->height() * 4 / 5));
+        browser->setSource(QUrl::fromLocalFile(page));
+        for (const QKeySequence &keys :
+             {QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape)})
+            connect(new QShortcut(keys, browser), &QShortcut::activated, browser, &QWidget::close);
+        m_helpWindow = browser;
+    }
+    m_helpWindow->show();
+    m_helpWindow->raise();
+    m_helpWindow->activateWindow();
 }
 
 void AppController::showCurrentPane()
@@ -215,11 +277,10 @@ void AppController::showCurrentPane()
 
 void AppController::setBoxContentFromSelection()
 {
-    if (m_currentPaneController && m_currentPaneController->ownView())
-        m_currentPaneController->ownView()->hide();
+    for (QWidget *frame : std::as_const(m_paneFrames))
+        frame->hide();
     m_currentPaneController = m_panes.at(m_currentPaneIndex);
-    if (QWidget *view = m_currentPaneController->ownView())
-        view->show();
+    m_paneFrames.at(m_currentPaneIndex)->show();
     m_currentPaneController->activate();
 }
 

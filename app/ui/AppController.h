@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QTextBrowser>
 
 #include <memory>
 
@@ -14,6 +15,8 @@ class ListView;
 class PaneController;
 class QLabel;
 class QPushButton;
+class QRect;
+class QSettings;
 class QWidget;
 
 // The one application-wide controller: owns the shared model (the batch, the watermarks, the
@@ -31,6 +34,13 @@ public:
     bool loadMainWindow();
     // Start-up: default model, stored state, panes, first pane shown.
     void setUpForm();
+
+    // The window's size and place from the settings, or, the first time, about two thirds of
+    // the available screen area (at least 1000 x 700 where it fits), centred on it.
+    void restoreWindowGeometry(const QSettings &settings, const QRect &available);
+    void saveWindowGeometry(QSettings &settings) const;
+    // The help window, once it has been opened.
+    QTextBrowser *helpWindow() const { return m_helpWindow; }
 
     QWidget *mainWindow() const { return m_mainWindow; }
     ListView *list() const { return m_list; }
@@ -83,6 +93,10 @@ private:
     int m_currentPaneIndex = 0;
     int m_numberOfPanes = 0;
     QList<PaneController *> m_panes;
+    // Each pane's view sits in a scroll area of its own, so that no pane can make the window
+    // larger than the screen; in the order of m_panes.
+    QList<QWidget *> m_paneFrames;
+    QPointer<QTextBrowser> m_helpWindow;
     WorkFileList m_workFiles;
     OverlayList m_overlays;
     std::shared_ptr<OutputOptions> m_outputOptions;

@@ -1,6 +1,7 @@
 #include "app/ui/UiLoader.h"
 
 #include "app/Resources.h"
+#include "app/ui/ElidedLabel.h"
 
 #include <QFile>
 #include <QHash>
@@ -10,7 +11,10 @@ namespace {
 
 QHash<QString, UiLoader::WidgetFactory> &factories()
 {
-    static QHash<QString, UiLoader::WidgetFactory> map;
+    // The frame's own widgets that any form may use.
+    static QHash<QString, UiLoader::WidgetFactory> map{
+        {QStringLiteral("ElidedLabel"),
+         [](QWidget *parent) -> QWidget * { return new ElidedLabel(parent); }}};
     return map;
 }
 

@@ -7,6 +7,8 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSettings>
 #include <QWidget>
 
 int main(int argc, char *argv[])
@@ -57,6 +59,12 @@ int main(int argc, char *argv[])
             }
         }
     }
+    // The window comes back where it was left ($XDG_CONFIG_HOME/Tessaly/Inkveil.conf).
+    QSettings settings;
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    controller.restoreWindowGeometry(settings, screen ? screen->availableGeometry() : QRect());
     controller.mainWindow()->show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    controller.saveWindowGeometry(settings);
+    return status;
 }

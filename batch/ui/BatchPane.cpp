@@ -30,6 +30,11 @@ BatchPane::BatchPane(QObject *parent)
             [this](int, const QString &message) { setOutputStatus(message); });
     connect(&m_engine, &BatchEngine::imageChanged, this, &BatchPane::showImage);
     connect(&m_engine, &BatchEngine::finished, this, &BatchPane::runFinished);
+    connect(&m_engine, &BatchEngine::fileFinished, this, [this] {
+        m_estimate.update(m_estimate.done() + 1, m_runTime.elapsed());
+        if (m_rate)
+            m_rate->setText(m_estimate.text());
+    });
 }
 
 void BatchPane::formLoaded()
@@ -42,6 +47,7 @@ void BatchPane::formLoaded()
     m_singleStart = outlet<QPushButton>(QStringLiteral("single_start"));
     m_total = outlet<QLabel>(QStringLiteral("total"));
     m_imageView = outlet<QLabel>(QStringLiteral("imageview"));
+    m_rate = outlet<QLabel>(QStringLiteral("rate"));
     if (m_allStart)
         connect(m_allStart, &QPushButton::clicked, this, &BatchPane::all_start);
     if (m_singleStart)
@@ -84,6 +90,19 @@ void BatchPane::update()
         m_output->setText(first.isEmpty() ? QString() : m_outputOptions->buildFileName(first));
     if (m_progressText)
         m_progressText->setText(QStringLiteral("Idle"));
+    enableStartButtons();
+}
+
+void BatchPane::enableStartButtons()
+{
+    // Nothing can be written without a folder: the buttons wait for one, and say why.
+    const bool folderSet = m_outputOptions->isFolderSet();
+    if (m_allStart)
+        m_allStart->setEnabled(m_processing || folderSet);
+    if (m_singleStart)
+        m_singleStart->setEnabled(!m_processing && folderSet);
+    if (!folderSet)
+        setOutputStatus(BatchEngine::NoFolderMessage);
 }
 
 void BatchPane::setOutputStatus(const QString &message)
@@ -106,6 +125,10 @@ void BatchPane::all_start()
         setOutputStatus(refusal);
         return;
     }
+    m_estimate = ProgressEstimate(static_cast<int>(m_workFiles.size()));
+    m_runTime.start();
+    if (m_rate)
+        m_rate->clear();
     if (m_singleStart)
         m_singleStart->setEnabled(false);
     if (m_allStart)
@@ -136,8 +159,6 @@ void BatchPane::runFinished(bool completed)
 
 void BatchPane::revertToNormal()
 {
-    if (m_singleStart)
-        m_singleStart->setEnabled(true);
     if (m_allStart)
         m_allStart->setText(QStringLiteral("&Start"));
     if (m_progressText)
@@ -146,6 +167,7 @@ void BatchPane::revertToNormal()
     if (m_imageView)
         m_imageView->clear();
     m_processing = false;
+    enableStartButtons();
     appController()->enablePrevious();
 }
 

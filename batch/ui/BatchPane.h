@@ -2,10 +2,12 @@
 
 #include "app/ui/PaneController.h"
 #include "batch/BatchEngine.h"
+#include "batch/ProgressEstimate.h"
 #include "output/OutputOptions.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 
 class QLabel;
@@ -54,6 +56,7 @@ protected:
 
 private:
     void runFinished(bool completed);
+    void enableStartButtons();
     void showImage(const QImage &image);
     void playSound(const QString &name);
 
@@ -65,6 +68,7 @@ private:
     QPointer<QPushButton> m_singleStart;
     QPointer<QLabel> m_total;
     QPointer<QLabel> m_imageView;
+    QPointer<QLabel> m_rate;
 
     WorkFileList m_workFiles;
     OverlayList m_overlays;
@@ -73,4 +77,7 @@ private:
     bool m_processing = false;
     int m_saveLastValue = 1;
     int m_workers = 0;
+    // Photos per second and the time left, from the photos finished since the start.
+    ProgressEstimate m_estimate;
+    QElapsedTimer m_runTime;
 };

@@ -4,11 +4,14 @@
 #include "app/ui/PropertyBinder.h"
 #include "output/SummaryText.h"
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMetaProperty>
 #include <QPushButton>
 #include <QSlider>
+#include <QStandardItemModel>
 
 namespace {
 
@@ -27,6 +30,20 @@ void OutputOptionsPane::formLoaded()
     m_quality = outlet<QSlider>(QStringLiteral("quality"));
     m_qualityValue = outlet<QLabel>(QStringLiteral("qualityValue"));
     m_sample = outlet<QLabel>(QStringLiteral("sample"));
+    m_folder = outlet<QLineEdit>(QStringLiteral("folder"));
+    m_folderMessage = outlet<QLabel>(QStringLiteral("folderMessage"));
+    if (m_folder)
+        connect(m_folder, &QLineEdit::editingFinished, this, &OutputOptionsPane::expandFolder);
+    // The two "(none)" sizes write no thumbnail at all: they stay in the list, so that the
+    // stored index of every size keeps its meaning, but cannot be chosen.
+    if (auto *fit = outlet<QComboBox>(QStringLiteral("fitIndex"))) {
+        if (auto *model = qobject_cast<QStandardItemModel *>(fit->model())) {
+            for (int i = 0; i < model->rowCount(); ++i) {
+                if (OutputOptions::thumbnailDim(i) == 0)
+                    model->item(i)->setEnabled(false);
+            }
+        }
+    }
     if (auto *button = outlet<QPushButton>(QStringLiteral("pickFolder")))
         connect(button, &QPushButton::clicked, this, &OutputOptionsPane::pickFolder);
 
@@ -86,6 +103,27 @@ void OutputOptionsPane::showOptions()
     if (m_qualityValue && m_currentOptions)
         m_qualityValue->setText(QStringLiteral("%1%").arg(m_currentOptions->quality()));
     showSample();
+    showFolderMessage();
+}
+
+void OutputOptionsPane::showFolderMessage()
+{
+    if (!m_folderMessage || !m_currentOptions)
+        return;
+    // A "~" is turned into the home folder when the typing ends; only a relative path is
+    // refused (and the batch does not start with it).
+    const QString folder = m_currentOptions->folder();
+    m_folderMessage->setVisible(!folder.isEmpty() &&
+                                OutputOptions::expandedFolder(folder).isNull());
+}
+
+void OutputOptionsPane::expandFolder()
+{
+    if (!m_currentOptions)
+        return;
+    const QString expanded = OutputOptions::expandedFolder(m_currentOptions->folder());
+    if (!expanded.isNull())
+        m_currentOptions->setFolder(expanded);
 }
 
 void OutputOptionsPane::setQualitySlider()

@@ -11,6 +11,7 @@
 
 class PropertyBinder;
 class QLabel;
+class QLineEdit;
 class QSlider;
 
 // The output options pane: folder, format and quality, resizing, naming and thumbnails. Each
@@ -59,11 +60,15 @@ private:
     void setQualitySlider();
     void enableDependentControls();
     void showSample();
+    void showFolderMessage();
+    void expandFolder();
 
     std::shared_ptr<OutputOptions> m_currentOptions;
     PropertyBinder *m_binder = nullptr;
     QPointer<QSlider> m_quality;
     QPointer<QLabel> m_qualityValue;
     QPointer<QLabel> m_sample;
+    QPointer<QLineEdit> m_folder;
+    QPointer<QLabel> m_folderMessage;
     QList<Dependent> m_dependents;
 };

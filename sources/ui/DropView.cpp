@@ -36,19 +36,6 @@ QFont lucidaGrande(int pixelSize)
     return font;
 }
 
-QStringList localFiles(const QMimeData *data)
-{
-    QStringList paths;
-    if (!data || !data->hasUrls())
-        return paths;
-    const QList<QUrl> urls = data->urls();
-    for (const QUrl &url : urls) {
-        if (url.isLocalFile())
-            paths.append(url.toLocalFile());
-    }
-    return paths;
-}
-
 // The stock dialog in ExistingFiles mode opens a selected folder instead of returning it, so
 // files and folders could not be chosen together. Here Open takes the folders selected in the
 // list as chosen. A folder is still opened by a double click, by Enter in the list, or by
@@ -89,8 +76,26 @@ bool DropView::acceptsDrag(const QMimeData *mimeData, const QObject *source) con
     return source != this && !localFiles(mimeData).isEmpty();
 }
 
+QStringList DropView::localFiles(const QMimeData *data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    const QList<QUrl> urls = data->urls();
+    for (const QUrl &url : urls) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    return paths;
+}
+
 void DropView::openPanel()
 {
+    if (m_chooser) {
+        const QStringList chosen = m_chooser(window());
+        openPanelDidEnd(chosen.isEmpty() ? QDialog::Rejected : QDialog::Accepted, chosen);
+        return;
+    }
     // Not the platform's dialog: ours must hand back folders as well as files.
     auto *dialog = new FilesAndFoldersDialog(window(), QStringLiteral("Add Photos"));
     dialog->setOption(QFileDialog::DontUseNativeDialog);

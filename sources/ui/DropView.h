@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
+
 class QMimeData;
 
 // The drop area of the source files pane: files and folders dragged from a file manager are
@@ -14,6 +16,9 @@ class DropView : public QWidget
     Q_OBJECT
 
 public:
+    // Answers the file dialog in its place: the paths chosen, none for "cancelled".
+    using Chooser = std::function<QStringList(QWidget *parent)>;
+
     explicit DropView(QWidget *parent = nullptr);
 
     // Distances of the two lines' lower edges (their line box, descent included) from the
@@ -29,11 +34,15 @@ public:
     // application) be dropped here? Only lists of local file names are taken, and never a drag
     // that this view started itself.
     bool acceptsDrag(const QMimeData *mimeData, const QObject *source) const;
+    // The local file names a drag carries.
+    static QStringList localFiles(const QMimeData *mimeData);
 
     // Opens the file dialog, window-modal on the main window; its end goes to openPanelDidEnd.
     void openPanel();
     // The file dialog's end: with Accepted and at least one path, the paths are gathered.
     void openPanelDidEnd(int result, const QStringList &paths);
+    // Replaces the file dialog (tests answer it without a window).
+    void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -56,4 +65,5 @@ private:
     QFont m_normalFont;
     QFont m_smallFont;
     bool m_highlighted = false;
+    Chooser m_chooser;
 };

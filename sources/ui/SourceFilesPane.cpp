@@ -7,6 +7,7 @@
 #include "sources/ui/DropView.h"
 
 #include <QAbstractTableModel>
+#include <QDropEvent>
 #include <QFontMetrics>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -112,13 +113,20 @@ void SourceFilesPane::formLoaded()
     m_status = outlet<QLabel>(QStringLiteral("status"));
     m_exif = outlet<QLabel>(QStringLiteral("exif"));
     m_remove = outlet<QPushButton>(QStringLiteral("remove"));
-    auto *dropView = outlet<DropView>(QStringLiteral("dropView"));
+    m_dropView = outlet<DropView>(QStringLiteral("dropView"));
+    auto *addPhotos = outlet<QPushButton>(QStringLiteral("addPhotos"));
 
     if (m_table) {
         m_table->setModel(m_filesModel);
         connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
                 &SourceFilesPane::filesOrSelectionChanged);
         m_table->installEventFilter(this);
+        // Tab leaves the table for the next control; the arrows move within it.
+        m_table->setTabKeyNavigation(false);
+        // The table is the largest target on the pane: it takes drops as the drop area does.
+        m_table->setAcceptDrops(true);
+        m_table->viewport()->setAcceptDrops(true);
+        m_table->viewport()->installEventFilter(this);
     }
     if (m_exif) {
         // Room for the three lines of a summary from the start, so the pane does not jump.
@@ -128,8 +136,11 @@ void SourceFilesPane::formLoaded()
         m_remove->setEnabled(false);
         connect(m_remove, &QPushButton::clicked, this, &SourceFilesPane::removeSelected);
     }
-    if (dropView)
-        connect(dropView, &DropView::pathsChosen, this, &SourceFilesPane::addPaths);
+    if (m_dropView) {
+        connect(m_dropView, &DropView::pathsChosen, this, &SourceFilesPane::addPaths);
+        if (addPhotos)
+            connect(addPhotos, &QPushButton::clicked, m_dropView, &DropView::openPanel);
+    }
 }
 
 void SourceFilesPane::addPaths(const QStringList &paths)
@@ -174,6 +185,36 @@ bool SourceFilesPane::eventFilter(QObject *watched, QEvent *event)
         if (plain && (key->key() == Qt::Key_Delete || key->key() == Qt::Key_Backspace)) {
             removeSelected();
             return true;
+        }
+    }
+    if (m_table && m_dropView && watched == m_table->viewport()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            // As on the drop area: only local file names, and always a copy.
+            auto *drag = static_cast<QDragMoveEvent *>(event);
+            if (m_dropView->acceptsDrag(drag->mimeData(), drag->source()) &&
+                (drag->possibleActions() & Qt::CopyAction)) {
+                drag->setDropAction(Qt::CopyAction);
+                drag->accept();
+            } else {
+                drag->ignore();
+            }
+            return true;
+        }
+        case QEvent::Drop: {
+            auto *drop = static_cast<QDropEvent *>(event);
+            if (!m_dropView->acceptsDrag(drop->mimeData(), drop->source())) {
+                drop->ignore();
+                return true;
+            }
+            drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+            addPaths(DropView::localFiles(drop->mimeData()));
+            return true;
+        }
+        default:
+            break;
         }
     }
     return PaneController::eventFilter(watched, event);

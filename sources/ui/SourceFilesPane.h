@@ -5,6 +5,7 @@
 
 #include <QStringList>
 
+class DropView;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -51,6 +52,7 @@ private:
     QLabel *m_status = nullptr;
     QLabel *m_exif = nullptr;
     QPushButton *m_remove = nullptr;
+    DropView *m_dropView = nullptr;
     // Set while one user action changes the list and the selection in several steps.
     bool m_changing = false;
 };

@@ -6,10 +6,11 @@
 
 namespace {
 
-QColor askWithDialog(const QColor &current, QWidget *parent)
+QColor askWithDialog(const QColor &current, QWidget *parent, bool alphaShown)
 {
     return QColorDialog::getColor(current, parent, QStringLiteral("Choose a colour"),
-                                  QColorDialog::ShowAlphaChannel);
+                                  alphaShown ? QColorDialog::ShowAlphaChannel
+                                             : QColorDialog::ColorDialogOptions());
 }
 
 } // namespace
@@ -37,7 +38,7 @@ QSize ColorWell::sizeHint() const
 
 void ColorWell::choose()
 {
-    const QColor chosen = m_chooser(m_color, window());
+    const QColor chosen = m_chooser(m_color, window(), m_alphaShown);
     if (!chosen.isValid())
         return;
     setColor(chosen);

@@ -14,13 +14,16 @@ class ColorWell : public QPushButton
 
 public:
     // Asks for a colour, starting from the given one; an invalid colour means "cancelled".
-    using Chooser = std::function<QColor(const QColor &current, QWidget *parent)>;
+    using Chooser = std::function<QColor(const QColor &current, QWidget *parent, bool alphaShown)>;
 
     explicit ColorWell(QWidget *parent = nullptr);
 
     QColor color() const { return m_color; }
     void setColor(const QColor &color);
 
+    // Whether the dialog offers transparency; off where the drawing has its own opacity.
+    bool alphaShown() const { return m_alphaShown; }
+    void setAlphaShown(bool shown) { m_alphaShown = shown; }
     // Replaces the colour dialog (tests answer it without a window).
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
 
@@ -37,4 +40,5 @@ private:
 
     QColor m_color = QColor::fromRgbF(0.0f, 0.0f, 0.0f, 1.0f);
     Chooser m_chooser;
+    bool m_alphaShown = true;
 };

@@ -6,8 +6,10 @@
 
 // The anchor position picker: a 3 x 3 grid of small cells, one per anchor position, numbered as
 // the renderer places watermarks (column = position % 3 from the left, row = position / 3 from
-// the bottom). The chosen cell is filled black. The grid keeps a fixed size at the view's lower
-// left corner whatever the view's size; the lower half of the view is tinted.
+// the bottom). The chosen cell is filled black. The grid sits at the view's lower left corner,
+// drawn at the largest whole multiple of its 31-pixel design that fits the view (three times
+// at the view's preferred size, so that it is easy to hit); the lower half of the view is
+// tinted. The arrow keys move the chosen cell.
 class PositionView : public QWidget
 {
     Q_OBJECT
@@ -25,6 +27,8 @@ public:
     // The cell under a point in widget coordinates (y down) of a view of the given size, or -1
     // between and outside the cells.
     static int hitTest(QPointF point, QSizeF viewSize);
+    // How many times the 31-pixel grid is enlarged in a view of that size (at least once).
+    static int scaleFor(QSizeF viewSize);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -37,6 +41,7 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     int m_position = 1;

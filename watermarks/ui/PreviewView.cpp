@@ -49,6 +49,11 @@ QImage PreviewView::renderedImage() const
     return m_renderer->renderedImage();
 }
 
+QString PreviewView::message() const
+{
+    return m_renderer->isUnreadable() ? QStringLiteral("Can't read this photo.") : QString();
+}
+
 QSize PreviewView::sizeHint() const
 {
     return {400, 300};
@@ -58,6 +63,13 @@ void PreviewView::paintEvent(QPaintEvent * /*event*/)
 {
     const QImage rendered = m_renderer->renderedImage();
     const QImage shown = m_renderer->displayImage();
+    if (const QString words = message(); !words.isEmpty()) {
+        // An empty view would leave the user guessing why nothing shows.
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, words);
+        return;
+    }
     if (rendered.isNull() || shown.isNull())
         return;
     const FloatRect fitted = PreviewGeometry::fitRect(

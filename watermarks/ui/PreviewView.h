@@ -34,6 +34,8 @@ public:
     void redraw();
     // The last finished render at the photo's full size.
     QImage renderedImage() const;
+    // The words shown in place of the photo ("Can't read this photo."), or an empty string.
+    QString message() const;
 
     QSize sizeHint() const override;
 

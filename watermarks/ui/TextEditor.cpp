@@ -111,8 +111,11 @@ void TextEditor::formLoaded()
         m_blocks->setCurrentIndex(0);
         connect(m_blocks, &QComboBox::activated, this, &TextEditor::insertBlock);
     }
-    if (m_color)
+    if (m_color) {
+        // The text has an opacity slider of its own; the drawing takes only the colour.
+        m_color->setAlphaShown(false);
         connect(m_color, &ColorWell::colorChosen, this, &TextEditor::changeColor);
+    }
     if (m_alpha) {
         EditorControls::setUpOpacitySlider(m_alpha);
         connect(m_alpha, &QSlider::valueChanged, this, &TextEditor::changeAlpha);

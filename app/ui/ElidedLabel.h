@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QLabel>
+
+// A label of one line that never wraps and never grows its window: when its text is wider than
+// the room it has, it shows the text shortened with "…" (in the middle, so that a file name
+// keeps its start and its extension) and offers the whole text as a tooltip. text() is always
+// the whole text.
+class ElidedLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit ElidedLabel(QWidget *parent = nullptr);
+
+    // The text as it is drawn now.
+    QString shownText() const;
+
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool event(QEvent *event) override;
+};
