@@ -210,8 +210,10 @@ Qt::DropAction dropOnto(View *view, const QList<QUrl> &urls, bool *highlighted =
     const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
     QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(view, &enter);
-    if (highlighted)
-        *highlighted = view->isHighlighted();
+    if constexpr (requires { view->isHighlighted(); }) {
+        if (highlighted)
+            *highlighted = view->isHighlighted();
+    }
     if (!enter.isAccepted()) {
         QDragLeaveEvent leave;
         QCoreApplication::sendEvent(view, &leave);

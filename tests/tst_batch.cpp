@@ -2,6 +2,7 @@
 #include "app/StateFile.h"
 #include "batch/BatchCommand.h"
 #include "batch/BatchEngine.h"
+#include "batch/ProgressEstimate.h"
 #include "render/ImageToolkit.h"
 #include "render/Stamper.h"
 
@@ -60,6 +61,41 @@ class TestBatch : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Speed and time left from the photos done and the time taken so far.
+    void progressEstimate_data()
+    {
+        QTest::addColumn<int>("total");
+        QTest::addColumn<int>("done");
+        QTest::addColumn<qint64>("elapsedMs");
+        QTest::addColumn<qint64>("remaining");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("nothing done yet") << 1000 << 0 << qint64(5000) << qint64(-1) << "";
+        QTest::newRow("no time yet") << 10 << 1 << qint64(0) << qint64(-1) << "";
+        QTest::newRow("seconds left")
+            << 10 << 4 << qint64(1600) << qint64(3) << "2.5 photos/s, about 3 s left";
+        QTest::newRow("minutes, rounded up")
+            << 1000 << 100 << qint64(40000) << qint64(360) << "2.5 photos/s, about 6 min left";
+        QTest::newRow("hours") << 5000 << 10 << qint64(20000) << qint64(9980)
+                               << "0.5 photos/s, about 2 h 47 min left";
+        QTest::newRow("fast, whole numbers")
+            << 1000 << 500 << qint64(20000) << qint64(20) << "25 photos/s, about 20 s left";
+        QTest::newRow("all done: the speed alone")
+            << 3 << 3 << qint64(1500) << qint64(0) << "2.0 photos/s";
+    }
+
+    void progressEstimate()
+    {
+        QFETCH(int, total);
+        QFETCH(int, done);
+        QFETCH(qint64, elapsedMs);
+        QFETCH(qint64, remaining);
+        QFETCH(QString, text);
+        ProgressEstimate estimate(total);
+        estimate.update(done, elapsedMs);
+        QCOMPARE(estimate.remainingSeconds(), remaining);
+        QCOMPARE(estimate.text(), text);
+    }
+
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "app/Resources.h"
 #include "app/ui/ApplicationPanes.h"
+#include "app/ui/ElidedLabel.h"
 #include "batch/ui/BatchPane.h"
 
 #include <QDir>
@@ -78,6 +79,8 @@ private Q_SLOTS:
         QCOMPARE(m_controller->outputOptions()->lastValue(), 5);
         QCOMPARE(sound.count(), 1);
         QCOMPARE(sound.first().first().toString(), QStringLiteral("Glass"));
+        // The speed of the run stays on show.
+        QVERIFY(label("rate").endsWith(QLatin1String(" photos/s")));
 
         // The single-file button processes the first file only, and finishes before returning.
         m_controller->outputOptions()->setFolder(m_out + QStringLiteral("-single"));
@@ -124,12 +127,36 @@ private Q_SLOTS:
         useFiles(1);
         QCOMPARE(label("total"), QStringLiteral("1 file"));
         QCOMPARE(label("output"), QStringLiteral("photo1_iv.jpeg"));
-        QTest::mouseClick(button("all_start"), Qt::LeftButton);
+        // Start waits for a folder, and the status line says so.
+        QVERIFY(!button("all_start")->isEnabled());
+        QCOMPARE(label("status"), BatchEngine::NoFolderMessage);
+        m_pane->all_start();
         QVERIFY(!m_pane->processing());
         QCOMPARE(label("status"), BatchEngine::NoFolderMessage);
         QVERIFY(m_controller->previousButton()->isEnabled());
         QTest::mouseClick(button("single_start"), Qt::LeftButton);
         QCOMPARE(label("status"), BatchEngine::NoFolderMessage);
+    }
+
+    // Every line is one line: a long one is shortened in the middle, never wrapped or cut, and
+    // does not widen the window.
+    void longLinesAreElided()
+    {
+        useFiles(1);
+        QWidget *window = m_controller->mainWindow();
+        const int least = window->minimumSizeHint().width();
+        const QString longText = BatchEngine::WritingMessage + QString(400, QLatin1Char('x'));
+        m_pane->setOutputStatus(longText);
+        auto *status = m_pane->ownView()->findChild<ElidedLabel *>(QStringLiteral("status"));
+        QVERIFY(status);
+        QTRY_VERIFY(status->shownText().contains(QChar(0x2026)));
+        QCOMPARE(status->text(), longText);
+        QVERIFY(status->shownText().startsWith(BatchEngine::WritingMessage.left(8)));
+        const QFontMetrics metrics(status->font());
+        QVERIFY(metrics.horizontalAdvance(status->shownText()) <= status->contentsRect().width());
+        QVERIFY(status->height() >= metrics.height() &&
+                status->height() < 2 * metrics.lineSpacing());
+        QCOMPARE(window->minimumSizeHint().width(), least);
     }
 
 private:

@@ -12,6 +12,36 @@ class TestOutputOptions : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // "~" is the home folder; a relative folder is refused (null), as it would depend on where
+    // the program was started; only a full path lets a batch start.
+    void expandedFolder_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("expanded");
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("home") << "~"
+                              << "/home/ana";
+        QTest::newRow("in home") << "~/web/"
+                                 << "/home/ana/web/";
+        QTest::newRow("absolute") << "/srv/out"
+                                  << "/srv/out";
+        QTest::newRow("relative") << "out" << QString();
+        QTest::newRow("another user's home") << "~bob/out" << QString();
+    }
+
+    void expandedFolder()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, expanded);
+        const QString result = OutputOptions::expandedFolder(typed, QStringLiteral("/home/ana"));
+        QCOMPARE(result, expanded);
+        QCOMPARE(result.isNull(), expanded.isNull());
+        OutputOptions options;
+        options.setFolder(typed);
+        QCOMPARE(options.isFolderSet(), typed.startsWith(QLatin1Char('/')));
+    }
+
     void fileName_data()
     {
         QTest::addColumn<QString>("source");

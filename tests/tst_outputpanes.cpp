@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -240,6 +241,52 @@ private Q_SLOTS:
         QCOMPARE(m_third->currentOptions()->folder(), folder);
         QCOMPARE(control<QLineEdit>(QStringLiteral("folder"))->text(), folder);
         QCOMPARE(QFile::exists(stateFile()), folder != QLatin1String("/before"));
+    }
+
+    // What is typed into the folder field: "~" is expanded when the typing ends, a relative
+    // path is kept as typed but refused, with a word of why.
+    void folderField_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("in home") << "~/web" << QDir::homePath() + QStringLiteral("/web") << false;
+        QTest::newRow("absolute") << "/srv/out"
+                                  << "/srv/out" << false;
+        QTest::newRow("relative") << "out"
+                                  << "out" << true;
+    }
+
+    void folderField()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, folder);
+        QFETCH(bool, refused);
+        auto *field = control<QLineEdit>(QStringLiteral("folder"));
+        field->clear();
+        QTest::keyClicks(field, typed);
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(m_third->currentOptions()->folder(), folder);
+        QCOMPARE(field->text(), folder);
+        QCOMPARE(control<QLabel>(QStringLiteral("folderMessage"))->isVisibleTo(m_third->ownView()),
+                 refused);
+        QCOMPARE(m_third->currentOptions()->isFolderSet(), !refused);
+    }
+
+    // The two "(none)" sizes stay in the list, so stored indexes keep their meaning, but cannot
+    // be chosen: the arrow keys pass over them.
+    void noneThumbnailSizesCannotBeChosen()
+    {
+        auto *fit = control<QComboBox>(QStringLiteral("fitIndex"));
+        m_third->currentOptions()->setCreateThumbnails(true);
+        for (int i = 0; i < fit->count(); ++i)
+            QCOMPARE(bool(fit->model()->flags(fit->model()->index(i, 0)) & Qt::ItemIsEnabled),
+                     fit->itemText(i) != QLatin1String("(none)"));
+        for (const auto &[from, to] : {std::pair{0, 2}, {4, 6}}) {
+            fit->setCurrentIndex(from);
+            QTest::keyClick(fit, Qt::Key_Down);
+            QCOMPARE(m_third->currentOptions()->fitIndex(), to);
+        }
     }
 
     void folderChooserIsAWindowModalFolderDialog()

@@ -36,6 +36,7 @@ private Q_SLOTS:
     void pickerHitTest_data();
     void pickerHitTest();
     void pickerDrawsCellsWhereClicksHit();
+    void pickerIsLargeAndTakesArrowKeys();
     void previewShowsWatermarkedPhoto();
     void redrawsCollapseIntoOneFollowUp();
 
@@ -140,6 +141,33 @@ void TestPreviewViews::pickerDrawsCellsWhereClicksHit()
     }
 }
 
+// Big enough to hit (three times the drawn grid at its preferred size), and the arrow keys move
+// the chosen cell within the grid, rows counting from the bottom.
+void TestPreviewViews::pickerIsLargeAndTakesArrowKeys()
+{
+    PositionView view;
+    QVERIFY(view.sizeHint().width() >= 90 && view.sizeHint().height() >= 90);
+    QCOMPARE(view.focusPolicy(), Qt::StrongFocus);
+    view.resize(view.sizeHint());
+    QCOMPARE(PositionView::hitTest(QPointF(40, view.height() - 40), view.size()), 4);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.setPosition(1);
+    QSignalSpy spy(&view, &PositionView::positionChosen);
+    for (const auto &[key, cell] : {std::pair{Qt::Key_Left, 0},
+                                    {Qt::Key_Left, 0},
+                                    {Qt::Key_Up, 3},
+                                    {Qt::Key_Up, 6},
+                                    {Qt::Key_Up, 6},
+                                    {Qt::Key_Right, 7},
+                                    {Qt::Key_Down, 4}}) {
+        QTest::keyClick(&view, key);
+        QCOMPARE(view.position(), cell);
+    }
+    // Only moves are announced.
+    QCOMPARE(spy.count(), 5);
+}
+
 void TestPreviewViews::previewShowsWatermarkedPhoto()
 {
     // 200 x 100 at 144 dpi, in a 100 x 100 view: drawn at half size at (0, 25).
@@ -163,11 +191,15 @@ void TestPreviewViews::previewShowsWatermarkedPhoto()
     const QRgb background = view->palette().color(QPalette::Window).rgb();
     QCOMPARE(shown.pixel(50, 10), background);
     QCOMPARE(shown.pixel(50, 90), background);
-    // A file that cannot be read finishes a render that shows nothing.
+    QCOMPARE(view->message(), QString());
+    // A file that cannot be read finishes a render that shows no photo, only why.
     view->setFile(std::make_shared<WorkFile>(m_dir.filePath("missing.png")));
     QVERIFY(spy.wait(10000));
     QVERIFY(view->renderedImage().isNull());
-    QCOMPARE(view->grab().toImage().pixel(50, 50), background);
+    QCOMPARE(view->message(), QStringLiteral("Can't read this photo."));
+    QCOMPARE(view->grab().toImage().pixel(2, 2), background);
+    view->setFile(file);
+    QCOMPARE(view->message(), QString());
 }
 
 void TestPreviewViews::redrawsCollapseIntoOneFollowUp()

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "app/Resources.h"
 #include "app/ui/ApplicationPanes.h"
+#include "batch/ui/BatchPane.h"
 #include "sources/ui/DropView.h"
 #include "sources/ui/SourceFilesPane.h"
 
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,6 +43,7 @@ private Q_SLOTS:
     void exifSummary();
     void exifIsReadOnce();
     void openPanelDidEnd();
+    void keyboardWalk();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -160,6 +163,9 @@ void TestSourcesPane::drops()
     QCOMPARE(highlighted, accepted);
     QVERIFY(!m_dropView->isHighlighted());
     QCOMPARE(listed(), expected);
+    // The table takes the same drops, and adds nothing twice.
+    QCOMPARE(dropOnto(m_table->viewport(), urls), accepted ? Qt::CopyAction : Qt::IgnoreAction);
+    QCOMPARE(listed(), expected);
     QCOMPARE(text("status"), status);
     QCOMPARE(nextEnabled(), accepted);
     if (!accepted)
@@ -253,6 +259,47 @@ void TestSourcesPane::openPanelDidEnd()
     m_dropView->openPanelDidEnd(QDialog::Accepted, chosen);
     QCOMPARE(listed(), (QStringList{"f/1.jpg", "f/2.png", "3.jpg"}));
     QVERIFY(nextEnabled());
+}
+
+// The whole wizard by keyboard alone: photos added through the Add Photos button, forward
+// with Alt+N to the last pane, back with Alt+P to the first, forward again and Alt+S starts.
+// Every pane fits a 1280 x 720 screen on the way.
+void TestSourcesPane::keyboardWalk()
+{
+    makeFiles({"in/1.jpg", "in/2.jpg"});
+    const QString out = path(QStringLiteral("out"));
+    m_controller->outputOptions()->setFolder(out);
+    QWidget *window = m_controller->mainWindow();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    m_dropView->setChooser([this](QWidget *) { return QStringList{path(QStringLiteral("in"))}; });
+    // A mnemonic clicks its button after a short flash.
+    QTest::keyClick(window, Qt::Key_A, Qt::AltModifier);
+    QTRY_COMPARE(listed(), (QStringList{"in/1.jpg", "in/2.jpg"}));
+    m_table->setFocus();
+    QTest::keyClick(m_table, Qt::Key_Tab);
+    QVERIFY(!m_table->hasFocus());
+
+    const int last = m_controller->numberOfPanes() - 1;
+    const auto walk = [&](Qt::Key key, int to) {
+        QTest::keyClick(window, key, Qt::AltModifier);
+        QTRY_COMPARE(m_controller->currentPaneIndex(), to);
+        const QSize least = window->minimumSizeHint();
+        QVERIFY2(least.width() <= 1280 && least.height() <= 720,
+                 qPrintable(QStringLiteral("%1 x %2").arg(least.width()).arg(least.height())));
+    };
+    for (int i = 1; i <= last; ++i)
+        walk(Qt::Key_N, i);
+    for (int i = last - 1; i >= 0; --i)
+        walk(Qt::Key_P, i);
+    for (int i = 1; i <= last; ++i)
+        walk(Qt::Key_N, i);
+    auto *batch = qobject_cast<BatchPane *>(m_controller->currentPaneController());
+    QVERIFY(batch);
+    QSignalSpy finished(&batch->engine(), &BatchEngine::finished);
+    QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(QDir(out).entryList(QDir::Files), (QStringList{"1.jpeg", "2.jpeg"}));
 }
 
 QTEST_MAIN(TestSourcesPane)

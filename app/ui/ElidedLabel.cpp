@@ -12,7 +12,7 @@ ElidedLabel::ElidedLabel(QWidget *parent)
 {
     setWordWrap(false);
     setTextFormat(Qt::PlainText);
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
 QString ElidedLabel::shownText() const
