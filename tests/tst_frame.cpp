@@ -62,10 +62,12 @@ using Mnemonics = QMap<QChar, QStringList>;
 // The mnemonics of what is on screen together with `widget`: buttons, group titles, labels
 // that lead to a control, and the titles of tabs. A tab page's contents go to `pages`, one
 // entry per page, as only one of them is on screen at a time.
-void collectMnemonics(const QWidget *widget, Mnemonics &shown, QList<Mnemonics> &pages)
+void collectMnemonics(const QWidget *widget, Mnemonics &shown, QList<Mnemonics> &pages,
+                      bool top = true)
 {
-    // A form's top widget is hidden until shown; below it only what the form hides.
-    if (!widget->isWindow() && widget->isHidden())
+    // A form's top widget is hidden until shown, and so are the tab pages not in front; below
+    // them only what the form hides.
+    if (!top && widget->isHidden())
         return;
     const auto add = [&shown](const QString &text) {
         if (const QChar letter = mnemonicOf(text); !letter.isNull())
@@ -82,13 +84,13 @@ void collectMnemonics(const QWidget *widget, Mnemonics &shown, QList<Mnemonics> 
             add(tabs->tabText(i));
             Mnemonics page;
             QList<Mnemonics> nested;
-            collectMnemonics(tabs->widget(i), page, nested);
+            collectMnemonics(tabs->widget(i), page, nested, true);
             pages.append(page);
         }
         return;
     }
     for (const QWidget *child : widget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        collectMnemonics(child, shown, pages);
+        collectMnemonics(child, shown, pages, false);
 }
 
 // "Alt+P: "< &Previous", "Add a &postfix:"" for each letter that more than one text claims.
