@@ -253,9 +253,11 @@ void AppController::showHelp()
         browser->setWindowFlag(Qt::Window);
         browser->setWindowTitle(QStringLiteral("Inkveil Help"));
         browser->setOpenExternalLinks(true);
-        if (m_mainWindow)
+        if (m_mainWindow) {
             browser->resize(std::min(720, m_mainWindow->width()),
                             std::max(480, m_mainWindow->height() * 4 / 5));
+            browser->move(m_mainWindow->geometry().center() - browser->rect().center());
+        }
         browser->setSource(QUrl::fromLocalFile(page));
         for (const QKeySequence &keys :
              {QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape)})
