@@ -216,6 +216,9 @@ private Q_SLOTS:
             QTRY_COMPARE(m_controller->currentPaneIndex(), index);
         }
         expectShown(1, QStringLiteral("Bravo"));
+        // Ctrl+Q closes the application's windows, which ends it.
+        QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier);
+        QTRY_VERIFY(!window->isVisible());
     }
 
     void setWorkFilesKeepsACopy()
