@@ -18,6 +18,8 @@ public:
 
     QSize minimumSizeHint() const override;
     QSize sizeHint() const override;
+    // One line at any width, whatever the word wrap of the form says.
+    bool hasHeightForWidth() const override { return false; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
