@@ -4,6 +4,7 @@
 #include "app/ui/ApplicationPanes.h"
 #include "render/ImageToolkit.h"
 #include "watermarks/ui/ImageEditor.h"
+#include "watermarks/ui/ColorWell.h"
 #include "watermarks/ui/PositionView.h"
 #include "watermarks/ui/SingleDropView.h"
 #include "watermarks/ui/TextEditor.h"
@@ -133,6 +134,10 @@ void TestWatermarkPane::emptyListShowsDefaultAndDeleteNeedsTwo()
     QCOMPARE(m_pane->currentOverlay(), m_pane->overlays().last());
     QCOMPARE(savedOverlays().size(), 2);
     QCOMPARE(m_controller->overlays(), m_pane->overlays());
+    // The text's colour is chosen without transparency (it has an opacity of its own); the
+    // box's with it.
+    QVERIFY(!control<ColorWell>("color")->alphaShown());
+    QVERIFY(control<ColorWell>("bgColor")->alphaShown());
 }
 
 void TestWatermarkPane::deletingSelectsANeighbour_data()
