@@ -260,7 +260,7 @@ void AppController::showHelp()
         }
         browser->setSource(QUrl::fromLocalFile(page));
         for (const QKeySequence &keys :
-             {QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape)})
+             {QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)})
             connect(new QShortcut(keys, browser), &QShortcut::activated, browser, &QWidget::close);
         m_helpWindow = browser;
     }
