@@ -31,6 +31,7 @@ class OutputOptions : public QObject
                    createThumbnailsChanged)
     Q_PROPERTY(int fitIndex READ fitIndex WRITE setFitIndex NOTIFY fitIndexChanged)
     Q_PROPERTY(int sourceIndex READ sourceIndex WRITE setSourceIndex NOTIFY sourceIndexChanged)
+    Q_PROPERTY(int existing READ existing WRITE setExisting NOTIFY existingChanged)
 
 public:
     explicit OutputOptions(QObject *parent = nullptr);
@@ -69,6 +70,10 @@ public:
     void setFitIndex(int fitIndex);
     int sourceIndex() const { return m_sourceIndex; }
     void setSourceIndex(int sourceIndex);
+    // What a run does where a file of the output's name is already in the output folder.
+    enum Existing { ReplaceExisting = 0, SkipExisting = 1, KeepBothExisting = 2 };
+    int existing() const { return m_existing; }
+    void setExisting(int existing);
 
     // Edge of the square box a thumbnail is fitted into, by index of the size table; 0 for
     // indexes 1 and 5 and for any index outside the table.
@@ -91,6 +96,10 @@ public:
     QString buildFinalThumbsPath(const QString &fileName) const;
     // Is there an output folder to write into at all?
     bool isFolderSet() const { return !m_folder.isEmpty(); }
+    // Why the naming options would put a file anywhere but in the output folder (a custom name
+    // or postfix holding "/" or a NUL, being "." or "..", an empty custom name), or a null
+    // string when they are fine. A run does not start while there is a reason.
+    QString nameProblem() const;
 
     ArchivedRecord encode() const;
     static std::shared_ptr<OutputOptions> decode(const ArchivedRecord &record);
@@ -114,6 +123,7 @@ Q_SIGNALS:
     void createThumbnailsChanged();
     void fitIndexChanged();
     void sourceIndexChanged();
+    void existingChanged();
 
 private:
     // Output folder, an absolute path; may or may not end in "/".
@@ -145,4 +155,6 @@ private:
     int m_fitIndex = 2;
     // 0: thumbnail from the source file; otherwise from the watermarked image.
     int m_sourceIndex = 0;
+    // An Existing value; anything else replaces, as 0 does.
+    int m_existing = ReplaceExisting;
 };

@@ -11,7 +11,7 @@
 void SummaryPane::formLoaded()
 {
     for (const char *name : {"source", "tofolder", "fileformat", "resize", "filename",
-                             "originalname", "samplename", "thumbnails"}) {
+                             "originalname", "samplename", "thumbnails", "warnings"}) {
         const QString key = QString::fromLatin1(name);
         m_texts.insert(key, outlet<QLabel>(key));
     }
@@ -46,6 +46,9 @@ void SummaryPane::update()
     setText(QStringLiteral("originalname"), text.originalname());
     setText(QStringLiteral("samplename"), text.samplename());
     setText(QStringLiteral("thumbnails"), text.thumbnails());
+    const QStringList warnings = SummaryText::warnings(m_workFiles, m_overlays, *m_outputOptions);
+    setText(QStringLiteral("warnings"),
+            warnings.isEmpty() ? QStringLiteral("None") : warnings.join(QLatin1Char('\n')));
 }
 
 void SummaryPane::setWorkFiles(const WorkFileList &workFiles)
