@@ -413,6 +413,24 @@ private Q_SLOTS:
                  int(BatchCommand::UsageError));
     }
 
+    void stateFileWithoutTheChoiceReplaces()
+    {
+        // The state files written before the choice existed, the bundled default among them.
+        OverlayList overlays;
+        auto options = std::make_shared<OutputOptions>();
+        options->setExisting(OutputOptions::KeepBothExisting);
+        const QByteArray old =
+            readFile(QStringLiteral(INKVEIL_RESOURCES_DIR) + QStringLiteral("/state.bin"));
+        QVERIFY(!old.isEmpty() && !old.contains("existing"));
+        StateFile::decode(old, overlays, options);
+        QCOMPARE(options->existing(), int(OutputOptions::ReplaceExisting));
+        QVERIFY(options->nameProblem().isNull());
+        // Written again, the choice is kept.
+        options->setExisting(OutputOptions::SkipExisting);
+        StateFile::decode(StateFile::encode(overlays, *options), overlays, options);
+        QCOMPARE(options->existing(), int(OutputOptions::SkipExisting));
+    }
+
     void closingLine_data()
     {
         QTest::addColumn<QString>("statuses"); // W written, F failed, S skipped
