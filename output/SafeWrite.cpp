@@ -22,7 +22,8 @@ int createTemporary(const QByteArray &target, QByteArray &temporary)
 {
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = target.left(slash + 1);
-    const QByteArray name = target.mid(slash + 1);
+    // Short enough that the temporary name fits wherever the target's name fits.
+    const QByteArray name = target.mid(slash + 1).left(200);
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = folder + '.' + name + '.' +
                     QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
@@ -120,7 +121,7 @@ Result write(const QString &path, const QByteArray &bytes, bool replace)
         return failed(errno);
     int error = writeAll(fd, bytes);
     // On disk before it takes the target's place, so a crash leaves the old file or the new.
-    if (error == 0 && ::fsync(fd) != 0)
+    if (error == 0 && ::fdatasync(fd) != 0)
         error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
