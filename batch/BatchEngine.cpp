@@ -305,11 +305,12 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
     // up after planning.
     const bool replace = options.existing() != OutputOptions::SkipExisting &&
                          options.existing() != OutputOptions::KeepBothExisting;
-    const auto write = [&](const QString &target, const QByteArray &data) {
+    const auto write = [&](const QString &target, const QByteArray &data, const QString &step) {
         if (run.sources.contains(canonicalPath(target))) {
             fail(WouldReplaceSourceMessage);
             return false;
         }
+        report(index, step);
         const SafeWrite::Result written = SafeWrite::write(target, data, replace);
         if (written.outcome == SafeWrite::Outcome::Written)
             return true;
@@ -329,8 +330,7 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
         result.status = Status::Failed;
         result.failure = NotEncodedMessage;
     } else {
-        report(index, WritingMessage);
-        if (write(path, bytes))
+        if (write(path, bytes, WritingMessage))
             result.outputPath = path;
     }
 
@@ -344,8 +344,7 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
                 // Thumbnails go into the thumbs folder itself, never where a link points.
                 fail(cantWrite(ELOOP, SafeWrite::linkReason()));
             } else {
-                report(index, WritingThumbnailMessage);
-                if (write(thumbPath, thumbBytes))
+                if (write(thumbPath, thumbBytes, WritingThumbnailMessage))
                     result.thumbnailPath = thumbPath;
             }
         }
