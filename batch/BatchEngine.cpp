@@ -166,7 +166,7 @@ void BatchEngine::runAll(std::shared_ptr<Run> run)
             if (index >= run->files.size())
                 break;
             Q_EMIT progressChanged(QStringLiteral("%1 (%2 of %3)")
-                                       .arg(run->files.at(index)->fileName())
+                                       .arg(printable(run->files.at(index)->fileName()))
                                        .arg(index + 1)
                                        .arg(run->files.size()));
             const FileResult result = processFile(worker, *run, index);
