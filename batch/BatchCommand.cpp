@@ -1,7 +1,9 @@
 #include "batch/BatchCommand.h"
 
+#include "app/Printable.h"
 #include "app/StateFile.h"
 #include "batch/BatchEngine.h"
+#include "batch/BatchTally.h"
 #include "sources/ExifSummary.h"
 #include "sources/FileGathering.h"
 
@@ -23,6 +25,10 @@ const QStringList Formats{QStringLiteral("jpeg"), QStringLiteral("jpg"), QString
                           QStringLiteral("tif"),  QStringLiteral("png"), QStringLiteral("gif"),
                           QStringLiteral("bmp")};
 
+// --existing, in the order of the option's values (OutputOptions::Existing).
+const QStringList ExistingChoices{QStringLiteral("replace"), QStringLiteral("skip"),
+                                  QStringLiteral("rename")};
+
 struct Options
 {
     QString stateFile;
@@ -30,6 +36,7 @@ struct Options
     QString format;
     int quality = -1;
     int jobs = 0;
+    int existing = -1;
     bool dryRun = false;
     bool exif = false;
     QStringList paths;
@@ -58,11 +65,16 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
     const QCommandLineOption jobs(QStringLiteral("jobs"),
                                   QStringLiteral("Photos processed at once (default: cores)."),
                                   QStringLiteral("n"));
+    const QCommandLineOption existing(
+        QStringLiteral("existing"),
+        QStringLiteral("Where a file of an output's name exists: replace, skip, or rename "
+                       "(keep both; the new photo gets a \"-2\" name) (this run only)."),
+        QStringLiteral("what"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"),
                                     QStringLiteral("Print what would be written; write nothing."));
     const QCommandLineOption exif(
         QStringLiteral("exif"), QStringLiteral("Print each photo's EXIF summary; write nothing."));
-    parser.addOptions({state, output, format, quality, jobs, dryRun, exif});
+    parser.addOptions({state, output, format, quality, jobs, existing, dryRun, exif});
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("Photos and folders of photos."),
                                  QStringLiteral("PATH..."));
@@ -92,6 +104,12 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
         options.jobs = parser.value(jobs).toInt(&ok);
         if (!ok || options.jobs < 1)
             return QStringLiteral("--jobs needs a whole number of at least 1.");
+    }
+    if (parser.isSet(existing)) {
+        options.existing = static_cast<int>(ExistingChoices.indexOf(parser.value(existing)));
+        if (options.existing < 0)
+            return QStringLiteral("--existing needs one of %1.")
+                .arg(ExistingChoices.join(QStringLiteral(", ")));
     }
     if (parser.isSet(output) && options.output.isEmpty())
         return QStringLiteral("--output needs a folder.");
@@ -151,6 +169,8 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
         outputOptions->setFileFormat(options.format);
     if (options.quality >= 0)
         outputOptions->setQuality(options.quality);
+    if (options.existing >= 0)
+        outputOptions->setExisting(options.existing);
 
     QStringList absolute;
     for (const QString &path : options.paths)
@@ -164,10 +184,10 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
 
     if (options.exif) {
         for (const auto &file : files) {
-            out << file->filePath() << '\n';
+            out << printable(file->filePath()) << '\n';
             const QString summary = ExifSummary::text(file->readExif());
             for (const QString &line : summary.split(QLatin1Char('\n')))
-                out << "  " << line << '\n';
+                out << "  " << printable(line) << '\n';
         }
         return Success;
     }
@@ -177,41 +197,51 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
             << " Use --output DIR or set one in Inkveil.\n";
         return UsageError;
     }
+    if (const QString refused = BatchEngine::refusal(*outputOptions); !refused.isNull()) {
+        err << "inkveil-batch: " << printable(refused) << '\n';
+        return UsageError;
+    }
 
     if (options.dryRun) {
-        for (const auto &planned : BatchEngine::plan(files, *outputOptions)) {
-            out << planned.sourcePath << " -> " << planned.outputPath << '\n';
+        const OutputPlan plan = BatchEngine::plan(files, *outputOptions);
+        for (const auto &planned : plan.entries()) {
+            out << printable(planned.sourcePath) << " -> " << printable(planned.outputPath) << '\n';
+            if (planned.skip) {
+                out << "  " << OutputPlan::SkippedMessage << '\n';
+                continue;
+            }
             if (!planned.thumbnailPath.isEmpty())
-                out << "  thumbnail -> " << planned.thumbnailPath << '\n';
+                out << "  thumbnail -> " << printable(planned.thumbnailPath) << '\n';
+            if (planned.collided)
+                out << "  Renamed: an earlier photo has that name.\n";
+            else if (planned.keptExisting)
+                out << "  Renamed: a file of that name exists.\n";
+            if (planned.exists)
+                out << "  Replaces the file of that name.\n";
         }
         return Success;
     }
 
     BatchEngine engine;
     const int total = static_cast<int>(files.size());
-    int done = 0;
-    int failed = 0;
+    BatchTally tally(total);
     QObject::connect(&engine, &BatchEngine::fileFinished, &engine,
                      [&](int index, const BatchEngine::FileResult &result) {
-                         ++done;
-                         const auto &file = files.at(index);
-                         const bool written = result.ok() && !result.outputPath.isEmpty();
-                         if (!written) {
-                             ++failed;
-                             const QString reason =
-                                 result.ok() ? QStringLiteral("Could not encode the image.")
-                                             : result.failure;
+                         tally.add(result);
+                         const QString path = printable(files.at(index)->filePath());
+                         if (result.status != BatchEngine::Status::Written ||
+                             result.outputPath.isEmpty()) {
                              if (interactive)
                                  err << "\r\033[K";
-                             err << file->filePath() << ": " << reason << '\n';
+                             err << path << ": " << printable(result.failure) << '\n';
                          } else if (!interactive) {
                              err << QStringLiteral("[%1/%2] %3 -> %4\n")
-                                        .arg(done)
+                                        .arg(tally.done())
                                         .arg(total)
-                                        .arg(file->filePath(), result.outputPath);
+                                        .arg(path, printable(result.outputPath));
                          }
                          if (interactive)
-                             err << progressBar(done, total);
+                             err << progressBar(tally.done(), total);
                          err.flush();
                      });
     QEventLoop loop;
@@ -240,9 +270,9 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
     engine.wait();
     if (interactive)
         err << '\n';
-    if (!completed && interruptRequested) {
-        err << QStringLiteral("Stopped after %1 of %2 photos.\n").arg(done).arg(total);
+    const bool stopped = !completed && interruptRequested;
+    err << tally.closingLine(stopped) << '\n';
+    if (stopped)
         return Interrupted;
-    }
-    return failed == 0 ? Success : SomeFailed;
+    return tally.failed() == 0 ? Success : SomeFailed;
 }

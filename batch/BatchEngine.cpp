@@ -1,5 +1,7 @@
 #include "batch/BatchEngine.h"
 
+#include "app/Printable.h"
+#include "output/SafeWrite.h"
 #include "render/ImageToolkit.h"
 #include "render/Stamper.h"
 
@@ -7,8 +9,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMetaProperty>
-#include <QSaveFile>
 
+#include <cerrno>
 #include <vector>
 
 const QString BatchEngine::ReadingMessage = QStringLiteral("Reading source file.");
@@ -21,6 +23,8 @@ const QString BatchEngine::CantWriteMessage =
 const QString BatchEngine::WouldReplaceSourceMessage =
     QStringLiteral("Output would replace a source file.");
 const QString BatchEngine::NoFolderMessage = QStringLiteral("Choose an output folder first.");
+const QString BatchEngine::NotEncodedMessage =
+    QStringLiteral("Can't write file. The image could not be encoded in this format.");
 
 namespace {
 
@@ -44,21 +48,43 @@ QSet<QString> canonicalSources(const WorkFileList &files)
     return paths;
 }
 
-// Writes through a temporary file renamed over the target, so a failure never leaves half a
-// photo behind.
-bool writeAtomically(const QString &path, const QByteArray &bytes)
+// The reason part of a decoder's error: without the "Cannot read PATH: " it starts with, as a
+// sentence.
+QString readReason(const QString &error, const QString &path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    QString reason = error;
+    const QString prefix = QStringLiteral("Cannot read %1: ").arg(path);
+    if (reason.startsWith(prefix))
+        reason = reason.mid(prefix.size());
+    reason = printable(reason.trimmed());
+    if (reason.isEmpty())
+        return reason;
+    reason[0] = reason.at(0).toUpper();
+    if (!reason.endsWith(QLatin1Char('.')))
+        reason += QLatin1Char('.');
+    return reason;
 }
 
 } // namespace
+
+QString BatchEngine::cantRead(const QString &reason)
+{
+    return reason.isEmpty() ? CantReadMessage : CantReadMessage + QLatin1Char(' ') + reason;
+}
+
+QString BatchEngine::cantWrite(int error, const QString &reason)
+{
+    if (error == ENOENT || error == ENOTDIR)
+        return CantWriteMessage;
+    return QStringLiteral("Can't write file. ") + printable(reason);
+}
+
+QString BatchEngine::refusal(const OutputOptions &options)
+{
+    if (!options.isFolderSet())
+        return NoFolderMessage;
+    return options.nameProblem();
+}
 
 struct BatchEngine::Worker
 {
@@ -75,6 +101,7 @@ struct BatchEngine::Run
     WorkFileList files;
     OverlayList overlays;
     std::shared_ptr<OutputOptions> options;
+    OutputPlan plan;
     QSet<QString> sources;
     int startValue = 0;
     int workers = 1;
@@ -102,9 +129,10 @@ bool BatchEngine::start(const WorkFileList &files, const OverlayList &overlays,
             *message = QStringLiteral("A batch is already running.");
         return false;
     }
-    if (!options || !options->isFolderSet()) {
+    const QString refused = options ? refusal(*options) : NoFolderMessage;
+    if (!refused.isNull()) {
         if (message)
-            *message = NoFolderMessage;
+            *message = refused;
         return false;
     }
     wait();
@@ -112,6 +140,7 @@ bool BatchEngine::start(const WorkFileList &files, const OverlayList &overlays,
     run->files = files;
     run->overlays = overlays;
     run->options = options;
+    run->plan = plan(files, *options);
     run->sources = canonicalSources(files);
     run->startValue = options->lastValue();
     run->workers = std::max(1, workers);
@@ -137,7 +166,7 @@ void BatchEngine::runAll(std::shared_ptr<Run> run)
             if (index >= run->files.size())
                 break;
             Q_EMIT progressChanged(QStringLiteral("%1 (%2 of %3)")
-                                       .arg(run->files.at(index)->fileName())
+                                       .arg(printable(run->files.at(index)->fileName()))
                                        .arg(index + 1)
                                        .arg(run->files.size()));
             const FileResult result = processFile(worker, *run, index);
@@ -176,26 +205,16 @@ BatchEngine::FileResult BatchEngine::processSingleFile(const std::shared_ptr<Wor
     }
     run.sources = canonicalSources(run.files);
     run.startValue = options.lastValue();
+    if (const QString refused = refusal(options); !refused.isNull()) {
+        report(0, refused);
+        FileResult result;
+        result.status = Status::Failed;
+        result.failure = refused;
+        return result;
+    }
+    run.plan = plan(run.files, *run.options);
     Worker worker(m_expander);
     return processFile(worker, run, 0);
-}
-
-QList<BatchEngine::PlannedFile> BatchEngine::plan(const WorkFileList &files,
-                                                  const OutputOptions &options)
-{
-    QList<PlannedFile> planned;
-    const QString folder = options.folder().endsWith(QLatin1Char('/'))
-                               ? options.folder()
-                               : options.folder() + QLatin1Char('/');
-    const bool thumbnails =
-        options.createThumbnails() && OutputOptions::thumbnailDim(options.fitIndex()) > 0;
-    for (int i = 0; i < files.size(); ++i) {
-        const QString name =
-            options.buildFileName(files.at(i)->fileName(), options.lastValue() + i);
-        planned.append({files.at(i)->filePath(), folder + name,
-                        thumbnails ? folder + QLatin1String("thumbs/") + name : QString()});
-    }
-    return planned;
 }
 
 void BatchEngine::report(int index, const QString &message)
@@ -214,14 +233,23 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
 {
     const auto &file = run.files.at(index);
     const OutputOptions &options = *run.options;
+    const OutputPlan::Entry &planned = run.plan.entries().at(index);
     FileResult result;
     const auto fail = [&](const QString &message) {
         report(index, message);
+        result.status = Status::Failed;
         result.failure = message;
         return result;
     };
+    if (planned.skip) {
+        report(index, OutputPlan::SkippedMessage);
+        result.status = Status::Skipped;
+        result.failure = OutputPlan::SkippedMessage;
+        return result;
+    }
+    result.renamed = planned.collided || planned.keptExisting;
 
-    const QString name = options.buildFileName(file->fileName(), run.startValue + index);
+    const QString name = planned.fileName;
     const QString path = options.buildFinalPath(name);
 
     const int edge = OutputOptions::thumbnailDim(options.fitIndex());
@@ -240,7 +268,7 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
     // them, the painter would first copy the whole photo. They come back once it is written.
     worker.buffer = QImage();
     if (source.isNull())
-        return fail(CantReadMessage);
+        return fail(cantRead(readReason(source.errorString(), file->filePath())));
     preview(source.image());
     const QSize pixelSize = source.pixelSize();
 
@@ -273,31 +301,51 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
     // The photo's memory goes back to the worker's buffer before the thumbnail is made.
     image = QImage();
     worker.buffer = std::move(canvas);
-    if (!bytes.isEmpty()) {
-        if (run.sources.contains(canonicalPath(path))) {
+    // Only the plan's mode replaces; skip and keep both never write over a file that turned
+    // up after planning.
+    const bool replace = options.existing() != OutputOptions::SkipExisting &&
+                         options.existing() != OutputOptions::KeepBothExisting;
+    const auto write = [&](const QString &target, const QByteArray &data, const QString &step) {
+        if (run.sources.contains(canonicalPath(target))) {
             fail(WouldReplaceSourceMessage);
-        } else {
-            report(index, WritingMessage);
-            if (writeAtomically(path, bytes))
-                result.outputPath = path;
-            else
-                fail(CantWriteMessage);
+            return false;
         }
+        report(index, step);
+        const SafeWrite::Result written = SafeWrite::write(target, data, replace);
+        if (written.outcome == SafeWrite::Outcome::Written)
+            return true;
+        if (written.outcome == SafeWrite::Outcome::Exists &&
+            options.existing() == OutputOptions::SkipExisting && result.outputPath.isEmpty()) {
+            report(index, OutputPlan::SkippedMessage);
+            result.status = Status::Skipped;
+            result.failure = OutputPlan::SkippedMessage;
+        } else if (written.outcome == SafeWrite::Outcome::Exists) {
+            fail(cantWrite(EEXIST, SafeWrite::errorText(EEXIST)));
+        } else {
+            fail(cantWrite(written.error, written.reason));
+        }
+        return false;
+    };
+    if (bytes.isEmpty()) {
+        result.status = Status::Failed;
+        result.failure = NotEncodedMessage;
+    } else {
+        if (write(path, bytes, WritingMessage))
+            result.outputPath = path;
     }
 
-    if (thumbnail && !thumbnailSource.isNull()) {
+    // A skipped photo gets no thumbnail either.
+    if (thumbnail && !thumbnailSource.isNull() && result.status != Status::Skipped) {
         const QString thumbPath = options.buildFinalThumbsPath(name);
         const QByteArray thumbBytes = ImageToolkit::encode(
             std::move(thumbnailSource), options.fileFormat(), options.quality(), 72.0f);
         if (!thumbBytes.isEmpty()) {
-            if (run.sources.contains(canonicalPath(thumbPath))) {
-                fail(WouldReplaceSourceMessage);
+            if (SafeWrite::isSymLink(QFileInfo(thumbPath).path())) {
+                // Thumbnails go into the thumbs folder itself, never where a link points.
+                fail(cantWrite(ELOOP, SafeWrite::linkReason()));
             } else {
-                report(index, WritingThumbnailMessage);
-                if (writeAtomically(thumbPath, thumbBytes))
+                if (write(thumbPath, thumbBytes, WritingThumbnailMessage))
                     result.thumbnailPath = thumbPath;
-                else
-                    fail(CantWriteMessage);
             }
         }
     }

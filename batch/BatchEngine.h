@@ -1,6 +1,7 @@
 #pragma once
 
 #include "output/OutputOptions.h"
+#include "output/OutputPlan.h"
 #include "render/PlaceholderExpander.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
@@ -35,22 +36,29 @@ public:
     static const QString CantWriteMessage;
     static const QString WouldReplaceSourceMessage;
     static const QString NoFolderMessage;
+    // Not written because the format names no encoder or the encoder failed. Only in the
+    // result: the status line shows no message for it.
+    static const QString NotEncodedMessage;
+
+    // "Can't read source file." with the reason after it, when there is one.
+    static QString cantRead(const QString &reason);
+    // "Can't write file." with the system's reason; a missing folder keeps the advice to
+    // verify that output folders exist.
+    static QString cantWrite(int error, const QString &reason);
 
     // What became of one photo.
+    enum class Status { Written, Failed, Skipped };
     struct FileResult
     {
+        Status status = Status::Written;
         QString outputPath;    // empty when no output was written
         QString thumbnailPath; // empty when no thumbnail was written
-        QString failure;       // the message of the step that failed; empty on success
-        bool ok() const { return failure.isEmpty(); }
-    };
-
-    // The names a run would write, without writing or creating anything.
-    struct PlannedFile
-    {
-        QString sourcePath;
-        QString outputPath;
-        QString thumbnailPath; // empty when no thumbnail is made
+        // Why the photo failed or was skipped (the message of the step that failed, with its
+        // reason); empty when it was written.
+        QString failure;
+        // Written under a "-N" name (a collision in the batch, or keeping an existing file).
+        bool renamed = false;
+        bool ok() const { return status != Status::Failed; }
     };
 
     explicit BatchEngine(QObject *parent = nullptr);
@@ -62,7 +70,8 @@ public:
     void setPreviewSize(int edge) { m_previewEdge = edge; }
 
     // Starts a run with the given number of workers (at least 1). Answers false, with the
-    // reason in `message`, when the run cannot start (no output folder, already running).
+    // reason in `message`, when the run cannot start (no output folder, names that would leave
+    // it, already running). Every name is planned before the first write.
     bool start(const WorkFileList &files, const OverlayList &overlays,
                const std::shared_ptr<OutputOptions> &options, int workers,
                QString *message = nullptr);
@@ -73,11 +82,18 @@ public:
     void wait();
 
     // The whole pipeline for one photo on the calling thread, numbered with the options'
-    // current counter value. Used for the single-photo run.
+    // current counter value and planned as a batch of one. Used for the single-photo run.
     FileResult processSingleFile(const std::shared_ptr<WorkFile> &file, const OverlayList &overlays,
                                  const OutputOptions &options);
 
-    static QList<PlannedFile> plan(const WorkFileList &files, const OutputOptions &options);
+    // The names the run of these photos would write, and what it does where files exist;
+    // writes and creates nothing.
+    static OutputPlan plan(const WorkFileList &files, const OutputOptions &options)
+    {
+        return OutputPlan(files, options);
+    }
+    // Why a run of these options cannot start, or a null string.
+    static QString refusal(const OutputOptions &options);
 
 Q_SIGNALS:
     // "name (i of n)" as photo i starts.

@@ -10,9 +10,9 @@ const QString OutputOptions::ClassName = QStringLiteral("OutputOptions");
 
 namespace {
 
-const std::array<ArchiveKey<OutputOptions>, 17> &archiveTable()
+const std::array<ArchiveKey<OutputOptions>, 18> &archiveTable()
 {
-    static const std::array<ArchiveKey<OutputOptions>, 17> table{{
+    static const std::array<ArchiveKey<OutputOptions>, 18> table{{
         {"folder", ArchiveKind::String,
          [](const OutputOptions &o) { return QVariant::fromValue(o.folder()); },
          [](OutputOptions &o, const QVariant &v) { o.setFolder(v.toString()); }},
@@ -64,6 +64,10 @@ const std::array<ArchiveKey<OutputOptions>, 17> &archiveTable()
         {"sourceIndex", ArchiveKind::Int,
          [](const OutputOptions &o) { return QVariant::fromValue(o.sourceIndex()); },
          [](OutputOptions &o, const QVariant &v) { o.setSourceIndex(v.toInt()); }},
+        // Optional: an older state file without it replaces, as before.
+        {"existing", ArchiveKind::Int,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.existing()); },
+         [](OutputOptions &o, const QVariant &v) { o.setExisting(v.toInt()); }},
     }};
     return table;
 }
@@ -220,6 +224,39 @@ void OutputOptions::setSourceIndex(int sourceIndex)
         return;
     m_sourceIndex = sourceIndex;
     Q_EMIT sourceIndexChanged();
+}
+
+void OutputOptions::setExisting(int existing)
+{
+    if (existing == m_existing)
+        return;
+    m_existing = existing;
+    Q_EMIT existingChanged();
+}
+
+QString OutputOptions::nameProblem() const
+{
+    const auto problem = [](const QString &what, const QString &part) -> QString {
+        if (part.contains(QLatin1Char('/')))
+            return QStringLiteral("The %1 can't hold \"/\".").arg(what);
+        if (part.contains(QChar(u'\0')))
+            return QStringLiteral("The %1 can't hold a NUL character.").arg(what);
+        if (part == QLatin1String(".") || part == QLatin1String(".."))
+            return QStringLiteral("The %1 can't be \"%2\".").arg(what, part);
+        return {};
+    };
+    if (m_baseIndex == 1) {
+        if (m_custom.isEmpty())
+            return QStringLiteral("The custom name is empty.");
+        if (QString reason = problem(QStringLiteral("custom name"), m_custom); !reason.isNull())
+            return reason;
+    }
+    if (m_usePostfix) {
+        if (QString reason = problem(QStringLiteral("postfix"), m_postfix); !reason.isNull())
+            return reason;
+    }
+    // The format is also every file's extension; only a state file can make it a path.
+    return problem(QStringLiteral("file format"), m_fileFormat);
 }
 
 int OutputOptions::thumbnailDim(int index)

@@ -32,6 +32,7 @@ class OutputOptions : public QObject
                    createThumbnailsChanged)
     Q_PROPERTY(int fitIndex READ fitIndex WRITE setFitIndex NOTIFY fitIndexChanged)
     Q_PROPERTY(int sourceIndex READ sourceIndex WRITE setSourceIndex NOTIFY sourceIndexChanged)
+    Q_PROPERTY(int existing READ existing WRITE setExisting NOTIFY existingChanged)
 
 public:
     explicit OutputOptions(QObject *parent = nullptr);
@@ -70,6 +71,10 @@ public:
     void setFitIndex(int fitIndex);
     int sourceIndex() const { return m_sourceIndex; }
     void setSourceIndex(int sourceIndex);
+    // What a run does where a file of the output's name is already in the output folder.
+    enum Existing { ReplaceExisting = 0, SkipExisting = 1, KeepBothExisting = 2 };
+    int existing() const { return m_existing; }
+    void setExisting(int existing);
 
     // Edge of the square box a thumbnail is fitted into, by index of the size table; 0 for
     // indexes 1 and 5 and for any index outside the table.
@@ -97,6 +102,10 @@ public:
     // Is there an output folder to write into at all? Only a full path counts: a relative one
     // would write into whatever folder the program was started from.
     bool isFolderSet() const { return QDir::isAbsolutePath(m_folder); }
+    // Why the naming options would put a file anywhere but in the output folder (a custom name
+    // or postfix holding "/" or a NUL, being "." or "..", an empty custom name), or a null
+    // string when they are fine. A run does not start while there is a reason.
+    QString nameProblem() const;
 
     ArchivedRecord encode() const;
     static std::shared_ptr<OutputOptions> decode(const ArchivedRecord &record);
@@ -120,6 +129,7 @@ Q_SIGNALS:
     void createThumbnailsChanged();
     void fitIndexChanged();
     void sourceIndexChanged();
+    void existingChanged();
 
 private:
     // Output folder, an absolute path; may or may not end in "/".
@@ -151,4 +161,6 @@ private:
     int m_fitIndex = 2;
     // 0: thumbnail from the source file; otherwise from the watermarked image.
     int m_sourceIndex = 0;
+    // An Existing value; anything else replaces, as 0 does.
+    int m_existing = ReplaceExisting;
 };

@@ -1,5 +1,10 @@
 #include "output/SummaryText.h"
 
+#include "app/Printable.h"
+#include "output/OutputPlan.h"
+
+#include <QFileInfo>
+
 SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &options)
 {
     const qsizetype count = workFiles.size();
@@ -48,4 +53,48 @@ SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &opt
 bool SummaryText::formatHasQuality(const QString &format)
 {
     return format == QLatin1String("jpeg") || format == QLatin1String("jpg");
+}
+
+QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayList &overlays,
+                                  const OutputOptions &options)
+{
+    QStringList texts;
+    // One sentence for one photo, another for several.
+    const auto count = [&texts](int n, const QString &one, const QString &several) {
+        if (n == 1)
+            texts.append(one);
+        else if (n > 1)
+            texts.append(several.arg(n));
+    };
+    const QString problem = options.nameProblem();
+    if (!problem.isNull())
+        texts.append(problem + QStringLiteral(" The run can't start."));
+    else if (options.isFolderSet() && !workFiles.isEmpty()) {
+        const OutputPlan plan(workFiles, options);
+        count(plan.collidedCount(),
+              QStringLiteral("1 photo is renamed with \u201c-2\u201d: an earlier photo has its "
+                             "name."),
+              QStringLiteral("%1 photos are renamed with \u201c-2\u201d, \u201c-3\u201d, \u2026: "
+                             "earlier photos have their names."));
+        count(plan.replacedCount(),
+              QStringLiteral("1 file already in the output folder will be replaced."),
+              QStringLiteral("%1 files already in the output folder will be replaced."));
+        count(plan.skippedCount(),
+              QStringLiteral("1 photo will be skipped: a file of its name exists."),
+              QStringLiteral("%1 photos will be skipped: files of their names exist."));
+        count(plan.keptCount(),
+              QStringLiteral("1 photo is renamed to keep the file of its name that exists."),
+              QStringLiteral("%1 photos are renamed to keep the files of their names that "
+                             "exist."));
+    }
+    for (const auto &overlay : overlays) {
+        if (!overlay->use() || overlay->filePath().isEmpty())
+            continue;
+        // Only looked at, never opened: a picture that is not a readable file is reported.
+        const QFileInfo picture(overlay->filePath());
+        if (!picture.isFile() || !picture.isReadable())
+            texts.append(QStringLiteral("The picture of watermark \u201c%1\u201d can't be read: %2")
+                             .arg(printable(overlay->name()), printable(overlay->filePath())));
+    }
+    return texts;
 }

@@ -2,6 +2,7 @@
 
 #include "output/OutputOptions.h"
 #include "sources/WorkFile.h"
+#include "watermarks/Overlay.h"
 
 #include <QString>
 
@@ -30,6 +31,13 @@ public:
     QString samplename() const { return m_samplename; }
     // "Yes, use original image as source, fit into 64 px. * 64 px." or "No".
     QString thumbnails() const { return m_thumbnails; }
+
+    // What to know before starting, one sentence each, empty when all is well: names that would
+    // leave the output folder, photos renamed because an earlier photo has their name, files
+    // already in the output folder to be replaced, skipped or kept, and watermark pictures that
+    // can't be read. Looks at the output folder and the pictures; changes nothing.
+    static QStringList warnings(const WorkFileList &workFiles, const OverlayList &overlays,
+                                const OutputOptions &options);
 
     // Whether a format is written with a quality setting: exactly "jpeg" and "jpg".
     static bool formatHasQuality(const QString &format);

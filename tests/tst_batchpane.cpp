@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -109,6 +110,8 @@ private Q_SLOTS:
         QTest::mouseClick(button("all_start"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!m_pane->processing(), 30000);
         QCOMPARE(QDir(m_out).entryList(QDir::Files), (QStringList{"photo1.jpeg", "photo2.jpeg"}));
+        QCOMPARE(label("outcome"), QStringLiteral("Stopped after 2 of 5: 2 written."));
+        QVERIFY(problems()->isHidden());
         QCOMPARE(sound.count(), 0);
         QCOMPARE(button("all_start")->text(), QStringLiteral("&Start"));
         QVERIFY(m_controller->previousButton()->isEnabled());
@@ -118,6 +121,62 @@ private Q_SLOTS:
         QTest::mouseClick(button("all_start"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!m_pane->processing(), 30000);
         QCOMPARE(button("all_start")->text(), QStringLiteral("&Start"));
+    }
+
+    void failedAndSkippedPhotosStayListed()
+    {
+        // One photo written, one that can't be read, one whose name is taken: after the run
+        // the pane still says which and why.
+        const QString broken = m_dir.filePath(QStringLiteral("in-broken/photo9.jpg"));
+        QVERIFY(QDir().mkpath(QFileInfo(broken).path()));
+        QVERIFY(writeFile(broken, "\xFF\xD8 cut short"));
+        QVERIFY(QDir().mkpath(m_out));
+        QVERIFY(writeFile(m_out + QStringLiteral("/photo2.jpeg"), "old"));
+        m_controller->outputOptions()->setExisting(OutputOptions::SkipExisting);
+        QVERIFY(problems()->isHidden());
+        m_controller->setWorkFiles(
+            workFiles({m_dir.filePath(QStringLiteral("in/photo1.jpg")), broken,
+                       m_dir.filePath(QStringLiteral("in/photo2.jpg"))}));
+        while (m_controller->currentPaneController() != m_pane)
+            m_controller->next();
+        QTest::mouseClick(button("all_start"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_pane->processing(), 30000);
+
+        QCOMPARE(label("outcome"), QStringLiteral("1 written, 1 failed, 1 skipped."));
+        QVERIFY(problems()->isVisible());
+        QCOMPARE(problems()->count(), 2);
+        QVERIFY2(problems()->item(0)->text().startsWith(QStringLiteral("photo9.jpg: ") +
+                                                        BatchEngine::CantReadMessage),
+                 qPrintable(problems()->item(0)->text()));
+        QCOMPARE(problems()->item(0)->toolTip(), broken);
+        QCOMPARE(problems()->item(1)->text(),
+                 QStringLiteral("photo2.jpg: ") + OutputPlan::SkippedMessage);
+        QCOMPARE(readFile(m_out + QStringLiteral("/photo2.jpeg")), QByteArray("old"));
+
+        // The next run starts with a clean list.
+        m_controller->outputOptions()->setExisting(OutputOptions::KeepBothExisting);
+        m_controller->setWorkFiles(workFiles({m_dir.filePath(QStringLiteral("in/photo2.jpg"))}));
+        m_pane->activate();
+        QTest::mouseClick(button("all_start"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_pane->processing(), 30000);
+        QCOMPARE(label("outcome"), QStringLiteral("1 written, 0 failed, 0 skipped."));
+        QVERIFY(problems()->isHidden());
+        QVERIFY(QFile::exists(m_out + QStringLiteral("/photo2-2.jpeg")));
+    }
+
+    void namesThatLeaveTheFolderKeepStartOff()
+    {
+        m_controller->outputOptions()->setBaseIndex(1);
+        m_controller->outputOptions()->setCustom(QStringLiteral("../../x"));
+        useFiles(1);
+        QVERIFY(!button("all_start")->isEnabled());
+        QVERIFY(!button("single_start")->isEnabled());
+        QCOMPARE(label("status"), QStringLiteral("The custom name can't hold \"/\"."));
+        // Mended on the output pane, the batch can start again.
+        m_controller->outputOptions()->setCustom(QStringLiteral("x"));
+        m_pane->activate();
+        QVERIFY(button("all_start")->isEnabled());
+        QVERIFY(button("single_start")->isEnabled());
     }
 
     void runWithoutFolderIsRefused()
@@ -163,6 +222,10 @@ private:
     QString label(const char *name) const
     {
         return m_pane->ownView()->findChild<QLabel *>(QLatin1String(name))->text();
+    }
+    QListWidget *problems() const
+    {
+        return m_pane->ownView()->findChild<QListWidget *>(QStringLiteral("problems"));
     }
     QPushButton *button(const char *name) const
     {

@@ -114,6 +114,7 @@ private Q_SLOTS:
         row("width", "width", "800", 800);
         row("baseIndex", "sourceName", "", 0);
         row("fitIndex", "fitIndex", "6", 6);
+        row("existing", "existing", "2", 2);
     }
 
     void editingAControlSavesItsOption()
@@ -173,6 +174,11 @@ private Q_SLOTS:
         QCOMPARE(control<QComboBox>(QStringLiteral("fitIndex"))->currentIndex(), 8);
         QCOMPARE(control<QLabel>(QStringLiteral("sample"))->text(),
                  QStringLiteral("IMG_0042.JPG \u2192 trip012.tif"));
+        // A name that would leave the output folder shows why instead of an example.
+        options.setCustom(QStringLiteral("../trip"));
+        QCOMPARE(control<QLabel>(QStringLiteral("sample"))->text(),
+                 QStringLiteral("The custom name can't hold \"/\"."));
+        options.setCustom(QStringLiteral("trip"));
 
         // Values a control cannot show leave the control blank or at its limit, and the option as
         // it is: showing must never write back.
@@ -399,10 +405,18 @@ private Q_SLOTS:
                                      "/logos/logo.png"}));
         QVERIFY(!UsedWatermarksModel::cellValue(Overlay(), QStringLiteral("other")).isValid());
 
+        // The logo is nowhere: said before the run, as the only note.
+        auto *warnings = m_fourth->ownView()->findChild<QLabel *>(QStringLiteral("warnings"));
+        QVERIFY(warnings && warnings->isVisible());
+        QCOMPARE(warnings->text(), QStringLiteral("The picture of watermark \u201cLogo\u201d "
+                                                  "can't be read: /logos/logo.png"));
+
         // The next showing starts from the model as it then stands.
         m_controller->setWorkFiles(photos(1));
+        m_controller->overlays().last()->setUse(false);
         show(m_fourth);
         QCOMPARE(text("source"), QStringLiteral("1 file"));
+        QVERIFY(!warnings->isVisible());
     }
 
 private:

@@ -1,9 +1,12 @@
 #include "batch/ui/BatchPane.h"
 
+#include "app/Printable.h"
 #include "app/ui/AppController.h"
 #include "app/ui/SystemSound.h"
 
+#include <QFileInfo>
 #include <QLabel>
+#include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
 #include <QThread>
@@ -29,6 +32,7 @@ BatchPane::BatchPane(QObject *parent)
     connect(&m_engine, &BatchEngine::statusChanged, this,
             [this](int, const QString &message) { setOutputStatus(message); });
     connect(&m_engine, &BatchEngine::imageChanged, this, &BatchPane::showImage);
+    connect(&m_engine, &BatchEngine::fileFinished, this, &BatchPane::fileFinished);
     connect(&m_engine, &BatchEngine::finished, this, &BatchPane::runFinished);
     connect(&m_engine, &BatchEngine::fileFinished, this, [this] {
         m_estimate.update(m_estimate.done() + 1, m_runTime.elapsed());
@@ -48,6 +52,9 @@ void BatchPane::formLoaded()
     m_total = outlet<QLabel>(QStringLiteral("total"));
     m_imageView = outlet<QLabel>(QStringLiteral("imageview"));
     m_rate = outlet<QLabel>(QStringLiteral("rate"));
+    m_outcome = outlet<QLabel>(QStringLiteral("outcome"));
+    m_problems = outlet<QListWidget>(QStringLiteral("problems"));
+    clearOutcome();
     if (m_allStart)
         connect(m_allStart, &QPushButton::clicked, this, &BatchPane::all_start);
     if (m_singleStart)
@@ -95,14 +102,19 @@ void BatchPane::update()
 
 void BatchPane::enableStartButtons()
 {
-    // Nothing can be written without a folder: the buttons wait for one, and say why.
+    // Nothing can be written without a folder, nor with names that would leave it: the buttons
+    // wait for both, and say why.
     const bool folderSet = m_outputOptions->isFolderSet();
+    const QString problem = m_outputOptions->nameProblem();
+    const bool ready = folderSet && problem.isNull();
     if (m_allStart)
-        m_allStart->setEnabled(m_processing || folderSet);
+        m_allStart->setEnabled(m_processing || ready);
     if (m_singleStart)
-        m_singleStart->setEnabled(!m_processing && folderSet);
+        m_singleStart->setEnabled(!m_processing && ready);
     if (!folderSet)
         setOutputStatus(BatchEngine::NoFolderMessage);
+    else if (!problem.isNull())
+        setOutputStatus(problem);
 }
 
 void BatchPane::setOutputStatus(const QString &message)
@@ -121,6 +133,9 @@ void BatchPane::all_start()
     QString refusal;
     m_saveLastValue = m_outputOptions->lastValue();
     const int workers = m_workers > 0 ? m_workers : std::max(1, QThread::idealThreadCount());
+    clearOutcome();
+    m_runFiles = m_workFiles;
+    m_tally = BatchTally(static_cast<int>(m_runFiles.size()));
     if (!m_engine.start(m_workFiles, m_overlays, m_outputOptions, workers, &refusal)) {
         setOutputStatus(refusal);
         return;
@@ -145,13 +160,43 @@ void BatchPane::single_start()
         setOutputStatus(BatchEngine::NoFolderMessage);
         return;
     }
-    m_engine.processSingleFile(m_workFiles.first(), m_overlays, *m_outputOptions);
+    clearOutcome();
+    m_runFiles = {m_workFiles.first()};
+    m_tally = BatchTally(1);
+    fileFinished(0, m_engine.processSingleFile(m_workFiles.first(), m_overlays, *m_outputOptions));
+    if (m_outcome)
+        m_outcome->setText(m_tally.closingLine(false));
     playSound(QStringLiteral("Glass"));
+}
+
+void BatchPane::fileFinished(int index, const BatchEngine::FileResult &result)
+{
+    m_tally.add(result);
+    if (result.status == BatchEngine::Status::Written || !m_problems || index >= m_runFiles.size())
+        return;
+    const QString path = m_runFiles.at(index)->filePath();
+    auto *item = new QListWidgetItem(
+        QStringLiteral("%1: %2").arg(printable(QFileInfo(path).fileName()), result.failure));
+    item->setToolTip(printable(path));
+    m_problems->addItem(item);
+    m_problems->show();
+}
+
+void BatchPane::clearOutcome()
+{
+    if (m_outcome)
+        m_outcome->clear();
+    if (m_problems) {
+        m_problems->clear();
+        m_problems->hide();
+    }
 }
 
 void BatchPane::runFinished(bool completed)
 {
     m_engine.wait();
+    if (m_outcome)
+        m_outcome->setText(m_tally.closingLine(!completed));
     if (completed)
         playSound(QStringLiteral("Glass"));
     revertToNormal();

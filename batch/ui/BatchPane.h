@@ -3,6 +3,7 @@
 #include "app/ui/PaneController.h"
 #include "batch/BatchEngine.h"
 #include "batch/ProgressEstimate.h"
+#include "batch/BatchTally.h"
 #include "output/OutputOptions.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
@@ -11,11 +12,14 @@
 #include <QPointer>
 
 class QLabel;
+class QListWidget;
 class QPushButton;
 
 // The batch pane: shows what is about to be done and runs it off the interface thread, with
 // Start/Stop, a progress line, the step now being done and the photo being processed. It is
 // the last pane: Next is never offered, and going back is refused while a run is in progress.
+// After a run it keeps a closing line of what was done and the list of the photos that failed
+// or were skipped, with why; names that would leave the output folder keep Start off.
 class BatchPane : public PaneController
 {
     Q_OBJECT
@@ -36,7 +40,8 @@ public:
     void setWorkers(int workers) { m_workers = workers; }
     BatchEngine &engine() { return m_engine; }
 
-    // Counts, first file name and its output name; progress back to "Idle".
+    // Counts, first file name and its output name; progress back to "Idle". Start is off, and
+    // the status says why, while the names would leave the output folder.
     void update();
     void setOutputStatus(const QString &message);
     void revertToNormal();
@@ -57,6 +62,9 @@ protected:
 private:
     void runFinished(bool completed);
     void enableStartButtons();
+    // Counts a photo's result and lists it when it was not written.
+    void fileFinished(int index, const BatchEngine::FileResult &result);
+    void clearOutcome();
     void showImage(const QImage &image);
     void playSound(const QString &name);
 
@@ -69,6 +77,8 @@ private:
     QPointer<QLabel> m_total;
     QPointer<QLabel> m_imageView;
     QPointer<QLabel> m_rate;
+    QPointer<QLabel> m_outcome;
+    QPointer<QListWidget> m_problems;
 
     WorkFileList m_workFiles;
     OverlayList m_overlays;
@@ -80,4 +90,7 @@ private:
     // Photos per second and the time left, from the photos finished since the start.
     ProgressEstimate m_estimate;
     QElapsedTimer m_runTime;
+    // The photos of the current run, as the results refer to them by index.
+    WorkFileList m_runFiles;
+    BatchTally m_tally;
 };

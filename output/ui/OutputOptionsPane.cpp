@@ -153,8 +153,12 @@ void OutputOptionsPane::showSample()
         return;
     const WorkFileList files = appController() ? appController()->workFiles() : WorkFileList();
     const QString source = files.isEmpty() ? SampleSourceName : files.first()->fileName();
+    // Names that would leave the output folder show why instead; the batch will not start.
+    const QString problem = m_currentOptions->nameProblem();
     m_sample->setText(
-        QStringLiteral("%1 \u2192 %2").arg(source, m_currentOptions->buildFileName(source)));
+        !problem.isNull()
+            ? problem
+            : QStringLiteral("%1 \u2192 %2").arg(source, m_currentOptions->buildFileName(source)));
 }
 
 void OutputOptionsPane::pickFolder()

@@ -11,10 +11,11 @@
 void SummaryPane::formLoaded()
 {
     for (const char *name : {"source", "tofolder", "fileformat", "resize", "filename",
-                             "originalname", "samplename", "thumbnails"}) {
+                             "originalname", "samplename", "thumbnails", "warnings"}) {
         const QString key = QString::fromLatin1(name);
         m_texts.insert(key, outlet<QLabel>(key));
     }
+    m_warningsLabel = outlet<QLabel>(QStringLiteral("warningsLabel"));
     m_watermarksModel = new UsedWatermarksModel(this);
     if (auto *table = outlet<QTableView>(QStringLiteral("watermarks"))) {
         table->setModel(m_watermarksModel);
@@ -46,6 +47,13 @@ void SummaryPane::update()
     setText(QStringLiteral("originalname"), text.originalname());
     setText(QStringLiteral("samplename"), text.samplename());
     setText(QStringLiteral("thumbnails"), text.thumbnails());
+    const QStringList warnings = SummaryText::warnings(m_workFiles, m_overlays, *m_outputOptions);
+    setText(QStringLiteral("warnings"), warnings.join(QLatin1Char('\n')));
+    // The row is there only when there is something to say.
+    if (QLabel *label = m_texts.value(QStringLiteral("warnings")))
+        label->setVisible(!warnings.isEmpty());
+    if (m_warningsLabel)
+        m_warningsLabel->setVisible(!warnings.isEmpty());
 }
 
 void SummaryPane::setWorkFiles(const WorkFileList &workFiles)

@@ -48,4 +48,5 @@ private:
     UsedWatermarksModel *m_watermarksModel = nullptr;
     // The text displays, by name.
     QHash<QString, QPointer<QLabel>> m_texts;
+    QPointer<QLabel> m_warningsLabel;
 };

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "batch/BatchEngine.h"
+
+#include <QString>
+
+// What a run has done so far, counted from the results of its photos, and the closing line
+// that the batch pane and the command-line tool end a run with.
+class BatchTally
+{
+public:
+    explicit BatchTally(int total = 0)
+        : m_total(total)
+    {}
+
+    void add(const BatchEngine::FileResult &result);
+
+    int total() const { return m_total; }
+    int done() const { return m_written + m_failed + m_skipped; }
+    int written() const { return m_written; }
+    int failed() const { return m_failed; }
+    int skipped() const { return m_skipped; }
+    int renamed() const { return m_renamed; }
+
+    // "12 written, 1 failed, 3 skipped." after a whole run; "Stopped after 4 of 40: 4 written."
+    // after a stop, naming failures and skips only when there were some.
+    QString closingLine(bool stopped) const;
+
+private:
+    int m_total = 0;
+    int m_written = 0;
+    int m_failed = 0;
+    int m_skipped = 0;
+    int m_renamed = 0;
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Writing an output file without ever losing one or writing anywhere else: the bytes go to a
+// new temporary file in the target's folder, which is then renamed onto the target, so a crash
+// or a full disk never leaves half a photo. A symbolic link at the target is never written
+// through: it is refused before writing, and the rename would replace the link itself, never
+// its target.
+namespace SafeWrite {
+
+enum class Outcome { Written, Exists, Failed };
+
+struct Result
+{
+    Outcome outcome = Outcome::Failed;
+    // The system's error number for a failure; 0 otherwise.
+    int error = 0;
+    // Why it failed, as a sentence: "No space left on device.", or the link refused.
+    QString reason;
+};
+
+// With `replace` off, an entry already at the path is left alone and the answer is Exists.
+Result write(const QString &path, const QByteArray &bytes, bool replace);
+
+// Writes all the bytes to an open descriptor; answers 0 or the system's error number.
+int writeAll(int fd, const QByteArray &bytes);
+
+// Anything at the path, a dangling symbolic link included (the link is not followed).
+bool entryExists(const QString &path);
+bool isSymLink(const QString &path);
+
+// The system's text for an error number, as a sentence.
+QString errorText(int error);
+
+// The reason given when a symbolic link stands where a file or folder is to be written.
+QString linkReason();
+
+} // namespace SafeWrite
