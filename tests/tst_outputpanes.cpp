@@ -407,7 +407,7 @@ private Q_SLOTS:
 
         // The logo is nowhere: said before the run, as the only note.
         auto *warnings = m_fourth->ownView()->findChild<QLabel *>(QStringLiteral("warnings"));
-        QVERIFY(warnings && warnings->isVisible());
+        QVERIFY(warnings && warnings->isVisibleTo(m_fourth->ownView()));
         QCOMPARE(warnings->text(), QStringLiteral("The picture of watermark \u201cLogo\u201d "
                                                   "can't be read: /logos/logo.png"));
 
