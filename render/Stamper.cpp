@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <cmath>
 
@@ -32,6 +33,59 @@ const QImage &measuringDevice()
 {
     thread_local const QImage device = transparentImage({1, 1});
     return device;
+}
+
+// A shadow's offset (down and to the right of the text) and blur radius, in text pixel sizes.
+constexpr float ShadowOffset = 0.06f;
+constexpr float ShadowBlur = 0.05f;
+
+// Averages each pixel with its neighbours along rows and columns, twice: close to a Gaussian
+// of a pixel or two, on premultiplied pixels so that colours do not bleed from transparent ones.
+void blurPixels(QImage &image)
+{
+    const int w = image.width();
+    const int h = image.height();
+    QList<QRgb> line(std::max(w, h));
+    const auto pass = [&](int count, int length, auto pixelAt) {
+        for (int i = 0; i < count; ++i) {
+            for (int j = 0; j < length; ++j)
+                line[j] = *pixelAt(i, j);
+            for (int j = 0; j < length; ++j) {
+                const QRgb a = line[std::max(j - 1, 0)];
+                const QRgb b = line[j];
+                const QRgb c = line[std::min(j + 1, length - 1)];
+                const auto mix = [&](int shift) {
+                    return ((((a >> shift) & 0xff) + 2 * ((b >> shift) & 0xff) +
+                             ((c >> shift) & 0xff) + 2) /
+                            4)
+                           << shift;
+                };
+                *pixelAt(i, j) = mix(24) | mix(16) | mix(8) | mix(0);
+            }
+        }
+    };
+    for (int round = 0; round < 2; ++round) {
+        pass(h, w, [&](int y, int x) { return reinterpret_cast<QRgb *>(image.scanLine(y)) + x; });
+        pass(w, h, [&](int x, int y) { return reinterpret_cast<QRgb *>(image.scanLine(y)) + x; });
+    }
+}
+
+// The ink's shape in the shadow colour, softened by blur pixels. Blurred at a scale where the
+// blur is a couple of pixels, so that it costs the same for a small text and a huge one.
+QImage softShadow(const QImage &ink, double blur, const QColor &colour)
+{
+    const double scale = std::clamp(2.0 / std::max(blur, 1e-3), 0.02, 1.0);
+    QImage small = ink.scaled(std::max(1, qRound(ink.width() * scale)),
+                              std::max(1, qRound(ink.height() * scale)), Qt::IgnoreAspectRatio,
+                              Qt::SmoothTransformation)
+                       .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter painter(&small);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(small.rect(), colour);
+    }
+    blurPixels(small);
+    return small.scaled(ink.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 QString installedFamily(const QString &name)
@@ -86,15 +140,31 @@ QImage Stamper::watermark(const std::shared_ptr<WorkFile> &file, DecodedImage so
 
 void Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Overlay &overlay)
 {
-    setAttribsFromOverlay(overlay);
+    setAttribsFromOverlay(overlay, canvasSize);
     const FloatSize content = findContentSize(overlay);
     if (!(content.width > 0.0f) || !(content.height > 0.0f))
         return;
     const QImage contentImage = makeContentImage(overlay, content);
     const float angle = findRotationToUse(overlay);
     const FloatSize turned = StamperGeometry::sizeFromRotation(content, angle);
-    const FloatPoint drawPoint =
-        StamperGeometry::findDrawPoint(FloatRect{{0, 0}, canvasSize}, overlay.position(), turned);
+    const float margin = StamperGeometry::percentOfShorterSide(canvasSize, overlay.margin());
+    const FloatPoint drawPoint = StamperGeometry::findDrawPoint(FloatRect{{0, 0}, canvasSize},
+                                                                overlay.position(), turned, margin);
+    // An outline or a shadow pads the content image on every side; the padded image is centred
+    // where the content would be.
+    const float padding = contentPadding(overlay);
+    const FloatSize padded{content.width + 2.0f * padding, content.height + 2.0f * padding};
+    const FloatSize turnedPadded = StamperGeometry::sizeFromRotation(padded, angle);
+    const FloatPoint paddingOffset{(turnedPadded.width - turned.width) * 0.5f,
+                                   (turnedPadded.height - turned.height) * 0.5f};
+    const FloatPoint paddedPoint{drawPoint.x - paddingOffset.x, drawPoint.y - paddingOffset.y};
+
+    if (overlay.tile()) {
+        // One turned copy, repeated: the band is left out, as one per copy would cover the photo.
+        drawTiles(canvas, canvasSize, makeRotatedImage(contentImage, padded, turnedPadded, angle),
+                  turnedPadded, drawPoint, turned, paddingOffset, overlay.tileSpacing());
+        return;
+    }
 
     QPainter painter(&canvas);
     const bool reduced = canvas.width() != static_cast<int>(canvasSize.width) ||
@@ -116,19 +186,58 @@ void Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Over
     if (reduced) {
         // The content shrunk and turned in one go: a full-size turned copy would be most of the
         // work of a photo written small.
-        ImageToolkit::drawTurnedImage(painter, canvasSize, drawPoint, turned, contentImage, content,
-                                      angle);
+        ImageToolkit::drawTurnedImage(painter, canvasSize, paddedPoint, turnedPadded, contentImage,
+                                      padded, angle);
     } else {
-        ImageToolkit::drawImage(painter, canvasSize, drawPoint,
-                                makeRotatedImage(contentImage, content, turned, angle), turned,
-                                1.0f);
+        ImageToolkit::drawImage(painter, canvasSize, paddedPoint,
+                                makeRotatedImage(contentImage, padded, turnedPadded, angle),
+                                turnedPadded, 1.0f);
+    }
+}
+
+void Stamper::drawTiles(QImage &canvas, const FloatSize canvasSize, const QImage &turnedContent,
+                        const FloatSize turnedPadded, const FloatPoint origin,
+                        const FloatSize turned, const FloatPoint paddingOffset,
+                        const float spacing) const
+{
+    // Copies are placed in whole device pixels with a plain painter: hundreds of copies are
+    // then blits, not resampled draws. On a reduced canvas the copy is shrunk once first.
+    const double scaleX = canvas.width() / static_cast<double>(canvasSize.width);
+    const double scaleY = canvas.height() / static_cast<double>(canvasSize.height);
+    QImage tile = turnedContent;
+    if (tile.width() != qRound(turnedPadded.width * scaleX) ||
+        tile.height() != qRound(turnedPadded.height * scaleY)) {
+        tile = turnedContent.scaled(
+            std::max(1, qRound(static_cast<double>(turnedPadded.width) * scaleX)),
+            std::max(1, qRound(static_cast<double>(turnedPadded.height) * scaleY)),
+            Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    QPainter painter(&canvas);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    for (const FloatPoint &point :
+         StamperGeometry::tilePoints(canvasSize, origin, turned, spacing)) {
+        // Lower-left corner in y-up units to the top-left device pixel.
+        const double left = static_cast<double>(point.x - paddingOffset.x) * scaleX;
+        const double top = static_cast<double>(canvasSize.height - (point.y - paddingOffset.y) -
+                                               turnedPadded.height) *
+                           scaleY;
+        painter.drawImage(QPoint(qRound(left), qRound(top)), tile);
     }
 }
 
 void Stamper::setAttribsFromOverlay(const Overlay &overlay)
 {
+    setAttribsFromOverlay(overlay, FloatSize{0, 0});
+}
+
+void Stamper::setAttribsFromOverlay(const Overlay &overlay, const FloatSize canvasSize)
+{
+    m_canvasSize = canvasSize;
+    m_currentPixelSize = textPixelSize(overlay, canvasSize);
     QFont font(installedFamily(overlay.fontName()));
-    font.setPointSizeF(overlay.pointSize() > 0.0f ? static_cast<double>(overlay.pointSize()) : 1.0);
+    if (!overlay.fontStyle().isEmpty())
+        font.setStyleName(overlay.fontStyle());
+    font.setPointSizeF(m_currentPixelSize > 0.0f ? static_cast<double>(m_currentPixelSize) : 1.0);
     m_currentFont = font;
     // The text colour's own alpha is not used: the watermark's opacity stands in its place.
     const QColor color = overlay.color().isValid() ? overlay.color() : QColor(Qt::black);
@@ -136,10 +245,30 @@ void Stamper::setAttribsFromOverlay(const Overlay &overlay)
                                       std::clamp(overlay.alpha(), 0.0f, 1.0f));
 }
 
+float Stamper::textPixelSize(const Overlay &overlay, const FloatSize canvasSize)
+{
+    if (overlay.relativeSize() > 0.0f && canvasSize.width > 0.0f && canvasSize.height > 0.0f)
+        return StamperGeometry::percentOfShorterSide(canvasSize, overlay.relativeSize());
+    return overlay.pointSize();
+}
+
 FloatSize Stamper::findContentSize(const Overlay &overlay)
 {
-    if (overlay.isImage())
-        return {static_cast<float>(overlay.width()), static_cast<float>(overlay.height())};
+    if (overlay.isImage()) {
+        const FloatSize natural{static_cast<float>(overlay.width()),
+                                static_cast<float>(overlay.height())};
+        if (overlay.relativeSize() > 0.0f && m_canvasSize.width > 0.0f &&
+            m_canvasSize.height > 0.0f) {
+            if (!(natural.width > 0.0f) || !(natural.height > 0.0f))
+                return {0, 0};
+            const float height =
+                StamperGeometry::percentOfShorterSide(m_canvasSize, overlay.relativeSize());
+            return {height * natural.width / natural.height, height};
+        }
+        return natural;
+    }
+    if (!(m_currentPixelSize > 0.0f))
+        return {0, 0};
     const QString text = expandText(overlay.text());
     if (text.isEmpty())
         return {0, 0};
@@ -147,11 +276,24 @@ FloatSize Stamper::findContentSize(const Overlay &overlay)
     return {static_cast<float>(size.width()), static_cast<float>(size.height())};
 }
 
+float Stamper::contentPadding(const Overlay &overlay) const
+{
+    if (overlay.isImage())
+        return 0.0f;
+    const float pixels = std::max(m_currentPixelSize, 0.0f);
+    float padding = pixels * std::max(overlay.outlineWidth(), 0.0f) / 100.0f;
+    if (overlay.shadow())
+        padding += pixels * (ShadowOffset + 2.0f * ShadowBlur);
+    return std::ceil(padding);
+}
+
 QImage Stamper::makeContentImage(const Overlay &overlay, FloatSize size)
 {
-    // The box occupies the image's top-left cw x ch; the image is that size rounded up.
-    QImage image = transparentImage(size);
-    const QRectF box(0, 0, static_cast<double>(size.width), static_cast<double>(size.height));
+    // The box occupies cw x ch inside the padding; the image is that size rounded up.
+    const float padding = contentPadding(overlay);
+    QImage image = transparentImage({size.width + 2.0f * padding, size.height + 2.0f * padding});
+    const QRectF box(static_cast<double>(padding), static_cast<double>(padding),
+                     static_cast<double>(size.width), static_cast<double>(size.height));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -164,22 +306,75 @@ QImage Stamper::makeContentImage(const Overlay &overlay, FloatSize size)
     if (overlay.isImage()) {
         const DecodedImage &pic = picture(overlay.filePath());
         if (!pic.isNull()) {
-            // Drawn at its own size from the box's lower-left corner: a larger picture is cut
-            // at the right and top, a smaller one leaves the rest of the box as it is.
-            const FloatSize drawSize = pic.sizeInPoints();
             painter.setOpacity(static_cast<double>(std::clamp(overlay.imgAlpha(), 0.0f, 1.0f)));
-            painter.setClipRect(box);
-            painter.drawImage(QRectF(0, box.height() - static_cast<double>(drawSize.height),
-                                     static_cast<double>(drawSize.width),
-                                     static_cast<double>(drawSize.height)),
-                              pic.image());
+            if (overlay.relativeSize() > 0.0f && m_canvasSize.width > 0.0f) {
+                // Sized to the photo: the whole picture fills the box.
+                painter.drawImage(box, pic.image());
+            } else {
+                // Drawn at its own size from the box's lower-left corner: a larger picture is
+                // cut at the right and top, a smaller one leaves the rest of the box as it is.
+                const FloatSize drawSize = pic.sizeInPoints();
+                painter.setClipRect(box);
+                painter.drawImage(QRectF(0, box.height() - static_cast<double>(drawSize.height),
+                                         static_cast<double>(drawSize.width),
+                                         static_cast<double>(drawSize.height)),
+                                  pic.image());
+            }
         }
+    } else if (padding > 0.0f) {
+        painter.end();
+        drawTextWithEffects(image, overlay, expandText(overlay.text()), box.topLeft(), size);
     } else {
         painter.setFont(m_currentFont);
         painter.setPen(m_currentColor);
         painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, expandText(overlay.text()));
     }
     return image;
+}
+
+void Stamper::drawTextWithEffects(QImage &image, const Overlay &overlay, const QString &text,
+                                  const QPointF boxOrigin, const FloatSize boxSize) const
+{
+    // The glyphs as outlines, laid out as plain text is: left-aligned lines from the box's top.
+    // Paths take the font at the screen's resolution; scale them to our 72 dpi units.
+    const QFontMetricsF metrics(m_currentFont, &measuringDevice());
+    const double resolution = QFontMetricsF(m_currentFont).height() / metrics.height();
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    const double lineStep = static_cast<double>(boxSize.height) / static_cast<double>(lines.size());
+    QPainterPath glyphs;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        glyphs.addText(
+            QPointF(0, (static_cast<double>(i) * lineStep + metrics.ascent()) * resolution),
+            m_currentFont, lines.at(i));
+    glyphs = QTransform::fromTranslate(boxOrigin.x(), boxOrigin.y())
+                 .scale(1.0 / resolution, 1.0 / resolution)
+                 .map(glyphs);
+
+    const double pixels = static_cast<double>(m_currentPixelSize);
+    QImage ink =
+        transparentImage({static_cast<float>(image.width()), static_cast<float>(image.height())});
+    {
+        QPainter painter(&ink);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const double outline = pixels * static_cast<double>(overlay.outlineWidth()) / 100.0;
+        if (outline > 0.0 && overlay.outlineColor().isValid()) {
+            // Centred on the glyph edges, so twice as wide; the fill then covers the inner half.
+            painter.strokePath(glyphs, QPen(overlay.outlineColor(), 2.0 * outline, Qt::SolidLine,
+                                            Qt::RoundCap, Qt::RoundJoin));
+        }
+        // The fill replaces the outline under it, so a translucent text does not show it.
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillPath(glyphs, m_currentColor);
+    }
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (overlay.shadow() && overlay.shadowColor().isValid()) {
+        const double offset = pixels * static_cast<double>(ShadowOffset);
+        painter.drawImage(
+            QPointF(offset, offset),
+            softShadow(ink, pixels * static_cast<double>(ShadowBlur), overlay.shadowColor()));
+    }
+    painter.drawImage(0, 0, ink);
 }
 
 float Stamper::findRotationToUse(const Overlay &overlay)

@@ -76,7 +76,7 @@ void WatermarksPane::formLoaded()
     for (const std::shared_ptr<Overlay> &overlay : stored)
         m_overlaysModel->append(overlay);
     if (stored.isEmpty()) {
-        m_overlaysModel->append(std::make_shared<Overlay>());
+        m_overlaysModel->append(Overlay::newWatermark());
         // The batch draws what the pane shows, even before the first edit is saved.
         appController()->setOverlays(overlays());
     }
@@ -200,7 +200,7 @@ void WatermarksPane::addOverlay()
 {
     {
         const QScopedValueRollback<bool> quiet(m_changingList, true);
-        m_overlaysModel->append(std::make_shared<Overlay>());
+        m_overlaysModel->append(Overlay::newWatermark());
         selectRow(m_overlaysModel->rowCount() - 1);
     }
     listChanged();
