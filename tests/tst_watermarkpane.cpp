@@ -258,6 +258,7 @@ void TestWatermarkPane::loadingSelectsListEntries()
         overlay.setRotation(rotation);
         overlay.setImgRotation(rotation);
         overlay.setPointSize(pointSize);
+        overlay.setRelativeSize(0.0f); // sizes in pixels
         m_pane->activate();
     };
     load(225.0f, 36.0f);
