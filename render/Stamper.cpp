@@ -261,9 +261,16 @@ FloatSize Stamper::findContentSize(const Overlay &overlay)
             m_canvasSize.height > 0.0f) {
             if (!(natural.width > 0.0f) || !(natural.height > 0.0f))
                 return {0, 0};
+            // The aspect from the picture's pixels: its size in points is truncated to whole
+            // points, which would stretch a small picture.
+            const DecodedImage &pic = picture(overlay.filePath());
+            const FloatSize aspect =
+                pic.isNull() ? natural
+                             : FloatSize{static_cast<float>(pic.image().width()),
+                                         static_cast<float>(pic.image().height())};
             const float height =
                 StamperGeometry::percentOfShorterSide(m_canvasSize, overlay.relativeSize());
-            return {height * natural.width / natural.height, height};
+            return {height * aspect.width / aspect.height, height};
         }
         return natural;
     }

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "app/StateFile.h"
+#include "batch/BatchCommand.h"
 #include "output/OutputOptions.h"
 #include "render/PlaceholderExpander.h"
 #include "render/Stamper.h"
@@ -7,6 +8,7 @@
 #include "watermarks/Overlay.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -118,6 +120,7 @@ private Q_SLOTS:
     void whiteTextOnWhite_data();
     void whiteTextOnWhite();
     void boldIsHeavier();
+    void batchToolReadsFittingKeys();
 
 private:
     QImage stamp(QSize photoSize, const OverlayList &overlays, QSize reducedTo = QSize())
@@ -398,6 +401,33 @@ void TestFitting::boldIsHeavier()
     const qint64 light = darkness(stamp({800, 400}, {regular}));
     const qint64 heavy = darkness(stamp({800, 400}, {bold}));
     QVERIFY2(heavy * 5 > light * 6, qPrintable(QStringLiteral("%1 vs %2").arg(heavy).arg(light)));
+}
+
+void TestFitting::batchToolReadsFittingKeys()
+{
+    // The command-line tool draws what the state file says, fitting keys included, also when it
+    // writes the photos smaller.
+    auto picture = redPicture(10);
+    picture->setMargin(4);
+    picture->setPosition(0);
+    const QString state = m_dir.filePath(QStringLiteral("fitting-state.bin"));
+    QVERIFY(writeFile(state, StateFile::encode({picture}, OutputOptions())));
+    const QString photo = m_dir.filePath(QStringLiteral("in/wide.png"));
+    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("in"))));
+    QVERIFY(whitePhoto({1000, 500}).save(photo));
+    const QString out = m_dir.filePath(QStringLiteral("out"));
+    QString outText;
+    QString errText;
+    QTextStream outStream(&outText);
+    QTextStream errStream(&errText);
+    QCOMPARE(BatchCommand::run({QStringLiteral("inkveil-batch"), QStringLiteral("--state"), state,
+                                QStringLiteral("--output"), out, QStringLiteral("--format"),
+                                QStringLiteral("png"), photo},
+                               outStream, errStream, false),
+             0);
+    const QStringList written = QDir(out).entryList(QDir::Files);
+    QCOMPARE(written.size(), 1);
+    QCOMPARE(inkBounds(QImage(out + QLatin1Char('/') + written.first())), QRect(20, 430, 200, 50));
 }
 
 QTEST_MAIN(TestFitting)
