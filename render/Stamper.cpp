@@ -161,7 +161,7 @@ void Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Over
 
     if (overlay.tile()) {
         // One turned copy, repeated: the band is left out, as one per copy would cover the photo.
-        drawTiles(canvas, canvasSize, makeRotatedImage(contentImage, padded, turnedPadded, angle),
+        drawTiles(canvas, canvasSize, turnedTile(canvas, canvasSize, contentImage, padded, angle),
                   turnedPadded, drawPoint, turned, paddingOffset, overlay.tileSpacing());
         return;
     }
@@ -201,17 +201,9 @@ void Stamper::drawTiles(QImage &canvas, const FloatSize canvasSize, const QImage
                         const float spacing) const
 {
     // Copies are placed in whole device pixels with a plain painter: hundreds of copies are
-    // then blits, not resampled draws. On a reduced canvas the copy is shrunk once first.
+    // then blits, not resampled draws.
     const double scaleX = canvas.width() / static_cast<double>(canvasSize.width);
     const double scaleY = canvas.height() / static_cast<double>(canvasSize.height);
-    QImage tile = turnedContent;
-    if (tile.width() != qRound(turnedPadded.width * scaleX) ||
-        tile.height() != qRound(turnedPadded.height * scaleY)) {
-        tile = turnedContent.scaled(
-            std::max(1, qRound(static_cast<double>(turnedPadded.width) * scaleX)),
-            std::max(1, qRound(static_cast<double>(turnedPadded.height) * scaleY)),
-            Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
     QPainter painter(&canvas);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     for (const FloatPoint &point :
@@ -221,8 +213,35 @@ void Stamper::drawTiles(QImage &canvas, const FloatSize canvasSize, const QImage
         const double top = static_cast<double>(canvasSize.height - (point.y - paddingOffset.y) -
                                                turnedPadded.height) *
                            scaleY;
-        painter.drawImage(QPoint(qRound(left), qRound(top)), tile);
+        painter.drawImage(QPoint(qRound(left), qRound(top)), turnedContent);
     }
+}
+
+QImage Stamper::turnedTile(const QImage &canvas, const FloatSize canvasSize, const QImage &content,
+                           const FloatSize contentSize, const float angle)
+{
+    const FloatSize turnedSize = StamperGeometry::sizeFromRotation(contentSize, angle);
+    const bool reduced = canvas.width() != static_cast<int>(canvasSize.width) ||
+                         canvas.height() != static_cast<int>(canvasSize.height);
+    if (!reduced)
+        return makeRotatedImage(content, contentSize, turnedSize, angle);
+    // On a photo decoded small the copy is shrunk and turned in one go, at the canvas's scale:
+    // the cost of an edit then does not grow with the photo.
+    const double scaleX = canvas.width() / static_cast<double>(canvasSize.width);
+    const double scaleY = canvas.height() / static_cast<double>(canvasSize.height);
+    QImage tile = transparentImage(
+        {static_cast<float>(
+             std::max(1L, std::lround(static_cast<double>(turnedSize.width) * scaleX))),
+         static_cast<float>(
+             std::max(1L, std::lround(static_cast<double>(turnedSize.height) * scaleY)))});
+    QPainter painter(&tile);
+    painter.scale(tile.width() / static_cast<double>(turnedSize.width),
+                  tile.height() / static_cast<double>(turnedSize.height));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    ImageToolkit::drawTurnedImage(painter, turnedSize, {0, 0}, turnedSize, content, contentSize,
+                                  angle);
+    return tile;
 }
 
 void Stamper::setAttribsFromOverlay(const Overlay &overlay)
@@ -264,10 +283,10 @@ FloatSize Stamper::findContentSize(const Overlay &overlay)
             // The aspect from the picture's pixels: its size in points is truncated to whole
             // points, which would stretch a small picture.
             const DecodedImage &pic = picture(overlay.filePath());
-            const FloatSize aspect =
-                pic.isNull() ? natural
-                             : FloatSize{static_cast<float>(pic.image().width()),
-                                         static_cast<float>(pic.image().height())};
+            const FloatSize aspect = pic.isNull()
+                                         ? natural
+                                         : FloatSize{static_cast<float>(pic.image().width()),
+                                                     static_cast<float>(pic.image().height())};
             const float height =
                 StamperGeometry::percentOfShorterSide(m_canvasSize, overlay.relativeSize());
             return {height * aspect.width / aspect.height, height};

@@ -62,6 +62,10 @@ private:
     // The text with its outline and shadow into image, its box's top-left at boxOrigin.
     void drawTextWithEffects(QImage &image, const Overlay &overlay, const QString &text,
                              QPointF boxOrigin, FloatSize boxSize) const;
+    // The content turned, at the scale of the canvas it is repeated on.
+    static QImage turnedTile(const QImage &canvas, FloatSize canvasSize, const QImage &content,
+                             FloatSize contentSize, float angle);
+    // Repeats a turned copy over the canvas; turnedContent is at the canvas's scale.
     void drawTiles(QImage &canvas, FloatSize canvasSize, const QImage &turnedContent,
                    FloatSize turnedPadded, FloatPoint origin, FloatSize turned,
                    FloatPoint paddingOffset, float spacing) const;
