@@ -88,6 +88,36 @@ QImage softShadow(const QImage &ink, double blur, const QColor &colour)
     return small.scaled(ink.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+// The parts of an image that are not fully transparent: for each band of rows, the columns
+// from its first to its last pixel with some alpha. Empty bands are left out.
+QList<QRect> inkedParts(const QImage &image)
+{
+    constexpr int BandRows = 32;
+    const QImage pixels = image.format() == QImage::Format_ARGB32_Premultiplied
+                              ? image
+                              : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QList<QRect> parts;
+    for (int top = 0; top < pixels.height(); top += BandRows) {
+        const int bottom = std::min(top + BandRows, pixels.height());
+        int first = pixels.width();
+        int last = -1;
+        for (int y = top; y < bottom; ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(pixels.constScanLine(y));
+            int x = 0;
+            while (x < first && qAlpha(line[x]) == 0)
+                ++x;
+            first = std::min(first, x);
+            int end = pixels.width() - 1;
+            while (end > last && qAlpha(line[end]) == 0)
+                --end;
+            last = std::max(last, end);
+        }
+        if (last >= first)
+            parts.append(QRect(first, top, last - first + 1, bottom - top));
+    }
+    return parts;
+}
+
 QString installedFamily(const QString &name)
 {
     if (!name.isEmpty() && QFontDatabase::hasFamily(name))
@@ -204,6 +234,9 @@ void Stamper::drawTiles(QImage &canvas, const FloatSize canvasSize, const QImage
     // then blits, not resampled draws.
     const double scaleX = canvas.width() / static_cast<double>(canvasSize.width);
     const double scaleY = canvas.height() / static_cast<double>(canvasSize.height);
+    // A turned copy is mostly transparent (a diagonal strip in a square): only the parts of
+    // each band of rows that hold ink are blended.
+    const QList<QRect> inked = inkedParts(turnedContent);
     QPainter painter(&canvas);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     for (const FloatPoint &point :
@@ -213,7 +246,9 @@ void Stamper::drawTiles(QImage &canvas, const FloatSize canvasSize, const QImage
         const double top = static_cast<double>(canvasSize.height - (point.y - paddingOffset.y) -
                                                turnedPadded.height) *
                            scaleY;
-        painter.drawImage(QPoint(qRound(left), qRound(top)), turnedContent);
+        const QPoint corner(qRound(left), qRound(top));
+        for (const QRect &part : inked)
+            painter.drawImage(corner + part.topLeft(), turnedContent, part);
     }
 }
 
