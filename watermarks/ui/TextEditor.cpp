@@ -46,6 +46,12 @@ const QList<float> &TextEditor::sizes()
     return list;
 }
 
+const QList<float> &TextEditor::relativeSizes()
+{
+    static const QList<float> list{1, 1.5f, 2, 3, 4, 5, 6, 8, 10, 12, 15, 20, 25};
+    return list;
+}
+
 const QList<TextEditor::TextBlock> &TextEditor::textBlocks()
 {
     static const QList<TextBlock> blocks = [] {
@@ -213,6 +219,15 @@ void TextEditor::showSize()
     if (m_sizeMode)
         m_sizeMode->setCurrentIndex(relative ? EditorControls::RelativeSizeMode : 0);
     if (m_size) {
+        // The list offers sizes of the unit shown, so that completing a typed number never
+        // turns 4 % into 48.
+        const QList<float> &offered = relative ? relativeSizes() : sizes();
+        if (m_size->count() != offered.size() || m_size->itemText(0) != sizeText(offered.first())) {
+            const QSignalBlocker blocker(m_size);
+            m_size->clear();
+            for (const float size : offered)
+                m_size->addItem(sizeText(size));
+        }
         const QString text = sizeText(relative ? m_currentRelativeSize : m_currentSize);
         const int index = m_size->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
         m_size->setCurrentIndex(index);

@@ -75,6 +75,8 @@ public:
     void textWrittenBack() { m_textPause.stop(); }
 
     static const QList<float> &sizes();
+    // The sizes offered while the size is in percent of the photo.
+    static const QList<float> &relativeSizes();
     static const QList<TextBlock> &textBlocks();
     // The number a size text begins with, as the size list takes it; 0 when it begins with none.
     static float leadingNumber(const QString &text);
