@@ -344,7 +344,8 @@ float Stamper::contentPadding(const Overlay &overlay) const
     const float pixels = std::max(m_currentPixelSize, 0.0f);
     float padding = pixels * std::max(overlay.outlineWidth(), 0.0f) / 100.0f;
     if (overlay.shadow())
-        padding += pixels * (ShadowOffset + 2.0f * ShadowBlur);
+        // 1.5: an offset turned back along a diagonal reaches 1.41 times as far on one axis.
+        padding += pixels * (1.5f * ShadowOffset + 2.0f * ShadowBlur);
     return std::ceil(padding);
 }
 
@@ -430,9 +431,14 @@ void Stamper::drawTextWithEffects(QImage &image, const Overlay &overlay, const Q
     QPainter painter(&image);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     if (overlay.shadow() && overlay.shadowColor().isValid()) {
+        // Down and to the right on the photo whatever the text's angle: the content is turned
+        // clockwise by it afterwards, so the offset is turned back here.
         const double offset = pixels * static_cast<double>(ShadowOffset);
+        const double radians = qDegreesToRadians(static_cast<double>(overlay.rotation()));
+        const double cosine = std::cos(radians);
+        const double sine = std::sin(radians);
         painter.drawImage(
-            QPointF(offset, offset),
+            QPointF(offset * (cosine + sine), offset * (cosine - sine)),
             softShadow(ink, pixels * static_cast<double>(ShadowBlur), overlay.shadowColor()));
     }
     painter.drawImage(0, 0, ink);
