@@ -524,6 +524,11 @@ void TestWatermarkPane::controlsWithoutEffectDisabled()
     control<QCheckBox>("shadow")->click();
     QVERIFY(control<ColorWell>("shadowColor")->isEnabled());
     QVERIFY(!control<QDoubleSpinBox>("imgRelativeSize")->isEnabled()); // no image
+    QVERIFY(control<QDoubleSpinBox>("margin")->isEnabled());
+    auto *picker = control<PositionView>("position");
+    QTest::mouseClick(picker, Qt::LeftButton, {}, QPoint(15, picker->height() - 15));
+    QCOMPARE(m_pane->currentOverlay()->position(), 4);
+    QVERIFY(!control<QDoubleSpinBox>("margin")->isEnabled()); // the centre has no margin
 }
 
 void TestWatermarkPane::newMnemonicsUnique()

@@ -68,8 +68,16 @@ void PlacementEditor::changeTileSpacing(double spacing)
     m_controller->refresh(this);
 }
 
+void PlacementEditor::setMarginPossible(bool possible)
+{
+    m_marginPossible = possible;
+    setButtons();
+}
+
 void PlacementEditor::setButtons()
 {
+    if (m_margin)
+        m_margin->setEnabled(m_marginPossible);
     if (m_tileSpacing)
         m_tileSpacing->setEnabled(m_currentTile);
 }

@@ -27,6 +27,8 @@ public:
     void setCurrentTile(bool tile) { m_currentTile = tile; }
     float currentTileSpacing() const { return m_currentTileSpacing; }
     void setCurrentTileSpacing(float spacing) { m_currentTileSpacing = spacing; }
+    // The centre position keeps no distance from any edge: the margin is disabled there.
+    void setMarginPossible(bool possible);
 
 public Q_SLOTS:
     void changeMargin(double margin);
@@ -43,4 +45,5 @@ private:
     float m_currentMargin = 0.0f;
     bool m_currentTile = false;
     float m_currentTileSpacing = 0.0f;
+    bool m_marginPossible = true;
 };

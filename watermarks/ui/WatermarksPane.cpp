@@ -321,5 +321,7 @@ void WatermarksPane::setButtons()
 void WatermarksPane::setTextField()
 {
     m_textEditor->allowTextEditing(m_currentOverlay && !m_currentOverlay->isImage());
+    // Controls whose effect depends on other settings.
     m_backgroundEditor->setBandPossible(!m_currentOverlay || !m_currentOverlay->tile());
+    m_placementEditor->setMarginPossible(!m_currentOverlay || m_currentOverlay->position() != 4);
 }
