@@ -83,7 +83,7 @@ void StateFile::decode(const QByteArray &data, OverlayList &overlays,
         for (const ArchivedRecord &record : *records)
             overlays.append(Overlay::decode(record));
     } else {
-        overlays = {std::make_shared<Overlay>()};
+        overlays = {Overlay::newWatermark()};
     }
     if (const auto record = unarchiver.decodeRecord(OutputOptionsKey, OutputOptions::ClassName))
         outputOptions = OutputOptions::decode(*record);

@@ -3,9 +3,11 @@
 #include "app/StateFile.h"
 #include "app/ui/ApplicationPanes.h"
 #include "render/ImageToolkit.h"
+#include "watermarks/ui/ColorWell.h"
 #include "watermarks/ui/ImageEditor.h"
 #include "watermarks/ui/ColorWell.h"
 #include "watermarks/ui/PositionView.h"
+#include "watermarks/ui/PreviewView.h"
 #include "watermarks/ui/SingleDropView.h"
 #include "watermarks/ui/TextEditor.h"
 #include "watermarks/ui/WatermarksPane.h"
@@ -15,11 +17,14 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,6 +52,11 @@ private Q_SLOTS:
     void oneImageFileIsTaken_data();
     void oneImageFileIsTaken();
     void vanishedImageBecomesPlaceholder();
+
+    void fittingControlsEditAndRedraw_data();
+    void fittingControlsEditAndRedraw();
+    void controlsWithoutEffectDisabled();
+    void newMnemonicsUnique();
 
 private:
     // Starts the wizard on a state file holding the given watermarks (none: the default
@@ -78,6 +88,30 @@ private:
         overlay->setName(name);
         overlay->setText(QStringLiteral("text of ") + name);
         return overlay;
+    }
+
+    // The record's value of one of the fitting fields, by its archive key.
+    static QVariant fittingField(const Overlay &overlay, const QString &key)
+    {
+        if (key == QLatin1String("relativeSize"))
+            return overlay.relativeSize();
+        if (key == QLatin1String("margin"))
+            return overlay.margin();
+        if (key == QLatin1String("tile"))
+            return overlay.tile();
+        if (key == QLatin1String("tileSpacing"))
+            return overlay.tileSpacing();
+        if (key == QLatin1String("outlineWidth"))
+            return overlay.outlineWidth();
+        if (key == QLatin1String("outlineColor"))
+            return overlay.outlineColor();
+        if (key == QLatin1String("shadow"))
+            return overlay.shadow();
+        if (key == QLatin1String("shadowColor"))
+            return overlay.shadowColor();
+        if (key == QLatin1String("fontStyle"))
+            return overlay.fontStyle();
+        return {};
     }
 
     QTemporaryDir m_dir;
@@ -263,6 +297,7 @@ void TestWatermarkPane::loadingSelectsListEntries()
         overlay.setRotation(rotation);
         overlay.setImgRotation(rotation);
         overlay.setPointSize(pointSize);
+        overlay.setRelativeSize(0.0f); // sizes in pixels
         m_pane->activate();
     };
     load(225.0f, 36.0f);
@@ -404,6 +439,149 @@ void TestWatermarkPane::vanishedImageBecomesPlaceholder()
     QVERIFY(!control<QLabel>("imgPreview")->pixmap().isNull());
     const auto natural = ImageToolkit::naturalSize(placeholder);
     QCOMPARE(m_pane->currentOverlay()->width(), static_cast<qint16>(natural->width()));
+}
+
+void TestWatermarkPane::fittingControlsEditAndRedraw_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QVariant>("input"); // a spin box value, a list entry, or a chosen colour
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QVariant>("expected");
+    const QColor red = QColor::fromRgbF(1.0f, 0.0f, 0.0f, 1.0f);
+    QTest::newRow("size mode to pixels")
+        << "sizeMode" << QVariant(0) << "relativeSize" << QVariant(0.0f);
+    QTest::newRow("size in percent")
+        << "size" << QVariant(QStringLiteral("8")) << "relativeSize" << QVariant(8.0f);
+    QTest::newRow("style") << "fontStyle" << QVariant(QStringLiteral("Bold")) << "fontStyle"
+                           << QVariant(QStringLiteral("Bold"));
+    QTest::newRow("outline") << "outlineWidth" << QVariant(10.0) << "outlineWidth"
+                             << QVariant(10.0f);
+    QTest::newRow("shadow") << "shadow" << QVariant() << "shadow" << QVariant(true);
+    QTest::newRow("margin") << "margin" << QVariant(10.0) << "margin" << QVariant(10.0f);
+    QTest::newRow("tile") << "tile" << QVariant() << "tile" << QVariant(true);
+    QTest::newRow("outline colour")
+        << "outlineColor" << QVariant(red) << "outlineColor" << QVariant(red);
+}
+
+void TestWatermarkPane::fittingControlsEditAndRedraw()
+{
+    QFETCH(QString, name);
+    QFETCH(QVariant, input);
+    QFETCH(QString, field);
+    QFETCH(QVariant, expected);
+    start();
+    // A photo large enough for a few-percent watermark to show.
+    const QString photo = m_dir.filePath(QStringLiteral("large.jpg"));
+    writePhoto(photo, {400, 300}, QColor(200, 200, 200));
+    m_controller->setWorkFiles(workFiles({photo}));
+    // No box, so that outline and shadow show; an outline, so that its colour has an effect.
+    m_pane->currentOverlay()->setShow(false);
+    m_pane->currentOverlay()->setOutlineWidth(3.0f);
+    m_pane->activate();
+    auto *preview = control<PreviewView>("preview");
+    QSignalSpy rendered(preview, &PreviewView::rendered);
+    QTRY_VERIFY(!preview->renderedImage().isNull());
+    const QImage before = preview->renderedImage();
+
+    QWidget *widget = control<QWidget>(qPrintable(name));
+    rendered.clear();
+    if (auto *spin = qobject_cast<QDoubleSpinBox *>(widget)) {
+        spin->setValue(input.toDouble());
+    } else if (auto *box = qobject_cast<QCheckBox *>(widget)) {
+        box->click();
+    } else if (auto *well = qobject_cast<ColorWell *>(widget)) {
+        well->setChooser([&input](const QColor &, QWidget *) { return input.value<QColor>(); });
+        well->click();
+    } else if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+        const int index =
+            input.typeId() == QMetaType::Int ? input.toInt() : combo->findText(input.toString());
+        if (combo->isEditable() && index < 0) {
+            combo->setEditText(input.toString());
+            combo->lineEdit()->setModified(true);
+            Q_EMIT combo->lineEdit()->editingFinished();
+        } else {
+            QVERIFY(index >= 0);
+            combo->setCurrentIndex(index);
+            Q_EMIT combo->activated(index);
+        }
+    }
+    QCOMPARE(fittingField(*m_pane->currentOverlay(), field), expected);
+    QCOMPARE(fittingField(*savedOverlays().first(), field), expected);
+    QVERIFY(rendered.wait(5000));
+    QTRY_VERIFY(preview->renderedImage() != before);
+}
+
+void TestWatermarkPane::controlsWithoutEffectDisabled()
+{
+    start();
+    const auto tile = control<QCheckBox>("tile");
+    const auto show = control<QCheckBox>("show");
+    QVERIFY(!control<QDoubleSpinBox>("tileSpacing")->isEnabled());
+    QVERIFY(control<QCheckBox>("extend")->isEnabled());
+    QVERIFY(!control<ColorWell>("outlineColor")->isEnabled());
+    QVERIFY(!control<ColorWell>("shadowColor")->isEnabled());
+    tile->click();
+    QVERIFY(control<QDoubleSpinBox>("tileSpacing")->isEnabled());
+    QVERIFY(!control<QCheckBox>("extend")->isEnabled()); // a tiled watermark has no band
+    tile->click();
+    show->click();
+    QVERIFY(!control<QCheckBox>("extend")->isEnabled()); // no box, no band
+    control<QCheckBox>("shadow")->click();
+    QVERIFY(control<ColorWell>("shadowColor")->isEnabled());
+    QVERIFY(!control<QDoubleSpinBox>("imgRelativeSize")->isEnabled()); // no image
+    QVERIFY(control<QDoubleSpinBox>("margin")->isEnabled());
+    auto *picker = control<PositionView>("position");
+    QTest::mouseClick(picker, Qt::LeftButton, {}, QPoint(15, picker->height() - 15));
+    QCOMPARE(m_pane->currentOverlay()->position(), 4);
+    QVERIFY(!control<QDoubleSpinBox>("margin")->isEnabled()); // the centre has no margin
+}
+
+void TestWatermarkPane::newMnemonicsUnique()
+{
+    // The letters of the fitting controls clash with nothing visible at the same time: the
+    // pane, its current tab and the frame's buttons. Alt+N, Alt+P and Alt+S stay free for them.
+    const QStringList newControls{
+        QStringLiteral("marginLabel"),      QStringLiteral("tile"),
+        QStringLiteral("tileSpacingLabel"), QStringLiteral("fontStyleLabel"),
+        QStringLiteral("sizeModeLabel"),    QStringLiteral("outlineWidthLabel"),
+        QStringLiteral("shadow"),           QStringLiteral("imgSizeModeLabel")};
+    start();
+    QWidget *window = m_pane->ownView()->window();
+    auto *tabs = control<QTabWidget>("tabs");
+    const auto mnemonic = [](const QString &text) -> QChar {
+        const qsizetype at = text.indexOf(QLatin1Char('&'));
+        return at >= 0 && at + 1 < text.size() ? text.at(at + 1).toUpper() : QChar();
+    };
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+        tabs->setCurrentIndex(tab);
+        QMultiHash<QChar, QString> owners;
+        for (int i = 0; i < tabs->count(); ++i)
+            owners.insert(mnemonic(tabs->tabText(i)), tabs->tabText(i));
+        for (QWidget *widget : window->findChildren<QWidget *>()) {
+            if (!widget->isVisibleTo(window) || qobject_cast<QTabWidget *>(widget))
+                continue;
+            QString text;
+            if (auto *button = qobject_cast<QAbstractButton *>(widget))
+                text = button->text();
+            else if (auto *label = qobject_cast<QLabel *>(widget); label && label->buddy())
+                text = label->text();
+            if (!mnemonic(text).isNull())
+                owners.insert(mnemonic(text), widget->objectName());
+        }
+        for (const QString &name : newControls) {
+            auto *widget = window->findChild<QWidget *>(name);
+            QVERIFY(widget);
+            if (!widget->isVisibleTo(window))
+                continue;
+            const QString text = qobject_cast<QLabel *>(widget)
+                                     ? qobject_cast<QLabel *>(widget)->text()
+                                     : qobject_cast<QAbstractButton *>(widget)->text();
+            const QChar letter = mnemonic(text);
+            QVERIFY2(!QStringLiteral("NPS").contains(letter), qPrintable(name));
+            QVERIFY2(owners.count(letter) == 1,
+                     qPrintable(name + QStringLiteral(": ") + owners.values(letter).join(u' ')));
+        }
+    }
 }
 
 QTEST_MAIN(TestWatermarkPane)

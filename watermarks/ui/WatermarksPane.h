@@ -10,6 +10,7 @@
 
 class BackgroundEditor;
 class ImageEditor;
+class PlacementEditor;
 class TextEditor;
 class OverlayListModel;
 class PositionView;
@@ -55,6 +56,7 @@ public:
     TextEditor *textEditor() const { return m_textEditor; }
     BackgroundEditor *backgroundEditor() const { return m_backgroundEditor; }
     ImageEditor *imageEditor() const { return m_imageEditor; }
+    PlacementEditor *placementEditor() const { return m_placementEditor; }
 
     // Replaces the question asked before a watermark is deleted (tests answer it themselves).
     void setDeleteConfirmation(DeleteConfirmation confirmation)
@@ -93,6 +95,7 @@ private:
     TextEditor *m_textEditor;
     BackgroundEditor *m_backgroundEditor;
     ImageEditor *m_imageEditor;
+    PlacementEditor *m_placementEditor;
 
     QPointer<QAbstractItemView> m_overlayList;
     QPointer<QPushButton> m_addOverlay;
