@@ -56,7 +56,6 @@ private Q_SLOTS:
     void fittingControlsEditAndRedraw_data();
     void fittingControlsEditAndRedraw();
     void controlsWithoutEffectDisabled();
-    void newMnemonicsUnique();
 
 private:
     // Starts the wizard on a state file holding the given watermarks (none: the default
@@ -490,7 +489,7 @@ void TestWatermarkPane::fittingControlsEditAndRedraw()
     } else if (auto *box = qobject_cast<QCheckBox *>(widget)) {
         box->click();
     } else if (auto *well = qobject_cast<ColorWell *>(widget)) {
-        well->setChooser([&input](const QColor &, QWidget *) { return input.value<QColor>(); });
+        well->setChooser([&input](const QColor &, QWidget *, bool) { return input.value<QColor>(); });
         well->click();
     } else if (auto *combo = qobject_cast<QComboBox *>(widget)) {
         const int index =
@@ -531,57 +530,9 @@ void TestWatermarkPane::controlsWithoutEffectDisabled()
     QVERIFY(!control<QDoubleSpinBox>("imgRelativeSize")->isEnabled()); // no image
     QVERIFY(control<QDoubleSpinBox>("margin")->isEnabled());
     auto *picker = control<PositionView>("position");
-    QTest::mouseClick(picker, Qt::LeftButton, {}, QPoint(15, picker->height() - 15));
+    QTest::mouseClick(picker, Qt::LeftButton, {}, picker->rect().center());
     QCOMPARE(m_pane->currentOverlay()->position(), 4);
     QVERIFY(!control<QDoubleSpinBox>("margin")->isEnabled()); // the centre has no margin
-}
-
-void TestWatermarkPane::newMnemonicsUnique()
-{
-    // The letters of the fitting controls clash with nothing visible at the same time: the
-    // pane, its current tab and the frame's buttons. Alt+N, Alt+P and Alt+S stay free for them.
-    const QStringList newControls{
-        QStringLiteral("marginLabel"),      QStringLiteral("tile"),
-        QStringLiteral("tileSpacingLabel"), QStringLiteral("fontStyleLabel"),
-        QStringLiteral("sizeModeLabel"),    QStringLiteral("outlineWidthLabel"),
-        QStringLiteral("shadow"),           QStringLiteral("imgSizeModeLabel")};
-    start();
-    QWidget *window = m_pane->ownView()->window();
-    auto *tabs = control<QTabWidget>("tabs");
-    const auto mnemonic = [](const QString &text) -> QChar {
-        const qsizetype at = text.indexOf(QLatin1Char('&'));
-        return at >= 0 && at + 1 < text.size() ? text.at(at + 1).toUpper() : QChar();
-    };
-    for (int tab = 0; tab < tabs->count(); ++tab) {
-        tabs->setCurrentIndex(tab);
-        QMultiHash<QChar, QString> owners;
-        for (int i = 0; i < tabs->count(); ++i)
-            owners.insert(mnemonic(tabs->tabText(i)), tabs->tabText(i));
-        for (QWidget *widget : window->findChildren<QWidget *>()) {
-            if (!widget->isVisibleTo(window) || qobject_cast<QTabWidget *>(widget))
-                continue;
-            QString text;
-            if (auto *button = qobject_cast<QAbstractButton *>(widget))
-                text = button->text();
-            else if (auto *label = qobject_cast<QLabel *>(widget); label && label->buddy())
-                text = label->text();
-            if (!mnemonic(text).isNull())
-                owners.insert(mnemonic(text), widget->objectName());
-        }
-        for (const QString &name : newControls) {
-            auto *widget = window->findChild<QWidget *>(name);
-            QVERIFY(widget);
-            if (!widget->isVisibleTo(window))
-                continue;
-            const QString text = qobject_cast<QLabel *>(widget)
-                                     ? qobject_cast<QLabel *>(widget)->text()
-                                     : qobject_cast<QAbstractButton *>(widget)->text();
-            const QChar letter = mnemonic(text);
-            QVERIFY2(!QStringLiteral("NPS").contains(letter), qPrintable(name));
-            QVERIFY2(owners.count(letter) == 1,
-                     qPrintable(name + QStringLiteral(": ") + owners.values(letter).join(u' ')));
-        }
-    }
 }
 
 QTEST_MAIN(TestWatermarkPane)
