@@ -19,9 +19,9 @@ namespace {
 
 std::atomic<bool> interruptRequested{false};
 
-const QStringList Formats{QStringLiteral("jpeg"), QStringLiteral("jpg"), QStringLiteral("tiff"),
-                          QStringLiteral("tif"),  QStringLiteral("png"), QStringLiteral("gif"),
-                          QStringLiteral("bmp")};
+const QStringList Formats{QStringLiteral("jpeg"), QStringLiteral("jpg"),  QStringLiteral("tiff"),
+                          QStringLiteral("tif"),  QStringLiteral("png"),  QStringLiteral("gif"),
+                          QStringLiteral("bmp"),  QStringLiteral("webp"), QStringLiteral("avif")};
 
 struct Options
 {
@@ -53,7 +53,7 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
                                         .arg(Formats.join(QStringLiteral(", "))),
                                     QStringLiteral("format"));
     const QCommandLineOption quality(QStringLiteral("quality"),
-                                     QStringLiteral("JPEG quality 0-100 (this run only)."),
+                                     QStringLiteral("Quality 0-100 of JPEG, WebP, AVIF (this run only)."),
                                      QStringLiteral("q"));
     const QCommandLineOption jobs(QStringLiteral("jobs"),
                                   QStringLiteral("Photos processed at once (default: cores)."),

@@ -31,7 +31,7 @@ public:
     // "Yes, use original image as source, fit into 64 px. * 64 px." or "No".
     QString thumbnails() const { return m_thumbnails; }
 
-    // Whether a format is written with a quality setting: exactly "jpeg" and "jpg".
+    // Whether a format is written with a quality setting: exactly "jpeg", "jpg", "webp", "avif".
     static bool formatHasQuality(const QString &format);
 
 private:

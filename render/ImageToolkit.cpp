@@ -1,9 +1,12 @@
 #include "render/ImageToolkit.h"
 
+#include "render/AvifEncoder.h"
 #include "render/GifEncoder.h"
 #include "render/HeifCodec.h"
 #include "render/JpegCodec.h"
+#include "render/PngEncoder.h"
 #include "render/TiffEncoder.h"
+#include "render/WebpEncoder.h"
 #include "sources/ExifData.h"
 #include "sources/ExifParser.h"
 
@@ -352,10 +355,15 @@ QByteArray ImageToolkit::encode(QImage image, const QString &format, const int q
         return JpegCodec::encode(image, std::clamp(quality, 0, 100), dotsPerInch);
     }
 
+    if (format == QLatin1String("png"))
+        return PngEncoder::encode(image, dotsPerMetre(resolution));
+    if (format == QLatin1String("webp"))
+        return WebpEncoder::encode(image, std::clamp(quality, 0, 100));
+    if (format == QLatin1String("avif"))
+        return AvifEncoder::encode(image, std::clamp(quality, 0, 100));
+
     QByteArray writerFormat;
-    if (format == QLatin1String("png")) {
-        writerFormat = "png";
-    } else if (format == QLatin1String("bmp")) {
+    if (format == QLatin1String("bmp")) {
         writerFormat = "bmp";
     } else {
         return {};

@@ -65,8 +65,10 @@ public:
                                     QSize pixelSize = QSize());
 
     // The image encoded by format name: "jpeg"/"jpg" (at quality 0-100, where 100 is best),
-    // "tiff"/"tif" (LZW with predictor), "png", "gif", "bmp". The file records dpi as its
-    // resolution (GIF has none) and, for JPEG, PNG and TIFF, the image's ICC profile. Empty for
+    // "tiff"/"tif" (LZW with predictor), "png", "gif", "bmp", "webp" (lossy at quality 0-99,
+    // lossless at 100) and "avif" (quality 0-100 mapped to AV1's quantiser). The file records dpi
+    // as its resolution (GIF, WebP and AVIF have none) and, for JPEG, PNG, TIFF, WebP and AVIF,
+    // the image's ICC profile. Empty for
     // any other name or when the encoder fails. Takes the image by value: move it in, and
     // recording the resolution does not copy its pixels.
     static QByteArray encode(QImage image, const QString &format, int quality, float dpi);

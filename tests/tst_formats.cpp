@@ -79,6 +79,8 @@ private Q_SLOTS:
     void readHeif_data();
     void readHeif();
     void gathered();
+    void write_data();
+    void write();
 
 private:
     QTemporaryDir m_dir;
@@ -150,6 +152,67 @@ void TestFormats::gathered()
     for (const char *type : {"heic", "HEIC", "heif", "HEIF", "avif", "AVIF"})
         QVERIFY2(FileGathering::isSupportedFormat(QString::fromLatin1(type)), type);
     QVERIFY(!FileGathering::isSupportedFormat(QStringLiteral("Heic")));
+}
+
+void TestFormats::write_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("alpha");
+    QTest::addColumn<bool>("exact");
+    QTest::newRow("webp") << "webp" << false << false;
+    QTest::newRow("webp with alpha") << "webp" << true << false;
+    QTest::newRow("avif") << "avif" << false << false;
+    QTest::newRow("avif with alpha") << "avif" << true << false;
+    QTest::newRow("png") << "png" << false << true;
+    QTest::newRow("png with alpha") << "png" << true << true;
+}
+
+// A photo-like picture, smooth with fine detail, so that quality changes the size; written at
+// quality 30, 90 and 100 and read back through the application's own decoder.
+void TestFormats::write()
+{
+    QFETCH(QString, format);
+    QFETCH(bool, alpha);
+    QFETCH(bool, exact);
+
+    QImage image(96, 64, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(
+                x, y, qRgba(x * 2, y * 3, 100 + (x * y * 7) % 24, alpha && x < 48 ? 128 : 255));
+    image.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+
+    qsizetype previous = 0;
+    for (const int quality : {30, 90, 100}) {
+        const QByteArray bytes = ImageToolkit::encode(image, format, quality, 150.0f);
+        QVERIFY(!bytes.isEmpty());
+        // Lossy formats: quality 30 smaller than 90.
+        if (!exact && quality == 90)
+            QVERIFY(bytes.size() > previous);
+        previous = bytes.size();
+        const QString path = m_dir.filePath(QStringLiteral("out%1.%2").arg(quality).arg(format));
+        QVERIFY(writeFile(path, bytes));
+        const DecodedImage decoded = ImageToolkit::decode(path);
+        QVERIFY2(!decoded.isNull(), qPrintable(decoded.errorString()));
+        QCOMPARE(decoded.image().size(), image.size());
+        QCOMPARE(decoded.image().hasAlphaChannel(), alpha);
+        QCOMPARE(decoded.image().colorSpace(), image.colorSpace());
+        // Lossless formats, and WebP at 100, give back every pixel.
+        const bool lossless = exact || (format == QLatin1String("webp") && quality == 100);
+        const int tolerance = lossless ? 0 : quality == 30 ? 60 : 24;
+        for (const QPoint point : {QPoint(10, 10), QPoint(70, 50), QPoint(90, 5)}) {
+            const QRgb got = decoded.image().pixel(point);
+            const QRgb want = image.pixel(point);
+            QVERIFY2(near(got, want, tolerance),
+                     qPrintable(QStringLiteral("%1 at quality %2: %3 for %4")
+                                    .arg(format)
+                                    .arg(quality)
+                                    .arg(got, 8, 16)
+                                    .arg(want, 8, 16)));
+        }
+        if (format == QLatin1String("png"))
+            QCOMPARE(decoded.dpi(), 150.0f);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFormats)
