@@ -65,6 +65,12 @@ void OutputOptionsPane::activate()
     showSample();
 }
 
+void OutputOptionsPane::modelReplaced()
+{
+    if (appController())
+        setCurrentOptions(appController()->outputOptions());
+}
+
 void OutputOptionsPane::optionChanged()
 {
     showOptions();
