@@ -55,7 +55,13 @@ void StateFile::loadStateFrom(const QString &path, OverlayList &overlays,
 
 bool StateFile::saveState(const OverlayList &overlays, const OutputOptions &outputOptions)
 {
-    QSaveFile file(pathForStateFile());
+    return saveStateTo(pathForStateFile(), overlays, outputOptions);
+}
+
+bool StateFile::saveStateTo(const QString &path, const OverlayList &overlays,
+                            const OutputOptions &outputOptions)
+{
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.write(encode(overlays, outputOptions));

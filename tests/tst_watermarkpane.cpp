@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "app/Presets.h"
 #include "app/Resources.h"
 #include "app/StateFile.h"
 #include "app/ui/ApplicationPanes.h"
@@ -18,6 +19,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -52,6 +54,7 @@ private Q_SLOTS:
     void oneImageFileIsTaken_data();
     void oneImageFileIsTaken();
     void vanishedImageBecomesPlaceholder();
+    void presetsSaveAndOpen();
 
     void fittingControlsEditAndRedraw_data();
     void fittingControlsEditAndRedraw();
@@ -533,6 +536,45 @@ void TestWatermarkPane::controlsWithoutEffectDisabled()
     QTest::mouseClick(picker, Qt::LeftButton, {}, picker->rect().center());
     QCOMPARE(m_pane->currentOverlay()->position(), 4);
     QVERIFY(!control<QDoubleSpinBox>("margin")->isEnabled()); // the centre has no margin
+
+// Through the keyboard: Save Preset keeps what is shown; Open Preset replaces the list, the editors
+// and the output options, and saves them as the state.
+void TestWatermarkPane::presetsSaveAndOpen()
+{
+    start(OverlayList{textOverlay(QStringLiteral("Logo"))});
+    // The background tab holds neither Alt+V nor Alt+E (the image and text tabs do).
+    control<QTabWidget>("tabs")->setCurrentIndex(1);
+    QWidget *const window = m_controller->mainWindow();
+    const auto answer = [&](Qt::Key key, const char *dialogName, const QString &text) {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, key, Qt::AltModifier);
+        QInputDialog *dialog = nullptr;
+        QTRY_VERIFY((dialog = window->findChild<QInputDialog *>(QLatin1String(dialogName))));
+        dialog->setTextValue(text);
+        dialog->accept();
+    };
+    answer(Qt::Key_V, "savePresetDialog", QStringLiteral("Studio"));
+    QCOMPARE(Presets::names(), QStringList{QStringLiteral("Studio")});
+
+    OutputOptions avif;
+    avif.setFileFormat(QStringLiteral("avif"));
+    QVERIFY(Presets::save(
+        QStringLiteral("Web"),
+        {textOverlay(QStringLiteral("Web A")), textOverlay(QStringLiteral("Web B"))}, avif));
+    answer(Qt::Key_E, "openPresetDialog", QStringLiteral("Web"));
+    const auto *model = control<QAbstractItemView>("overlayList")->model();
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->index(1, 0).data().toString(), QStringLiteral("Web B"));
+    QCOMPARE(control<QPlainTextEdit>("text")->toPlainText(), QStringLiteral("text of Web A"));
+    QCOMPARE(m_controller->outputOptions()->fileFormat(), QStringLiteral("avif"));
+    QCOMPARE(savedOverlays().size(), 2);
+    QCOMPARE(savedOverlays().at(1)->name(), QStringLiteral("Web B"));
+
+    answer(Qt::Key_E, "openPresetDialog", QStringLiteral("Studio"));
+    QCOMPARE(model->rowCount(), 1);
+    QCOMPARE(control<QPlainTextEdit>("text")->toPlainText(), QStringLiteral("text of Logo"));
+    QCOMPARE(m_controller->outputOptions()->fileFormat(), QStringLiteral("jpeg"));
 }
 
 QTEST_MAIN(TestWatermarkPane)

@@ -139,6 +139,30 @@ void WatermarksPane::activate()
     setButtons();
 }
 
+void WatermarksPane::modelReplaced()
+{
+    // Typing not yet written back belongs to the watermarks being replaced.
+    m_textEditor->flushPendingText();
+    {
+        const QScopedValueRollback<bool> quiet(m_changingList, true);
+        while (m_overlaysModel->rowCount() > 0)
+            m_overlaysModel->removeAt(0);
+        for (const std::shared_ptr<Overlay> &overlay : appController()->overlays())
+            m_overlaysModel->append(overlay);
+        if (m_overlaysModel->rowCount() == 0) {
+            m_overlaysModel->append(std::make_shared<Overlay>());
+            appController()->setOverlays(overlays());
+        }
+    }
+    selectRow(0);
+    m_currentOverlay = m_overlaysModel->overlayAt(0);
+    if (m_preview)
+        m_preview->setOverlays(overlays());
+    loadCurrentOverlay();
+    update();
+    setButtons();
+}
+
 void WatermarksPane::loadCurrentOverlay()
 {
     if (!m_currentOverlay)

@@ -37,6 +37,7 @@ public:
 
     // Takes the batch as it stands now and starts the preview at its first photo.
     void activate() override;
+    void modelReplaced() override;
     // "name, file n of count" for the photo in the preview.
     void setStatus() override;
     // An editor or the position picker changed a value: every editor value goes into the
