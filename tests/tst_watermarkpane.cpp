@@ -536,25 +536,24 @@ void TestWatermarkPane::controlsWithoutEffectDisabled()
     QTest::mouseClick(picker, Qt::LeftButton, {}, picker->rect().center());
     QCOMPARE(m_pane->currentOverlay()->position(), 4);
     QVERIFY(!control<QDoubleSpinBox>("margin")->isEnabled()); // the centre has no margin
+}
 
 // Through the keyboard: Save Preset keeps what is shown; Open Preset replaces the list, the editors
 // and the output options, and saves them as the state.
 void TestWatermarkPane::presetsSaveAndOpen()
 {
     start(OverlayList{textOverlay(QStringLiteral("Logo"))});
-    // The background tab holds neither Alt+V nor Alt+E (the image and text tabs do).
-    control<QTabWidget>("tabs")->setCurrentIndex(1);
     QWidget *const window = m_controller->mainWindow();
-    const auto answer = [&](Qt::Key key, const char *dialogName, const QString &text) {
+    const auto answer = [&](QKeyCombination keys, const char *dialogName, const QString &text) {
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
-        QTest::keyClick(window, key, Qt::AltModifier);
+        QTest::keyClick(window, keys.key(), keys.keyboardModifiers());
         QInputDialog *dialog = nullptr;
         QTRY_VERIFY((dialog = window->findChild<QInputDialog *>(QLatin1String(dialogName))));
         dialog->setTextValue(text);
         dialog->accept();
     };
-    answer(Qt::Key_V, "savePresetDialog", QStringLiteral("Studio"));
+    answer(Qt::CTRL | Qt::SHIFT | Qt::Key_S, "savePresetDialog", QStringLiteral("Studio"));
     QCOMPARE(Presets::names(), QStringList{QStringLiteral("Studio")});
 
     OutputOptions avif;
@@ -562,7 +561,7 @@ void TestWatermarkPane::presetsSaveAndOpen()
     QVERIFY(Presets::save(
         QStringLiteral("Web"),
         {textOverlay(QStringLiteral("Web A")), textOverlay(QStringLiteral("Web B"))}, avif));
-    answer(Qt::Key_E, "openPresetDialog", QStringLiteral("Web"));
+    answer(Qt::CTRL | Qt::Key_O, "openPresetDialog", QStringLiteral("Web"));
     const auto *model = control<QAbstractItemView>("overlayList")->model();
     QCOMPARE(model->rowCount(), 2);
     QCOMPARE(model->index(1, 0).data().toString(), QStringLiteral("Web B"));
@@ -571,7 +570,7 @@ void TestWatermarkPane::presetsSaveAndOpen()
     QCOMPARE(savedOverlays().size(), 2);
     QCOMPARE(savedOverlays().at(1)->name(), QStringLiteral("Web B"));
 
-    answer(Qt::Key_E, "openPresetDialog", QStringLiteral("Studio"));
+    answer(Qt::CTRL | Qt::Key_O, "openPresetDialog", QStringLiteral("Studio"));
     QCOMPARE(model->rowCount(), 1);
     QCOMPARE(control<QPlainTextEdit>("text")->toPlainText(), QStringLiteral("text of Logo"));
     QCOMPARE(m_controller->outputOptions()->fileFormat(), QStringLiteral("jpeg"));

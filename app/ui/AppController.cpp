@@ -112,10 +112,16 @@ bool AppController::loadMainWindow()
     connect(quit, &QShortcut::activated, qApp, &QApplication::closeAllWindows);
     m_savePreset = m_mainWindow->findChild<QPushButton *>(QStringLiteral("savePreset"));
     m_openPreset = m_mainWindow->findChild<QPushButton *>(QStringLiteral("openPreset"));
-    if (m_savePreset)
+    // Every Alt+letter is taken on some pane, so the preset buttons answer to the keys that save
+    // and open elsewhere.
+    if (m_savePreset) {
+        m_savePreset->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
         connect(m_savePreset, &QPushButton::clicked, this, &AppController::askSavePreset);
-    if (m_openPreset)
+    }
+    if (m_openPreset) {
+        m_openPreset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
         connect(m_openPreset, &QPushButton::clicked, this, &AppController::askOpenPreset);
+    }
     return true;
 }
 
