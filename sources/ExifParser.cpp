@@ -1,5 +1,6 @@
 #include "sources/ExifParser.h"
 
+#include "app/RegularFile.h"
 #include "sources/ExifData.h"
 
 #include <QBuffer>
@@ -117,11 +118,12 @@ struct ExifParser::ParseState
 
 bool ExifParser::parseImage(const QString &path, ExifData &data)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Streamed from the file: the walk stops at the first image data, however long the file.
+    RegularFile file;
+    if (!file.open(path))
         return false;
     ParseState state(data);
-    readJpeg(file, state);
+    readJpeg(file.device(), state);
     return true;
 }
 
