@@ -67,6 +67,7 @@ bool RegularFile::open(const QString &path)
     // open descriptor, so the file cannot be swapped for a pipe between a look and the open.
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
+        m_missing = errno == ENOENT;
         m_errorString = systemError(errno);
         return false;
     }

@@ -24,6 +24,8 @@ public:
     // or is not a regular file. Never blocks on a named pipe.
     bool open(const QString &path);
     QString errorString() const { return m_errorString; }
+    // Whether the last open failed because nothing is at the path.
+    bool missing() const { return m_missing; }
     qint64 size() const { return m_size; }
 
     // The open file as a device, for readers that stream (Qt's image readers, the EXIF walk).
@@ -56,5 +58,6 @@ private:
     QFile m_device;
     QString m_errorString;
     qint64 m_size = 0;
+    bool m_missing = false;
     void *m_map = nullptr;
 };

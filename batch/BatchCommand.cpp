@@ -140,9 +140,22 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
             err << "inkveil-batch: Can't read the state file " << options.stateFile << "\n";
             return UsageError;
         }
-        StateFile::loadStateFrom(options.stateFile, overlays, outputOptions);
+        const StateFile::LoadResult loaded =
+            StateFile::loadStateFrom(options.stateFile, overlays, outputOptions);
+        if (loaded.damaged()) {
+            err << "inkveil-batch: Can't read the state file " << options.stateFile << ". "
+                << loaded.problem << "\n";
+            return UsageError;
+        }
     } else {
-        StateFile::loadState(overlays, outputOptions);
+        const StateFile::LoadResult loaded = StateFile::loadState(overlays, outputOptions);
+        if (loaded.damaged()) {
+            err << "inkveil-batch: The saved watermarks and options can't be read. "
+                << loaded.problem << " Using the defaults";
+            if (!loaded.keptAs.isEmpty())
+                err << "; the damaged file is kept as " << loaded.keptAs;
+            err << ".\n";
+        }
     }
     // Overrides for this run only: the state file is never written here.
     if (!options.output.isEmpty())
