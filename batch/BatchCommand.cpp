@@ -30,6 +30,7 @@ struct Options
     QString format;
     int quality = -1;
     int jobs = 0;
+    qint64 memoryBytes = 0;
     bool dryRun = false;
     bool exif = false;
     QStringList paths;
@@ -58,11 +59,16 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
     const QCommandLineOption jobs(QStringLiteral("jobs"),
                                   QStringLiteral("Photos processed at once (default: cores)."),
                                   QStringLiteral("n"));
+    const QCommandLineOption memory(
+        QStringLiteral("memory"),
+        QStringLiteral("Decoded photos held at once, in MB (default: %1).")
+            .arg(BatchEngine::DefaultMemoryBudget / (1024 * 1024)),
+        QStringLiteral("MB"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"),
                                     QStringLiteral("Print what would be written; write nothing."));
     const QCommandLineOption exif(
         QStringLiteral("exif"), QStringLiteral("Print each photo's EXIF summary; write nothing."));
-    parser.addOptions({state, output, format, quality, jobs, dryRun, exif});
+    parser.addOptions({state, output, format, quality, jobs, dryRun, exif, memory});
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("Photos and folders of photos."),
                                  QStringLiteral("PATH..."));
@@ -92,6 +98,14 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
         options.jobs = parser.value(jobs).toInt(&ok);
         if (!ok || options.jobs < 1)
             return QStringLiteral("--jobs needs a whole number of at least 1.");
+    }
+    if (parser.isSet(memory)) {
+        bool ok = false;
+        const qint64 megabytes = parser.value(memory).toLongLong(&ok);
+        // Up to a petabyte: beyond it the byte count would overflow.
+        if (!ok || megabytes < 1 || megabytes > (qint64(1) << 30))
+            return QStringLiteral("--memory needs a whole number of megabytes of at least 1.");
+        options.memoryBytes = megabytes * 1024 * 1024;
     }
     if (parser.isSet(output) && options.output.isEmpty())
         return QStringLiteral("--output needs a folder.");
@@ -169,7 +183,13 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
     for (const QString &path : options.paths)
         absolute.append(QFileInfo(path).absoluteFilePath());
     WorkFileList files;
-    FileGathering::appendWorkFiles(files, FileGathering::expandPaths(absolute));
+    QStringList unreadable;
+    FileGathering::appendWorkFiles(files, FileGathering::expandPaths(absolute, &unreadable),
+                                   &unreadable);
+    // Reported before anything else, and the run ends with 1 even when every photo found is
+    // written: the user asked for photos that were not processed.
+    for (const QString &problem : unreadable)
+        err << "inkveil-batch: " << problem << '\n';
     if (files.isEmpty()) {
         err << "inkveil-batch: No photos found in the given paths.\n";
         return SomeFailed;
@@ -182,7 +202,7 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
             for (const QString &line : summary.split(QLatin1Char('\n')))
                 out << "  " << line << '\n';
         }
-        return Success;
+        return unreadable.isEmpty() ? Success : SomeFailed;
     }
 
     if (!outputOptions->isFolderSet()) {
@@ -197,10 +217,12 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
             if (!planned.thumbnailPath.isEmpty())
                 out << "  thumbnail -> " << planned.thumbnailPath << '\n';
         }
-        return Success;
+        return unreadable.isEmpty() ? Success : SomeFailed;
     }
 
     BatchEngine engine;
+    if (options.memoryBytes > 0)
+        engine.setMemoryBudget(options.memoryBytes);
     const int total = static_cast<int>(files.size());
     int done = 0;
     int failed = 0;
@@ -240,7 +262,8 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
     });
     interruptWatch.start(50);
 
-    const int jobs = options.jobs > 0 ? options.jobs : std::max(1, QThread::idealThreadCount());
+    const int jobs = BatchEngine::workersFor(
+        options.jobs > 0 ? options.jobs : QThread::idealThreadCount(), files.size());
     QString message;
     if (!engine.start(files, overlays, outputOptions, jobs, &message)) {
         err << "inkveil-batch: " << message << '\n';
@@ -257,5 +280,5 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
         err << QStringLiteral("Stopped after %1 of %2 photos.\n").arg(done).arg(total);
         return Interrupted;
     }
-    return failed == 0 ? Success : SomeFailed;
+    return failed == 0 && unreadable.isEmpty() ? Success : SomeFailed;
 }

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <limits>
 #include <memory>
 
 // Where and how the batch writes its results, and the builder of output names and paths.
@@ -73,7 +74,11 @@ public:
     // Edge of the square box a thumbnail is fitted into, by index of the size table; 0 for
     // indexes 1 and 5 and for any index outside the table.
     static int thumbnailDim(int index);
-    void incrementCounter() { setLastValue(m_lastValue + 1); }
+    // Stays at the largest int rather than overflowing.
+    void incrementCounter()
+    {
+        setLastValue(m_lastValue < std::numeric_limits<int>::max() ? m_lastValue + 1 : m_lastValue);
+    }
     // lastValue as exactly `digits` characters, zero-padded, keeping the low digits.
     QString counterString() const { return counterString(m_lastValue); }
     // The same for another counter value (the batch numbers file i with start + i).
