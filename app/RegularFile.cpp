@@ -119,8 +119,10 @@ bool RegularFile::readAll(const qint64 maxBytes, QByteArray &bytes)
         if (got == 0)
             return true;
         if (bytes.size() + got > maxBytes) {
-            m_errorString =
-                QStringLiteral("It is larger than %1 MB.").arg(maxBytes / (1024 * 1024));
+            constexpr qint64 MiB = 1024 * 1024;
+            m_errorString = maxBytes % MiB == 0
+                                ? QStringLiteral("It is larger than %1 MB.").arg(maxBytes / MiB)
+                                : QStringLiteral("It is larger than %1 bytes.").arg(maxBytes);
             bytes.clear();
             return false;
         }
