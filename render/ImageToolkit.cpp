@@ -54,7 +54,12 @@ QString tooManyPixels(const QSize size, const qint64 maxPixels)
 // invalid size for other files.
 QSize gifScreenSize(QIODevice &device)
 {
-    const QByteArray header = device.peek(10);
+    // Read from the start wherever a reader left the device, and put back where it was.
+    const qint64 position = device.pos();
+    QByteArray header;
+    if (device.seek(0))
+        header = device.read(10);
+    device.seek(position);
     if (header.size() < 10 || !(header.startsWith("GIF87a") || header.startsWith("GIF89a")))
         return {};
     const auto edge = [&](const int at) {
@@ -271,7 +276,10 @@ std::optional<ImageToolkit::Header> ImageToolkit::readHeader(const QString &path
     const QSize screen = gifScreenSize(file.device());
     if (pixelsOf(screen) > pixelsOf(header.size))
         header.size = screen;
-    const int depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
+    // A broken header can leave the format unset, or out of Qt's range altogether.
+    const QImage::Format format = reader.imageFormat();
+    const bool known = format > QImage::Format_Invalid && format < QImage::NImageFormats;
+    const int depth = known ? QImage::toPixelFormat(format).bitsPerPixel() : 0;
     header.bytesPerPixel = std::max(4, depth > 0 ? depth / 8 : 4);
     return header;
 }
