@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,12 +53,6 @@ qsizetype validSequence(const QByteArray &bytes, const qsizetype i)
 
 } // namespace
 
-RegularFile::~RegularFile()
-{
-    if (m_map)
-        ::munmap(m_map, static_cast<size_t>(m_size));
-}
-
 bool RegularFile::open(const QString &path)
 {
     const QByteArray native = encodeName(path);
@@ -89,21 +82,6 @@ bool RegularFile::open(const QString &path)
         return false;
     }
     return true;
-}
-
-QByteArray RegularFile::mapped()
-{
-    if (!m_map && m_size > 0 && m_device.isOpen()) {
-        void *map = ::mmap(nullptr, static_cast<size_t>(m_size), PROT_READ, MAP_PRIVATE,
-                           m_device.handle(), 0);
-        if (map == MAP_FAILED)
-            return {};
-        m_map = map;
-    }
-    if (!m_map)
-        return {};
-    return QByteArray::fromRawData(static_cast<const char *>(m_map),
-                                   static_cast<qsizetype>(m_size));
 }
 
 bool RegularFile::readAll(const qint64 maxBytes, QByteArray &bytes)

@@ -16,7 +16,6 @@ class RegularFile
 {
 public:
     RegularFile() = default;
-    ~RegularFile();
     RegularFile(const RegularFile &) = delete;
     RegularFile &operator=(const RegularFile &) = delete;
 
@@ -28,13 +27,8 @@ public:
     bool missing() const { return m_missing; }
     qint64 size() const { return m_size; }
 
-    // The open file as a device, for readers that stream (Qt's image readers, the EXIF walk).
+    // The open file as a device, for readers that stream (Qt's image readers, libjpeg, EXIF).
     QFile &device() { return m_device; }
-
-    // The whole file mapped into memory, without reading it: only the pages a decoder touches
-    // take memory, so a photo followed by a gigabyte of zeros costs what the photo costs. The
-    // bytes stay valid while this object lives. Null for an empty file or when mapping fails.
-    QByteArray mapped();
 
     // Reads at most maxBytes, counting what arrives rather than trusting the size; false, with
     // the reason in errorString(), when there is more or reading fails.
@@ -59,5 +53,4 @@ private:
     QString m_errorString;
     qint64 m_size = 0;
     bool m_missing = false;
-    void *m_map = nullptr;
 };

@@ -107,10 +107,13 @@ std::optional<float> decodedDpi(const QImage &image, const bool filledOurBuffer)
 
 // XResolution from the photo's EXIF, for JPEGs whose JFIF header records no density (most camera
 // files keep theirs in EXIF only).
-std::optional<float> exifResolution(const QByteArray &file)
+// Streamed from the start of the open file; the walk stops at the first image data.
+std::optional<float> exifResolution(RegularFile &file)
 {
     ExifData exif;
-    ExifParser::parseImageData(file, exif);
+    if (!file.device().seek(0))
+        return std::nullopt;
+    ExifParser::parseDevice(file.device(), exif);
     if (!exif.valid())
         return std::nullopt;
     return exif.resx();
@@ -118,9 +121,8 @@ std::optional<float> exifResolution(const QByteArray &file)
 
 // The resolution a decoded photo records: the decoder's, else for a JPEG its EXIF one, else 72.
 // The image's dots per metre are set to match.
-template <typename ExifSource>
 float settleResolution(QImage &image, const bool filledOurBuffer, const bool jpeg,
-                       const ExifSource &exifSource)
+                       RegularFile &exifSource)
 {
     std::optional<float> dpi = decodedDpi(image, filledOurBuffer);
     if (!dpi && jpeg)
@@ -187,29 +189,33 @@ DecodedImage cannotRead(const QString &path, const QString &reason)
 
 // A JPEG decoded by libjpeg-turbo straight into the buffer; nothing when the file is of a kind
 // only Qt's reader takes. `size` and `transformation` come from the file's header. The file is
-// mapped, not read: libjpeg touches only the pages up to the end of the image, so bytes after
-// it cost nothing.
+// streamed, not read whole: libjpeg reads up to the end of the image, so bytes after it cost
+// nothing.
 std::optional<DecodedImage> decodeJpeg(const QString &path, RegularFile &file, const QSize size,
                                        const QImageIOHandler::Transformations transformation,
                                        const QList<QSize> &fitBoxes, const qint64 maxPixels,
                                        QImage &buffer)
 {
-    const QByteArray bytes = file.mapped();
-    if (bytes.isNull())
+    // Qt's reader has read the header from where the device stands; it must find it there
+    // again when the file is left to it.
+    const qint64 readerPosition = file.device().pos();
+    if (!file.device().seek(0))
         return std::nullopt;
 
     const QSize pixelSize =
         transformation.testFlag(QImageIOHandler::TransformationRotate90) ? size.transposed() : size;
     const JpegCodec::Decoding decoding =
-        JpegCodec::decode(bytes, reductionFor(pixelSize, fitBoxes), maxPixels, buffer);
-    if (decoding.status == JpegCodec::Status::Unsupported)
+        JpegCodec::decode(file.device(), reductionFor(pixelSize, fitBoxes), maxPixels, buffer);
+    if (decoding.status == JpegCodec::Status::Unsupported) {
+        file.device().seek(readerPosition);
         return std::nullopt;
+    }
     if (decoding.status == JpegCodec::Status::Failed)
         return cannotRead(path, decoding.errorString);
     const bool recorded = decoding.dotsPerMetreX > 0 && decoding.dotsPerMetreY > 0;
     buffer.setDotsPerMeterX(recorded ? decoding.dotsPerMetreX : UnrecordedDotsPerMetre);
     buffer.setDotsPerMeterY(recorded ? decoding.dotsPerMetreY : UnrecordedDotsPerMetre);
-    const float resolution = settleResolution(buffer, true, true, bytes);
+    const float resolution = settleResolution(buffer, true, true, file);
     return DecodedImage(upright(buffer, transformation), resolution, pixelSize);
 }
 
@@ -328,7 +334,7 @@ DecodedImage ImageToolkit::decodeLimited(const QString &path, QImage &buffer,
         return cannotRead(path, reader.errorString());
 
     const float resolution =
-        settleResolution(buffer, pixels && buffer.constBits() == pixels, jpeg, file.mapped());
+        settleResolution(buffer, pixels && buffer.constBits() == pixels, jpeg, file);
     return DecodedImage(upright(buffer, reader.transformation()), resolution);
 }
 

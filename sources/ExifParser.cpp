@@ -136,6 +136,12 @@ void ExifParser::parseImageData(const QByteArray &bytes, ExifData &data)
     readJpeg(buffer, state);
 }
 
+void ExifParser::parseDevice(QIODevice &device, ExifData &data)
+{
+    ParseState state(data);
+    readJpeg(device, state);
+}
+
 void ExifParser::readJpeg(QIODevice &file, ParseState &state)
 {
     char start[2];

@@ -47,6 +47,8 @@ public:
     static bool parseImage(const QString &path, ExifData &data);
     // The same for the bytes of a whole file held in memory.
     static void parseImageData(const QByteArray &bytes, ExifData &data);
+    // The same, streamed from a device open for reading, from its current position.
+    static void parseDevice(QIODevice &device, ExifData &data);
 
 private:
     struct ParseState;
