@@ -68,6 +68,10 @@ private Q_SLOTS:
         QTest::newRow("state nested 200 000 deep") << "deep"
                                                    << "state"
                                                    << "It nests deeper than 16 levels.";
+        QTest::newRow("watermark text of a page")
+            << "text"
+            << "picture"
+            << "The text is longer than 4000 characters; the rest is left out.";
         QTest::newRow("state over the size limit") << "big"
                                                    << "state"
                                                    << "It is larger than 1000 bytes.";
@@ -86,9 +90,12 @@ private Q_SLOTS:
         if (reader == QLatin1String("photo")) {
             found = ImageToolkit::decode(path).reason();
         } else if (reader == QLatin1String("picture")) {
-            Overlay picture;
-            picture.setFilePath(path);
-            found = Stamper::overlayProblem(picture);
+            Overlay overlay;
+            if (fixture == QLatin1String("text"))
+                overlay.setText(QString(5000, QLatin1Char('x')));
+            else
+                overlay.setFilePath(path);
+            found = Stamper::overlayProblem(overlay);
         } else {
             OverlayList overlays;
             auto options = std::make_shared<OutputOptions>();
