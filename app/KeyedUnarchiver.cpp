@@ -3,8 +3,10 @@
 #include <plist/plist.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -118,14 +120,62 @@ KeyedUnarchiver::KeyedUnarchiver(const QByteArray &data)
 {
     // Only our own XML form is accepted; the parser is not fed arbitrary binary data.
     const QByteArray head = data.left(256).trimmed();
-    if (data.isEmpty() || data.size() > MaxArchiveSize ||
-        !(head.startsWith("<?xml") || head.startsWith("<plist") || head.startsWith("<!DOCTYPE")))
+    if (data.isEmpty()) {
+        m_problem = QStringLiteral("It is empty.");
         return;
+    }
+    if (data.size() > MaxArchiveSize) {
+        m_problem = QStringLiteral("It is larger than %1 MB.").arg(MaxArchiveSize / (1024 * 1024));
+        return;
+    }
+    if (!(head.startsWith("<?xml") || head.startsWith("<plist") || head.startsWith("<!DOCTYPE"))) {
+        m_problem = QStringLiteral("It is not an XML property list.");
+        return;
+    }
+    if (nestingDepth(data) > MaxNesting) {
+        m_problem = QStringLiteral("It nests deeper than %1 levels.").arg(MaxNesting);
+        return;
+    }
     plist_t root = nullptr;
     plist_from_xml(data.constData(), static_cast<uint32_t>(data.size()), &root);
     m_root.reset(root);
     if (root && plist_get_node_type(root) != PLIST_DICT)
         m_root.reset();
+    if (!m_root)
+        m_problem = QStringLiteral("It is not a property list of watermarks and options.");
+}
+
+int KeyedUnarchiver::nestingDepth(const QByteArray &xml)
+{
+    // Counted on every "<array" and "<dict" tag, wherever it stands: one inside a comment or
+    // CDATA counts too, which can only make a strange file look deeper than it is.
+    int depth = 0;
+    int deepest = 0;
+    const qsizetype size = xml.size();
+    for (qsizetype i = xml.indexOf('<'); i >= 0 && i < size; i = xml.indexOf('<', i + 1)) {
+        const bool closing = i + 1 < size && xml.at(i + 1) == '/';
+        const qsizetype nameStart = i + (closing ? 2 : 1);
+        const auto named = [&](const char *name, const qsizetype length) {
+            return nameStart + length <= size &&
+                   std::memcmp(xml.constData() + nameStart, name, static_cast<size_t>(length)) == 0;
+        };
+        const qsizetype nameLength = named("array", 5) ? 5 : named("dict", 4) ? 4 : 0;
+        if (nameLength == 0)
+            continue;
+        const qsizetype after = nameStart + nameLength;
+        if (after < size && xml.at(after) != '>' && xml.at(after) != '/' &&
+            !std::isspace(static_cast<unsigned char>(xml.at(after))))
+            continue; // another element whose name starts the same
+        if (closing) {
+            depth = std::max(0, depth - 1);
+            continue;
+        }
+        const qsizetype end = xml.indexOf('>', after);
+        if (end > 0 && xml.at(end - 1) == '/')
+            continue; // empty: "<array/>"
+        deepest = std::max(deepest, ++depth);
+    }
+    return deepest;
 }
 
 KeyedUnarchiver::~KeyedUnarchiver() = default;

@@ -3,17 +3,30 @@
 #include "app/ArchiveKey.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <memory>
 #include <optional>
 
 // Reads what KeyedArchiver wrote. Bytes that are not an XML property list with a dictionary at
-// the top are read as an archive that holds no key at all.
+// the top are read as an archive that holds no key at all, and problem() says why.
 class KeyedUnarchiver
 {
 public:
     explicit KeyedUnarchiver(const QByteArray &data);
     ~KeyedUnarchiver();
+
+    // Arrays and dictionaries nested deeper than this are refused before the property-list
+    // parser sees them: it recurses once per level, and a few megabytes of "<array>" would
+    // overflow the stack. Our own files nest four levels (options, watermarks, a watermark, its
+    // colour).
+    static constexpr int MaxNesting = 16;
+    // How deeply the XML nests arrays and dictionaries, counted on the bytes.
+    static int nestingDepth(const QByteArray &xml);
+
+    // Why the bytes could not be read as an archive ("It nests deeper than 16 levels."); empty
+    // when they could.
+    QString problem() const { return m_problem; }
     KeyedUnarchiver(const KeyedUnarchiver &) = delete;
     KeyedUnarchiver &operator=(const KeyedUnarchiver &) = delete;
 
@@ -29,4 +42,5 @@ private:
         void operator()(void *node) const;
     };
     std::unique_ptr<void, PlistDeleter> m_root;
+    QString m_problem;
 };

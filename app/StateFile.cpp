@@ -2,6 +2,7 @@
 
 #include "app/KeyedArchiver.h"
 #include "app/KeyedUnarchiver.h"
+#include "app/RegularFile.h"
 #include "app/Resources.h"
 
 #include <QDir>
@@ -10,21 +11,15 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <atomic>
+
 namespace {
 
 const QString OverlaysKey = QStringLiteral("Overlays");
 const QString OutputOptionsKey = QStringLiteral("OutputOptions");
 
 // A readable state file is a few kilobytes; do not slurp a huge file put there by mistake.
-constexpr qint64 MaxStateFileSize = 16 * 1024 * 1024;
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > MaxStateFileSize)
-        return {};
-    return file.readAll();
-}
+std::atomic<qint64> maxFileSize{StateFile::DefaultMaxFileSize};
 
 } // namespace
 
@@ -39,18 +34,47 @@ QString StateFile::pathForStateFile()
     return folder + QLatin1String("/state.bin");
 }
 
-void StateFile::loadState(OverlayList &overlays, std::shared_ptr<OutputOptions> &outputOptions)
+void StateFile::setMaxFileSize(const qint64 bytes)
 {
-    loadStateFrom(pathForStateFile(), overlays, outputOptions);
+    maxFileSize = bytes;
 }
 
-void StateFile::loadStateFrom(const QString &path, OverlayList &overlays,
-                              std::shared_ptr<OutputOptions> &outputOptions)
+StateFile::LoadResult StateFile::loadState(OverlayList &overlays,
+                                           std::shared_ptr<OutputOptions> &outputOptions)
 {
-    QByteArray data = readFile(path);
-    if (data.isEmpty())
-        data = readFile(Resources::path(QStringLiteral("state"), QStringLiteral("bin")));
-    decode(data, overlays, outputOptions);
+    const QString path = pathForStateFile();
+    LoadResult result = loadStateFrom(path, overlays, outputOptions);
+    if (result.damaged()) {
+        // Kept beside the new one rather than overwritten by the next save; an older damaged
+        // file makes room for it.
+        const QString kept = path + QLatin1String(".damaged");
+        QFile::remove(kept);
+        if (QFile::rename(path, kept))
+            result.keptAs = kept;
+    }
+    return result;
+}
+
+StateFile::LoadResult StateFile::loadStateFrom(const QString &path, OverlayList &overlays,
+                                               std::shared_ptr<OutputOptions> &outputOptions)
+{
+    LoadResult result;
+    QByteArray data;
+    if (!path.isEmpty()) {
+        RegularFile file;
+        if (file.open(path) && file.readAll(maxFileSize, data)) {
+            result.problem = decode(data, overlays, outputOptions);
+            if (!result.damaged())
+                return result;
+        } else if (!file.missing()) {
+            result.problem = file.errorString();
+        }
+    }
+    QByteArray defaults;
+    RegularFile::readFile(Resources::path(QStringLiteral("state"), QStringLiteral("bin")),
+                          DefaultMaxFileSize, defaults);
+    decode(defaults, overlays, outputOptions);
+    return result;
 }
 
 bool StateFile::saveState(const OverlayList &overlays, const OutputOptions &outputOptions)
@@ -80,8 +104,8 @@ QByteArray StateFile::encode(const OverlayList &overlays, const OutputOptions &o
     return archiver.finishEncoding();
 }
 
-void StateFile::decode(const QByteArray &data, OverlayList &overlays,
-                       std::shared_ptr<OutputOptions> &outputOptions)
+QString StateFile::decode(const QByteArray &data, OverlayList &overlays,
+                          std::shared_ptr<OutputOptions> &outputOptions)
 {
     const KeyedUnarchiver unarchiver(data);
     if (const auto records = unarchiver.decodeRecordArray(OverlaysKey, Overlay::ClassName)) {
@@ -93,4 +117,5 @@ void StateFile::decode(const QByteArray &data, OverlayList &overlays,
     }
     if (const auto record = unarchiver.decodeRecord(OutputOptionsKey, OutputOptions::ClassName))
         outputOptions = OutputOptions::decode(*record);
+    return unarchiver.problem();
 }

@@ -16,12 +16,32 @@ public:
     // Full path of state.bin; makes sure its folder exists first (best effort).
     static QString pathForStateFile();
 
+    // What became of a state file that exists but could not be read.
+    struct LoadResult
+    {
+        // Why the file was not used, as a sentence ("It nests deeper than 16 levels."); empty
+        // when it was read, or when there was none.
+        QString problem;
+        // Where the damaged file was moved to keep it; empty when it was not moved.
+        QString keptAs;
+        bool damaged() const { return !problem.isEmpty(); }
+    };
+
     // Reads the user's state file, or the default one from the resources when the user has
     // none. The watermarks are always replaced; the options only when the file holds them.
-    static void loadState(OverlayList &overlays, std::shared_ptr<OutputOptions> &outputOptions);
-    // Reads a given state file (or the default when it cannot be read) the same way.
-    static void loadStateFrom(const QString &path, OverlayList &overlays,
-                              std::shared_ptr<OutputOptions> &outputOptions);
+    // A damaged file is moved aside to state.bin.damaged before the defaults are used, so that
+    // the next save does not destroy it; the caller tells the user once.
+    static LoadResult loadState(OverlayList &overlays,
+                                std::shared_ptr<OutputOptions> &outputOptions);
+    // Reads a given state file (or the default when it cannot be read) the same way, without
+    // moving it.
+    static LoadResult loadStateFrom(const QString &path, OverlayList &overlays,
+                                    std::shared_ptr<OutputOptions> &outputOptions);
+
+    // At most this much of a state file is read, counted as it arrives (a device or a pipe has
+    // no size to trust). Settable so that tests need not write 16 MB.
+    static constexpr qint64 DefaultMaxFileSize = 16 * 1024 * 1024;
+    static void setMaxFileSize(qint64 bytes);
     // Writes both atomically; answers whether the file was written.
     static bool saveState(const OverlayList &overlays, const OutputOptions &outputOptions);
     // The same into a given file (a preset).
@@ -30,7 +50,8 @@ public:
 
     static QByteArray encode(const OverlayList &overlays, const OutputOptions &outputOptions);
     // Bytes that are not a readable archive read as an archive holding neither key: one
-    // default watermark, the options left as they are.
-    static void decode(const QByteArray &data, OverlayList &overlays,
-                       std::shared_ptr<OutputOptions> &outputOptions);
+    // default watermark, the options left as they are. Answers why the bytes were not readable,
+    // or an empty string.
+    static QString decode(const QByteArray &data, OverlayList &overlays,
+                          std::shared_ptr<OutputOptions> &outputOptions);
 };

@@ -1,7 +1,7 @@
 #include "batch/BatchCommand.h"
 
-#include "app/Printable.h"
 #include "app/Presets.h"
+#include "app/Printable.h"
 #include "app/StateFile.h"
 #include "batch/BatchEngine.h"
 #include "batch/BatchTally.h"
@@ -41,6 +41,7 @@ struct Options
     int quality = -1;
     int jobs = 0;
     int existing = -1;
+    qint64 memoryBytes = 0;
     bool dryRun = false;
     bool exif = false;
     QStringList paths;
@@ -80,11 +81,16 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
         QStringLiteral("Where a file of an output's name exists: replace, skip, or rename "
                        "(keep both; the new photo gets a \"-2\" name) (this run only)."),
         QStringLiteral("what"));
+    const QCommandLineOption memory(
+        QStringLiteral("memory"),
+        QStringLiteral("Decoded photos held at once, in MB (default: %1).")
+            .arg(BatchEngine::DefaultMemoryBudget / (1024 * 1024)),
+        QStringLiteral("MB"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"),
                                     QStringLiteral("Print what would be written; write nothing."));
     const QCommandLineOption exif(
         QStringLiteral("exif"), QStringLiteral("Print each photo's EXIF summary; write nothing."));
-    parser.addOptions({state, output, format, quality, jobs, existing, dryRun, exif});
+    parser.addOptions({state, output, format, quality, jobs, existing, dryRun, exif, memory});
     parser.addOptions({preset, listPresets});
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("Photos and folders of photos."),
@@ -128,6 +134,14 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
         if (options.existing < 0)
             return QStringLiteral("--existing needs one of %1.")
                 .arg(ExistingChoices.join(QStringLiteral(", ")));
+    }
+    if (parser.isSet(memory)) {
+        bool ok = false;
+        const qint64 megabytes = parser.value(memory).toLongLong(&ok);
+        // Up to a petabyte: beyond it the byte count would overflow.
+        if (!ok || megabytes < 1 || megabytes > (qint64(1) << 30))
+            return QStringLiteral("--memory needs a whole number of megabytes of at least 1.");
+        options.memoryBytes = megabytes * 1024 * 1024;
     }
     if (parser.isSet(output) && options.output.isEmpty())
         return QStringLiteral("--output needs a folder.");
@@ -192,9 +206,22 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
             err << "inkveil-batch: Can't read the state file " << options.stateFile << "\n";
             return UsageError;
         }
-        StateFile::loadStateFrom(options.stateFile, overlays, outputOptions);
+        const StateFile::LoadResult loaded =
+            StateFile::loadStateFrom(options.stateFile, overlays, outputOptions);
+        if (loaded.damaged()) {
+            err << "inkveil-batch: Can't read the state file " << options.stateFile << ". "
+                << loaded.problem << "\n";
+            return UsageError;
+        }
     } else {
-        StateFile::loadState(overlays, outputOptions);
+        const StateFile::LoadResult loaded = StateFile::loadState(overlays, outputOptions);
+        if (loaded.damaged()) {
+            err << "inkveil-batch: The saved watermarks and options can't be read. "
+                << loaded.problem << " Using the defaults";
+            if (!loaded.keptAs.isEmpty())
+                err << "; the damaged file is kept as " << loaded.keptAs;
+            err << ".\n";
+        }
     }
     // Overrides for this run only: the state file is never written here.
     if (!options.output.isEmpty())
@@ -210,7 +237,13 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
     for (const QString &path : options.paths)
         absolute.append(QFileInfo(path).absoluteFilePath());
     WorkFileList files;
-    FileGathering::appendWorkFiles(files, FileGathering::expandPaths(absolute));
+    QStringList unreadable;
+    FileGathering::appendWorkFiles(files, FileGathering::expandPaths(absolute, &unreadable),
+                                   &unreadable);
+    // Reported before anything else, and the run ends with 1 even when every photo found is
+    // written: the user asked for photos that were not processed.
+    for (const QString &problem : unreadable)
+        err << "inkveil-batch: " << problem << '\n';
     if (files.isEmpty()) {
         err << "inkveil-batch: No photos found in the given paths.\n";
         return SomeFailed;
@@ -223,7 +256,7 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
             for (const QString &line : summary.split(QLatin1Char('\n')))
                 out << "  " << printable(line) << '\n';
         }
-        return Success;
+        return unreadable.isEmpty() ? Success : SomeFailed;
     }
 
     if (!outputOptions->isFolderSet()) {
@@ -253,10 +286,12 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
             if (planned.exists)
                 out << "  Replaces the file of that name.\n";
         }
-        return Success;
+        return unreadable.isEmpty() ? Success : SomeFailed;
     }
 
     BatchEngine engine;
+    if (options.memoryBytes > 0)
+        engine.setMemoryBudget(options.memoryBytes);
     const int total = static_cast<int>(files.size());
     BatchTally tally(total);
     QObject::connect(&engine, &BatchEngine::fileFinished, &engine,
@@ -291,7 +326,8 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
     });
     interruptWatch.start(50);
 
-    const int jobs = options.jobs > 0 ? options.jobs : std::max(1, QThread::idealThreadCount());
+    const int jobs = BatchEngine::workersFor(
+        options.jobs > 0 ? options.jobs : QThread::idealThreadCount(), files.size());
     QString message;
     if (!engine.start(files, overlays, outputOptions, jobs, &message)) {
         err << "inkveil-batch: " << message << '\n';
@@ -308,5 +344,5 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
     err << tally.closingLine(stopped) << '\n';
     if (stopped)
         return Interrupted;
-    return tally.failed() == 0 ? Success : SomeFailed;
+    return tally.failed() == 0 && unreadable.isEmpty() ? Success : SomeFailed;
 }

@@ -1,6 +1,7 @@
 #include "batch/BatchEngine.h"
 
 #include "app/Printable.h"
+#include "batch/MemoryBudget.h"
 #include "output/SafeWrite.h"
 #include "render/ImageToolkit.h"
 #include "render/Stamper.h"
@@ -10,7 +11,9 @@
 #include <QFileInfo>
 #include <QMetaProperty>
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <vector>
 
 const QString BatchEngine::ReadingMessage = QStringLiteral("Reading source file.");
@@ -65,6 +68,16 @@ QString readReason(const QString &error, const QString &path)
     return reason;
 }
 
+thread_local QString currentPhoto;
+
+// Names the photo this thread works on for as long as it lives.
+struct PhotoInProgress
+{
+    explicit PhotoInProgress(const QString &path) { currentPhoto = path; }
+    ~PhotoInProgress() { currentPhoto.clear(); }
+    Q_DISABLE_COPY_MOVE(PhotoInProgress)
+};
+
 } // namespace
 
 QString BatchEngine::cantRead(const QString &reason)
@@ -86,6 +99,11 @@ QString BatchEngine::refusal(const OutputOptions &options)
     return options.nameProblem();
 }
 
+QString BatchEngine::photoInProgress()
+{
+    return currentPhoto;
+}
+
 struct BatchEngine::Worker
 {
     explicit Worker(const PlaceholderExpander &expander)
@@ -94,6 +112,9 @@ struct BatchEngine::Worker
     Stamper stamper;
     // Decoded photos go into the same memory from photo to photo.
     QImage buffer;
+    // What this worker holds of the run's memory budget: the estimate for its current photo,
+    // kept with the buffer while the next photo needs the same.
+    qint64 held = 0;
 };
 
 struct BatchEngine::Run
@@ -106,6 +127,8 @@ struct BatchEngine::Run
     int startValue = 0;
     int workers = 1;
     std::atomic<int> next{0};
+    // Shared by the workers of a run; none for a single photo.
+    std::shared_ptr<MemoryBudget> budget;
 };
 
 BatchEngine::BatchEngine(QObject *parent)
@@ -143,7 +166,9 @@ bool BatchEngine::start(const WorkFileList &files, const OverlayList &overlays,
     run->plan = plan(files, *options);
     run->sources = canonicalSources(files);
     run->startValue = options->lastValue();
-    run->workers = std::max(1, workers);
+    run->workers = workersFor(workers, files.size());
+    run->budget = std::make_shared<MemoryBudget>(m_memoryBudget);
+    m_peakMemoryInFlight = 0;
     m_processing = true;
     m_running = true;
     qInfo("Thread start");
@@ -172,6 +197,8 @@ void BatchEngine::runAll(std::shared_ptr<Run> run)
             const FileResult result = processFile(worker, *run, index);
             Q_EMIT fileFinished(index, result);
         }
+        worker.buffer = QImage();
+        run->budget->release(worker.held);
     };
     std::vector<std::thread> helpers;
     for (int i = 1; i < run->workers; ++i)
@@ -179,6 +206,7 @@ void BatchEngine::runAll(std::shared_ptr<Run> run)
     work();
     for (std::thread &helper : helpers)
         helper.join();
+    m_peakMemoryInFlight = run->budget->peak();
 
     // Every run numbers its photos from the same start: the counter is left where it was.
     Q_EMIT progressChanged(QStringLiteral("Idle"));
@@ -217,6 +245,38 @@ BatchEngine::FileResult BatchEngine::processSingleFile(const std::shared_ptr<Wor
     return processFile(worker, run, 0);
 }
 
+int BatchEngine::workersFor(const int requested, const qsizetype photos)
+{
+    const qsizetype most = std::clamp<qsizetype>(photos, 1, MaxWorkers);
+    return static_cast<int>(std::clamp<qsizetype>(requested, 1, most));
+}
+
+int BatchEngine::counterValue(const int start, const qsizetype index)
+{
+    return static_cast<int>(
+        std::min<qint64>(qint64(start) + index, std::numeric_limits<int>::max()));
+}
+
+qint64 BatchEngine::memoryNeeded(const QString &path, const OutputOptions &options)
+{
+    const std::optional<ImageToolkit::Header> header = ImageToolkit::readHeader(path);
+    if (!header || header->size.isEmpty())
+        return 0;
+    const qint64 pixels = qint64(header->size.width()) * header->size.height();
+    // Pixels of more than 4 bytes are converted to 4-byte ones for drawing; the encoded
+    // file rarely takes more than half a byte a pixel.
+    qint64 bytes = pixels * header->bytesPerPixel + pixels / 2;
+    if (header->bytesPerPixel > 4)
+        bytes += pixels * 4;
+    if (options.resize()) {
+        const QSize fitted =
+            ImageToolkit::fittedSize(header->size, options.width(), options.height());
+        if (fitted.isValid())
+            bytes += qint64(fitted.width()) * fitted.height() * 4;
+    }
+    return bytes;
+}
+
 void BatchEngine::report(int index, const QString &message)
 {
     Q_EMIT statusChanged(index, message);
@@ -232,6 +292,7 @@ void BatchEngine::preview(const QImage &image)
 BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run, int index)
 {
     const auto &file = run.files.at(index);
+    const PhotoInProgress inProgress(file->filePath());
     const OutputOptions &options = *run.options;
     const OutputPlan::Entry &planned = run.plan.entries().at(index);
     FileResult result;
@@ -262,13 +323,27 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
             fitBoxes.append(QSize(edge, edge));
     }
 
+    // Room for this photo's pixels before they are decoded. The buffer kept from the previous
+    // photo counts as held; it goes unless this photo needs the same.
+    if (run.budget) {
+        const qint64 needed = memoryNeeded(file->filePath(), options);
+        if (needed != worker.held) {
+            worker.buffer = QImage();
+            run.budget->release(worker.held);
+            worker.held = 0;
+            run.budget->acquire(needed);
+            worker.held = needed;
+        }
+    }
+
     report(index, ReadingMessage);
     DecodedImage source = ImageToolkit::decodeInto(file->filePath(), worker.buffer, fitBoxes);
     // The watermarks are drawn into the decoded pixels themselves: were the worker still holding
     // them, the painter would first copy the whole photo. They come back once it is written.
     worker.buffer = QImage();
     if (source.isNull())
-        return fail(cantRead(readReason(source.errorString(), file->filePath())));
+        return fail(cantRead(readReason(
+            source.reason().isEmpty() ? source.errorString() : source.reason(), file->filePath())));
     preview(source.image());
     const QSize pixelSize = source.pixelSize();
 

@@ -69,6 +69,30 @@ public:
     // Also send a small copy of each image being processed (for a window to show).
     void setPreviewSize(int edge) { m_previewEdge = edge; }
 
+    // Decoded pixels all workers may hold at once (see MemoryBudget); applies from the next run.
+    static constexpr qint64 DefaultMemoryBudget = qint64(1) << 30;
+    void setMemoryBudget(qint64 bytes) { m_memoryBudget = bytes; }
+    qint64 memoryBudget() const { return m_memoryBudget; }
+    // The most the workers of the last run held at once, as they estimated it.
+    qint64 peakMemoryInFlight() const { return m_peakMemoryInFlight; }
+    // What processing the photo at path is estimated to hold: its decoded pixels from the
+    // header, a converted copy where the decoder's pixels are not drawn on directly, the encoded
+    // bytes and a resized copy. 0 when the header cannot be read.
+    static qint64 memoryNeeded(const QString &path, const OutputOptions &options);
+
+    // The photo the calling thread is processing for a run, or an empty string: lets a message
+    // from a library (libpng, libtiff, Qt) be told with the photo it is about.
+    static QString photoInProgress();
+
+    // More workers than this only wait on each other and the disk.
+    static constexpr int MaxWorkers = 64;
+    // The workers a run of `photos` uses when `requested` are asked for: at least 1, at most
+    // one per photo and MaxWorkers.
+    static int workersFor(int requested, qsizetype photos);
+    // The counter value of photo `index` of a run starting at `start`, kept within int: a
+    // counter near its largest value stays there instead of overflowing.
+    static int counterValue(int start, qsizetype index);
+
     // Starts a run with the given number of workers (at least 1). Answers false, with the
     // reason in `message`, when the run cannot start (no output folder, names that would leave
     // it, already running). Every name is planned before the first write.
@@ -118,5 +142,7 @@ private:
     std::atomic<bool> m_processing{false};
     std::atomic<bool> m_running{false};
     std::thread m_thread;
+    qint64 m_memoryBudget = DefaultMemoryBudget;
+    std::atomic<qint64> m_peakMemoryInFlight{0};
 };
 Q_DECLARE_METATYPE(BatchEngine::FileResult)

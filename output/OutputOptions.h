@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <limits>
 #include <memory>
 
 // Where and how the batch writes its results, and the builder of output names and paths.
@@ -83,7 +84,11 @@ public:
     // null string for a relative path (which would depend on the folder the program was
     // started from). Empty stays empty.
     static QString expandedFolder(const QString &typed, const QString &home = QDir::homePath());
-    void incrementCounter() { setLastValue(m_lastValue + 1); }
+    // Stays at the largest int rather than overflowing.
+    void incrementCounter()
+    {
+        setLastValue(m_lastValue < std::numeric_limits<int>::max() ? m_lastValue + 1 : m_lastValue);
+    }
     // lastValue as exactly `digits` characters, zero-padded, keeping the low digits.
     QString counterString() const { return counterString(m_lastValue); }
     // The same for another counter value (the batch numbers file i with start + i).

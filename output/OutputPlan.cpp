@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <limits>
 
 const QString OutputPlan::SkippedMessage = QStringLiteral("Skipped: a file of that name exists.");
 
@@ -29,8 +30,10 @@ OutputPlan::OutputPlan(const WorkFileList &files, const OutputOptions &options)
     for (qsizetype i = 0; i < files.size(); ++i) {
         Entry entry;
         entry.sourcePath = files.at(i)->filePath();
-        const QString first = options.buildFileName(files.at(i)->fileName(),
-                                                    options.lastValue() + static_cast<int>(i));
+        // Held at the largest int rather than overflowing on a huge start value.
+        const int counter = static_cast<int>(
+            std::min<qint64>(qint64(options.lastValue()) + i, std::numeric_limits<int>::max()));
+        const QString first = options.buildFileName(files.at(i)->fileName(), counter);
         // Every built name ends in the extension; "-N" goes before it.
         const QString stem = first.endsWith(extension) ? first.chopped(extension.size()) : first;
         QString name = first;

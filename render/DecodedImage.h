@@ -14,6 +14,8 @@ class DecodedImage
 public:
     // A failed read.
     static DecodedImage failure(const QString &errorString);
+    // A failed read of path, for the given reason.
+    static DecodedImage failure(const QString &path, const QString &reason);
 
     DecodedImage() = default;
     // pixelSize: the photo's upright size in the file, when the image is a reduced decode of it.
@@ -33,10 +35,14 @@ public:
 
     // Why the read failed; empty after a successful one.
     QString errorString() const { return m_errorString; }
+    // The same reason as a sentence without the path ("It is a named pipe, not a file."), to
+    // follow a message that already names the photo; empty after a successful read.
+    QString reason() const { return m_reason; }
 
 private:
     QImage m_image;
     float m_dpi = 72.0f;
     QSize m_pixelSize{0, 0};
     QString m_errorString;
+    QString m_reason;
 };

@@ -1,5 +1,6 @@
 #include "render/ImageToolkit.h"
 
+#include "app/RegularFile.h"
 #include "render/AvifEncoder.h"
 #include "render/GifEncoder.h"
 #include "render/HeifCodec.h"
@@ -37,9 +38,43 @@ constexpr float MinimumDpi = 1.0f;
 // no file can mean.
 constexpr int UnrecordedDotsPerMetre = 1;
 
-// Qt's limit on one decoded image, in MiB: MaxPixels at 16 bits per channel and four channels.
-constexpr int AllocationLimitMiB =
-    static_cast<int>(ImageToolkit::MaxPixels * 8 / (1024 * 1024) + 1);
+// Qt's limit on one decoded image, in MiB: maxPixels at 16 bits per channel and four channels.
+int allocationLimitMiB(const qint64 maxPixels)
+{
+    return static_cast<int>(maxPixels * 8 / (1024 * 1024) + 1);
+}
+
+QString tooManyPixels(const QSize size, const qint64 maxPixels)
+{
+    return QStringLiteral("%1 x %2 pixels is more than %3 megapixels")
+        .arg(size.width())
+        .arg(size.height())
+        .arg(maxPixels / 1'000'000);
+}
+
+// The canvas a GIF decoder allocates: its logical screen, which the header may make far larger
+// than any frame in it (Qt reports the first frame's size, then paints it on the screen). An
+// invalid size for other files.
+QSize gifScreenSize(QIODevice &device)
+{
+    // Read from the start wherever a reader left the device, and put back where it was.
+    const qint64 position = device.pos();
+    QByteArray header;
+    if (device.seek(0))
+        header = device.read(10);
+    device.seek(position);
+    if (header.size() < 10 || !(header.startsWith("GIF87a") || header.startsWith("GIF89a")))
+        return {};
+    const auto edge = [&](const int at) {
+        return static_cast<uchar>(header.at(at)) | static_cast<uchar>(header.at(at + 1)) << 8;
+    };
+    return {edge(6), edge(8)};
+}
+
+qint64 pixelsOf(const QSize size)
+{
+    return size.isValid() ? static_cast<qint64>(size.width()) * size.height() : 0;
+}
 
 int dotsPerMetre(const float dpi)
 {
@@ -75,18 +110,13 @@ std::optional<float> decodedDpi(const QImage &image, const bool filledOurBuffer)
 
 // XResolution from the photo's EXIF, for JPEGs whose JFIF header records no density (most camera
 // files keep theirs in EXIF only).
-std::optional<float> exifResolution(const QString &path)
+// Streamed from the start of the open file; the walk stops at the first image data.
+std::optional<float> exifResolution(RegularFile &file)
 {
     ExifData exif;
-    if (!ExifParser::parseImage(path, exif) || !exif.valid())
+    if (!file.device().seek(0))
         return std::nullopt;
-    return exif.resx();
-}
-
-std::optional<float> exifResolution(const QByteArray &file)
-{
-    ExifData exif;
-    ExifParser::parseImageData(file, exif);
+    ExifParser::parseDevice(file.device(), exif);
     if (!exif.valid())
         return std::nullopt;
     return exif.resx();
@@ -94,9 +124,8 @@ std::optional<float> exifResolution(const QByteArray &file)
 
 // The resolution a decoded photo records: the decoder's, else for a JPEG its EXIF one, else 72.
 // The image's dots per metre are set to match.
-template <typename ExifSource>
 float settleResolution(QImage &image, const bool filledOurBuffer, const bool jpeg,
-                       const ExifSource &exifSource)
+                       RegularFile &exifSource)
 {
     std::optional<float> dpi = decodedDpi(image, filledOurBuffer);
     if (!dpi && jpeg)
@@ -156,49 +185,53 @@ QImage upright(QImage image, const QImageIOHandler::Transformations transformati
     return image;
 }
 
-QString cannotRead(const QString &path, const QString &reason)
+DecodedImage cannotRead(const QString &path, const QString &reason)
 {
-    return QStringLiteral("Cannot read %1: %2").arg(path, reason);
+    return DecodedImage::failure(path, reason);
 }
 
 // A JPEG decoded by libjpeg-turbo straight into the buffer; nothing when the file is of a kind
-// only Qt's reader takes. `size` and `transformation` come from the file's header.
-std::optional<DecodedImage> decodeJpeg(const QString &path, const QSize size,
+// only Qt's reader takes. `size` and `transformation` come from the file's header. The file is
+// streamed, not read whole: libjpeg reads up to the end of the image, so bytes after it cost
+// nothing.
+std::optional<DecodedImage> decodeJpeg(const QString &path, RegularFile &file, const QSize size,
                                        const QImageIOHandler::Transformations transformation,
-                                       const QList<QSize> &fitBoxes, QImage &buffer)
+                                       const QList<QSize> &fitBoxes, const qint64 maxPixels,
+                                       QImage &buffer)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return DecodedImage::failure(cannotRead(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return DecodedImage::failure(cannotRead(path, file.errorString()));
+    // Qt's reader has read the header from where the device stands; it must find it there
+    // again when the file is left to it.
+    const qint64 readerPosition = file.device().pos();
+    if (!file.device().seek(0))
+        return std::nullopt;
 
     const QSize pixelSize =
         transformation.testFlag(QImageIOHandler::TransformationRotate90) ? size.transposed() : size;
-    const JpegCodec::Decoding decoding = JpegCodec::decode(bytes, reductionFor(pixelSize, fitBoxes),
-                                                           ImageToolkit::MaxPixels, buffer);
-    if (decoding.status == JpegCodec::Status::Unsupported)
+    const JpegCodec::Decoding decoding =
+        JpegCodec::decode(file.device(), reductionFor(pixelSize, fitBoxes), maxPixels, buffer);
+    if (decoding.status == JpegCodec::Status::Unsupported) {
+        file.device().seek(readerPosition);
         return std::nullopt;
+    }
     if (decoding.status == JpegCodec::Status::Failed)
-        return DecodedImage::failure(cannotRead(path, decoding.errorString));
+        return cannotRead(path, decoding.errorString);
     const bool recorded = decoding.dotsPerMetreX > 0 && decoding.dotsPerMetreY > 0;
     buffer.setDotsPerMeterX(recorded ? decoding.dotsPerMetreX : UnrecordedDotsPerMetre);
     buffer.setDotsPerMeterY(recorded ? decoding.dotsPerMetreY : UnrecordedDotsPerMetre);
-    const float resolution = settleResolution(buffer, true, true, bytes);
+    const float resolution = settleResolution(buffer, true, true, file);
     return DecodedImage(upright(buffer, transformation), resolution, pixelSize);
 }
 
 // A HEIC or AVIF photo, decoded by libheif already upright. HEIF records no resolution of its
 // own; a camera's EXIF XResolution stands in, as for a JPEG without a density.
-DecodedImage decodeHeif(const QString &path, QFile &file)
+DecodedImage decodeHeif(const QString &path, RegularFile &file, const qint64 maxPixels)
 {
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return DecodedImage::failure(cannotRead(path, file.errorString()));
-    HeifCodec::Decoding decoding = HeifCodec::decode(bytes, ImageToolkit::MaxPixels);
+    const QByteArray bytes = file.device().readAll();
+    if (file.device().error() != QFileDevice::NoError)
+        return cannotRead(path, file.device().errorString());
+    HeifCodec::Decoding decoding = HeifCodec::decode(bytes, maxPixels);
     if (decoding.image.isNull())
-        return DecodedImage::failure(cannotRead(path, decoding.errorString));
+        return cannotRead(path, decoding.errorString);
     ExifData exif;
     ExifParser::parseTiffData(HeifCodec::exifData(path), exif);
     const float dpi = exif.valid() && plausibleDpi(exif.resx()) ? exif.resx() : DefaultDpi;
@@ -256,34 +289,67 @@ DecodedImage ImageToolkit::decode(const QString &path)
 DecodedImage ImageToolkit::decodeInto(const QString &path, QImage &buffer,
                                       const QList<QSize> &fitBoxes)
 {
-    {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly) && HeifCodec::recognises(file.peek(32)))
-            return decodeHeif(path, file);
-    }
-    QImageReader reader(path);
+    return decodeLimited(path, buffer, fitBoxes, MaxPixels);
+}
+
+DecodedImage ImageToolkit::decodePicture(const QString &path)
+{
+    QImage buffer;
+    return decodeLimited(path, buffer, {}, MaxPicturePixels);
+}
+
+std::optional<ImageToolkit::Header> ImageToolkit::readHeader(const QString &path)
+{
+    RegularFile file;
+    if (!file.open(path))
+        return std::nullopt;
+    if (HeifCodec::recognises(file.device().peek(32)))
+        return decodeHeif(path, file, maxPixels);
+    QImageReader reader(&file.device());
+    if (!reader.canRead())
+        return std::nullopt;
+    Header header;
+    header.size = reader.size();
+    const QSize screen = gifScreenSize(file.device());
+    if (pixelsOf(screen) > pixelsOf(header.size))
+        header.size = screen;
+    // A broken header can leave the format unset, or out of Qt's range altogether.
+    const QImage::Format format = reader.imageFormat();
+    const bool known = format > QImage::Format_Invalid && format < QImage::NImageFormats;
+    const int depth = known ? QImage::toPixelFormat(format).bitsPerPixel() : 0;
+    header.bytesPerPixel = std::max(4, depth > 0 ? depth / 8 : 4);
+    return header;
+}
+
+DecodedImage ImageToolkit::decodeLimited(const QString &path, QImage &buffer,
+                                         const QList<QSize> &fitBoxes, const qint64 maxPixels)
+{
+    RegularFile file;
+    if (!file.open(path))
+        return cannotRead(path, file.errorString());
+    if (HeifCodec::recognises(file.device().peek(32)))
+        return decodeHeif(path, file, maxPixels);
+    QImageReader reader(&file.device());
     // Turned below instead, which keeps the colour space and leaves the buffer as decoded.
     reader.setAutoTransform(false);
-    reader.setAllocationLimit(AllocationLimitMiB);
+    reader.setAllocationLimit(allocationLimitMiB(maxPixels));
     if (!reader.canRead())
-        return DecodedImage::failure(cannotRead(path, reader.errorString()));
+        return cannotRead(path, reader.errorString());
     // Asked now: once the pixels are read, the reader no longer names the format.
     const bool jpeg = reader.format() == "jpeg";
 
     // Check the size in the header before any memory is taken for the pixels, and shape the
     // buffer so that the decoder fills it rather than allocating.
+    const QSize screen = gifScreenSize(file.device());
+    if (pixelsOf(screen) > maxPixels)
+        return cannotRead(path, tooManyPixels(screen, maxPixels));
     const QSize size = reader.size();
     if (size.isValid()) {
-        if (static_cast<qint64>(size.width()) * size.height() > MaxPixels) {
-            return DecodedImage::failure(
-                cannotRead(path, QStringLiteral("%1 x %2 pixels is more than %3 megapixels")
-                                     .arg(size.width())
-                                     .arg(size.height())
-                                     .arg(MaxPixels / 1'000'000)));
-        }
+        if (pixelsOf(size) > maxPixels)
+            return cannotRead(path, tooManyPixels(size, maxPixels));
         if (jpeg) {
             std::optional<DecodedImage> decoded =
-                decodeJpeg(path, size, reader.transformation(), fitBoxes, buffer);
+                decodeJpeg(path, file, size, reader.transformation(), fitBoxes, maxPixels, buffer);
             if (decoded)
                 return *std::move(decoded);
         }
@@ -298,10 +364,10 @@ DecodedImage ImageToolkit::decodeInto(const QString &path, QImage &buffer,
     const uchar *const pixels = buffer.isNull() ? nullptr : buffer.constBits();
 
     if (!reader.read(&buffer))
-        return DecodedImage::failure(cannotRead(path, reader.errorString()));
+        return cannotRead(path, reader.errorString());
 
     const float resolution =
-        settleResolution(buffer, pixels && buffer.constBits() == pixels, jpeg, path);
+        settleResolution(buffer, pixels && buffer.constBits() == pixels, jpeg, file);
     return DecodedImage(upright(buffer, reader.transformation()), resolution);
 }
 

@@ -24,6 +24,8 @@ public:
     // Largest photo we decode. A 200-megapixel image takes 800 MB at 8 bits per channel and
     // 1.6 GB at 16; anything larger is a broken or hostile file, refused before allocating.
     static constexpr qint64 MaxPixels = 200'000'000;
+    // Largest watermark picture: it is stamped on every photo and held for the whole run.
+    static constexpr qint64 MaxPicturePixels = 100'000'000;
 
     // File-name extensions of the image types the decoder reads, each in lower and in upper
     // case ("jpg", "JPG"), as camera cards and file managers write them.
@@ -51,6 +53,21 @@ public:
     // result keeps the full pixel size. Empty: full size.
     static DecodedImage decodeInto(const QString &path, QImage &buffer,
                                    const QList<QSize> &fitBoxes = {});
+
+    // As decode(), for a watermark picture: at most MaxPicturePixels.
+    static DecodedImage decodePicture(const QString &path);
+
+    // What a file's header says about its pixels, before any of them is decoded.
+    struct Header
+    {
+        // The largest image the decoder will hold: a GIF's logical screen when it is larger
+        // than its first frame.
+        QSize size;
+        // Bytes a decoded pixel takes (at least 4: the batch draws on 4-byte pixels).
+        int bytesPerPixel = 4;
+    };
+    // Nothing when the file is not a regular file or not an image the decoder reads.
+    static std::optional<Header> readHeader(const QString &path);
 
     // The size that pixelSize takes fitted into a box of width x height pixels with its
     // proportions kept (larger or smaller): the box edges are taken as 16-bit signed numbers and
@@ -92,4 +109,8 @@ public:
     // Strokes straight segments from start to each end, with flat ends, in one colour.
     static void strokeSegments(QPainter &painter, FloatSize canvas, FloatPoint start,
                                const QList<FloatPoint> &ends, float lineWidth, const QColor &color);
+
+private:
+    static DecodedImage decodeLimited(const QString &path, QImage &buffer,
+                                      const QList<QSize> &fitBoxes, qint64 maxPixels);
 };

@@ -1,11 +1,13 @@
 #include "render/JpegCodec.h"
 
+#include <QBuffer>
 #include <QColorSpace>
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
 #include <cstdlib>
+#include <memory>
 #include <new>
 
 #include <jpeglib.h>
@@ -106,6 +108,51 @@ struct Decompressor
     jpeg_progress_mgr progress{};
     bool created = false;
 };
+
+// Input streamed from a device in chunks, so that memory never depends on the file's length
+// (a photo followed by a gigabyte of zeros is read only up to its end of image). The end of the
+// device reads as an end-of-image marker with a warning, as libjpeg's own file source does: a
+// file cut short decodes as far as it goes.
+struct DeviceSource
+{
+    static constexpr size_t ChunkSize = 64 * 1024;
+    jpeg_source_mgr pub;
+    QIODevice *device;
+    std::unique_ptr<JOCTET[]> chunk;
+};
+
+void initSource(j_decompress_ptr) {}
+void termSource(j_decompress_ptr) {}
+
+boolean fillInputBuffer(j_decompress_ptr info)
+{
+    auto &source = *reinterpret_cast<DeviceSource *>(info->src);
+    qint64 got = source.device->read(reinterpret_cast<char *>(source.chunk.get()),
+                                     static_cast<qint64>(DeviceSource::ChunkSize));
+    if (got <= 0) {
+        WARNMS(info, JWRN_JPEG_EOF);
+        source.chunk[0] = 0xFF;
+        source.chunk[1] = JPEG_EOI;
+        got = 2;
+    }
+    source.pub.next_input_byte = source.chunk.get();
+    source.pub.bytes_in_buffer = static_cast<size_t>(got);
+    return TRUE;
+}
+
+void skipInputData(j_decompress_ptr info, long count)
+{
+    if (count <= 0)
+        return;
+    auto &source = *reinterpret_cast<DeviceSource *>(info->src);
+    auto remaining = static_cast<size_t>(count);
+    while (remaining > source.pub.bytes_in_buffer) {
+        remaining -= source.pub.bytes_in_buffer;
+        fillInputBuffer(info);
+    }
+    source.pub.next_input_byte += remaining;
+    source.pub.bytes_in_buffer -= remaining;
+}
 
 // Output straight into a QByteArray that grows as the encoder fills it.
 struct ByteArrayDestination
@@ -210,14 +257,29 @@ int jfifDotsPerMetre(const jpeg_decompress_struct &info, const UINT16 density)
 JpegCodec::Decoding JpegCodec::decode(const QByteArray &file, const int reduction,
                                       const qint64 maxPixels, QImage &buffer)
 {
+    QBuffer device;
+    device.setData(file);
+    device.open(QIODevice::ReadOnly);
+    return decode(device, reduction, maxPixels, buffer);
+}
+
+JpegCodec::Decoding JpegCodec::decode(QIODevice &file, const int reduction, const qint64 maxPixels,
+                                      QImage &buffer)
+{
     Decompressor decompressor;
     jpeg_decompress_struct &info = decompressor.info;
     if (!decompressor.created)
         return failed(decompressor.error);
 
+    DeviceSource source{{}, &file, std::make_unique<JOCTET[]>(DeviceSource::ChunkSize)};
+    source.pub.init_source = initSource;
+    source.pub.fill_input_buffer = fillInputBuffer;
+    source.pub.skip_input_data = skipInputData;
+    source.pub.resync_to_restart = jpeg_resync_to_restart;
+    source.pub.term_source = termSource;
+    info.src = &source.pub;
+
     const bool header = guarded(decompressor.error, [&] {
-        jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(file.constData()),
-                     static_cast<unsigned long>(file.size()));
         jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
         jpeg_read_header(&info, TRUE);
     });

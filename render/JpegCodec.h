@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QImage>
 #include <QString>
 
@@ -41,6 +42,9 @@ public:
     // A file cut short decodes as far as it goes, the rest grey, as viewers show it. A header
     // claiming more than maxPixels (at full size) fails before any memory is taken.
     static Decoding decode(const QByteArray &file, int reduction, qint64 maxPixels, QImage &buffer);
+    // The same, streaming the file from its current position in small chunks: only the bytes up
+    // to the end of the image are read, however long the file is.
+    static Decoding decode(QIODevice &file, int reduction, qint64 maxPixels, QImage &buffer);
 
     // The image as a baseline JPEG at quality 0-100 with 4:2:0 chroma, a JFIF header recording
     // dotsPerInch and, for colour, the image's ICC profile: what Qt's writer makes of it.

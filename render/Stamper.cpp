@@ -174,6 +174,10 @@ void Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Over
     const FloatSize content = findContentSize(overlay);
     if (!(content.width > 0.0f) || !(content.height > 0.0f))
         return;
+    // A huge font size would ask for a content image of gigabytes; such a watermark is left out.
+    if (static_cast<double>(content.width) * static_cast<double>(content.height) >
+        static_cast<double>(ImageToolkit::MaxPicturePixels))
+        return;
     const QImage contentImage = makeContentImage(overlay, content);
     const float angle = findRotationToUse(overlay);
     const FloatSize turned = StamperGeometry::sizeFromRotation(content, angle);
@@ -468,13 +472,23 @@ QImage Stamper::makeRotatedImage(const QImage &content, FloatSize contentSize, F
 
 QString Stamper::expandText(const QString &text)
 {
-    return m_expander.expandText(text, *m_baseImage);
+    return m_expander.expandText(text.left(MaxTextLength), *m_baseImage).left(MaxTextLength);
+}
+
+QString Stamper::overlayProblem(const Overlay &overlay)
+{
+    if (overlay.isImage())
+        return ImageToolkit::decodePicture(overlay.filePath()).reason();
+    if (overlay.text().size() > MaxTextLength)
+        return QStringLiteral("The text is longer than %1 characters; the rest is left out.")
+            .arg(MaxTextLength);
+    return {};
 }
 
 const DecodedImage &Stamper::picture(const QString &path)
 {
     auto cached = m_pictures.find(path);
     if (cached == m_pictures.end())
-        cached = m_pictures.insert(path, ImageToolkit::decode(path));
+        cached = m_pictures.insert(path, ImageToolkit::decodePicture(path));
     return *cached;
 }

@@ -55,6 +55,14 @@ public:
                                    FloatSize turnedSize, float angle);
     QString expandText(const QString &text);
 
+    // A watermark text is drawn up to this many characters (after its placeholders are filled
+    // in); a longer one is cut there. Nobody means a page of text on a photo, and every
+    // character is measured and drawn on every photo.
+    static constexpr qsizetype MaxTextLength = 4000;
+    // Why the overlay cannot be drawn as it is (its picture can't be read or is too large, its
+    // text is too long), as a sentence; empty when it can.
+    static QString overlayProblem(const Overlay &overlay);
+
 private:
     // canvasSize: the photo's full pixel size, which canvas may be a reduced decode of.
     void drawOverlay(QImage &canvas, FloatSize canvasSize, const Overlay &overlay);

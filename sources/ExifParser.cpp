@@ -1,5 +1,6 @@
 #include "sources/ExifParser.h"
 
+#include "app/RegularFile.h"
 #include "render/HeifCodec.h"
 #include "sources/ExifData.h"
 
@@ -118,8 +119,9 @@ struct ExifParser::ParseState
 
 bool ExifParser::parseImage(const QString &path, ExifData &data)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Streamed from the file: the walk stops at the first image data, however long the file.
+    RegularFile file;
+    if (!file.open(path))
         return false;
     if (HeifCodec::recognises(file.peek(SectionHeaderSize))) {
         file.close();
@@ -127,7 +129,7 @@ bool ExifParser::parseImage(const QString &path, ExifData &data)
         return true;
     }
     ParseState state(data);
-    readJpeg(file, state);
+    readJpeg(file.device(), state);
     return true;
 }
 
@@ -146,6 +148,12 @@ void ExifParser::parseTiffData(const QByteArray &tiff, ExifData &data)
         return;
     ParseState state(data);
     processExifSection(QByteArray(ExifHeader, ExifHeaderSize) + tiff, state);
+}
+
+void ExifParser::parseDevice(QIODevice &device, ExifData &data)
+{
+    ParseState state(data);
+    readJpeg(device, state);
 }
 
 void ExifParser::readJpeg(QIODevice &file, ParseState &state)

@@ -50,6 +50,8 @@ public:
     // The same for EXIF held apart from any JPEG segment: its TIFF data, from the byte-order
     // mark on (as HEIF files keep it).
     static void parseTiffData(const QByteArray &tiff, ExifData &data);
+    // The same, streamed from a device open for reading, from its current position.
+    static void parseDevice(QIODevice &device, ExifData &data);
 
 private:
     struct ParseState;

@@ -1,5 +1,6 @@
 #include "sources/FileGathering.h"
 
+#include "app/RegularFile.h"
 #include "render/ImageToolkit.h"
 
 #include <QCollator>
@@ -10,6 +11,12 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -26,24 +33,77 @@ const QCollator &naturalOrder()
     return collator;
 }
 
-void appendEntries(const QString &folder, const QString &relative, QStringList &out)
+// The names in a folder, or nothing with the reason when it can't be listed. Read with the
+// system's calls: Qt leaves out names that are not valid UTF-8.
+std::optional<QStringList> folderEntries(const QString &folder, QString &reason)
 {
-    const QDir dir(folder + QLatin1Char('/') + relative);
-    QStringList names = dir.entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+    DIR *dir = ::opendir(RegularFile::encodeName(folder).constData());
+    if (!dir) {
+        reason = QString::fromLocal8Bit(std::strerror(errno)) + QLatin1Char('.');
+        return std::nullopt;
+    }
+    QStringList names;
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names.append(RegularFile::decodeName(name));
+        errno = 0;
+    }
+    const int error = errno;
+    ::closedir(dir);
+    if (error != 0) {
+        reason = QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char('.');
+        return std::nullopt;
+    }
+    return names;
+}
+
+// A folder and not a link to one: links to folders are not followed, so a link loop cannot
+// walk forever.
+bool isRealFolder(const QString &path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(RegularFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void appendEntries(const QString &folder, const QString &relative, QStringList &out,
+                   QStringList *problems)
+{
+    const QString path = relative.isEmpty() ? folder : folder + QLatin1Char('/') + relative;
+    QString reason;
+    std::optional<QStringList> names =
+        folderEntries(path.isEmpty() ? QStringLiteral("/") : path, reason);
+    if (!names) {
+        if (problems)
+            problems->append(QStringLiteral("%1: Can't read folder. %2")
+                                 .arg(path.isEmpty() ? QStringLiteral("/") : path, reason));
+        return;
+    }
     // Ties in the natural order (names differing only in case) fall back to plain text order.
-    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+    std::sort(names->begin(), names->end(), [](const QString &a, const QString &b) {
         const int order = naturalOrder().compare(a, b);
         return order != 0 ? order < 0 : a < b;
     });
-    for (const QString &name : names) {
+    for (const QString &name : *names) {
         const QString entry = relative.isEmpty() ? name : relative + QLatin1Char('/') + name;
         out.append(folder + QLatin1Char('/') + entry);
-        const QFileInfo info(dir.filePath(name));
-        // Links to folders are not followed, so a link loop cannot walk forever.
-        if (info.isDir() && !info.isSymLink())
-            appendEntries(folder, entry, out);
+        if (isRealFolder(folder + QLatin1Char('/') + entry))
+            appendEntries(folder, entry, out, problems);
     }
+}
+
+QString unreadableReason(const QString &path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(RegularFile::encodeName(path).constData(), &info) != 0 || S_ISDIR(info.st_mode))
+        return {};
+    RegularFile probe;
+    return probe.open(path) ? QString() : probe.errorString();
 }
 
 QString extensionOf(const QString &path)
@@ -55,16 +115,21 @@ QString extensionOf(const QString &path)
 
 } // namespace
 
-QStringList FileGathering::expandPaths(const QStringList &paths)
+QStringList FileGathering::expandPaths(const QStringList &paths, QStringList *problems)
 {
     QStringList files;
     for (const QString &path : paths) {
         const qsizetype before = files.size();
-        if (QFileInfo(path).isDir()) {
+        struct stat info
+        {
+        };
+        if (::stat(RegularFile::encodeName(path).constData(), &info) == 0 &&
+            S_ISDIR(info.st_mode)) {
             QString folder = path;
             while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
                 folder.chop(1);
-            appendEntries(folder == QLatin1String("/") ? QString() : folder, QString(), files);
+            appendEntries(folder == QLatin1String("/") ? QString() : folder, QString(), files,
+                          problems);
         }
         if (files.size() == before)
             files.append(path);
@@ -79,7 +144,8 @@ bool FileGathering::isSupportedFormat(const QString &extension)
                        [&](const QString &type) { return type == extension; });
 }
 
-qsizetype FileGathering::appendWorkFiles(WorkFileList &files, const QStringList &paths)
+qsizetype FileGathering::appendWorkFiles(WorkFileList &files, const QStringList &paths,
+                                         QStringList *problems)
 {
     // Paths are the identity of work files; a set keeps large drops from going quadratic.
     QSet<QString> held;
@@ -90,6 +156,14 @@ qsizetype FileGathering::appendWorkFiles(WorkFileList &files, const QStringList 
     for (const QString &path : paths) {
         if (!isSupportedFormat(extensionOf(path)))
             continue;
+        // Opened once here (without blocking), so that a file nobody can read is reported now
+        // rather than failing the run, and a pipe never reaches a decoder. A missing file and
+        // a folder named like a photo stay in the list as dropped, to fail when processed.
+        if (const QString reason = unreadableReason(path); !reason.isEmpty()) {
+            if (problems)
+                problems->append(QStringLiteral("%1: %2").arg(path, reason));
+            continue;
+        }
         auto file = std::make_shared<WorkFile>(path);
         qInfo().noquote() << file->description();
         if (held.contains(path)) {

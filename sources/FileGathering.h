@@ -13,12 +13,17 @@ public:
     // Each given path followed by every entry below it, depth-first, a folder's entry before
     // its contents, each folder's entries in natural name order (IMG_2 before IMG_10); hidden
     // entries and sub-folders included. A plain file or an empty folder stands for itself.
-    static QStringList expandPaths(const QStringList &paths);
+    // Names that are not valid UTF-8 are kept as RegularFile::decodeName() gives them.
+    // A folder that can't be listed adds "PATH: reason" to problems.
+    static QStringList expandPaths(const QStringList &paths, QStringList *problems = nullptr);
 
     // Is the extension one of the readable image types, compared exactly with letter case?
     static bool isSupportedFormat(const QString &extension);
 
     // Appends a work file for each path of a readable type that the list does not hold yet,
-    // logging each one and each duplicate. Answers how many were added.
-    static qsizetype appendWorkFiles(WorkFileList &files, const QStringList &paths);
+    // logging each one and each duplicate. Answers how many were added. A file of a readable
+    // type that can't be opened, or is not a regular file (a named pipe, a device), is left out
+    // and adds "PATH: reason" to problems.
+    static qsizetype appendWorkFiles(WorkFileList &files, const QStringList &paths,
+                                     QStringList *problems = nullptr);
 };

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "app/Resources.h"
+#include "app/StateFile.h"
 #include "app/ui/ApplicationPanes.h"
 #include "app/ui/ListView.h"
 #include "app/ui/PaneController.h"
@@ -12,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMap>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QSettings>
@@ -448,6 +450,28 @@ private Q_SLOTS:
         controller.stateChanged();
         QCOMPARE(controller.currentPaneIndex(), 0);
     }
+
+    // A damaged state file is kept aside and the user told once, without the start waiting.
+    void damagedStateTold()
+    {
+        m_controller.reset();
+        const QString state = StateFile::pathForStateFile();
+        QVERIFY(writeFile(state, "<?xml version=\"1.0\"?><plist><dict><key>"));
+        QTest::ignoreMessage(QtInfoMsg, "PaneController: Can't load Missing");
+        m_controller = startWizard();
+        QVERIFY(m_controller);
+        QMessageBox *alert = nullptr;
+        QTRY_VERIFY((alert = m_controller->mainWindow()->findChild<QMessageBox *>(
+                         QStringLiteral("damagedStateAlert"))) &&
+                    alert->isVisible());
+        QVERIFY2(alert->text().contains(state + QStringLiteral(".damaged")),
+                 qPrintable(alert->text()));
+        alert->close();
+        QVERIFY(QFile::remove(state + QStringLiteral(".damaged")));
+    }
+
+public Q_SLOTS:
+    void openUrl(const QUrl &url) { m_openedUrls.append(url); }
 
 private:
     TestPane *pane(int index) const

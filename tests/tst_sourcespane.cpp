@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 // EXIF with the camera model and the date it was taken.
@@ -44,6 +46,7 @@ private Q_SLOTS:
     void exifIsReadOnce();
     void openPanelDidEnd();
     void keyboardWalk();
+    void unreadableInStatus();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -247,6 +250,20 @@ void TestSourcesPane::exifIsReadOnce()
     QVERIFY(QFile::remove(path(QStringLiteral("2-exif.jpg"))));
     select({1});
     QCOMPARE(text("exif"), ExifText);
+}
+
+// A photo that can't be read is left out and named in the status line until the next drop.
+void TestSourcesPane::unreadableInStatus()
+{
+    makeFiles({"a/1.jpg"});
+    QCOMPARE(::mkfifo(QFile::encodeName(path(QStringLiteral("a/pipe.jpg"))).constData(), 0600), 0);
+    m_pane->addPaths({path(QStringLiteral("a"))});
+    QCOMPARE(listed(), QStringList{QStringLiteral("a/1.jpg")});
+    QCOMPARE(text("status"), QStringLiteral("1 file for processing. Can't read %1: It is a named "
+                                            "pipe, not a file.")
+                                 .arg(path(QStringLiteral("a/pipe.jpg"))));
+    m_pane->addPaths({path(QStringLiteral("a/1.jpg"))});
+    QCOMPARE(text("status"), QStringLiteral("1 file for processing."));
 }
 
 void TestSourcesPane::openPanelDidEnd()

@@ -243,31 +243,42 @@ private Q_SLOTS:
     void damagedFileLoadsDefaults_data()
     {
         QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("kept"); // moved aside as state.bin.damaged
         QByteArray random(4096, Qt::Uninitialized);
         QRandomGenerator generator(42);
         for (char &c : random)
             c = static_cast<char>(generator.bounded(256));
         const QByteArray good = StateFile::encode({std::make_shared<Overlay>()}, OutputOptions());
-        QTest::newRow("random bytes") << random;
-        QTest::newRow("truncated XML") << good.left(good.size() / 2);
+        QTest::newRow("random bytes") << random << true;
+        QTest::newRow("truncated XML") << good.left(good.size() / 2) << true;
         QTest::newRow("records of the wrong kind")
             << QByteArray("<?xml version=\"1.0\"?><plist "
                           "version=\"1.0\"><dict><key>Overlays</key><string>x</string>"
-                          "<key>OutputOptions</key><array/></dict></plist>");
-        QTest::newRow("empty file") << QByteArray();
+                          "<key>OutputOptions</key><array/></dict></plist>")
+            << false;
+        QTest::newRow("empty file") << QByteArray() << true;
     }
 
     void damagedFileLoadsDefaults()
     {
         QFETCH(QByteArray, content);
+        QFETCH(bool, kept);
         StateFile::pathForStateFile();
+        QFile::remove(m_stateFile + QStringLiteral(".damaged"));
         QVERIFY(writeFile(m_stateFile, content));
         OverlayList overlays;
         auto options = std::make_shared<OutputOptions>();
-        StateFile::loadState(overlays, options);
+        const StateFile::LoadResult loaded = StateFile::loadState(overlays, options);
         QCOMPARE(overlays.size(), 1);
         QCOMPARE(overlays.first()->name(), QStringLiteral("Default"));
         QCOMPARE(options->fileFormat(), QStringLiteral("jpeg"));
+        // Kept, untouched, beside the next state rather than overwritten by it.
+        QCOMPARE(loaded.damaged(), kept);
+        QCOMPARE(QFileInfo::exists(m_stateFile), !kept);
+        if (kept) {
+            QCOMPARE(loaded.keptAs, m_stateFile + QStringLiteral(".damaged"));
+            QCOMPARE(readFile(loaded.keptAs), content);
+        }
     }
 
 private:

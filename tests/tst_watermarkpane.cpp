@@ -6,7 +6,6 @@
 #include "render/ImageToolkit.h"
 #include "watermarks/ui/ColorWell.h"
 #include "watermarks/ui/ImageEditor.h"
-#include "watermarks/ui/ColorWell.h"
 #include "watermarks/ui/PositionView.h"
 #include "watermarks/ui/PreviewView.h"
 #include "watermarks/ui/SingleDropView.h"
@@ -492,7 +491,8 @@ void TestWatermarkPane::fittingControlsEditAndRedraw()
     } else if (auto *box = qobject_cast<QCheckBox *>(widget)) {
         box->click();
     } else if (auto *well = qobject_cast<ColorWell *>(widget)) {
-        well->setChooser([&input](const QColor &, QWidget *, bool) { return input.value<QColor>(); });
+        well->setChooser(
+            [&input](const QColor &, QWidget *, bool) { return input.value<QColor>(); });
         well->click();
     } else if (auto *combo = qobject_cast<QComboBox *>(widget)) {
         const int index =

@@ -21,6 +21,7 @@
 #include <QSettings>
 #include <QShortcut>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -216,7 +217,20 @@ void AppController::setOutputOptions(const std::shared_ptr<OutputOptions> &outpu
 
 void AppController::loadState()
 {
-    StateFile::loadState(m_overlays, m_outputOptions);
+    const StateFile::LoadResult loaded = StateFile::loadState(m_overlays, m_outputOptions);
+    if (!loaded.damaged())
+        return;
+    QString text = QStringLiteral("Your saved watermarks and options can't be read. %1 Inkveil "
+                                  "starts with the defaults.")
+                       .arg(loaded.problem);
+    if (!loaded.keptAs.isEmpty())
+        text += QStringLiteral(" The damaged file is kept as %1.").arg(loaded.keptAs);
+    // Told once, without holding up the start: the box opens over the window when it shows.
+    auto *alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Inkveil"), text,
+                                  QMessageBox::Ok, m_mainWindow);
+    alert->setObjectName(QStringLiteral("damagedStateAlert"));
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    QTimer::singleShot(0, alert, [alert] { alert->open(); });
 }
 
 void AppController::saveState()

@@ -59,10 +59,10 @@ public:
     }
 
     // Appends a work file for each photo among the paths that the list does not hold yet.
-    void append(const QStringList &paths)
+    void append(const QStringList &paths, QStringList *problems)
     {
         WorkFileList grown = m_files;
-        if (FileGathering::appendWorkFiles(grown, paths) == 0)
+        if (FileGathering::appendWorkFiles(grown, paths, problems) == 0)
             return;
         beginInsertRows({}, rowCount(), static_cast<int>(grown.size()) - 1);
         m_files = std::move(grown);
@@ -145,11 +145,12 @@ void SourceFilesPane::formLoaded()
 
 void SourceFilesPane::addPaths(const QStringList &paths)
 {
-    const QStringList expanded = FileGathering::expandPaths(paths);
+    m_problems.clear();
+    const QStringList expanded = FileGathering::expandPaths(paths, &m_problems);
     {
         // One update for the whole gathering, with the new selection in place.
         const QScopedValueRollback batch(m_changing, true);
-        m_filesModel->append(expanded);
+        m_filesModel->append(expanded, &m_problems);
         selectRow(files().isEmpty() ? -1 : 0);
     }
     filesOrSelectionChanged();
@@ -242,9 +243,19 @@ void SourceFilesPane::setStatus()
     if (!m_status)
         return;
     const qsizetype count = files().size();
-    m_status->setText(count == 0   ? QStringLiteral("No files.")
-                      : count == 1 ? QStringLiteral("1 file for processing.")
-                                   : QStringLiteral("%1 files for processing.").arg(count));
+    QString text = count == 0   ? QStringLiteral("No files.")
+                   : count == 1 ? QStringLiteral("1 file for processing.")
+                                : QStringLiteral("%1 files for processing.").arg(count);
+    // What the last drop could not read stays in view until the next one; every path is in
+    // the tooltip.
+    if (!m_problems.isEmpty()) {
+        text += m_problems.size() == 1 ? QStringLiteral(" Can't read %1").arg(m_problems.first())
+                                       : QStringLiteral(" Can't read %1 paths, first %2")
+                                             .arg(m_problems.size())
+                                             .arg(m_problems.first());
+    }
+    m_status->setText(text);
+    m_status->setToolTip(m_problems.join(QLatin1Char('\n')));
 }
 
 void SourceFilesPane::setExif()

@@ -55,4 +55,6 @@ private:
     DropView *m_dropView = nullptr;
     // Set while one user action changes the list and the selection in several steps.
     bool m_changing = false;
+    // What the last gathering could not read ("PATH: reason"), shown in the status line.
+    QStringList m_problems;
 };

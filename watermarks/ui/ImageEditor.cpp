@@ -105,7 +105,7 @@ void ImageEditor::setPreviewImage()
             m_preview->clear();
         return;
     }
-    const DecodedImage decoded = ImageToolkit::decode(m_currentFilePath);
+    const DecodedImage decoded = ImageToolkit::decodePicture(m_currentFilePath);
     if (!decoded.isNull()) {
         const FloatSize size = decoded.sizeInPoints();
         m_currentWidth = static_cast<qint16>(static_cast<int>(size.width));

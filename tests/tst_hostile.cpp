@@ -1,0 +1,342 @@
+// Files as an attacker or an accident hands them over: pipes, devices, deep or endless state
+// files, lying headers, names that are not UTF-8, more workers and memory than is sane. Every
+// case must end promptly with a reason, never block, crash or take the memory a header claims.
+
+#include "TestSupport.h"
+#include "app/KeyedUnarchiver.h"
+#include "app/RegularFile.h"
+#include "app/StateFile.h"
+#include "batch/BatchCommand.h"
+#include "batch/BatchEngine.h"
+#include "batch/MemoryBudget.h"
+#include "render/ImageToolkit.h"
+#include "render/Stamper.h"
+#include "sources/FileGathering.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+#include <limits>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+class TestHostile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    }
+
+    void refused_data()
+    {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("pipe as photo") << "pipe"
+                                       << "photo"
+                                       << "It is a named pipe, not a file.";
+        QTest::newRow("pipe as watermark picture") << "pipe"
+                                                   << "picture"
+                                                   << "It is a named pipe, not a file.";
+        QTest::newRow("pipe as state file") << "pipe"
+                                            << "state"
+                                            << "It is a named pipe, not a file.";
+        QTest::newRow("device as state file") << "zero"
+                                              << "state"
+                                              << "It is a device, not a file.";
+        QTest::newRow("device as photo") << "zero"
+                                         << "photo"
+                                         << "It is a device, not a file.";
+        QTest::newRow("GIF with a huge logical screen")
+            << "gif"
+            << "photo"
+            << "16000 x 16000 pixels is more than 200 megapixels.";
+        QTest::newRow("GIF with a huge logical screen as picture")
+            << "gif"
+            << "picture"
+            << "16000 x 16000 pixels is more than 100 megapixels.";
+        QTest::newRow("state nested 200 000 deep") << "deep"
+                                                   << "state"
+                                                   << "It nests deeper than 16 levels.";
+        QTest::newRow("watermark text of a page")
+            << "text"
+            << "picture"
+            << "The text is longer than 4000 characters; the rest is left out.";
+        QTest::newRow("state over the size limit") << "big"
+                                                   << "state"
+                                                   << "It is larger than 1000 bytes.";
+    }
+
+    // Each refusal comes at once: a pipe nobody writes to would otherwise block for ever.
+    void refused()
+    {
+        QFETCH(QString, fixture);
+        QFETCH(QString, reader);
+        QFETCH(QString, reason);
+        const QString path = makeFixture(fixture);
+        QElapsedTimer clock;
+        clock.start();
+        QString found;
+        if (reader == QLatin1String("photo")) {
+            found = ImageToolkit::decode(path).reason();
+        } else if (reader == QLatin1String("picture")) {
+            Overlay overlay;
+            if (fixture == QLatin1String("text"))
+                overlay.setText(QString(5000, QLatin1Char('x')));
+            else
+                overlay.setFilePath(path);
+            found = Stamper::overlayProblem(overlay);
+        } else {
+            OverlayList overlays;
+            auto options = std::make_shared<OutputOptions>();
+            if (fixture == QLatin1String("big"))
+                StateFile::setMaxFileSize(1000);
+            found = StateFile::loadStateFrom(path, overlays, options).problem;
+            StateFile::setMaxFileSize(StateFile::DefaultMaxFileSize);
+            // The defaults stand in for it.
+            QCOMPARE(overlays.size(), 1);
+        }
+        QCOMPARE(found, reason);
+        QVERIFY(clock.elapsed() < 5000);
+    }
+
+    void nestingDepth_data()
+    {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::addColumn<int>("depth");
+        QTest::newRow("our own file")
+            << StateFile::encode({std::make_shared<Overlay>()}, OutputOptions()) << 4;
+        QTest::newRow("empty elements") << QByteArray("<dict><array/><dict /></dict>") << 1;
+        QTest::newRow("attributes and spaces")
+            << QByteArray("<array ><dict\n><array\tx='1'></array></dict></array>") << 3;
+        QTest::newRow("names that only start the same")
+            << QByteArray("<arrays><dictionary><dict></dict></dictionary></arrays>") << 1;
+    }
+
+    void nestingDepth()
+    {
+        QFETCH(QByteArray, xml);
+        QFETCH(int, depth);
+        QCOMPARE(KeyedUnarchiver::nestingDepth(xml), depth);
+    }
+
+    void fileNames_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("plain") << QByteArray("IMG_1.jpg");
+        QTest::newRow("UTF-8") << QByteArray("\xc3\xa9t\xc3\xa9 \xf0\x9f\x98\x80.jpg");
+        QTest::newRow("byte 0xff") << QByteArray("a\xff"
+                                                 "b.jpg");
+        QTest::newRow("Latin-1") << QByteArray("caf\xe9.jpg");
+        QTest::newRow("cut sequence") << QByteArray("x\xe2\x82.jpg");
+        QTest::newRow("overlong slash") << QByteArray("\xc0\xaf.jpg");
+        QTest::newRow("encoded surrogate") << QByteArray("\xed\xb3\xbf.jpg");
+    }
+
+    // Every name a folder lists is read, written back and found again under the same bytes.
+    void fileNames()
+    {
+        QFETCH(QByteArray, name);
+        const QString decoded = RegularFile::decodeName(name);
+        QCOMPARE(RegularFile::encodeName(decoded), name);
+
+        const QString folder = m_dir.filePath(QStringLiteral("names-%1").arg(++m_count));
+        QVERIFY(QDir().mkpath(folder));
+        const QByteArray native = QFile::encodeName(folder) + '/' + name;
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(Qt::green);
+        const QString plain = folder + QStringLiteral("/plain.jpg");
+        QVERIFY(image.save(plain));
+        QCOMPARE(::rename(QFile::encodeName(plain).constData(), native.constData()), 0);
+
+        WorkFileList files;
+        FileGathering::appendWorkFiles(files, FileGathering::expandPaths({folder}));
+        QCOMPARE(files.size(), qsizetype(1));
+        QCOMPARE(RegularFile::encodeName(files.first()->filePath()), native);
+        QVERIFY(!ImageToolkit::decode(files.first()->filePath()).isNull());
+        // QDir would not see the name to remove it with the temporary folder.
+        QCOMPARE(::unlink(native.constData()), 0);
+    }
+
+    void gatheringProblems_data()
+    {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("pipe in a folder") << "pipe"
+                                          << "It is a named pipe, not a file.";
+        QTest::newRow("folder that can't be listed") << "locked"
+                                                     << "Can't read folder.";
+    }
+
+    // Left out of the batch and reported by path; the photos beside it are still taken.
+    void gatheringProblems()
+    {
+        QFETCH(QString, fixture);
+        QFETCH(QString, reason);
+        if (fixture == QLatin1String("locked") && ::geteuid() == 0)
+            QSKIP("root lists any folder");
+        const QString folder = m_dir.filePath(QStringLiteral("gather-%1").arg(++m_count));
+        QVERIFY(QDir().mkpath(folder));
+        writePhoto(folder + QStringLiteral("/good.jpg"), {8, 8}, Qt::white);
+        QString bad;
+        if (fixture == QLatin1String("pipe")) {
+            bad = folder + QStringLiteral("/pipe.jpg");
+            QCOMPARE(::mkfifo(QFile::encodeName(bad).constData(), 0600), 0);
+        } else {
+            bad = folder + QStringLiteral("/locked");
+            QVERIFY(QDir().mkpath(bad));
+            writePhoto(bad + QStringLiteral("/hidden.jpg"), {8, 8}, Qt::white);
+            QVERIFY(QFile::setPermissions(bad, {}));
+        }
+        QStringList problems;
+        WorkFileList files;
+        FileGathering::appendWorkFiles(files, FileGathering::expandPaths({folder}, &problems),
+                                       &problems);
+        QFile::setPermissions(bad, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(files.size(), qsizetype(1));
+        QCOMPARE(problems.size(), qsizetype(1));
+        QVERIFY2(problems.first().startsWith(bad + QStringLiteral(": ")) &&
+                     problems.first().contains(reason),
+                 qPrintable(problems.first()));
+    }
+
+    // The tool reports the pipe and ends with 1, also when it only plans; a million jobs are
+    // clamped to the photos there are.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("written");
+        QTest::newRow("dry run") << QStringList{"--dry-run"} << 1 << 0;
+        QTest::newRow("run, a million jobs") << QStringList{"--jobs", "1000000"} << 1 << 2;
+        QTest::newRow("small memory budget") << QStringList{"--memory", "1"} << 1 << 2;
+        QTest::newRow("bad memory") << QStringList{"--memory", "lots"} << 2 << 0;
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(int, written);
+        const QString folder = m_dir.filePath(QStringLiteral("command-%1").arg(++m_count));
+        const QString out = folder + QStringLiteral("-out");
+        QVERIFY(QDir().mkpath(folder));
+        writePhoto(folder + QStringLiteral("/a.jpg"), {8, 8}, Qt::white);
+        writePhoto(folder + QStringLiteral("/b.jpg"), {8, 8}, Qt::white);
+        QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/c.jpg")).constData(), 0600),
+                 0);
+        QString outText;
+        QString errText;
+        QTextStream outStream(&outText);
+        QTextStream errStream(&errText);
+        const QStringList argv =
+            QStringList{QStringLiteral("inkveil-batch"), QStringLiteral("--output"), out} +
+            arguments + QStringList{folder};
+        QCOMPARE(BatchCommand::run(argv, outStream, errStream, false), exitCode);
+        errStream.flush();
+        QCOMPARE(QDir(out).entryList(QDir::Files).size(), written);
+        if (exitCode == 1)
+            QVERIFY2(errText.contains(folder + QStringLiteral("/c.jpg: It is a named pipe")),
+                     qPrintable(errText));
+    }
+
+    void limits()
+    {
+        QCOMPARE(BatchEngine::workersFor(1'000'000, 3), 3);
+        QCOMPARE(BatchEngine::workersFor(1'000'000, 1'000), BatchEngine::MaxWorkers);
+        QCOMPARE(BatchEngine::workersFor(0, 0), 1);
+        constexpr int largest = std::numeric_limits<int>::max();
+        QCOMPARE(BatchEngine::counterValue(largest - 1, 5), largest);
+        QCOMPARE(BatchEngine::counterValue(-3, 5), 2);
+    }
+
+    // With room for one photo's pixels, two workers take the two photos one after the other;
+    // a photo larger than the whole budget still goes through, alone.
+    void memoryBudget_data()
+    {
+        QTest::addColumn<double>("budgetInPhotos");
+        QTest::newRow("room for one and a half") << 1.5;
+        QTest::newRow("less than one") << 0.5;
+    }
+
+    void memoryBudget()
+    {
+        QFETCH(double, budgetInPhotos);
+        const QString folder = m_dir.filePath(QStringLiteral("budget-%1").arg(++m_count));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/out")));
+        const QStringList paths{writePhoto(folder + QStringLiteral("/a.jpg"), {64, 48}, Qt::red),
+                                writePhoto(folder + QStringLiteral("/b.jpg"), {64, 48}, Qt::red)};
+        auto options = std::make_shared<OutputOptions>();
+        options->setFolder(folder + QStringLiteral("/out"));
+        const qint64 needed = BatchEngine::memoryNeeded(paths.first(), *options);
+        QVERIFY(needed >= 64 * 48 * 4);
+
+        BatchEngine engine;
+        engine.setMemoryBudget(static_cast<qint64>(static_cast<double>(needed) * budgetInPhotos));
+        QSignalSpy finished(&engine, &BatchEngine::finished);
+        QVERIFY(engine.start(workFiles(paths), {}, options, 2));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(engine.peakMemoryInFlight(), needed);
+        QCOMPARE(QDir(folder + QStringLiteral("/out")).entryList(QDir::Files).size(), 2);
+    }
+
+    // Only the pages libjpeg reads are touched: the zeros after the image cost nothing, and
+    // the photo decodes as without them.
+    void photoFollowedByZeros()
+    {
+        const QString path =
+            writePhoto(m_dir.filePath(QStringLiteral("padded.jpg")), {40, 30}, Qt::blue);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::Append));
+        QVERIFY(file.write(QByteArray(4 * 1024 * 1024, '\0')) > 0);
+        file.close();
+        const DecodedImage decoded = ImageToolkit::decode(path);
+        QVERIFY2(!decoded.isNull(), qPrintable(decoded.errorString()));
+        QCOMPARE(decoded.image().size(), QSize(40, 30));
+    }
+
+private:
+    QString makeFixture(const QString &kind)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("fixture-%1").arg(++m_count));
+        if (kind == QLatin1String("pipe")) {
+            if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
+                qFatal("mkfifo failed");
+        } else if (kind == QLatin1String("zero")) {
+            return QStringLiteral("/dev/zero");
+        } else if (kind == QLatin1String("gif")) {
+            // A one-pixel GIF whose header claims a logical screen of 16000 x 16000 (35 bytes).
+            QByteArray gif =
+                QByteArray::fromBase64("R0lGODlhAQABAIAAAP///wAAACwAAAAAAQABAAACAkQBADs=");
+            gif[6] = char(16000 & 0xff);
+            gif[7] = char(16000 >> 8);
+            gif[8] = gif[6];
+            gif[9] = gif[7];
+            writeFile(path, gif);
+        } else if (kind == QLatin1String("deep")) {
+            writeFile(path, "<?xml version=\"1.0\"?><plist version=\"1.0\">" +
+                                QByteArray("<array>").repeated(200'000) +
+                                QByteArray("</array>").repeated(200'000) + "</plist>");
+        } else if (kind == QLatin1String("big")) {
+            QByteArray state = StateFile::encode({std::make_shared<Overlay>()}, OutputOptions());
+            writeFile(path, state + QByteArray(1000, ' '));
+        }
+        return path;
+    }
+
+    QTemporaryDir m_dir;
+    int m_count = 0;
+};
+
+QTEST_MAIN(TestHostile)
+#include "tst_hostile.moc"
