@@ -303,8 +303,10 @@ std::optional<ImageToolkit::Header> ImageToolkit::readHeader(const QString &path
     RegularFile file;
     if (!file.open(path))
         return std::nullopt;
+    // libheif only reads a header out of the whole file: a HEIF photo goes without an estimate
+    // (its decode is still held to the pixel limit).
     if (HeifCodec::recognises(file.device().peek(32)))
-        return decodeHeif(path, file, maxPixels);
+        return std::nullopt;
     QImageReader reader(&file.device());
     if (!reader.canRead())
         return std::nullopt;

@@ -123,8 +123,8 @@ bool ExifParser::parseImage(const QString &path, ExifData &data)
     RegularFile file;
     if (!file.open(path))
         return false;
-    if (HeifCodec::recognises(file.peek(SectionHeaderSize))) {
-        file.close();
+    if (HeifCodec::recognises(file.device().peek(SectionHeaderSize))) {
+        file.device().close();
         parseTiffData(HeifCodec::exifData(path), data);
         return true;
     }

@@ -470,9 +470,6 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(state + QStringLiteral(".damaged")));
     }
 
-public Q_SLOTS:
-    void openUrl(const QUrl &url) { m_openedUrls.append(url); }
-
 private:
     TestPane *pane(int index) const
     {
