@@ -23,6 +23,10 @@ const QStringList Formats{QStringLiteral("jpeg"), QStringLiteral("jpg"), QString
                           QStringLiteral("tif"),  QStringLiteral("png"), QStringLiteral("gif"),
                           QStringLiteral("bmp")};
 
+// By the number of the "metadata" output option.
+const QStringList MetadataModes{QStringLiteral("keep"), QStringLiteral("private"),
+                                QStringLiteral("none")};
+
 struct Options
 {
     QString stateFile;
@@ -30,6 +34,7 @@ struct Options
     QString format;
     int quality = -1;
     int jobs = 0;
+    int metadata = -1;
     bool dryRun = false;
     bool exif = false;
     QStringList paths;
@@ -55,6 +60,11 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
     const QCommandLineOption quality(QStringLiteral("quality"),
                                      QStringLiteral("JPEG quality 0-100 (this run only)."),
                                      QStringLiteral("q"));
+    const QCommandLineOption metadata(
+        QStringLiteral("metadata"),
+        QStringLiteral("Camera data kept: keep, private (all but location and serial numbers) or "
+                       "none (this run only)."),
+        QStringLiteral("what"));
     const QCommandLineOption jobs(QStringLiteral("jobs"),
                                   QStringLiteral("Photos processed at once (default: cores)."),
                                   QStringLiteral("n"));
@@ -62,7 +72,7 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
                                     QStringLiteral("Print what would be written; write nothing."));
     const QCommandLineOption exif(
         QStringLiteral("exif"), QStringLiteral("Print each photo's EXIF summary; write nothing."));
-    parser.addOptions({state, output, format, quality, jobs, dryRun, exif});
+    parser.addOptions({state, output, format, quality, jobs, dryRun, exif, metadata});
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("Photos and folders of photos."),
                                  QStringLiteral("PATH..."));
@@ -86,6 +96,11 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
         options.quality = parser.value(quality).toInt(&ok);
         if (!ok || options.quality < 0 || options.quality > 100)
             return QStringLiteral("The quality must be a whole number from 0 to 100.");
+    }
+    if (parser.isSet(metadata)) {
+        options.metadata = static_cast<int>(MetadataModes.indexOf(parser.value(metadata)));
+        if (options.metadata < 0)
+            return QStringLiteral("--metadata needs keep, private or none.");
     }
     if (parser.isSet(jobs)) {
         bool ok = false;
@@ -151,6 +166,8 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
         outputOptions->setFileFormat(options.format);
     if (options.quality >= 0)
         outputOptions->setQuality(options.quality);
+    if (options.metadata >= 0)
+        outputOptions->setMetadata(options.metadata);
 
     QStringList absolute;
     for (const QString &path : options.paths)
@@ -209,6 +226,11 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
                                         .arg(done)
                                         .arg(total)
                                         .arg(file->filePath(), result.outputPath);
+                         }
+                         if (written && !result.note.isEmpty()) {
+                             if (interactive)
+                                 err << "\r\033[K";
+                             err << file->filePath() << ": " << result.note << '\n';
                          }
                          if (interactive)
                              err << progressBar(done, total);

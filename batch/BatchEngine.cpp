@@ -1,6 +1,7 @@
 #include "batch/BatchEngine.h"
 
 #include "render/ImageToolkit.h"
+#include "render/MetadataCopier.h"
 #include "render/Stamper.h"
 
 #include <QDebug>
@@ -21,6 +22,8 @@ const QString BatchEngine::CantWriteMessage =
 const QString BatchEngine::WouldReplaceSourceMessage =
     QStringLiteral("Output would replace a source file.");
 const QString BatchEngine::NoFolderMessage = QStringLiteral("Choose an output folder first.");
+const QString BatchEngine::NoMetadataNote =
+    QStringLiteral("Written without its camera data, which could not be read: %1");
 
 namespace {
 
@@ -235,6 +238,12 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
     }
 
     report(index, ReadingMessage);
+    // The camera data is read from the file's header once, before its pixels.
+    const MetadataCopier::Mode metadataMode =
+        MetadataCopier::formatCarriesMetadata(options.fileFormat())
+            ? MetadataCopier::modeFromOption(options.metadata())
+            : MetadataCopier::Mode::None;
+    MetadataCopier metadata(file->filePath(), metadataMode);
     DecodedImage source = ImageToolkit::decodeInto(file->filePath(), worker.buffer, fitBoxes);
     // The watermarks are drawn into the decoded pixels themselves: were the worker still holding
     // them, the painter would first copy the whole photo. They come back once it is written.
@@ -268,8 +277,13 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
     if (thumbnail && options.sourceIndex() != 0)
         thumbnailSource = ImageToolkit::imageFromResizing(image, edge, edge);
 
-    const QByteArray bytes =
+    const QSize outputSize = image.size();
+    QByteArray bytes =
         ImageToolkit::encode(std::move(image), options.fileFormat(), options.quality(), dpi);
+    if (!bytes.isEmpty() && !metadata.writeInto(bytes, options.fileFormat(), outputSize, dpi)) {
+        result.note = NoMetadataNote.arg(metadata.errorString());
+        qInfo("%s: %s", qUtf8Printable(file->filePath()), qUtf8Printable(result.note));
+    }
     // The photo's memory goes back to the worker's buffer before the thumbnail is made.
     image = QImage();
     worker.buffer = std::move(canvas);

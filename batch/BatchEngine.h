@@ -35,6 +35,8 @@ public:
     static const QString CantWriteMessage;
     static const QString WouldReplaceSourceMessage;
     static const QString NoFolderMessage;
+    // The note of a photo written without the camera data it was meant to keep; %1 says why.
+    static const QString NoMetadataNote;
 
     // What became of one photo.
     struct FileResult
@@ -42,6 +44,7 @@ public:
         QString outputPath;    // empty when no output was written
         QString thumbnailPath; // empty when no thumbnail was written
         QString failure;       // the message of the step that failed; empty on success
+        QString note;          // what the output lacks though written (its camera data); or empty
         bool ok() const { return failure.isEmpty(); }
     };
 

@@ -10,9 +10,9 @@ const QString OutputOptions::ClassName = QStringLiteral("OutputOptions");
 
 namespace {
 
-const std::array<ArchiveKey<OutputOptions>, 17> &archiveTable()
+const std::array<ArchiveKey<OutputOptions>, 18> &archiveTable()
 {
-    static const std::array<ArchiveKey<OutputOptions>, 17> table{{
+    static const std::array<ArchiveKey<OutputOptions>, 18> table{{
         {"folder", ArchiveKind::String,
          [](const OutputOptions &o) { return QVariant::fromValue(o.folder()); },
          [](OutputOptions &o, const QVariant &v) { o.setFolder(v.toString()); }},
@@ -64,6 +64,9 @@ const std::array<ArchiveKey<OutputOptions>, 17> &archiveTable()
         {"sourceIndex", ArchiveKind::Int,
          [](const OutputOptions &o) { return QVariant::fromValue(o.sourceIndex()); },
          [](OutputOptions &o, const QVariant &v) { o.setSourceIndex(v.toInt()); }},
+        {"metadata", ArchiveKind::Int,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.metadata()); },
+         [](OutputOptions &o, const QVariant &v) { o.setMetadata(v.toInt()); }},
     }};
     return table;
 }
@@ -220,6 +223,14 @@ void OutputOptions::setSourceIndex(int sourceIndex)
         return;
     m_sourceIndex = sourceIndex;
     Q_EMIT sourceIndexChanged();
+}
+
+void OutputOptions::setMetadata(int metadata)
+{
+    if (metadata == m_metadata)
+        return;
+    m_metadata = metadata;
+    Q_EMIT metadataChanged();
 }
 
 int OutputOptions::thumbnailDim(int index)

@@ -31,6 +31,7 @@ class OutputOptions : public QObject
                    createThumbnailsChanged)
     Q_PROPERTY(int fitIndex READ fitIndex WRITE setFitIndex NOTIFY fitIndexChanged)
     Q_PROPERTY(int sourceIndex READ sourceIndex WRITE setSourceIndex NOTIFY sourceIndexChanged)
+    Q_PROPERTY(int metadata READ metadata WRITE setMetadata NOTIFY metadataChanged)
 
 public:
     explicit OutputOptions(QObject *parent = nullptr);
@@ -69,6 +70,8 @@ public:
     void setFitIndex(int fitIndex);
     int sourceIndex() const { return m_sourceIndex; }
     void setSourceIndex(int sourceIndex);
+    int metadata() const { return m_metadata; }
+    void setMetadata(int metadata);
 
     // Edge of the square box a thumbnail is fitted into, by index of the size table; 0 for
     // indexes 1 and 5 and for any index outside the table.
@@ -114,6 +117,7 @@ Q_SIGNALS:
     void createThumbnailsChanged();
     void fitIndexChanged();
     void sourceIndexChanged();
+    void metadataChanged();
 
 private:
     // Output folder, an absolute path; may or may not end in "/".
@@ -145,4 +149,7 @@ private:
     int m_fitIndex = 2;
     // 0: thumbnail from the source file; otherwise from the watermarked image.
     int m_sourceIndex = 0;
+    // Camera data written into the outputs: 0 all of it, 1 all but location and serial numbers,
+    // 2 none.
+    int m_metadata = 0;
 };

@@ -1,5 +1,7 @@
 #include "output/SummaryText.h"
 
+#include "render/MetadataCopier.h"
+
 SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &options)
 {
     const qsizetype count = workFiles.size();
@@ -11,6 +13,10 @@ SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &opt
                        ? QStringLiteral("%1, quality %2%")
                              .arg(options.fileFormat(), QString::number(options.quality()))
                        : options.fileFormat();
+    // Camera data is asked for but the format has nowhere to put it.
+    if (options.metadata() != static_cast<int>(MetadataCopier::Mode::None) &&
+        !MetadataCopier::formatCarriesMetadata(options.fileFormat()))
+        m_fileformat += QStringLiteral(" (no camera data: the format can't hold it)");
 
     m_resize = options.resize() ? QStringLiteral("Yes, fit into %1 px. * %2 px.")
                                       .arg(options.width())
