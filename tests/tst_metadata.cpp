@@ -1,0 +1,246 @@
+#include "TestSupport.h"
+#include "batch/BatchEngine.h"
+#include "output/SummaryText.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <exiv2/exiv2.hpp>
+
+namespace {
+
+// The upright photo: white with a red top-left corner, wider than high.
+constexpr int Width = 60;
+constexpr int Height = 40;
+
+QImage uprightPhoto()
+{
+    QImage image(Width, Height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter(&image).fillRect(0, 0, 20, 20, Qt::red);
+    return image;
+}
+
+QByteArray jpegOf(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 95);
+    return bytes;
+}
+
+// A JPEG as a camera or phone leaves it: pixels stored turned as `orientation` says, a Display P3
+// profile, and EXIF (with a maker note, GPS, serial numbers and a preview thumbnail), IPTC and
+// XMP written by Exiv2.
+void writeCameraPhoto(const QString &path, const int orientation)
+{
+    QImage stored = uprightPhoto().transformed(QTransform().rotate(orientation == 6 ? -90 : 90));
+    stored.setColorSpace(QColorSpace::DisplayP3);
+    QVERIFY(writeFile(path, jpegOf(stored)));
+
+    auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+    image->readMetadata();
+    Exiv2::ExifData &exif = image->exifData();
+    exif["Exif.Image.Make"] = "Canon";
+    exif["Exif.Image.Model"] = "Canon EOS 5D Mark IV";
+    exif["Exif.Image.Orientation"] = static_cast<uint16_t>(orientation);
+    exif["Exif.Image.Artist"] = "Ana Lopez";
+    exif["Exif.Image.CameraSerialNumber"] = "CSN-1";
+    exif["Exif.Photo.DateTimeOriginal"] = "2024:06:01 12:00:00";
+    exif["Exif.Photo.BodySerialNumber"] = "BSN-2";
+    exif["Exif.Photo.LensSerialNumber"] = "LSN-3";
+    exif["Exif.Photo.PixelXDimension"] = static_cast<uint32_t>(stored.width());
+    exif["Exif.Photo.PixelYDimension"] = static_cast<uint32_t>(stored.height());
+    exif["Exif.Canon.OwnerName"] = "Ana Lopez";
+    exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
+    exif["Exif.GPSInfo.GPSLatitude"] = "48/1 6/1 0/1";
+    const QByteArray thumbnail = jpegOf(stored.scaled(12, 8));
+    Exiv2::ExifThumb(exif).setJpegThumbnail(
+        reinterpret_cast<const Exiv2::byte *>(thumbnail.constData()),
+        static_cast<long>(thumbnail.size()));
+    Exiv2::IptcData &iptc = image->iptcData();
+    iptc["Iptc.Application2.Byline"] = "Ana Lopez";
+    iptc["Iptc.Application2.Copyright"] = "(c) Ana Lopez";
+    iptc["Iptc.Application2.City"] = "Lyon";
+    Exiv2::XmpData &xmp = image->xmpData();
+    xmp["Xmp.dc.creator"] = "Ana Lopez";
+    xmp["Xmp.dc.rights"] = "(c) Ana Lopez";
+    xmp["Xmp.tiff.Orientation"] = std::to_string(orientation);
+    xmp["Xmp.photoshop.City"] = "Lyon";
+    xmp["Xmp.exif.GPSLatitude"] = "48,6.0N";
+    xmp["Xmp.aux.SerialNumber"] = "BSN-2";
+    image->writeMetadata();
+}
+
+// exiftool's reading of a file: "Group:Tag" to the value, numbers as numbers.
+QVariantMap exiftool(const QString &path)
+{
+    QProcess process;
+    process.start(QStringLiteral("exiftool"), {QStringLiteral("-j"), QStringLiteral("-G1"),
+                                               QStringLiteral("-a"), QStringLiteral("-n"), path});
+    if (!process.waitForFinished(30000))
+        return {};
+    const QJsonArray files = QJsonDocument::fromJson(process.readAllStandardOutput()).array();
+    return files.isEmpty() ? QVariantMap() : files.first().toObject().toVariantMap();
+}
+
+QStringList keysIn(const QVariantMap &tags, const QStringList &keys)
+{
+    QStringList found;
+    for (const QString &key : keys)
+        if (tags.contains(key))
+            found.append(key);
+    return found;
+}
+
+// What the three modes differ by.
+const QStringList Authorship{"IFD0:Make",    "IFD0:Artist",          "ExifIFD:DateTimeOriginal",
+                             "IPTC:By-line", "IPTC:CopyrightNotice", "XMP-dc:Creator",
+                             "XMP-dc:Rights"};
+const QStringList Private{
+    "GPS:GPSLatitude",         "ExifIFD:SerialNumber", "ExifIFD:LensSerialNumber",
+    "IFD0:CameraSerialNumber", "Canon:OwnerName",      "IPTC:City",
+    "XMP-photoshop:City",      "XMP-exif:GPSLatitude", "XMP-aux:SerialNumber"};
+
+} // namespace
+
+class TestMetadata : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    }
+
+    void modes_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("orientation");
+        const char *const names[] = {"keep", "private", "none"};
+        int orientation = 6;
+        for (const char *format : {"jpeg", "tiff", "png"}) {
+            for (int mode = 0; mode < 3; ++mode) {
+                QTest::addRow("%s %s %d", format, names[mode], orientation)
+                    << QString::fromLatin1(format) << mode << orientation;
+                orientation = orientation == 6 ? 8 : 6;
+            }
+        }
+    }
+
+    void modes()
+    {
+        QFETCH(QString, format);
+        QFETCH(int, mode);
+        QFETCH(int, orientation);
+        if (QStandardPaths::findExecutable(QStringLiteral("exiftool")).isEmpty())
+            QSKIP("exiftool (libimage-exiftool-perl) is not installed");
+        const QString source =
+            m_dir.filePath(QStringLiteral("%1-%2-%3.jpg").arg(format).arg(mode).arg(orientation));
+        writeCameraPhoto(source, orientation);
+        const QVariantMap before = exiftool(source);
+        QCOMPARE(keysIn(before, Authorship + Private), Authorship + Private);
+        QVERIFY(before.contains(QStringLiteral("IFD1:ThumbnailImage")));
+
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("out")));
+        options.setFileFormat(format);
+        options.setMetadata(mode);
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+        QVERIFY(result.ok());
+        QVERIFY(result.note.isEmpty());
+
+        const QImage written(result.outputPath);
+        QCOMPARE(written.size(), QSize(Width, Height));
+        QVERIFY(near(written.pixel(5, 5), qRgb(255, 0, 0), 40));
+        QVERIFY(near(written.pixel(Width - 5, Height - 5), qRgb(255, 255, 255), 40));
+
+        const QVariantMap tags = exiftool(result.outputPath);
+        // The colour profile is colour, not camera data: every mode keeps it.
+        QCOMPARE(tags.value(QStringLiteral("ICC_Profile:ProfileDescription")).toString(),
+                 before.value(QStringLiteral("ICC_Profile:ProfileDescription")).toString());
+        QCOMPARE(keysIn(tags, Authorship), mode == 2 ? QStringList() : Authorship);
+        QCOMPARE(keysIn(tags, Private), mode == 0 ? Private : QStringList());
+        for (auto tag = tags.cbegin(); tag != tags.cend(); ++tag) {
+            QVERIFY2(!tag.key().startsWith(QLatin1String("IFD1:")), qPrintable(tag.key()));
+            if (mode == 2)
+                QVERIFY2(!tag.key().startsWith(QLatin1String("XMP")) &&
+                             !tag.key().startsWith(QLatin1String("ExifIFD:")) &&
+                             !tag.key().startsWith(QLatin1String("IPTC:")),
+                         qPrintable(tag.key()));
+        }
+        if (mode == 2)
+            return;
+        QCOMPARE(tags.value(QStringLiteral("IFD0:Orientation")).toInt(), 1);
+        QCOMPARE(tags.value(QStringLiteral("XMP-tiff:Orientation")).toInt(), 1);
+        QCOMPARE(tags.value(QStringLiteral("ExifIFD:ExifImageWidth")).toInt(), Width);
+        QCOMPARE(tags.value(QStringLiteral("ExifIFD:ExifImageHeight")).toInt(), Height);
+        QCOMPARE(tags.value(QStringLiteral("IFD0:XResolution")).toInt(),
+                 before.value(QStringLiteral("JFIF:XResolution")).toInt());
+    }
+
+    void unreadableMetadataStillWrites()
+    {
+        // Qt reads PPM, Exiv2 does not.
+        const QString source = m_dir.filePath(QStringLiteral("plain.ppm"));
+        QVERIFY(uprightPhoto().save(source, "PPM"));
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("out")));
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+        QVERIFY(result.ok());
+        QCOMPARE(QImage(result.outputPath).size(), QSize(Width, Height));
+        QVERIFY2(
+            result.note.startsWith(BatchEngine::NoMetadataNote.section(QLatin1Char('%'), 0, 0)),
+            qPrintable(result.note));
+
+        // Nothing was asked for: nothing is missing.
+        options.setMetadata(2);
+        QVERIFY(engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options)
+                    .note.isEmpty());
+    }
+
+    void summarySaysWhenTheFormatHoldsNone_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("text");
+        const QString none = QStringLiteral(" (no camera data: the format can't hold it)");
+        QTest::newRow("gif") << QStringLiteral("gif") << 0 << QStringLiteral("gif") + none;
+        QTest::newRow("bmp private") << QStringLiteral("bmp") << 1 << QStringLiteral("bmp") + none;
+        QTest::newRow("bmp, none asked") << QStringLiteral("bmp") << 2 << QStringLiteral("bmp");
+        QTest::newRow("png") << QStringLiteral("png") << 0 << QStringLiteral("png");
+    }
+
+    void summarySaysWhenTheFormatHoldsNone()
+    {
+        QFETCH(QString, format);
+        QFETCH(int, mode);
+        QFETCH(QString, text);
+        OutputOptions options;
+        options.setFileFormat(format);
+        options.setMetadata(mode);
+        QCOMPARE(SummaryText({}, options).fileformat(), text);
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QTEST_MAIN(TestMetadata)
+#include "tst_metadata.moc"
