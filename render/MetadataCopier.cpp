@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <mutex>
 #include <set>
@@ -176,6 +177,77 @@ bool isTiff(const QString &format)
     return format == QLatin1String("tiff") || format == QLatin1String("tif");
 }
 
+// The metadata of JPEG and PNG files sits in their header, before the compressed pixels, which
+// Exiv2 would otherwise copy through its own buffers several times: it is handed the header only
+// and the pixels are appended to what it writes. A photo's header is a few kilobytes.
+struct Split
+{
+    QByteArray head;        // what Exiv2 rewrites
+    qsizetype tailFrom = 0; // where the part appended unchanged starts in the file
+    qsizetype trailer = 0;  // bytes at the end of Exiv2's file that the tail replaces
+};
+
+const QByteArray PngEnd = QByteArray::fromHex("0000000049454e44ae426082"); // an empty IEND chunk
+
+quint32 bigEndian(const QByteArray &file, const qsizetype at, const int bytes)
+{
+    quint32 value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value = (value << 8) | static_cast<uchar>(file.at(at + i));
+    return value;
+}
+
+// A JPEG up to and with its first start-of-scan segment; Exiv2 copies everything from that
+// segment on as it finds it.
+qsizetype jpegHeaderEnd(const QByteArray &file)
+{
+    if (!file.startsWith("\xff\xd8"))
+        return 0;
+    qsizetype at = 2;
+    while (at + 4 <= file.size()) {
+        if (static_cast<uchar>(file.at(at)) != 0xff)
+            return 0;
+        const auto marker = static_cast<uchar>(file.at(at + 1));
+        if (marker == 0xff) { // fill byte
+            ++at;
+            continue;
+        }
+        const auto length = static_cast<qsizetype>(bigEndian(file, at + 2, 2));
+        if (length < 2)
+            return 0;
+        at += 2 + length;
+        if (marker == 0xda)
+            return at <= file.size() ? at : 0;
+    }
+    return 0;
+}
+
+// Where a PNG's first image data chunk starts.
+qsizetype pngDataStart(const QByteArray &file)
+{
+    if (!file.startsWith("\x89PNG\r\n\x1a\n"))
+        return 0;
+    qsizetype at = 8;
+    while (at + 12 <= file.size()) {
+        if (file.mid(at + 4, 4) == "IDAT")
+            return at;
+        at += 12 + static_cast<qsizetype>(bigEndian(file, at, 4));
+    }
+    return 0;
+}
+
+Split split(const QByteArray &file, const QString &format)
+{
+    if (format == QLatin1String("jpeg") || format == QLatin1String("jpg")) {
+        if (const qsizetype end = jpegHeaderEnd(file))
+            return {file.left(end), end, 0};
+    } else if (format == QLatin1String("png")) {
+        if (const qsizetype start = pngDataStart(file))
+            return {file.left(start) + PngEnd, start, PngEnd.size()};
+    }
+    return {file, file.size(), 0};
+}
+
 QString describe(const std::exception &error)
 {
     return QString::fromLocal8Bit(error.what());
@@ -246,9 +318,10 @@ bool MetadataCopier::writeInto(QByteArray &encoded, const QString &format, const
         return true; // nothing to carry: the file stays exactly as encoded
 
     try {
+        const Split parts = split(encoded, format);
         const auto image =
-            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(encoded.constData()),
-                                      static_cast<long>(encoded.size()));
+            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(parts.head.constData()),
+                                      static_cast<long>(parts.head.size()));
         // The output's own metadata first: its colour profile, and for TIFF the tags that
         // describe its pixels.
         image->readMetadata();
@@ -306,14 +379,19 @@ bool MetadataCopier::writeInto(QByteArray &encoded, const QString &format, const
 
         Exiv2::BasicIo &io = image->io();
         io.open();
-        QByteArray written(static_cast<qsizetype>(io.size()), Qt::Uninitialized);
-        const long read =
-            io.read(reinterpret_cast<Exiv2::byte *>(written.data()), static_cast<long>(io.size()));
+        const auto headSize = static_cast<qsizetype>(io.size()) - parts.trailer;
+        const qsizetype tailSize = encoded.size() - parts.tailFrom;
+        QByteArray written(std::max<qsizetype>(0, headSize) + tailSize, Qt::Uninitialized);
+        const long read = headSize < 0 ? -1
+                                       : io.read(reinterpret_cast<Exiv2::byte *>(written.data()),
+                                                 static_cast<long>(headSize));
         io.close();
-        if (read != static_cast<long>(written.size())) {
-            m_errorString = QStringLiteral("the written file could not be read back");
+        if (read != static_cast<long>(headSize)) {
+            m_errorString = QStringLiteral("Exiv2 wrote a file of an unexpected shape");
             return false;
         }
+        std::memcpy(written.data() + headSize, encoded.constData() + parts.tailFrom,
+                    static_cast<size_t>(tailSize));
         encoded = std::move(written);
         return true;
     } catch (const std::exception &error) {

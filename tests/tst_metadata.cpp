@@ -170,6 +170,8 @@ private Q_SLOTS:
         QVERIFY(near(written.pixel(Width - 5, Height - 5), qRgb(255, 255, 255), 40));
 
         const QVariantMap tags = exiftool(result.outputPath);
+        QVERIFY2(!tags.contains(QStringLiteral("ExifTool:Warning")),
+                 qPrintable(tags.value(QStringLiteral("ExifTool:Warning")).toString()));
         // The colour profile is colour, not camera data: every mode keeps it.
         QCOMPARE(tags.value(QStringLiteral("ICC_Profile:ProfileDescription")).toString(),
                  before.value(QStringLiteral("ICC_Profile:ProfileDescription")).toString());
