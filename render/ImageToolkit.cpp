@@ -71,21 +71,32 @@ std::optional<float> decodedDpi(const QImage &image, const bool filledOurBuffer)
 
 // XResolution from the photo's EXIF, for JPEGs whose JFIF header records no density (most camera
 // files keep theirs in EXIF only).
+// A unit of "none" records no resolution (the numbers give an aspect ratio at most); centimetres
+// are converted; zero or negative values (an unplausible dpi) count as none.
+std::optional<float> exifDpi(const ExifData &exif)
+{
+    if (!exif.valid())
+        return std::nullopt;
+    if (exif.resolutionUnit() == 3)
+        return exif.resx() * 2.54f;
+    if (exif.resolutionUnit() == 2)
+        return exif.resx();
+    return std::nullopt;
+}
+
 std::optional<float> exifResolution(const QString &path)
 {
     ExifData exif;
-    if (!ExifParser::parseImage(path, exif) || !exif.valid())
+    if (!ExifParser::parseImage(path, exif))
         return std::nullopt;
-    return exif.resx();
+    return exifDpi(exif);
 }
 
 std::optional<float> exifResolution(const QByteArray &file)
 {
     ExifData exif;
     ExifParser::parseImageData(file, exif);
-    if (!exif.valid())
-        return std::nullopt;
-    return exif.resx();
+    return exifDpi(exif);
 }
 
 // The resolution a decoded photo records: the decoder's, else for a JPEG its EXIF one, else 72.

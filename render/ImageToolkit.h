@@ -35,8 +35,9 @@ public:
 
     // Reads the photo at path, turned upright as its orientation tag asks, with its colour space.
     // The resolution is the one the decoder finds (JFIF density, PNG pHYs, TIFF tags, BMP header),
-    // else for a JPEG its EXIF XResolution, else 72 dpi; the image's dots per metre are set to
-    // match. On failure the result is null and says why.
+    // else for a JPEG its EXIF XResolution (inches or centimetres; a unit of "none" records no
+    // resolution), else 72 dpi; the image's dots per metre are set to match. On failure the
+    // result is null and says why.
     static DecodedImage decode(const QString &path);
 
     // As decode(), decoding into buffer when it already has the photo's pixel size and format, so

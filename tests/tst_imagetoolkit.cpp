@@ -57,13 +57,14 @@ QByteArray withoutJfifDensity(QByteArray jpeg)
 }
 
 // The JPEG with an EXIF segment right after SOI, where cameras put it: orientation, X resolution
-// and inches as the unit.
-QByteArray withExif(const QByteArray &jpeg, quint16 orientation, quint32 xResolution)
+// and its unit (2 inches, 3 centimetres, 1 none).
+QByteArray withExif(const QByteArray &jpeg, quint16 orientation, quint32 xResolution,
+                    quint16 unit = 2)
 {
     const Tiff t{false};
     return jpeg.left(2) +
            t.app1(t.tiff({t.short16(0x0112, orientation), t.ratio(0x011A, xResolution, 1),
-                          t.short16(0x0128, 2)})) +
+                          t.short16(0x0128, unit)})) +
            jpeg.mid(2);
 }
 
@@ -267,6 +268,10 @@ void TestImageToolkit::decode_data()
     const QByteArray bare = withoutJfifDensity(qtEncoded(image, "jpeg", 300));
     QTest::newRow("jpeg JFIF") << qtEncoded(image, "jpeg", 300) << 300.0f;
     QTest::newRow("jpeg EXIF only") << withExif(bare, 1, 300) << 300.0f;
+    QTest::newRow("EXIF in centimetres") << withExif(bare, 1, 100, 3) << 254.0f;
+    // Unit "none" records an aspect ratio, not a print size.
+    QTest::newRow("EXIF without unit") << withExif(bare, 1, 1, 1) << 72.0f;
+    QTest::newRow("EXIF zero") << withExif(bare, 1, 0) << 72.0f;
     QTest::newRow("JFIF over EXIF") << withExif(qtEncoded(image, "jpeg", 150), 1, 300) << 150.0f;
     // Qt gives an image the screen's resolution when the file has none; that must not leak.
     QTest::newRow("jpeg without") << bare << 72.0f;
