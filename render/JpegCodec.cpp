@@ -313,6 +313,12 @@ QByteArray JpegCodec::encode(const QImage &image, const int quality, const int d
         info.X_density = static_cast<UINT16>(std::clamp(dotsPerInch, 1, 65535));
         info.Y_density = info.X_density;
         jpeg_set_quality(&info, std::clamp(quality, 0, 100), TRUE);
+        // At high quality colour keeps full resolution: halved chroma smears thin coloured
+        // lines such as red text into their surroundings.
+        if (!grey && quality >= JpegCodec::FullChromaQuality) {
+            info.comp_info[0].h_samp_factor = 1;
+            info.comp_info[0].v_samp_factor = 1;
+        }
         jpeg_start_compress(&info, TRUE);
         if (!profile.isEmpty())
             jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET *>(profile.constData()),
