@@ -163,6 +163,22 @@ QImage upright(QImage image, const QImageIOHandler::Transformations transformati
     return image;
 }
 
+// Formats without alpha show transparent areas on white, as on a page, rather than on the black
+// that their colour values hold.
+QImage flattenedOnWhite(const QImage &image)
+{
+    QImage flat(image.size(), QImage::Format_RGB32);
+    if (flat.isNull())
+        return {};
+    flat.fill(Qt::white);
+    flat.setColorSpace(image.colorSpace());
+    flat.setDotsPerMeterX(image.dotsPerMeterX());
+    flat.setDotsPerMeterY(image.dotsPerMeterY());
+    QPainter painter(&flat);
+    painter.drawImage(0, 0, image);
+    return flat;
+}
+
 QString cannotRead(const QString &path, const QString &reason)
 {
     return QStringLiteral("Cannot read %1: %2").arg(path, reason);
@@ -324,6 +340,10 @@ QByteArray ImageToolkit::encode(QImage image, const QString &format, const int q
         return TiffEncoder::encode(image, resolution);
     if (format == QLatin1String("gif"))
         return GifEncoder::encode(image);
+    if (image.hasAlphaChannel() &&
+        (format == QLatin1String("jpeg") || format == QLatin1String("jpg") ||
+         format == QLatin1String("bmp")))
+        image = flattenedOnWhite(image);
 
     if (format == QLatin1String("jpeg") || format == QLatin1String("jpg")) {
         // JFIF records whole dots per inch, rounded from the dots per metre as Qt's writer does.

@@ -66,7 +66,8 @@ public:
 
     // The image encoded by format name: "jpeg"/"jpg" (at quality 0-100, where 100 is best),
     // "tiff"/"tif" (LZW with predictor), "png", "gif", "bmp". The file records dpi as its
-    // resolution (GIF has none) and, for JPEG, PNG and TIFF, the image's ICC profile. Empty for
+    // resolution (GIF has none) and, for JPEG, PNG and TIFF, the image's ICC profile. PNG, TIFF
+    // and GIF keep an alpha channel; JPEG and BMP show transparent areas on white. Empty for
     // any other name or when the encoder fails. Takes the image by value: move it in, and
     // recording the resolution does not copy its pixels.
     static QByteArray encode(QImage image, const QString &format, int quality, float dpi);

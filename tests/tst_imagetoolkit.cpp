@@ -218,6 +218,9 @@ void TestImageToolkit::encodeRoundTrip_data()
     QTest::newRow("tif, alpha") << QStringLiteral("tif") << QByteArray("tiff") << true;
     QTest::newRow("png, alpha") << QStringLiteral("png") << QByteArray("png") << true;
     QTest::newRow("bmp") << QStringLiteral("bmp") << QByteArray("bmp") << false;
+    // Formats without alpha show transparent areas on white.
+    QTest::newRow("jpeg, alpha") << QStringLiteral("jpeg") << QByteArray("jpeg") << true;
+    QTest::newRow("bmp, alpha") << QStringLiteral("bmp") << QByteArray("bmp") << true;
     QTest::newRow("gif, alpha") << QStringLiteral("gif") << QByteArray("gif") << true;
     // Names are exact: no case folding, no dots, and reading a format is not writing it.
     for (const char *format : {"JPG", ".png", "webp", ""})
@@ -242,7 +245,9 @@ void TestImageToolkit::encodeRoundTrip()
     QCOMPARE(decoded.size(), QSize(64, 48));
     QVERIFY(near(decoded.pixel(16, 30), Red, tolerance));
     QVERIFY(near(decoded.pixel(48, 30), Blue, tolerance));
-    if (alpha)
+    if (alpha && (readAs == "jpeg" || readAs == "bmp"))
+        QVERIFY(near(decoded.pixel(2, 2), qRgb(255, 255, 255), tolerance));
+    else if (alpha)
         QCOMPARE(qAlpha(decoded.pixel(2, 2)), 0);
     // JPEG, TIFF and PNG record resolution and colour profile; BMP resolution only.
     if (readAs != "bmp" && readAs != "gif")
@@ -486,8 +491,8 @@ void TestImageToolkit::jpegWrittenAsQtWritesIt_data()
     QTest::newRow("rgb32 q90") << noise << 90 << true;
     QTest::newRow("rgb32 q89") << noise << 89 << false;
     QTest::newRow("rgb32 q30") << noise << 30 << false;
-    QTest::newRow("argb32 premultiplied")
-        << twoColourImage(64, 48, true).convertToFormat(QImage::Format_ARGB32_Premultiplied) << 75
+    QTest::newRow("argb32 premultiplied, opaque")
+        << twoColourImage(64, 48).convertToFormat(QImage::Format_ARGB32_Premultiplied) << 75
         << false;
     QTest::newRow("rgb888 q100") << noise.convertToFormat(QImage::Format_RGB888) << 100 << true;
     QTest::newRow("greyscale") << noise.convertToFormat(QImage::Format_Grayscale8) << 90 << false;

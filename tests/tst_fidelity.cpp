@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "batch/BatchEngine.h"
 #include "output/SummaryText.h"
+#include "watermarks/Overlay.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -113,7 +114,7 @@ const QStringList Private{
 
 } // namespace
 
-class TestMetadata : public QObject
+class TestFidelity : public QObject
 {
     Q_OBJECT
 
@@ -217,6 +218,55 @@ private Q_SLOTS:
                     .note.isEmpty());
     }
 
+    void transparency_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("keepsAlpha");
+        QTest::newRow("png") << QStringLiteral("png") << true;
+        QTest::newRow("tiff") << QStringLiteral("tiff") << true;
+        QTest::newRow("jpeg") << QStringLiteral("jpeg") << false;
+        QTest::newRow("bmp") << QStringLiteral("bmp") << false;
+    }
+
+    void transparency()
+    {
+        QFETCH(QString, format);
+        QFETCH(bool, keepsAlpha);
+        // A transparent photo with an opaque green left edge, and an opaque blue picture as
+        // the watermark.
+        QImage photo(80, 60, QImage::Format_ARGB32);
+        photo.fill(Qt::transparent);
+        QPainter(&photo).fillRect(0, 0, 10, 60, Qt::green);
+        const QString source = m_dir.filePath(QStringLiteral("alpha-%1.png").arg(format));
+        QVERIFY(photo.save(source));
+        QImage mark(20, 10, QImage::Format_RGB32);
+        mark.fill(Qt::blue);
+        const QString markPath = m_dir.filePath(QStringLiteral("mark.png"));
+        QVERIFY(mark.save(markPath));
+        auto overlay = std::make_shared<Overlay>();
+        overlay->setFilePath(markPath);
+        overlay->setWidth(20);
+        overlay->setHeight(10);
+        overlay->setPosition(4);
+
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("alpha")));
+        options.setFileFormat(format);
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(source), {overlay}, options);
+        QVERIFY(result.ok());
+        const QImage written(result.outputPath);
+        QCOMPARE(written.hasAlphaChannel(), keepsAlpha);
+        const int tolerance = format == QLatin1String("jpeg") ? 12 : 0;
+        QVERIFY(near(written.pixel(40, 30), qRgb(0, 0, 255), tolerance));
+        QVERIFY(near(written.pixel(5, 5), qRgb(0, 255, 0), tolerance));
+        if (keepsAlpha)
+            QCOMPARE(qAlpha(written.pixel(70, 5)), 0);
+        else
+            QVERIFY(near(written.pixel(70, 5), qRgb(255, 255, 255), tolerance));
+    }
+
     void summarySaysWhenTheFormatHoldsNone_data()
     {
         QTest::addColumn<QString>("format");
@@ -244,5 +294,5 @@ private:
     QTemporaryDir m_dir;
 };
 
-QTEST_MAIN(TestMetadata)
-#include "tst_metadata.moc"
+QTEST_MAIN(TestFidelity)
+#include "tst_fidelity.moc"
