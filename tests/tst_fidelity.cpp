@@ -267,6 +267,46 @@ private Q_SLOTS:
             QVERIFY(near(written.pixel(70, 5), qRgb(255, 255, 255), tolerance));
     }
 
+    void sixteenBitsKept_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("alpha");
+        QTest::newRow("png to tiff") << QStringLiteral("png") << QStringLiteral("tiff") << false;
+        QTest::newRow("png to png, alpha")
+            << QStringLiteral("png") << QStringLiteral("png") << true;
+        QTest::newRow("tiff to tiff, alpha")
+            << QStringLiteral("tif") << QStringLiteral("tif") << true;
+        QTest::newRow("tiff to png") << QStringLiteral("tif") << QStringLiteral("png") << false;
+    }
+
+    void sixteenBitsKept()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, format);
+        QFETCH(bool, alpha);
+        // Levels 8 bits can't hold: each differs from its neighbour by one 16-bit step.
+        QImage photo(64, 8, alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
+        for (int y = 0; y < photo.height(); ++y)
+            for (int x = 0; x < photo.width(); ++x)
+                photo.setPixelColor(
+                    x, y, QColor::fromRgba64(quint16(30000 + x), quint16(20000 - x), 1000, 65535));
+        const QString path = m_dir.filePath(QStringLiteral("deep-%1.%2").arg(format, source));
+        QVERIFY(photo.save(path));
+
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("deep")));
+        options.setFileFormat(format);
+        BatchEngine engine;
+        const auto result = engine.processSingleFile(std::make_shared<WorkFile>(path), {}, options);
+        QVERIFY(result.ok());
+        const QImage written(result.outputPath);
+        QCOMPARE(written.depth(), 64);
+        QCOMPARE(written.hasAlphaChannel(), alpha);
+        QCOMPARE(written.pixelColor(33, 4).rgba64(),
+                 QRgba64::fromRgba64(30033, 19967, 1000, 65535));
+    }
+
     void summarySaysWhenTheFormatHoldsNone_data()
     {
         QTest::addColumn<QString>("format");
