@@ -252,6 +252,8 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
         return fail(CantReadMessage);
     preview(source.image());
     const QSize pixelSize = source.pixelSize();
+    const QImage::Format greyFormat =
+        ImageToolkit::greyscaleOutput(source.image(), options.fileFormat());
 
     // A thumbnail of the unwatermarked photo is taken now, before the watermarks are drawn
     // into the same pixels.
@@ -277,6 +279,9 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
     if (thumbnail && options.sourceIndex() != 0)
         thumbnailSource = ImageToolkit::imageFromResizing(image, edge, edge);
 
+    // A greyscale photo stays greyscale (its watermarks too) where the format holds it.
+    if (greyFormat != QImage::Format_Invalid)
+        image = ImageToolkit::greyscale(std::move(image), greyFormat);
     const QSize outputSize = image.size();
     QByteArray bytes =
         ImageToolkit::encode(std::move(image), options.fileFormat(), options.quality(), dpi);

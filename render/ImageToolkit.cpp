@@ -1,6 +1,7 @@
 #include "render/ImageToolkit.h"
 
 #include "render/GifEncoder.h"
+#include "render/IccProfile.h"
 #include "render/JpegCodec.h"
 #include "render/TiffEncoder.h"
 #include "sources/ExifData.h"
@@ -338,6 +339,11 @@ QByteArray ImageToolkit::encode(QImage image, const QString &format, const int q
     const float resolution = plausibleDpi(dpi) ? dpi : DefaultDpi;
     if (format == QLatin1String("tiff") || format == QLatin1String("tif"))
         return TiffEncoder::encode(image, resolution);
+    const bool profileless = format == QLatin1String("gif") || format == QLatin1String("bmp");
+    // Files without a profile are taken for sRGB: their pixels are converted to it first.
+    if (profileless && image.colorSpace().isValid() && image.colorSpace() != QColorSpace::SRgb &&
+        iccFitsChannels(image.colorSpace().iccProfile(), false))
+        image.convertToColorSpace(QColorSpace::SRgb);
     if (format == QLatin1String("gif"))
         return GifEncoder::encode(image);
     if (image.hasAlphaChannel() &&
@@ -371,6 +377,28 @@ QByteArray ImageToolkit::encode(QImage image, const QString &format, const int q
         return {};
     device.close();
     return data;
+}
+
+QImage::Format ImageToolkit::greyscaleOutput(const QImage &decoded, const QString &format)
+{
+    if (decoded.pixelFormat().colorModel() != QPixelFormat::Grayscale || decoded.hasAlphaChannel())
+        return QImage::Format_Invalid;
+    const bool tiff = format == QLatin1String("tiff") || format == QLatin1String("tif");
+    if (tiff || format == QLatin1String("png"))
+        return decoded.depth() >= 16 ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8;
+    if (format == QLatin1String("jpeg") || format == QLatin1String("jpg"))
+        return QImage::Format_Grayscale8;
+    return QImage::Format_Invalid;
+}
+
+QImage ImageToolkit::greyscale(QImage image, const QImage::Format greyFormat)
+{
+    const QColorSpace colorSpace = image.colorSpace();
+    // The conversion must not colour-manage through a grey profile: the values stay as they are.
+    image.setColorSpace(QColorSpace());
+    image.convertTo(greyFormat);
+    image.setColorSpace(colorSpace);
+    return image;
 }
 
 namespace {

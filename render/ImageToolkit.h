@@ -72,6 +72,13 @@ public:
     // recording the resolution does not copy its pixels.
     static QByteArray encode(QImage image, const QString &format, int quality, float dpi);
 
+    // The greyscale format (Format_Grayscale8 or 16) a photo of this decoded image is written in
+    // when the output format holds greyscale (JPEG, TIFF, PNG), else Format_Invalid: colour
+    // photos and formats without greyscale keep colour pixels.
+    static QImage::Format greyscaleOutput(const QImage &decoded, const QString &format);
+    // The image turned into that greyscale format, keeping its colour space (a grey profile).
+    static QImage greyscale(QImage image, QImage::Format greyFormat);
+
     // Drawing in watermark coordinates: canvas units with the origin at the lower-left corner
     // and y growing upward. These are the only places that turn them into Qt's y-down device
     // coordinates; `canvas` is the size of the image the painter draws on.

@@ -1,5 +1,7 @@
 #include "render/JpegCodec.h"
 
+#include "render/IccProfile.h"
+
 #include <QColorSpace>
 
 #include <algorithm>
@@ -298,9 +300,10 @@ QByteArray JpegCodec::encode(const QImage &image, const int quality, const int d
     destination.pub.term_destination = termDestination;
     info.dest = &destination.pub;
 
-    // Colour profiles describe RGB; a greyscale file goes without, as from Qt's writer.
-    const QByteArray profile =
-        !grey && image.colorSpace().isValid() ? image.colorSpace().iccProfile() : QByteArray();
+    // Only a profile of the file's own kind, grey or RGB, is written.
+    QByteArray profile = image.colorSpace().iccProfile();
+    if (!iccFitsChannels(profile, grey))
+        profile.clear();
     const uchar *const pixels = image.constBits();
     const qsizetype bytesPerLine = image.bytesPerLine();
     const bool encoded = guarded(compressor.error, [&] {

@@ -1,5 +1,7 @@
 #include "render/TiffEncoder.h"
 
+#include "render/IccProfile.h"
+
 #include <QColorSpace>
 
 #include <tiffio.h>
@@ -100,19 +102,24 @@ QByteArray TiffEncoder::encode(const QImage &image, const float dpi)
 {
     if (image.isNull())
         return {};
-    const bool alpha = image.hasAlphaChannel();
+    const bool grey =
+        image.format() == QImage::Format_Grayscale8 || image.format() == QImage::Format_Grayscale16;
+    const bool alpha = !grey && image.hasAlphaChannel();
     // A photo read at 16 bits per channel is written at 16.
-    const bool deep = std::find(std::begin(DeepFormats), std::end(DeepFormats), image.format()) !=
-                      std::end(DeepFormats);
+    const bool deep = image.format() == QImage::Format_Grayscale16 ||
+                      std::find(std::begin(DeepFormats), std::end(DeepFormats), image.format()) !=
+                          std::end(DeepFormats);
     QImage::Format format = alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888;
-    if (deep)
+    if (grey)
+        format = image.format();
+    else if (deep)
         format = alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64;
     const QImage pixels = image.convertToFormat(format);
     if (pixels.isNull())
         return {};
     const auto width = static_cast<uint32_t>(pixels.width());
     const auto height = static_cast<uint32_t>(pixels.height());
-    const uint16_t samples = alpha ? 4 : 3;
+    const uint16_t samples = grey ? 1 : alpha ? 4 : 3;
     const uint16_t sampleBytes = deep ? 2 : 1;
     const auto rowBytes = static_cast<qsizetype>(width) * samples * sampleBytes;
 
@@ -128,7 +135,7 @@ QByteArray TiffEncoder::encode(const QImage &image, const float dpi)
         TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
         TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8 * sampleBytes);
         TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
-        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
         TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
         if (alpha) {
@@ -144,14 +151,14 @@ QByteArray TiffEncoder::encode(const QImage &image, const float dpi)
         TIFFSetField(t, TIFFTAG_XRESOLUTION, static_cast<double>(dpi));
         TIFFSetField(t, TIFFTAG_YRESOLUTION, static_cast<double>(dpi));
         const QByteArray icc = image.colorSpace().iccProfile();
-        if (!icc.isEmpty())
+        if (iccFitsChannels(icc, grey))
             TIFFSetField(t, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(icc.size()), icc.constData());
 
         // The predictor differences each row in place, so rows go through a scratch copy.
         std::vector<uchar> row(static_cast<size_t>(rowBytes));
         for (uint32_t y = 0; y < height; ++y) {
             const uchar *const line = pixels.constScanLine(static_cast<int>(y));
-            if (deep && !alpha) {
+            if (deep && !alpha && !grey) {
                 // RGBX64 holds a fourth, unused word per pixel; TIFF has three samples.
                 auto *const out = reinterpret_cast<uint16_t *>(row.data());
                 const auto *const in = reinterpret_cast<const uint16_t *>(line);

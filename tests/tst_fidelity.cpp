@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <exiv2/exiv2.hpp>
 
@@ -80,6 +81,35 @@ void writeCameraPhoto(const QString &path, const int orientation)
     xmp["Xmp.exif.GPSLatitude"] = "48,6.0N";
     xmp["Xmp.aux.SerialNumber"] = "BSN-2";
     image->writeMetadata();
+}
+
+// A minimal ICC v2 display profile for greyscale: D50 white, gamma 2.2.
+QByteArray greyProfile()
+{
+    const auto u32 = [](quint32 value) {
+        QByteArray bytes(4, '\0');
+        qToBigEndian(value, bytes.data());
+        return bytes;
+    };
+    const QByteArray d50 = u32(0xF6D6) + u32(0x10000) + u32(0xD32D);
+    QByteArray description = QByteArray("desc") + u32(0) + u32(5) + QByteArray("Grey", 5) + u32(0) +
+                             u32(0) + QByteArray(3, '\0') + QByteArray(67, '\0');
+    const QByteArray whitePoint = QByteArray("XYZ ") + u32(0) + d50;
+    const QByteArray curve = QByteArray("curv") + u32(0) + u32(1) + QByteArray("\x02\x33\0\0", 4);
+    description.append(QByteArray((4 - description.size() % 4) % 4, '\0'));
+    const QList<std::pair<QByteArray, QByteArray>> tags{
+        {"desc", description}, {"wtpt", whitePoint}, {"kTRC", curve}};
+    QByteArray table = u32(quint32(tags.size()));
+    QByteArray data;
+    quint32 offset = 128 + 4 + 12 * quint32(tags.size());
+    for (const auto &[signature, body] : tags) {
+        table += signature + u32(offset + quint32(data.size())) + u32(quint32(body.size()));
+        data += body;
+    }
+    QByteArray header = u32(quint32(128 + table.size() + data.size())) + u32(0) + u32(0x02100000) +
+                        QByteArray("mntrGRAYXYZ ") + QByteArray(12, '\0') + QByteArray("acsp") +
+                        QByteArray(24, '\0') + u32(0) + d50 + QByteArray(48, '\0');
+    return header + table + data;
 }
 
 // exiftool's reading of a file: "Group:Tag" to the value, numbers as numbers.
@@ -305,6 +335,41 @@ private Q_SLOTS:
         QCOMPARE(written.hasAlphaChannel(), alpha);
         QCOMPARE(written.pixelColor(33, 4).rgba64(),
                  QRgba64::fromRgba64(30033, 19967, 1000, 65535));
+    }
+
+    void greyscaleStaysGrey_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("grey"); // else sRGB colour without a profile
+        QTest::newRow("jpeg") << QStringLiteral("jpeg") << true;
+        QTest::newRow("tiff") << QStringLiteral("tiff") << true;
+        QTest::newRow("png") << QStringLiteral("png") << true;
+        QTest::newRow("bmp") << QStringLiteral("bmp") << false;
+    }
+
+    void greyscaleStaysGrey()
+    {
+        QFETCH(QString, format);
+        QFETCH(bool, grey);
+        QImage photo(64, 8, QImage::Format_Grayscale8);
+        for (int x = 0; x < photo.width(); ++x)
+            for (int y = 0; y < photo.height(); ++y)
+                photo.setPixel(x, y, qRgb(x * 4, x * 4, x * 4));
+        photo.setColorSpace(QColorSpace::fromIccProfile(greyProfile()));
+        const QString source = m_dir.filePath(QStringLiteral("grey-%1.png").arg(format));
+        QVERIFY(photo.save(source));
+
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("grey")));
+        options.setFileFormat(format);
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+        QVERIFY(result.ok());
+        const QImage written(result.outputPath);
+        QCOMPARE(written.format() == QImage::Format_Grayscale8, grey);
+        QCOMPARE(written.colorSpace().iccProfile(), grey ? greyProfile() : QByteArray());
+        QVERIFY(near(written.pixel(40, 4), qRgb(160, 160, 160), format == "jpeg" ? 2 : 0));
     }
 
     void summarySaysWhenTheFormatHoldsNone_data()
