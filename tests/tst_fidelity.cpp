@@ -372,6 +372,44 @@ private Q_SLOTS:
         QVERIFY(near(written.pixel(40, 4), qRgb(160, 160, 160), format == "jpeg" ? 2 : 0));
     }
 
+    void watermarkColoursAreSrgb()
+    {
+        // A grey photo in Display P3 under an orange picture on a blue band (colours inside both
+        // gamuts): converted back to sRGB, the written file shows them as the sRGB values they
+        // are.
+        QImage photo(80, 60, QImage::Format_RGB32);
+        photo.fill(qRgb(128, 128, 128));
+        photo.setColorSpace(QColorSpace::DisplayP3);
+        const QString source = m_dir.filePath(QStringLiteral("p3.png"));
+        QVERIFY(photo.save(source));
+        QImage mark(20, 10, QImage::Format_RGB32);
+        mark.fill(qRgb(200, 100, 50));
+        const QString markPath = m_dir.filePath(QStringLiteral("red.png"));
+        QVERIFY(mark.save(markPath));
+        auto overlay = std::make_shared<Overlay>();
+        overlay->setFilePath(markPath);
+        overlay->setWidth(20);
+        overlay->setHeight(10);
+        overlay->setPosition(4);
+        overlay->setShow(true);
+        overlay->setExtend(true);
+        overlay->setBgColor(QColor(50, 80, 200));
+
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("p3")));
+        options.setFileFormat(QStringLiteral("png"));
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(source), {overlay}, options);
+        QVERIFY(result.ok());
+        QImage written(result.outputPath);
+        QCOMPARE(written.colorSpace(), QColorSpace(QColorSpace::DisplayP3));
+        QVERIFY(near(written.pixel(2, 2), qRgb(128, 128, 128), 0)); // the photo as it was
+        written.convertToColorSpace(QColorSpace::SRgb);
+        QVERIFY(near(written.pixel(40, 30), qRgb(200, 100, 50), 2));
+        QVERIFY(near(written.pixel(5, 30), qRgb(50, 80, 200), 2));
+    }
+
     void summarySaysWhenTheFormatHoldsNone_data()
     {
         QTest::addColumn<QString>("format");
