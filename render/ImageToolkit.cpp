@@ -396,7 +396,22 @@ QImage ImageToolkit::greyscale(QImage image, const QImage::Format greyFormat)
     const QColorSpace colorSpace = image.colorSpace();
     // The conversion must not colour-manage through a grey profile: the values stay as they are.
     image.setColorSpace(QColorSpace());
-    image.convertTo(greyFormat);
+    if (greyFormat == QImage::Format_Grayscale16 && image.format() == QImage::Format_RGBX64) {
+        // Qt's own conversion passes through 8 bits; the luminance is taken at 16 here.
+        QImage grey(image.size(), QImage::Format_Grayscale16);
+        for (int y = 0; y < image.height(); ++y) {
+            const auto *const in = reinterpret_cast<const QRgba64 *>(image.constScanLine(y));
+            auto *const out = reinterpret_cast<quint16 *>(grey.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                out[x] = static_cast<quint16>(std::lround(
+                    0.2126 * in[x].red() + 0.7152 * in[x].green() + 0.0722 * in[x].blue()));
+        }
+        grey.setDotsPerMeterX(image.dotsPerMeterX());
+        grey.setDotsPerMeterY(image.dotsPerMeterY());
+        image = std::move(grey);
+    } else {
+        image.convertTo(greyFormat);
+    }
     image.setColorSpace(colorSpace);
     return image;
 }

@@ -79,6 +79,7 @@ QImage Stamper::watermark(const std::shared_ptr<WorkFile> &file, DecodedImage so
     // photos colour pixels before the watermarks go on.
     if (canvas.pixelFormat().colorModel() != QPixelFormat::RGB)
         canvas.convertTo(canvas.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                         : canvas.depth() >= 16   ? QImage::Format_RGBX64 // keeps 16-bit grey
                                                   : QImage::Format_RGB32);
     for (const auto &overlay : overlays) {
         if (overlay->use())
