@@ -22,8 +22,7 @@ const QString BatchEngine::CantWriteMessage =
 const QString BatchEngine::WouldReplaceSourceMessage =
     QStringLiteral("Output would replace a source file.");
 const QString BatchEngine::NoFolderMessage = QStringLiteral("Choose an output folder first.");
-const QString BatchEngine::NoMetadataNote =
-    QStringLiteral("Written without its camera data, which could not be read: %1");
+const QString BatchEngine::NoMetadataNote = QStringLiteral("Written without its camera data: %1");
 
 namespace {
 

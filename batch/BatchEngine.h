@@ -35,7 +35,8 @@ public:
     static const QString CantWriteMessage;
     static const QString WouldReplaceSourceMessage;
     static const QString NoFolderMessage;
-    // The note of a photo written without the camera data it was meant to keep; %1 says why.
+    // The note of a photo written without the camera data it was meant to keep (unreadable in
+    // the source, or Exiv2 failed to write it); %1 says why.
     static const QString NoMetadataNote;
 
     // What became of one photo.
