@@ -30,6 +30,10 @@ const QStringList Formats{QStringLiteral("jpeg"), QStringLiteral("jpg"),  QStrin
 const QStringList ExistingChoices{QStringLiteral("replace"), QStringLiteral("skip"),
                                   QStringLiteral("rename")};
 
+// By the number of the "metadata" output option.
+const QStringList MetadataModes{QStringLiteral("keep"), QStringLiteral("private"),
+                                QStringLiteral("none")};
+
 struct Options
 {
     QString stateFile;
@@ -42,6 +46,7 @@ struct Options
     int jobs = 0;
     int existing = -1;
     qint64 memoryBytes = 0;
+    int metadata = -1;
     bool dryRun = false;
     bool exif = false;
     QStringList paths;
@@ -73,6 +78,11 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
     const QCommandLineOption quality(
         QStringLiteral("quality"),
         QStringLiteral("Quality 0-100 of JPEG, WebP, AVIF (this run only)."), QStringLiteral("q"));
+    const QCommandLineOption metadata(
+        QStringLiteral("metadata"),
+        QStringLiteral("Camera data kept: keep, private (all but location and serial numbers) or "
+                       "none (this run only)."),
+        QStringLiteral("what"));
     const QCommandLineOption jobs(QStringLiteral("jobs"),
                                   QStringLiteral("Photos processed at once (default: cores)."),
                                   QStringLiteral("n"));
@@ -90,7 +100,7 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
                                     QStringLiteral("Print what would be written; write nothing."));
     const QCommandLineOption exif(
         QStringLiteral("exif"), QStringLiteral("Print each photo's EXIF summary; write nothing."));
-    parser.addOptions({state, output, format, quality, jobs, existing, dryRun, exif, memory});
+    parser.addOptions({state, output, format, quality, jobs, existing, metadata, dryRun, exif, memory});
     parser.addOptions({preset, listPresets});
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("Photos and folders of photos."),
@@ -122,6 +132,11 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
         options.quality = parser.value(quality).toInt(&ok);
         if (!ok || options.quality < 0 || options.quality > 100)
             return QStringLiteral("The quality must be a whole number from 0 to 100.");
+    }
+    if (parser.isSet(metadata)) {
+        options.metadata = static_cast<int>(MetadataModes.indexOf(parser.value(metadata)));
+        if (options.metadata < 0)
+            return QStringLiteral("--metadata needs keep, private or none.");
     }
     if (parser.isSet(jobs)) {
         bool ok = false;
@@ -232,6 +247,8 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
         outputOptions->setQuality(options.quality);
     if (options.existing >= 0)
         outputOptions->setExisting(options.existing);
+    if (options.metadata >= 0)
+        outputOptions->setMetadata(options.metadata);
 
     QStringList absolute;
     for (const QString &path : options.paths)
@@ -308,6 +325,11 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
                                         .arg(tally.done())
                                         .arg(total)
                                         .arg(path, printable(result.outputPath));
+                         }
+                         if (written && !result.note.isEmpty()) {
+                             if (interactive)
+                                 err << "\r\033[K";
+                             err << file->filePath() << ": " << result.note << '\n';
                          }
                          if (interactive)
                              err << progressBar(tally.done(), total);

@@ -4,6 +4,7 @@
 #include "batch/MemoryBudget.h"
 #include "output/SafeWrite.h"
 #include "render/ImageToolkit.h"
+#include "render/MetadataCopier.h"
 #include "render/Stamper.h"
 
 #include <QDebug>
@@ -28,6 +29,7 @@ const QString BatchEngine::WouldReplaceSourceMessage =
 const QString BatchEngine::NoFolderMessage = QStringLiteral("Choose an output folder first.");
 const QString BatchEngine::NotEncodedMessage =
     QStringLiteral("Can't write file. The image could not be encoded in this format.");
+const QString BatchEngine::NoMetadataNote = QStringLiteral("Written without its camera data: %1");
 
 namespace {
 
@@ -337,6 +339,12 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
     }
 
     report(index, ReadingMessage);
+    // The camera data is read from the file's header once, before its pixels.
+    const MetadataCopier::Mode metadataMode =
+        MetadataCopier::formatCarriesMetadata(options.fileFormat())
+            ? MetadataCopier::modeFromOption(options.metadata())
+            : MetadataCopier::Mode::None;
+    MetadataCopier metadata(file->filePath(), metadataMode);
     DecodedImage source = ImageToolkit::decodeInto(file->filePath(), worker.buffer, fitBoxes);
     // The watermarks are drawn into the decoded pixels themselves: were the worker still holding
     // them, the painter would first copy the whole photo. They come back once it is written.
@@ -346,6 +354,8 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
             source.reason().isEmpty() ? source.errorString() : source.reason(), file->filePath())));
     preview(source.image());
     const QSize pixelSize = source.pixelSize();
+    const QImage::Format greyFormat =
+        ImageToolkit::greyscaleOutput(source.image(), options.fileFormat());
 
     // A thumbnail of the unwatermarked photo is taken now, before the watermarks are drawn
     // into the same pixels.
@@ -371,8 +381,16 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
     if (thumbnail && options.sourceIndex() != 0)
         thumbnailSource = ImageToolkit::imageFromResizing(image, edge, edge);
 
-    const QByteArray bytes =
+    // A greyscale photo stays greyscale (its watermarks too) where the format holds it.
+    if (greyFormat != QImage::Format_Invalid)
+        image = ImageToolkit::greyscale(std::move(image), greyFormat);
+    const QSize outputSize = image.size();
+    QByteArray bytes =
         ImageToolkit::encode(std::move(image), options.fileFormat(), options.quality(), dpi);
+    if (!bytes.isEmpty() && !metadata.writeInto(bytes, options.fileFormat(), outputSize, dpi)) {
+        result.note = NoMetadataNote.arg(metadata.errorString());
+        qInfo("%s: %s", qUtf8Printable(file->filePath()), qUtf8Printable(result.note));
+    }
     // The photo's memory goes back to the worker's buffer before the thumbnail is made.
     image = QImage();
     worker.buffer = std::move(canvas);

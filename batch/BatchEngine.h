@@ -45,6 +45,9 @@ public:
     // "Can't write file." with the system's reason; a missing folder keeps the advice to
     // verify that output folders exist.
     static QString cantWrite(int error, const QString &reason);
+    // The note of a photo written without the camera data it was meant to keep (unreadable in
+    // the source, or Exiv2 failed to write it); %1 says why.
+    static const QString NoMetadataNote;
 
     // What became of one photo.
     enum class Status { Written, Failed, Skipped };
@@ -58,6 +61,8 @@ public:
         QString failure;
         // Written under a "-N" name (a collision in the batch, or keeping an existing file).
         bool renamed = false;
+        // What the output lacks though written (its camera data); or empty.
+        QString note;
         bool ok() const { return status != Status::Failed; }
     };
 

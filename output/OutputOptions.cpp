@@ -68,6 +68,9 @@ const std::array<ArchiveKey<OutputOptions>, 18> &archiveTable()
         {"existing", ArchiveKind::Int,
          [](const OutputOptions &o) { return QVariant::fromValue(o.existing()); },
          [](OutputOptions &o, const QVariant &v) { o.setExisting(v.toInt()); }},
+        {"metadata", ArchiveKind::Int,
+         [](const OutputOptions &o) { return QVariant::fromValue(o.metadata()); },
+         [](OutputOptions &o, const QVariant &v) { o.setMetadata(v.toInt()); }},
     }};
     return table;
 }
@@ -257,6 +260,14 @@ QString OutputOptions::nameProblem() const
     }
     // The format is also every file's extension; only a state file can make it a path.
     return problem(QStringLiteral("file format"), m_fileFormat);
+}
+
+void OutputOptions::setMetadata(int metadata)
+{
+    if (metadata == m_metadata)
+        return;
+    m_metadata = metadata;
+    Q_EMIT metadataChanged();
 }
 
 int OutputOptions::thumbnailDim(int index)

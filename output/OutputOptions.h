@@ -34,6 +34,7 @@ class OutputOptions : public QObject
     Q_PROPERTY(int fitIndex READ fitIndex WRITE setFitIndex NOTIFY fitIndexChanged)
     Q_PROPERTY(int sourceIndex READ sourceIndex WRITE setSourceIndex NOTIFY sourceIndexChanged)
     Q_PROPERTY(int existing READ existing WRITE setExisting NOTIFY existingChanged)
+    Q_PROPERTY(int metadata READ metadata WRITE setMetadata NOTIFY metadataChanged)
 
 public:
     explicit OutputOptions(QObject *parent = nullptr);
@@ -76,6 +77,8 @@ public:
     enum Existing { ReplaceExisting = 0, SkipExisting = 1, KeepBothExisting = 2 };
     int existing() const { return m_existing; }
     void setExisting(int existing);
+    int metadata() const { return m_metadata; }
+    void setMetadata(int metadata);
 
     // Edge of the square box a thumbnail is fitted into, by index of the size table; 0 for
     // indexes 1 and 5 and for any index outside the table.
@@ -135,6 +138,7 @@ Q_SIGNALS:
     void fitIndexChanged();
     void sourceIndexChanged();
     void existingChanged();
+    void metadataChanged();
 
 private:
     // Output folder, an absolute path; may or may not end in "/".
@@ -168,4 +172,7 @@ private:
     int m_sourceIndex = 0;
     // An Existing value; anything else replaces, as 0 does.
     int m_existing = ReplaceExisting;
+    // Camera data written into the outputs: 0 all of it, 1 all but location and serial numbers,
+    // 2 none.
+    int m_metadata = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "app/Printable.h"
 #include "output/OutputPlan.h"
+#include "render/MetadataCopier.h"
 
 #include <QFileInfo>
 
@@ -16,6 +17,10 @@ SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &opt
                        ? QStringLiteral("%1, quality %2%")
                              .arg(options.fileFormat(), QString::number(options.quality()))
                        : options.fileFormat();
+    // Camera data is asked for but the format has nowhere to put it.
+    if (options.metadata() != static_cast<int>(MetadataCopier::Mode::None) &&
+        !MetadataCopier::formatCarriesMetadata(options.fileFormat()))
+        m_fileformat += QStringLiteral(" (no camera data: the format can't hold it)");
 
     m_resize = options.resize() ? QStringLiteral("Yes, fit into %1 px. * %2 px.")
                                       .arg(options.width())

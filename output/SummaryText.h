@@ -18,7 +18,8 @@ public:
     QString source() const { return m_source; }
     // The output folder as set.
     QString tofolder() const { return m_tofolder; }
-    // "jpeg, quality 90%", or the bare format name for formats without a quality.
+    // "jpeg, quality 90%", or the bare format name for formats without a quality; "gif (no
+    // camera data: the format can't hold it)" when camera data is kept but the format has none.
     QString fileformat() const { return m_fileformat; }
     // "Yes, fit into 640 px. * 480 px." or "No".
     QString resize() const { return m_resize; }

@@ -4,6 +4,7 @@
 #include "render/AvifEncoder.h"
 #include "render/GifEncoder.h"
 #include "render/HeifCodec.h"
+#include "render/IccProfile.h"
 #include "render/JpegCodec.h"
 #include "render/PngEncoder.h"
 #include "render/TiffEncoder.h"
@@ -110,6 +111,19 @@ std::optional<float> decodedDpi(const QImage &image, const bool filledOurBuffer)
 
 // XResolution from the photo's EXIF, for JPEGs whose JFIF header records no density (most camera
 // files keep theirs in EXIF only).
+// A unit of "none" records no resolution (the numbers give an aspect ratio at most); centimetres
+// are converted; zero or negative values (an unplausible dpi) count as none.
+std::optional<float> exifDpi(const ExifData &exif)
+{
+    if (!exif.valid())
+        return std::nullopt;
+    if (exif.resolutionUnit() == 3)
+        return exif.resx() * 2.54f;
+    if (exif.resolutionUnit() == 2)
+        return exif.resx();
+    return std::nullopt;
+}
+
 // Streamed from the start of the open file; the walk stops at the first image data.
 std::optional<float> exifResolution(RegularFile &file)
 {
@@ -119,7 +133,7 @@ std::optional<float> exifResolution(RegularFile &file)
     ExifParser::parseDevice(file.device(), exif);
     if (!exif.valid())
         return std::nullopt;
-    return exif.resx();
+    return exifDpi(exif);
 }
 
 // The resolution a decoded photo records: the decoder's, else for a JPEG its EXIF one, else 72.
@@ -184,6 +198,23 @@ QImage upright(QImage image, const QImageIOHandler::Transformations transformati
     image.setColorSpace(colorSpace);
     return image;
 }
+
+// Formats without alpha show transparent areas on white, as on a page, rather than on the black
+// that their colour values hold.
+QImage flattenedOnWhite(const QImage &image)
+{
+    QImage flat(image.size(), QImage::Format_RGB32);
+    if (flat.isNull())
+        return {};
+    flat.fill(Qt::white);
+    flat.setColorSpace(image.colorSpace());
+    flat.setDotsPerMeterX(image.dotsPerMeterX());
+    flat.setDotsPerMeterY(image.dotsPerMeterY());
+    QPainter painter(&flat);
+    painter.drawImage(0, 0, image);
+    return flat;
+}
+
 
 DecodedImage cannotRead(const QString &path, const QString &reason)
 {
@@ -414,8 +445,17 @@ QByteArray ImageToolkit::encode(QImage image, const QString &format, const int q
     const float resolution = plausibleDpi(dpi) ? dpi : DefaultDpi;
     if (format == QLatin1String("tiff") || format == QLatin1String("tif"))
         return TiffEncoder::encode(image, resolution);
+    const bool profileless = format == QLatin1String("gif") || format == QLatin1String("bmp");
+    // Files without a profile are taken for sRGB: their pixels are converted to it first.
+    if (profileless && image.colorSpace().isValid() && image.colorSpace() != QColorSpace::SRgb &&
+        iccFitsChannels(image.colorSpace().iccProfile(), false))
+        image.convertToColorSpace(QColorSpace::SRgb);
     if (format == QLatin1String("gif"))
         return GifEncoder::encode(image);
+    if (image.hasAlphaChannel() &&
+        (format == QLatin1String("jpeg") || format == QLatin1String("jpg") ||
+         format == QLatin1String("bmp")))
+        image = flattenedOnWhite(image);
 
     if (format == QLatin1String("jpeg") || format == QLatin1String("jpg")) {
         // JFIF records whole dots per inch, rounded from the dots per metre as Qt's writer does.
@@ -448,6 +488,43 @@ QByteArray ImageToolkit::encode(QImage image, const QString &format, const int q
         return {};
     device.close();
     return data;
+}
+
+QImage::Format ImageToolkit::greyscaleOutput(const QImage &decoded, const QString &format)
+{
+    if (decoded.pixelFormat().colorModel() != QPixelFormat::Grayscale || decoded.hasAlphaChannel())
+        return QImage::Format_Invalid;
+    const bool tiff = format == QLatin1String("tiff") || format == QLatin1String("tif");
+    if (tiff || format == QLatin1String("png"))
+        return decoded.depth() >= 16 ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8;
+    if (format == QLatin1String("jpeg") || format == QLatin1String("jpg"))
+        return QImage::Format_Grayscale8;
+    return QImage::Format_Invalid;
+}
+
+QImage ImageToolkit::greyscale(QImage image, const QImage::Format greyFormat)
+{
+    const QColorSpace colorSpace = image.colorSpace();
+    // The conversion must not colour-manage through a grey profile: the values stay as they are.
+    image.setColorSpace(QColorSpace());
+    if (greyFormat == QImage::Format_Grayscale16 && image.format() == QImage::Format_RGBX64) {
+        // Qt's own conversion passes through 8 bits; the luminance is taken at 16 here.
+        QImage grey(image.size(), QImage::Format_Grayscale16);
+        for (int y = 0; y < image.height(); ++y) {
+            const auto *const in = reinterpret_cast<const QRgba64 *>(image.constScanLine(y));
+            auto *const out = reinterpret_cast<quint16 *>(grey.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                out[x] = static_cast<quint16>(std::lround(
+                    0.2126 * in[x].red() + 0.7152 * in[x].green() + 0.0722 * in[x].blue()));
+        }
+        grey.setDotsPerMeterX(image.dotsPerMeterX());
+        grey.setDotsPerMeterY(image.dotsPerMeterY());
+        image = std::move(grey);
+    } else {
+        image.convertTo(greyFormat);
+    }
+    image.setColorSpace(colorSpace);
+    return image;
 }
 
 namespace {

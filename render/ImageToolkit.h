@@ -38,8 +38,9 @@ public:
     // Reads the photo at path, turned upright as its orientation tag (or for HEIC and AVIF, its
     // rotation, mirror and crop) asks, with its colour space.
     // The resolution is the one the decoder finds (JFIF density, PNG pHYs, TIFF tags, BMP header),
-    // else for a JPEG, HEIC or AVIF its EXIF XResolution, else 72 dpi; the image's dots per
-    // metre are set to match. On failure the result is null and says why.
+    // else for a JPEG, HEIC or AVIF its EXIF XResolution (inches or centimetres; a unit of "none"
+    // records no resolution), else 72 dpi; the image's dots per metre are set to match. On failure
+    // the result is null and says why.
     static DecodedImage decode(const QString &path);
 
     // As decode(), decoding into buffer when it already has the photo's pixel size and format, so
@@ -85,10 +86,18 @@ public:
     // "tiff"/"tif" (LZW with predictor), "png", "gif", "bmp", "webp" (lossy at quality 0-99,
     // lossless at 100) and "avif" (quality 0-100 mapped to AV1's quantiser). The file records dpi
     // as its resolution (GIF, WebP and AVIF have none) and, for JPEG, PNG, TIFF, WebP and AVIF,
-    // the image's ICC profile. Empty for
+    // the image's ICC profile. PNG, TIFF and GIF keep an alpha channel; JPEG and BMP show
+    // transparent areas on white. Empty for
     // any other name or when the encoder fails. Takes the image by value: move it in, and
     // recording the resolution does not copy its pixels.
     static QByteArray encode(QImage image, const QString &format, int quality, float dpi);
+
+    // The greyscale format (Format_Grayscale8 or 16) a photo of this decoded image is written in
+    // when the output format holds greyscale (JPEG, TIFF, PNG), else Format_Invalid: colour
+    // photos and formats without greyscale keep colour pixels.
+    static QImage::Format greyscaleOutput(const QImage &decoded, const QString &format);
+    // The image turned into that greyscale format, keeping its colour space (a grey profile).
+    static QImage greyscale(QImage image, QImage::Format greyFormat);
 
     // Drawing in watermark coordinates: canvas units with the origin at the lower-left corner
     // and y growing upward. These are the only places that turn them into Qt's y-down device

@@ -1,5 +1,7 @@
 #include "render/JpegCodec.h"
 
+#include "render/IccProfile.h"
+
 #include <QBuffer>
 #include <QColorSpace>
 
@@ -360,9 +362,10 @@ QByteArray JpegCodec::encode(const QImage &image, const int quality, const int d
     destination.pub.term_destination = termDestination;
     info.dest = &destination.pub;
 
-    // Colour profiles describe RGB; a greyscale file goes without, as from Qt's writer.
-    const QByteArray profile =
-        !grey && image.colorSpace().isValid() ? image.colorSpace().iccProfile() : QByteArray();
+    // Only a profile of the file's own kind, grey or RGB, is written.
+    QByteArray profile = image.colorSpace().iccProfile();
+    if (!iccFitsChannels(profile, grey))
+        profile.clear();
     const uchar *const pixels = image.constBits();
     const qsizetype bytesPerLine = image.bytesPerLine();
     const bool encoded = guarded(compressor.error, [&] {
@@ -375,6 +378,12 @@ QByteArray JpegCodec::encode(const QImage &image, const int quality, const int d
         info.X_density = static_cast<UINT16>(std::clamp(dotsPerInch, 1, 65535));
         info.Y_density = info.X_density;
         jpeg_set_quality(&info, std::clamp(quality, 0, 100), TRUE);
+        // At high quality colour keeps full resolution: halved chroma smears thin coloured
+        // lines such as red text into their surroundings.
+        if (!grey && quality >= JpegCodec::FullChromaQuality) {
+            info.comp_info[0].h_samp_factor = 1;
+            info.comp_info[0].v_samp_factor = 1;
+        }
         jpeg_start_compress(&info, TRUE);
         if (!profile.isEmpty())
             jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET *>(profile.constData()),

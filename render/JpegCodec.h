@@ -46,8 +46,12 @@ public:
     // to the end of the image are read, however long the file is.
     static Decoding decode(QIODevice &file, int reduction, qint64 maxPixels, QImage &buffer);
 
-    // The image as a baseline JPEG at quality 0-100 with 4:2:0 chroma, a JFIF header recording
-    // dotsPerInch and, for colour, the image's ICC profile: what Qt's writer makes of it.
+    // From this quality on colour is written with full-resolution chroma (4:4:4).
+    static constexpr int FullChromaQuality = 90;
+
+    // The image as a baseline JPEG at quality 0-100, a JFIF header recording dotsPerInch and, for
+    // colour, the image's ICC profile: what Qt's writer makes of it, except that colour at
+    // FullChromaQuality and above has 4:4:4 chroma where Qt's writer always halves it (4:2:0).
     // Format_RGB32, Format_ARGB32, Format_ARGB32_Premultiplied (colour values written as they are,
     // as Qt's writer does) and Format_Grayscale8 are read in place; other formats are converted to
     // Format_RGB32 first. Empty on failure.

@@ -1,8 +1,11 @@
 #include "render/Stamper.h"
 
+#include "render/IccProfile.h"
 #include "render/ImageToolkit.h"
 #include "render/StamperGeometry.h"
 
+#include <QColorSpace>
+#include <QColorTransform>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -160,6 +163,7 @@ QImage Stamper::watermark(const std::shared_ptr<WorkFile> &file, DecodedImage so
     // photos colour pixels before the watermarks go on.
     if (canvas.pixelFormat().colorModel() != QPixelFormat::RGB)
         canvas.convertTo(canvas.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                         : canvas.depth() >= 16   ? QImage::Format_RGBX64 // keeps 16-bit grey
                                                   : QImage::Format_RGB32);
     for (const auto &overlay : overlays) {
         if (overlay->use())
@@ -178,7 +182,19 @@ void Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Over
     if (static_cast<double>(content.width) * static_cast<double>(content.height) >
         static_cast<double>(ImageToolkit::MaxPicturePixels))
         return;
-    const QImage contentImage = makeContentImage(overlay, content);
+    QImage contentImage = makeContentImage(overlay, content);
+    // Watermark colours are sRGB values: on a photo in another colour space they are converted
+    // into it, so that red looks the same red on every photo. The photo's pixels stay as read.
+    QColor bandColor = overlay.bgColor();
+    const QColorSpace space = canvas.colorSpace();
+    if (space.isValid() && space != QColorSpace::SRgb &&
+        iccFitsChannels(space.iccProfile(), false)) {
+        contentImage.setColorSpace(QColorSpace::SRgb);
+        contentImage.convertToColorSpace(space);
+        if (bandColor.isValid())
+            bandColor =
+                QColorSpace(QColorSpace::SRgb).transformationToColorSpace(space).map(bandColor);
+    }
     const float angle = findRotationToUse(overlay);
     const FloatSize turned = StamperGeometry::sizeFromRotation(content, angle);
     const float margin = StamperGeometry::percentOfShorterSide(canvasSize, overlay.margin());
@@ -215,7 +231,7 @@ void Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Over
         const FloatPoint end1 = StamperGeometry::findEndpoint(start, angle, 0.0f, length);
         const FloatPoint end2 = StamperGeometry::findEndpoint(start, angle, 180.0f, length);
         ImageToolkit::strokeSegments(painter, canvasSize, start, {end1, end2},
-                                     content.height + 2.0f, overlay.bgColor());
+                                     content.height + 2.0f, bandColor);
     }
     if (reduced) {
         // The content shrunk and turned in one go: a full-size turned copy would be most of the

@@ -1,5 +1,7 @@
 #include "render/TiffEncoder.h"
 
+#include "render/IccProfile.h"
+
 #include <QColorSpace>
 
 #include <tiffio.h>
@@ -15,6 +17,13 @@ namespace {
 // Strips of about 64 KiB: long enough for LZW to find its repeats, short enough for readers that
 // load a strip at a time.
 constexpr qsizetype StripBytes = 64 * 1024;
+
+// Formats of more than 8 bits per colour channel.
+constexpr QImage::Format DeepFormats[] = {
+    QImage::Format_RGBX64,     QImage::Format_RGBA64,     QImage::Format_RGBA64_Premultiplied,
+    QImage::Format_RGBX16FPx4, QImage::Format_RGBA16FPx4, QImage::Format_RGBA16FPx4_Premultiplied,
+    QImage::Format_RGBX32FPx4, QImage::Format_RGBA32FPx4, QImage::Format_RGBA32FPx4_Premultiplied,
+};
 
 // A growing in-memory file for libtiff, which seeks back to patch offsets as it writes.
 struct MemoryFile
@@ -93,15 +102,26 @@ QByteArray TiffEncoder::encode(const QImage &image, const float dpi)
 {
     if (image.isNull())
         return {};
-    const bool alpha = image.hasAlphaChannel();
-    const QImage pixels =
-        image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    const bool grey =
+        image.format() == QImage::Format_Grayscale8 || image.format() == QImage::Format_Grayscale16;
+    const bool alpha = !grey && image.hasAlphaChannel();
+    // A photo read at 16 bits per channel is written at 16.
+    const bool deep = image.format() == QImage::Format_Grayscale16 ||
+                      std::find(std::begin(DeepFormats), std::end(DeepFormats), image.format()) !=
+                          std::end(DeepFormats);
+    QImage::Format format = alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888;
+    if (grey)
+        format = image.format();
+    else if (deep)
+        format = alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64;
+    const QImage pixels = image.convertToFormat(format);
     if (pixels.isNull())
         return {};
     const auto width = static_cast<uint32_t>(pixels.width());
     const auto height = static_cast<uint32_t>(pixels.height());
-    const uint16_t samples = alpha ? 4 : 3;
-    const auto rowBytes = static_cast<qsizetype>(width) * samples;
+    const uint16_t samples = grey ? 1 : alpha ? 4 : 3;
+    const uint16_t sampleBytes = deep ? 2 : 1;
+    const auto rowBytes = static_cast<qsizetype>(width) * samples * sampleBytes;
 
     MemoryFile file;
     {
@@ -113,9 +133,9 @@ QByteArray TiffEncoder::encode(const QImage &image, const float dpi)
         TIFF *const t = tiff.get();
         TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
         TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
-        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8 * sampleBytes);
         TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
-        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
         TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
         if (alpha) {
@@ -131,13 +151,23 @@ QByteArray TiffEncoder::encode(const QImage &image, const float dpi)
         TIFFSetField(t, TIFFTAG_XRESOLUTION, static_cast<double>(dpi));
         TIFFSetField(t, TIFFTAG_YRESOLUTION, static_cast<double>(dpi));
         const QByteArray icc = image.colorSpace().iccProfile();
-        if (!icc.isEmpty())
+        if (iccFitsChannels(icc, grey))
             TIFFSetField(t, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(icc.size()), icc.constData());
 
         // The predictor differences each row in place, so rows go through a scratch copy.
         std::vector<uchar> row(static_cast<size_t>(rowBytes));
         for (uint32_t y = 0; y < height; ++y) {
-            std::memcpy(row.data(), pixels.constScanLine(static_cast<int>(y)), row.size());
+            const uchar *const line = pixels.constScanLine(static_cast<int>(y));
+            if (deep && !alpha && !grey) {
+                // RGBX64 holds a fourth, unused word per pixel; TIFF has three samples.
+                auto *const out = reinterpret_cast<uint16_t *>(row.data());
+                const auto *const in = reinterpret_cast<const uint16_t *>(line);
+                for (uint32_t x = 0; x < width; ++x)
+                    for (uint32_t c = 0; c < 3; ++c)
+                        out[3 * x + c] = in[4 * x + c];
+            } else {
+                std::memcpy(row.data(), line, row.size());
+            }
             if (TIFFWriteScanline(t, row.data(), y, 0) < 0)
                 return {};
         }

@@ -3,8 +3,9 @@
 #include <QByteArray>
 #include <QImage>
 
-// Writes TIFF through libtiff: 8-bit RGB, or RGBA with unassociated alpha when the image has an
-// alpha channel, LZW-compressed with the horizontal predictor (Qt's own TIFF writer leaves the
+// Writes TIFF through libtiff: RGB, or RGBA with unassociated alpha when the image has an alpha
+// channel, at 16 bits per sample for images of 16-bit channels (Format_RGBA64 and the like) and
+// 8 for the rest, LZW-compressed with the horizontal predictor (Qt's own TIFF writer leaves the
 // predictor out, which makes photos larger than no compression at all). Records the resolution in
 // dots per inch and the image's ICC profile.
 class TiffEncoder

@@ -32,6 +32,10 @@ public:
     void setResx(float resx) { m_resx = resx; }
     float resy() const { return m_resy; }
     void setResy(float resy) { m_resy = resy; }
+    // The unit of resx and resy as EXIF numbers it: 1 none recorded, 2 inch (also when the photo
+    // does not say), 3 centimetre.
+    quint16 resolutionUnit() const { return m_resolutionUnit; }
+    void setResolutionUnit(quint16 unit) { m_resolutionUnit = unit; }
     // Pixel size; a dimension above 65535 keeps its low 16 bits.
     quint16 width() const { return m_width; }
     void setWidth(quint16 width) { m_width = width; }
@@ -62,6 +66,7 @@ private:
     QString m_dateTime{QLatin1String("")};
     float m_resx = 72.0f;
     float m_resy = 72.0f;
+    quint16 m_resolutionUnit = 2;
     quint16 m_width = 0;
     quint16 m_height = 0;
     DecimalNumber m_fNumber;

@@ -38,6 +38,7 @@ enum Tag : quint16 {
     Model = 0x0110,
     XResolution = 0x011A,
     YResolution = 0x011B,
+    ResolutionUnit = 0x0128,
     DateTime = 0x0132,
     ExposureTime = 0x829A,
     FNumber = 0x829D,
@@ -267,6 +268,10 @@ void ExifParser::processExifDir(qsizetype dirStart, ParseState &state)
         case YResolution:
             if (has(8))
                 data.setResy(state.floatQuotient(value));
+            break;
+        case ResolutionUnit:
+            if (format == FormatShort && has(2))
+                data.setResolutionUnit(state.read16u(value));
             break;
         case ExposureTime:
             if (has(8))

@@ -415,6 +415,8 @@ private Q_SLOTS:
         QTest::newRow("bad format")
             << QStringList{"--format", "jpeg2000", "%in"} << 2 << none << none;
         QTest::newRow("bad quality") << QStringList{"--quality", "101", "%in"} << 2 << none << none;
+        QTest::newRow("bad metadata")
+            << QStringList{"--metadata", "some", "%in"} << 2 << none << none;
         QTest::newRow("no paths") << QStringList{"--output", "%out"} << 2 << none << none;
         QTest::newRow("no output folder") << QStringList{"%in"} << 2 << none << none;
         QTest::newRow("a photo fails")

@@ -57,13 +57,14 @@ QByteArray withoutJfifDensity(QByteArray jpeg)
 }
 
 // The JPEG with an EXIF segment right after SOI, where cameras put it: orientation, X resolution
-// and inches as the unit.
-QByteArray withExif(const QByteArray &jpeg, quint16 orientation, quint32 xResolution)
+// and its unit (2 inches, 3 centimetres, 1 none).
+QByteArray withExif(const QByteArray &jpeg, quint16 orientation, quint32 xResolution,
+                    quint16 unit = 2)
 {
     const Tiff t{false};
     return jpeg.left(2) +
            t.app1(t.tiff({t.short16(0x0112, orientation), t.ratio(0x011A, xResolution, 1),
-                          t.short16(0x0128, 2)})) +
+                          t.short16(0x0128, unit)})) +
            jpeg.mid(2);
 }
 
@@ -76,6 +77,33 @@ QByteArray withFrameSize(QByteArray jpeg, quint16 width, quint16 height)
     qToBigEndian<quint16>(height, jpeg.data() + at + 5);
     qToBigEndian<quint16>(width, jpeg.data() + at + 7);
     return jpeg;
+}
+
+// The sampling factors of each component in a baseline JPEG's frame header: 0x22 0x11 0x11 is
+// 4:2:0, 0x11 0x11 0x11 is 4:4:4.
+QByteArray samplingFactors(const QByteArray &jpeg)
+{
+    qsizetype at = 2;
+    while (at + 4 < jpeg.size() && uchar(jpeg[at + 1]) != 0xC0)
+        at += 2 + qFromBigEndian<quint16>(jpeg.constData() + at + 2);
+    QByteArray factors;
+    for (int component = 0; component < uchar(jpeg.at(at + 9)); ++component)
+        factors.append(jpeg.at(at + 11 + 3 * component));
+    return factors;
+}
+
+// The summed difference of every channel of every pixel.
+qint64 difference(const QImage &a, const QImage &b)
+{
+    qint64 sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum;
 }
 
 // A CMYK JPEG as prepress tools write it (Adobe's inverted values), which only Qt's reader takes:
@@ -190,6 +218,9 @@ void TestImageToolkit::encodeRoundTrip_data()
     QTest::newRow("tif, alpha") << QStringLiteral("tif") << QByteArray("tiff") << true;
     QTest::newRow("png, alpha") << QStringLiteral("png") << QByteArray("png") << true;
     QTest::newRow("bmp") << QStringLiteral("bmp") << QByteArray("bmp") << false;
+    // Formats without alpha show transparent areas on white.
+    QTest::newRow("jpeg, alpha") << QStringLiteral("jpeg") << QByteArray("jpeg") << true;
+    QTest::newRow("bmp, alpha") << QStringLiteral("bmp") << QByteArray("bmp") << true;
     QTest::newRow("gif, alpha") << QStringLiteral("gif") << QByteArray("gif") << true;
     // Names are exact: no case folding, no dots, and reading a format is not writing it.
     for (const char *format : {"JPG", ".png", "heic", ""})
@@ -214,7 +245,9 @@ void TestImageToolkit::encodeRoundTrip()
     QCOMPARE(decoded.size(), QSize(64, 48));
     QVERIFY(near(decoded.pixel(16, 30), Red, tolerance));
     QVERIFY(near(decoded.pixel(48, 30), Blue, tolerance));
-    if (alpha)
+    if (alpha && (readAs == "jpeg" || readAs == "bmp"))
+        QVERIFY(near(decoded.pixel(2, 2), qRgb(255, 255, 255), tolerance));
+    else if (alpha)
         QCOMPARE(qAlpha(decoded.pixel(2, 2)), 0);
     // JPEG, TIFF and PNG record resolution and colour profile; BMP resolution only.
     if (readAs != "bmp" && readAs != "gif")
@@ -267,6 +300,10 @@ void TestImageToolkit::decode_data()
     const QByteArray bare = withoutJfifDensity(qtEncoded(image, "jpeg", 300));
     QTest::newRow("jpeg JFIF") << qtEncoded(image, "jpeg", 300) << 300.0f;
     QTest::newRow("jpeg EXIF only") << withExif(bare, 1, 300) << 300.0f;
+    QTest::newRow("EXIF in centimetres") << withExif(bare, 1, 100, 3) << 254.0f;
+    // Unit "none" records an aspect ratio, not a print size.
+    QTest::newRow("EXIF without unit") << withExif(bare, 1, 1, 1) << 72.0f;
+    QTest::newRow("EXIF zero") << withExif(bare, 1, 0) << 72.0f;
     QTest::newRow("JFIF over EXIF") << withExif(qtEncoded(image, "jpeg", 150), 1, 300) << 150.0f;
     // Qt gives an image the screen's resolution when the file has none; that must not leak.
     QTest::newRow("jpeg without") << bare << 72.0f;
@@ -443,6 +480,7 @@ void TestImageToolkit::jpegWrittenAsQtWritesIt_data()
 {
     QTest::addColumn<QImage>("image");
     QTest::addColumn<int>("quality");
+    QTest::addColumn<bool>("fullChroma");
 
     QImage noise(67, 45, QImage::Format_RGB32); // odd sizes: partial chroma blocks
     QRandomGenerator random(7);
@@ -450,21 +488,35 @@ void TestImageToolkit::jpegWrittenAsQtWritesIt_data()
         for (int x = 0; x < noise.width(); ++x)
             noise.setPixel(x, y, 0xff000000 | (random.generate() & 0xffffff));
     noise.setColorSpace(AdobeRgb);
-    QTest::newRow("rgb32 q90") << noise << 90;
-    QTest::newRow("rgb32 q30") << noise << 30;
-    QTest::newRow("argb32 premultiplied")
-        << twoColourImage(64, 48, true).convertToFormat(QImage::Format_ARGB32_Premultiplied) << 75;
-    QTest::newRow("rgb888") << noise.convertToFormat(QImage::Format_RGB888) << 90;
-    QTest::newRow("greyscale") << noise.convertToFormat(QImage::Format_Grayscale8) << 90;
+    QTest::newRow("rgb32 q90") << noise << 90 << true;
+    QTest::newRow("rgb32 q89") << noise << 89 << false;
+    QTest::newRow("rgb32 q30") << noise << 30 << false;
+    QTest::newRow("argb32 premultiplied, opaque")
+        << twoColourImage(64, 48).convertToFormat(QImage::Format_ARGB32_Premultiplied) << 75
+        << false;
+    QTest::newRow("rgb888 q100") << noise.convertToFormat(QImage::Format_RGB888) << 100 << true;
+    QTest::newRow("greyscale") << noise.convertToFormat(QImage::Format_Grayscale8) << 90 << false;
 }
 
 void TestImageToolkit::jpegWrittenAsQtWritesIt()
 {
     QFETCH(QImage, image);
     QFETCH(int, quality);
+    QFETCH(bool, fullChroma);
     const QByteArray qts = qtEncoded(image, "jpeg", 300, quality);
     QVERIFY(!qts.isEmpty());
-    QCOMPARE(ImageToolkit::encode(image, QStringLiteral("jpg"), quality, 300.0f), qts);
+    const QByteArray ours = ImageToolkit::encode(image, QStringLiteral("jpg"), quality, 300.0f);
+    if (!fullChroma) {
+        QCOMPARE(ours, qts);
+        return;
+    }
+    // Qt's writer halves the chroma at every quality; at high quality ours keeps it, and with it
+    // the colours of single pixels.
+    QCOMPARE(samplingFactors(qts), QByteArray("\x22\x11\x11"));
+    QCOMPARE(samplingFactors(ours), QByteArray("\x11\x11\x11"));
+    QCOMPARE(ours.size() > qts.size(), true);
+    QVERIFY(difference(QImage::fromData(ours), image) * 3 <
+            difference(QImage::fromData(qts), image) * 2);
 }
 
 QTEST_MAIN(TestImageToolkit)

@@ -1,0 +1,463 @@
+#include "TestSupport.h"
+#include "batch/BatchEngine.h"
+#include "output/SummaryText.h"
+#include "watermarks/Overlay.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <exiv2/exiv2.hpp>
+
+namespace {
+
+// The upright photo: white with a red top-left corner, wider than high.
+constexpr int Width = 60;
+constexpr int Height = 40;
+
+QImage uprightPhoto()
+{
+    QImage image(Width, Height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter(&image).fillRect(0, 0, 20, 20, Qt::red);
+    return image;
+}
+
+QByteArray jpegOf(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 95);
+    return bytes;
+}
+
+// A JPEG as a camera or phone leaves it: pixels stored turned as `orientation` says, a Display P3
+// profile, and EXIF (with a maker note, GPS, serial numbers and a preview thumbnail), IPTC and
+// XMP written by Exiv2.
+void writeCameraPhoto(const QString &path, const int orientation)
+{
+    QImage stored = uprightPhoto().transformed(QTransform().rotate(orientation == 6 ? -90 : 90));
+    stored.setColorSpace(QColorSpace::DisplayP3);
+    QVERIFY(writeFile(path, jpegOf(stored)));
+
+    auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+    image->readMetadata();
+    Exiv2::ExifData &exif = image->exifData();
+    exif["Exif.Image.Make"] = "Canon";
+    exif["Exif.Image.Model"] = "Canon EOS 5D Mark IV";
+    exif["Exif.Image.Orientation"] = static_cast<uint16_t>(orientation);
+    exif["Exif.Image.Artist"] = "Ana Lopez";
+    exif["Exif.Image.CameraSerialNumber"] = "CSN-1";
+    exif["Exif.Photo.DateTimeOriginal"] = "2024:06:01 12:00:00";
+    exif["Exif.Photo.BodySerialNumber"] = "BSN-2";
+    exif["Exif.Photo.LensSerialNumber"] = "LSN-3";
+    exif["Exif.Photo.PixelXDimension"] = static_cast<uint32_t>(stored.width());
+    exif["Exif.Photo.PixelYDimension"] = static_cast<uint32_t>(stored.height());
+    exif["Exif.Canon.OwnerName"] = "Ana Lopez";
+    exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
+    exif["Exif.GPSInfo.GPSLatitude"] = "48/1 6/1 0/1";
+    const QByteArray thumbnail = jpegOf(stored.scaled(12, 8));
+    Exiv2::ExifThumb(exif).setJpegThumbnail(
+        reinterpret_cast<const Exiv2::byte *>(thumbnail.constData()),
+        static_cast<long>(thumbnail.size()));
+    Exiv2::IptcData &iptc = image->iptcData();
+    iptc["Iptc.Application2.Byline"] = "Ana Lopez";
+    iptc["Iptc.Application2.Copyright"] = "(c) Ana Lopez";
+    iptc["Iptc.Application2.City"] = "Lyon";
+    Exiv2::XmpData &xmp = image->xmpData();
+    xmp["Xmp.dc.creator"] = "Ana Lopez";
+    xmp["Xmp.dc.rights"] = "(c) Ana Lopez";
+    xmp["Xmp.tiff.Orientation"] = std::to_string(orientation);
+    xmp["Xmp.photoshop.City"] = "Lyon";
+    xmp["Xmp.exif.GPSLatitude"] = "48,6.0N";
+    xmp["Xmp.aux.SerialNumber"] = "BSN-2";
+    image->writeMetadata();
+}
+
+// A minimal ICC v2 display profile for greyscale: D50 white, gamma 2.2.
+QByteArray greyProfile()
+{
+    const auto u32 = [](quint32 value) {
+        QByteArray bytes(4, '\0');
+        qToBigEndian(value, bytes.data());
+        return bytes;
+    };
+    const QByteArray d50 = u32(0xF6D6) + u32(0x10000) + u32(0xD32D);
+    QByteArray description = QByteArray("desc") + u32(0) + u32(5) + QByteArray("Grey", 5) + u32(0) +
+                             u32(0) + QByteArray(3, '\0') + QByteArray(67, '\0');
+    const QByteArray whitePoint = QByteArray("XYZ ") + u32(0) + d50;
+    const QByteArray curve = QByteArray("curv") + u32(0) + u32(1) + QByteArray("\x02\x33\0\0", 4);
+    description.append(QByteArray((4 - description.size() % 4) % 4, '\0'));
+    const QList<std::pair<QByteArray, QByteArray>> tags{
+        {"desc", description}, {"wtpt", whitePoint}, {"kTRC", curve}};
+    QByteArray table = u32(quint32(tags.size()));
+    QByteArray data;
+    quint32 offset = 128 + 4 + 12 * quint32(tags.size());
+    for (const auto &[signature, body] : tags) {
+        table += signature + u32(offset + quint32(data.size())) + u32(quint32(body.size()));
+        data += body;
+    }
+    QByteArray header = u32(quint32(128 + table.size() + data.size())) + u32(0) + u32(0x02100000) +
+                        QByteArray("mntrGRAYXYZ ") + QByteArray(12, '\0') + QByteArray("acsp") +
+                        QByteArray(24, '\0') + u32(0) + d50 + QByteArray(48, '\0');
+    return header + table + data;
+}
+
+// exiftool's reading of a file: "Group:Tag" to the value, numbers as numbers.
+QVariantMap exiftool(const QString &path)
+{
+    QProcess process;
+    process.start(QStringLiteral("exiftool"), {QStringLiteral("-j"), QStringLiteral("-G1"),
+                                               QStringLiteral("-a"), QStringLiteral("-n"), path});
+    if (!process.waitForFinished(30000))
+        return {};
+    const QJsonArray files = QJsonDocument::fromJson(process.readAllStandardOutput()).array();
+    return files.isEmpty() ? QVariantMap() : files.first().toObject().toVariantMap();
+}
+
+QStringList keysIn(const QVariantMap &tags, const QStringList &keys)
+{
+    QStringList found;
+    for (const QString &key : keys)
+        if (tags.contains(key))
+            found.append(key);
+    return found;
+}
+
+// What the three modes differ by.
+const QStringList Authorship{"IFD0:Make",    "IFD0:Artist",          "ExifIFD:DateTimeOriginal",
+                             "IPTC:By-line", "IPTC:CopyrightNotice", "XMP-dc:Creator",
+                             "XMP-dc:Rights"};
+const QStringList Private{
+    "GPS:GPSLatitude",         "ExifIFD:SerialNumber", "ExifIFD:LensSerialNumber",
+    "IFD0:CameraSerialNumber", "Canon:OwnerName",      "IPTC:City",
+    "XMP-photoshop:City",      "XMP-exif:GPSLatitude", "XMP-aux:SerialNumber"};
+
+} // namespace
+
+class TestFidelity : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    }
+
+    void modes_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("orientation");
+        const char *const names[] = {"keep", "private", "none"};
+        int orientation = 6;
+        for (const char *format : {"jpeg", "tiff", "png"}) {
+            for (int mode = 0; mode < 3; ++mode) {
+                QTest::addRow("%s %s %d", format, names[mode], orientation)
+                    << QString::fromLatin1(format) << mode << orientation;
+                orientation = orientation == 6 ? 8 : 6;
+            }
+        }
+    }
+
+    void modes()
+    {
+        QFETCH(QString, format);
+        QFETCH(int, mode);
+        QFETCH(int, orientation);
+        if (QStandardPaths::findExecutable(QStringLiteral("exiftool")).isEmpty())
+            QSKIP("exiftool (libimage-exiftool-perl) is not installed");
+        const QString source =
+            m_dir.filePath(QStringLiteral("%1-%2-%3.jpg").arg(format).arg(mode).arg(orientation));
+        writeCameraPhoto(source, orientation);
+        const QVariantMap before = exiftool(source);
+        QCOMPARE(keysIn(before, Authorship + Private), Authorship + Private);
+        QVERIFY(before.contains(QStringLiteral("IFD1:ThumbnailImage")));
+
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("out")));
+        options.setFileFormat(format);
+        options.setMetadata(mode);
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+        QVERIFY(result.ok());
+        QVERIFY(result.note.isEmpty());
+
+        const QImage written(result.outputPath);
+        QCOMPARE(written.size(), QSize(Width, Height));
+        QVERIFY(near(written.pixel(5, 5), qRgb(255, 0, 0), 40));
+        QVERIFY(near(written.pixel(Width - 5, Height - 5), qRgb(255, 255, 255), 40));
+
+        const QVariantMap tags = exiftool(result.outputPath);
+        QVERIFY2(!tags.contains(QStringLiteral("ExifTool:Warning")),
+                 qPrintable(tags.value(QStringLiteral("ExifTool:Warning")).toString()));
+        // The colour profile is colour, not camera data: every mode keeps it.
+        QCOMPARE(tags.value(QStringLiteral("ICC_Profile:ProfileDescription")).toString(),
+                 before.value(QStringLiteral("ICC_Profile:ProfileDescription")).toString());
+        QCOMPARE(keysIn(tags, Authorship), mode == 2 ? QStringList() : Authorship);
+        QCOMPARE(keysIn(tags, Private), mode == 0 ? Private : QStringList());
+        for (auto tag = tags.cbegin(); tag != tags.cend(); ++tag) {
+            QVERIFY2(!tag.key().startsWith(QLatin1String("IFD1:")), qPrintable(tag.key()));
+            if (mode == 2)
+                QVERIFY2(!tag.key().startsWith(QLatin1String("XMP")) &&
+                             !tag.key().startsWith(QLatin1String("ExifIFD:")) &&
+                             !tag.key().startsWith(QLatin1String("IPTC:")),
+                         qPrintable(tag.key()));
+        }
+        if (mode == 2)
+            return;
+        QCOMPARE(tags.value(QStringLiteral("IFD0:Orientation")).toInt(), 1);
+        QCOMPARE(tags.value(QStringLiteral("XMP-tiff:Orientation")).toInt(), 1);
+        QCOMPARE(tags.value(QStringLiteral("ExifIFD:ExifImageWidth")).toInt(), Width);
+        QCOMPARE(tags.value(QStringLiteral("ExifIFD:ExifImageHeight")).toInt(), Height);
+        QCOMPARE(tags.value(QStringLiteral("IFD0:XResolution")).toInt(),
+                 before.value(QStringLiteral("JFIF:XResolution")).toInt());
+    }
+
+    void unreadableMetadataStillWrites()
+    {
+        // Qt reads PPM, Exiv2 does not.
+        const QString source = m_dir.filePath(QStringLiteral("plain.ppm"));
+        QVERIFY(uprightPhoto().save(source, "PPM"));
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("out")));
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+        QVERIFY(result.ok());
+        QCOMPARE(QImage(result.outputPath).size(), QSize(Width, Height));
+        QVERIFY2(
+            result.note.startsWith(BatchEngine::NoMetadataNote.section(QLatin1Char('%'), 0, 0)),
+            qPrintable(result.note));
+
+        // Nothing was asked for: nothing is missing.
+        options.setMetadata(2);
+        QVERIFY(engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options)
+                    .note.isEmpty());
+    }
+
+    void transparency_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("keepsAlpha");
+        QTest::newRow("png") << QStringLiteral("png") << true;
+        QTest::newRow("tiff") << QStringLiteral("tiff") << true;
+        QTest::newRow("jpeg") << QStringLiteral("jpeg") << false;
+        QTest::newRow("bmp") << QStringLiteral("bmp") << false;
+    }
+
+    void transparency()
+    {
+        QFETCH(QString, format);
+        QFETCH(bool, keepsAlpha);
+        // A transparent photo with an opaque green left edge, and an opaque blue picture as
+        // the watermark.
+        QImage photo(80, 60, QImage::Format_ARGB32);
+        photo.fill(Qt::transparent);
+        QPainter(&photo).fillRect(0, 0, 10, 60, Qt::green);
+        const QString source = m_dir.filePath(QStringLiteral("alpha-%1.png").arg(format));
+        QVERIFY(photo.save(source));
+        QImage mark(20, 10, QImage::Format_RGB32);
+        mark.fill(Qt::blue);
+        const QString markPath = m_dir.filePath(QStringLiteral("mark.png"));
+        QVERIFY(mark.save(markPath));
+        auto overlay = std::make_shared<Overlay>();
+        overlay->setFilePath(markPath);
+        overlay->setWidth(20);
+        overlay->setHeight(10);
+        overlay->setPosition(4);
+
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("alpha")));
+        options.setFileFormat(format);
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(source), {overlay}, options);
+        QVERIFY(result.ok());
+        const QImage written(result.outputPath);
+        QCOMPARE(written.hasAlphaChannel(), keepsAlpha);
+        const int tolerance = format == QLatin1String("jpeg") ? 12 : 0;
+        QVERIFY(near(written.pixel(40, 30), qRgb(0, 0, 255), tolerance));
+        QVERIFY(near(written.pixel(5, 5), qRgb(0, 255, 0), tolerance));
+        if (keepsAlpha)
+            QCOMPARE(qAlpha(written.pixel(70, 5)), 0);
+        else
+            QVERIFY(near(written.pixel(70, 5), qRgb(255, 255, 255), tolerance));
+    }
+
+    void sixteenBitsKept_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QImage::Format>("pixels");
+        QTest::newRow("png to tiff")
+            << QStringLiteral("png") << QStringLiteral("tiff") << QImage::Format_RGBX64;
+        QTest::newRow("png to png, alpha")
+            << QStringLiteral("png") << QStringLiteral("png") << QImage::Format_RGBA64;
+        QTest::newRow("tiff to tiff, alpha")
+            << QStringLiteral("tif") << QStringLiteral("tif") << QImage::Format_RGBA64;
+        QTest::newRow("tiff to png")
+            << QStringLiteral("tif") << QStringLiteral("png") << QImage::Format_RGBX64;
+        QTest::newRow("grey png to tiff")
+            << QStringLiteral("png") << QStringLiteral("tiff") << QImage::Format_Grayscale16;
+    }
+
+    void sixteenBitsKept()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, format);
+        QFETCH(QImage::Format, pixels);
+        const bool grey = pixels == QImage::Format_Grayscale16;
+        // Levels 8 bits can't hold: each differs from its neighbour by one 16-bit step.
+        const auto level = [grey](int x) {
+            return grey ? QRgba64::fromRgba64(quint16(30000 + x), quint16(30000 + x),
+                                              quint16(30000 + x), 65535)
+                        : QRgba64::fromRgba64(quint16(30000 + x), quint16(20000 - x), 1000, 65535);
+        };
+        QImage photo(64, 8, pixels);
+        for (int y = 0; y < photo.height(); ++y)
+            for (int x = 0; x < photo.width(); ++x) {
+                if (grey) // setPixelColor() would round grey to 8 bits
+                    reinterpret_cast<quint16 *>(photo.scanLine(y))[x] = level(x).red();
+                else
+                    photo.setPixelColor(x, y, QColor::fromRgba64(level(x)));
+            }
+        const QString path = m_dir.filePath(
+            QStringLiteral("deep-%1-%2.%3").arg(format).arg(int(pixels)).arg(source));
+        QVERIFY(photo.save(path));
+
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("deep")));
+        options.setFileFormat(format);
+        BatchEngine engine;
+        const auto result = engine.processSingleFile(std::make_shared<WorkFile>(path), {}, options);
+        QVERIFY(result.ok());
+        const QImage written(result.outputPath);
+        QCOMPARE(written.format(), pixels);
+        const QRgba64 value = written.pixelColor(33, 4).rgba64();
+        if (!grey) {
+            QCOMPARE(value, level(33));
+            return;
+        }
+        // Grey goes through colour pixels for drawing, which moves it by a fraction of an 8-bit
+        // level; neighbours one 16-bit step apart stay apart.
+        const auto *const row = reinterpret_cast<const quint16 *>(written.constScanLine(4));
+        QVERIFY2(std::abs(int(row[33]) - int(level(33).red())) < 64,
+                 qPrintable(QString::number(row[33])));
+        QVERIFY(row[34] > row[33]);
+    }
+
+    void greyscaleStaysGrey_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("grey"); // else sRGB colour without a profile
+        QTest::newRow("jpeg") << QStringLiteral("jpeg") << true;
+        QTest::newRow("tiff") << QStringLiteral("tiff") << true;
+        QTest::newRow("png") << QStringLiteral("png") << true;
+        QTest::newRow("bmp") << QStringLiteral("bmp") << false;
+    }
+
+    void greyscaleStaysGrey()
+    {
+        QFETCH(QString, format);
+        QFETCH(bool, grey);
+        QImage photo(64, 8, QImage::Format_Grayscale8);
+        for (int x = 0; x < photo.width(); ++x)
+            for (int y = 0; y < photo.height(); ++y)
+                photo.setPixel(x, y, qRgb(x * 4, x * 4, x * 4));
+        photo.setColorSpace(QColorSpace::fromIccProfile(greyProfile()));
+        const QString source = m_dir.filePath(QStringLiteral("grey-%1.png").arg(format));
+        QVERIFY(photo.save(source));
+
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("grey")));
+        options.setFileFormat(format);
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+        QVERIFY(result.ok());
+        const QImage written(result.outputPath);
+        QCOMPARE(written.format() == QImage::Format_Grayscale8, grey);
+        QCOMPARE(written.colorSpace().iccProfile(), grey ? greyProfile() : QByteArray());
+        QVERIFY(near(written.pixel(40, 4), qRgb(160, 160, 160), format == "jpeg" ? 2 : 0));
+    }
+
+    void watermarkColoursAreSrgb()
+    {
+        // A grey photo in Display P3 under an orange picture on a blue band (colours inside both
+        // gamuts): converted back to sRGB, the written file shows them as the sRGB values they
+        // are.
+        QImage photo(80, 60, QImage::Format_RGB32);
+        photo.fill(qRgb(128, 128, 128));
+        photo.setColorSpace(QColorSpace::DisplayP3);
+        const QString source = m_dir.filePath(QStringLiteral("p3.png"));
+        QVERIFY(photo.save(source));
+        QImage mark(20, 10, QImage::Format_RGB32);
+        mark.fill(qRgb(200, 100, 50));
+        const QString markPath = m_dir.filePath(QStringLiteral("red.png"));
+        QVERIFY(mark.save(markPath));
+        auto overlay = std::make_shared<Overlay>();
+        overlay->setFilePath(markPath);
+        overlay->setWidth(20);
+        overlay->setHeight(10);
+        overlay->setPosition(4);
+        overlay->setShow(true);
+        overlay->setExtend(true);
+        overlay->setBgColor(QColor(50, 80, 200));
+
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("p3")));
+        options.setFileFormat(QStringLiteral("png"));
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(source), {overlay}, options);
+        QVERIFY(result.ok());
+        QImage written(result.outputPath);
+        QCOMPARE(written.colorSpace(), QColorSpace(QColorSpace::DisplayP3));
+        QVERIFY(near(written.pixel(2, 2), qRgb(128, 128, 128), 0)); // the photo as it was
+        written.convertToColorSpace(QColorSpace::SRgb);
+        QVERIFY(near(written.pixel(40, 30), qRgb(200, 100, 50), 2));
+        QVERIFY(near(written.pixel(5, 30), qRgb(50, 80, 200), 2));
+    }
+
+    void summarySaysWhenTheFormatHoldsNone_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("text");
+        const QString none = QStringLiteral(" (no camera data: the format can't hold it)");
+        QTest::newRow("gif") << QStringLiteral("gif") << 0 << QStringLiteral("gif") + none;
+        QTest::newRow("bmp private") << QStringLiteral("bmp") << 1 << QStringLiteral("bmp") + none;
+        QTest::newRow("bmp, none asked") << QStringLiteral("bmp") << 2 << QStringLiteral("bmp");
+        QTest::newRow("png") << QStringLiteral("png") << 0 << QStringLiteral("png");
+    }
+
+    void summarySaysWhenTheFormatHoldsNone()
+    {
+        QFETCH(QString, format);
+        QFETCH(int, mode);
+        QFETCH(QString, text);
+        OutputOptions options;
+        options.setFileFormat(format);
+        options.setMetadata(mode);
+        QCOMPARE(SummaryText({}, options).fileformat(), text);
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QTEST_MAIN(TestFidelity)
+#include "tst_fidelity.moc"
