@@ -326,10 +326,11 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
                                         .arg(total)
                                         .arg(path, printable(result.outputPath));
                          }
-                         if (written && !result.note.isEmpty()) {
+                         if (result.status == BatchEngine::Status::Written &&
+                             !result.note.isEmpty()) {
                              if (interactive)
                                  err << "\r\033[K";
-                             err << file->filePath() << ": " << result.note << '\n';
+                             err << path << ": " << printable(result.note) << '\n';
                          }
                          if (interactive)
                              err << progressBar(tally.done(), total);

@@ -10,9 +10,9 @@ const QString OutputOptions::ClassName = QStringLiteral("OutputOptions");
 
 namespace {
 
-const std::array<ArchiveKey<OutputOptions>, 18> &archiveTable()
+const std::array<ArchiveKey<OutputOptions>, 19> &archiveTable()
 {
-    static const std::array<ArchiveKey<OutputOptions>, 18> table{{
+    static const std::array<ArchiveKey<OutputOptions>, 19> table{{
         {"folder", ArchiveKind::String,
          [](const OutputOptions &o) { return QVariant::fromValue(o.folder()); },
          [](OutputOptions &o, const QVariant &v) { o.setFolder(v.toString()); }},
