@@ -58,6 +58,8 @@ public:
         QString failure;
         // Written under a "-N" name (a collision in the batch, or keeping an existing file).
         bool renamed = false;
+        // Time spent on the photo, from its start to its end, in milliseconds.
+        qint64 ms = 0;
         bool ok() const { return status != Status::Failed; }
     };
 
@@ -75,6 +77,15 @@ public:
     bool start(const WorkFileList &files, const OverlayList &overlays,
                const std::shared_ptr<OutputOptions> &options, int workers,
                QString *message = nullptr);
+    // The same, processing only the photos of the batch at `indices` (in that order): the whole
+    // batch is still planned and numbered, and signals name photos by their batch index, so that
+    // parts of one batch run anywhere write exactly what the whole run writes.
+    bool start(const WorkFileList &files, const QList<int> &indices, const OverlayList &overlays,
+               const std::shared_ptr<OutputOptions> &options, int workers,
+               QString *message = nullptr);
+    // The batch indices of shard `shard` (1 to `count`) of a batch of `size` photos: every
+    // `count`th photo, starting with photo shard - 1.
+    static QList<int> shardIndices(int size, int shard, int count);
     // Asks a run to stop after the photos in progress.
     void stop() { m_processing = false; }
     bool isRunning() const { return m_running; }
