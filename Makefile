@@ -12,7 +12,7 @@ BUILD_TYPE := Debug
 CMAKE_FLAGS += -DINKVEIL_WERROR=ON -DINKVEIL_SANITIZE=ON
 endif
 
-.PHONY: all deps configure build run test clean format
+.PHONY: all deps configure build run test package clean format
 
 all: build
 
@@ -32,6 +32,10 @@ run: build
 
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# A Debian package of both programs in $(BUILD_DIR)/: apt install ./$(BUILD_DIR)/inkveil_*.deb
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

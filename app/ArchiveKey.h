@@ -36,6 +36,9 @@ template <typename T> struct ArchiveKey
     ArchiveKind kind;
     QVariant (*get)(const T &);
     void (*set)(T &, const QVariant &);
+    // A key added after state files were first written: when it is absent the field keeps the
+    // record's default instead of taking the empty value, so that older files read as before.
+    bool keepDefaultWhenAbsent = false;
 };
 
 // The value an absent key stands for: null string, 0, false, 0.0 or no colour.
@@ -107,6 +110,10 @@ ArchivedRecord encodeRecord(const T &object, const QString &className, const Tab
 template <typename T, typename Table>
 void decodeRecord(T &object, const ArchivedRecord &record, const Table &table)
 {
-    for (const ArchiveKey<T> &row : table)
-        row.set(object, archiveValueOfKind(record.value(QString::fromLatin1(row.key)), row.kind));
+    for (const ArchiveKey<T> &row : table) {
+        const QVariant stored = record.value(QString::fromLatin1(row.key));
+        if (row.keepDefaultWhenAbsent && !stored.isValid())
+            continue;
+        row.set(object, archiveValueOfKind(stored, row.kind));
+    }
 }

@@ -55,7 +55,13 @@ void StateFile::loadStateFrom(const QString &path, OverlayList &overlays,
 
 bool StateFile::saveState(const OverlayList &overlays, const OutputOptions &outputOptions)
 {
-    QSaveFile file(pathForStateFile());
+    return saveStateTo(pathForStateFile(), overlays, outputOptions);
+}
+
+bool StateFile::saveStateTo(const QString &path, const OverlayList &overlays,
+                            const OutputOptions &outputOptions)
+{
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.write(encode(overlays, outputOptions));
@@ -83,7 +89,7 @@ void StateFile::decode(const QByteArray &data, OverlayList &overlays,
         for (const ArchivedRecord &record : *records)
             overlays.append(Overlay::decode(record));
     } else {
-        overlays = {std::make_shared<Overlay>()};
+        overlays = {Overlay::newWatermark()};
     }
     if (const auto record = unarchiver.decodeRecord(OutputOptionsKey, OutputOptions::ClassName))
         outputOptions = OutputOptions::decode(*record);

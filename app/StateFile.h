@@ -24,6 +24,9 @@ public:
                               std::shared_ptr<OutputOptions> &outputOptions);
     // Writes both atomically; answers whether the file was written.
     static bool saveState(const OverlayList &overlays, const OutputOptions &outputOptions);
+    // The same into a given file (a preset).
+    static bool saveStateTo(const QString &path, const OverlayList &overlays,
+                            const OutputOptions &outputOptions);
 
     static QByteArray encode(const OverlayList &overlays, const OutputOptions &outputOptions);
     // Bytes that are not a readable archive read as an archive holding neither key: one

@@ -1,6 +1,7 @@
 #include "batch/BatchCommand.h"
 
 #include "app/Printable.h"
+#include "app/Presets.h"
 #include "app/StateFile.h"
 #include "batch/BatchEngine.h"
 #include "batch/BatchTally.h"
@@ -25,9 +26,9 @@ namespace {
 
 std::atomic<bool> interruptRequested{false};
 
-const QStringList Formats{QStringLiteral("jpeg"), QStringLiteral("jpg"), QStringLiteral("tiff"),
-                          QStringLiteral("tif"),  QStringLiteral("png"), QStringLiteral("gif"),
-                          QStringLiteral("bmp")};
+const QStringList Formats{QStringLiteral("jpeg"), QStringLiteral("jpg"),  QStringLiteral("tiff"),
+                          QStringLiteral("tif"),  QStringLiteral("png"),  QStringLiteral("gif"),
+                          QStringLiteral("bmp"),  QStringLiteral("webp"), QStringLiteral("avif")};
 
 // --existing, in the order of the option's values (OutputOptions::Existing).
 const QStringList ExistingChoices{QStringLiteral("replace"), QStringLiteral("skip"),
@@ -36,6 +37,9 @@ const QStringList ExistingChoices{QStringLiteral("replace"), QStringLiteral("ski
 struct Options
 {
     QString stateFile;
+    QString preset;
+    bool usePreset = false;
+    bool listPresets = false;
     QString output;
     QString format;
     int quality = -1;
@@ -84,6 +88,12 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
     const QCommandLineOption state(QStringLiteral("state"),
                                    QStringLiteral("Read watermarks and options from <file>."),
                                    QStringLiteral("file"));
+    const QCommandLineOption preset(
+        QStringLiteral("preset"),
+        QStringLiteral("Read watermarks and options from the preset <name>."),
+        QStringLiteral("name"));
+    const QCommandLineOption listPresets(QStringLiteral("list-presets"),
+                                         QStringLiteral("Print the presets' names, one a line."));
     const QCommandLineOption output(QStringLiteral("output"),
                                     QStringLiteral("Write into <dir> (this run only)."),
                                     QStringLiteral("dir"));
@@ -91,9 +101,9 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
                                     QStringLiteral("Output format: %1 (this run only).")
                                         .arg(Formats.join(QStringLiteral(", "))),
                                     QStringLiteral("format"));
-    const QCommandLineOption quality(QStringLiteral("quality"),
-                                     QStringLiteral("JPEG quality 0-100 (this run only)."),
-                                     QStringLiteral("q"));
+    const QCommandLineOption quality(
+        QStringLiteral("quality"),
+        QStringLiteral("Quality 0-100 of JPEG, WebP, AVIF (this run only)."), QStringLiteral("q"));
     const QCommandLineOption jobs(QStringLiteral("jobs"),
                                   QStringLiteral("Photos processed at once (default: cores)."),
                                   QStringLiteral("n"));
@@ -107,6 +117,7 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
     const QCommandLineOption exif(
         QStringLiteral("exif"), QStringLiteral("Print each photo's EXIF summary; write nothing."));
     parser.addOptions({state, output, format, quality, jobs, existing, dryRun, exif});
+    parser.addOptions({preset, listPresets});
     const QCommandLineOption shard(
         QStringLiteral("shard"),
         QStringLiteral("Process only part <k> of <n> of the photos: photo i (from 0, in the "
@@ -128,6 +139,13 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
         return QStringLiteral("help");
 
     options.stateFile = parser.value(state);
+    options.preset = parser.value(preset);
+    options.usePreset = parser.isSet(preset);
+    options.listPresets = parser.isSet(listPresets);
+    if (options.listPresets)
+        return {};
+    if (parser.isSet(state) && parser.isSet(preset))
+        return QStringLiteral("Use either --state or --preset, not both.");
     options.output = parser.value(output);
     options.format = parser.value(format);
     options.dryRun = parser.isSet(dryRun);
@@ -205,9 +223,25 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
         return UsageError;
     }
 
+    if (options.listPresets) {
+        for (const QString &name : Presets::names())
+            out << name << '\n';
+        return Success;
+    }
+
     OverlayList overlays;
     auto outputOptions = std::make_shared<OutputOptions>();
-    if (!options.stateFile.isEmpty()) {
+    if (options.usePreset) {
+        if (!Presets::load(options.preset, overlays, outputOptions)) {
+            const QStringList known = Presets::names();
+            err << "inkveil-batch: No preset named \"" << options.preset << "\"; "
+                << (known.isEmpty()
+                        ? QStringLiteral("none are saved yet.")
+                        : QStringLiteral("known presets:\n  ") + known.join(QStringLiteral("\n  ")))
+                << '\n';
+            return UsageError;
+        }
+    } else if (!options.stateFile.isEmpty()) {
         if (!QFileInfo(options.stateFile).isReadable()) {
             err << "inkveil-batch: Can't read the state file " << options.stateFile << "\n";
             return UsageError;

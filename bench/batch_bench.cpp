@@ -1,7 +1,8 @@
 // Measures the batch engine on a realistic set of camera-sized JPEGs against the cost of the JPEG
 // work alone (libjpeg-turbo decoding and encoding the same files) and, where installed, vips and
-// ImageMagick doing a similar job. Each configuration runs in a child process of its own, so that
-// the peak memory reported (ru_maxrss) belongs to that configuration alone.
+// ImageMagick doing a similar job; and PNG output against vips writing the same photos as PNG.
+// Each configuration runs in a child process of its own, so that the peak memory reported
+// (ru_maxrss) belongs to that configuration alone.
 //
 //   inkveil-bench [--photos N] [--repeat R] [--memory-check]
 //
@@ -526,6 +527,8 @@ struct RunSettings
     int repeat = 1;
     int workers = 1;
     bool fit = false;
+    // PNG output instead of JPEG.
+    bool png = false;
     QString tool;
 };
 
@@ -657,6 +660,16 @@ void printResult(const RunSettings &run, const Timing &timing, int whose)
           << Qt::endl;
 }
 
+// The average size of the files the last repeat wrote.
+void printOutputSize(const RunSettings &run)
+{
+    qint64 bytes = 0;
+    const QFileInfoList files = QDir(run.output).entryInfoList(QDir::Files);
+    for (const QFileInfo &file : files)
+        bytes += file.size();
+    out() << "OUTPUT bytes=" << (files.isEmpty() ? 0 : bytes / files.size()) << Qt::endl;
+}
+
 // libjpeg-turbo alone: read, decode to 4 bytes a pixel (as the engine holds a photo), encode
 // at the output quality with the same chroma subsampling and DCT as Qt's writer, write. Every
 // buffer is reused from photo to photo.
@@ -721,9 +734,22 @@ Timing runFloor(const RunSettings &run)
 }
 
 // The watermark used throughout: a text with placeholders, large enough to read on a
-// 24-megapixel photo, on a box continued as a band across the photo at 45 degrees.
-OverlayList benchOverlays()
+// 24-megapixel photo, on a box continued as a band across the photo at 45 degrees. The tiled
+// run ("engine-tiled") repeats a text at 3 % of the photo over all of it instead, turned 45
+// degrees, with an outline and a soft shadow.
+OverlayList benchOverlays(const QString &kind)
 {
+    if (kind == QLatin1String("engine-tiled")) {
+        auto tiled = Overlay::newWatermark();
+        tiled->setText(QStringLiteral("\u00A9 {YEAR} {USERNAME}"));
+        tiled->setFontName(QStringLiteral("DejaVu Sans"));
+        tiled->setShow(false);
+        tiled->setTile(true);
+        tiled->setRotation(45.0f);
+        tiled->setOutlineWidth(4.0f);
+        tiled->setShadow(true);
+        return {tiled};
+    }
     auto overlay = std::make_shared<Overlay>();
     overlay->setText(QStringLiteral("\u00A9 {YEAR} {USERNAME} \u00B7 {EXIF_MODEL}"));
     overlay->setFontName(QStringLiteral("DejaVu Sans"));
@@ -748,7 +774,7 @@ std::shared_ptr<OutputOptions> benchOptions(const RunSettings &run)
 {
     auto options = std::make_shared<OutputOptions>();
     options->setFolder(run.output);
-    options->setFileFormat(QStringLiteral("jpeg"));
+    options->setFileFormat(run.png ? QStringLiteral("png") : QStringLiteral("jpeg"));
     options->setQuality(OutputQuality);
     options->setResize(run.fit);
     options->setWidth(FitWidth);
@@ -789,7 +815,7 @@ void checkOutput(const QString &path, bool fit)
 Timing runEngine(const RunSettings &run)
 {
     const QStringList paths = inputFiles(run);
-    const OverlayList overlays = benchOverlays();
+    const OverlayList overlays = benchOverlays(run.kind);
     const auto stepName = [&](const QString &message) {
         if (message == BatchEngine::ReadingMessage)
             return QStringLiteral("decode");
@@ -880,7 +906,12 @@ Timing runTool(const RunSettings &run)
         for (const QString &file : files) {
             const QString target = outputPath(run.output, file);
             QStringList arguments;
-            if (run.kind == QLatin1String("vips")) {
+            if (run.kind == QLatin1String("vips") && run.png) {
+                // libvips's own PNG defaults: libspng, zlib level 6, no filter.
+                arguments = {QStringLiteral("copy"), file,
+                             QFileInfo(target).path() + QLatin1Char('/') +
+                                 QFileInfo(target).completeBaseName() + QStringLiteral(".png")};
+            } else if (run.kind == QLatin1String("vips")) {
                 arguments = {QStringLiteral("copy"), file,
                              target + QStringLiteral("[Q=%1]").arg(OutputQuality)};
             } else {
@@ -921,7 +952,7 @@ int runChild(const RunSettings &run)
 {
     if (run.kind == QLatin1String("floor")) {
         printResult(run, runFloor(run), RUSAGE_SELF);
-    } else if (run.kind == QLatin1String("engine")) {
+    } else if (run.kind == QLatin1String("engine") || run.kind == QLatin1String("engine-tiled")) {
         printResult(run, runEngine(run), RUSAGE_SELF);
     } else if (run.kind == QLatin1String("vips") || run.kind == QLatin1String("imagemagick")) {
         printResult(run, runTool(run), RUSAGE_CHILDREN);
@@ -932,6 +963,8 @@ int runChild(const RunSettings &run)
     } else {
         die(QStringLiteral("unknown configuration \"%1\"").arg(run.kind));
     }
+    if (run.kind != QLatin1String("generate"))
+        printOutputSize(run);
     return 0;
 }
 
@@ -945,6 +978,7 @@ struct Configuration
     bool fit = false;
     int count = 0;
     QString tool;
+    bool png = false;
 };
 
 struct Measurement
@@ -954,6 +988,7 @@ struct Measurement
     double wall = 0.0;
     double processorPerPhoto = 0.0;
     long peakKiB = 0;
+    qint64 outputBytes = 0;
     QString steps;
 };
 
@@ -1000,8 +1035,10 @@ QStringList runChildProcess(const QStringList &arguments, const QString &runtime
 Measurement measure(const Configuration &configuration, const QString &input,
                     const QString &outputRoot, int repeat, const QString &runtimeFolder)
 {
-    const QString output =
-        QStringLiteral("%1/%2-%3").arg(outputRoot, configuration.kind).arg(configuration.workers);
+    const QString output = QStringLiteral("%1/%2-%3%4")
+                               .arg(outputRoot, configuration.kind)
+                               .arg(configuration.workers)
+                               .arg(configuration.png ? QStringLiteral("-png") : QString());
     QStringList arguments{QStringLiteral("--run"),     configuration.kind,
                           QStringLiteral("--input"),   input,
                           QStringLiteral("--output"),  output,
@@ -1010,6 +1047,8 @@ Measurement measure(const Configuration &configuration, const QString &input,
                           QStringLiteral("--workers"), QString::number(configuration.workers)};
     if (configuration.fit)
         arguments.append(QStringLiteral("--fit"));
+    if (configuration.png)
+        arguments.append(QStringLiteral("--png"));
     if (!configuration.tool.isEmpty())
         arguments << QStringLiteral("--tool") << configuration.tool;
 
@@ -1027,6 +1066,8 @@ Measurement measure(const Configuration &configuration, const QString &input,
             measurement.wall = value(line, QStringLiteral("wall"));
             measurement.processorPerPhoto = value(line, QStringLiteral("processor_per_photo"));
             measurement.peakKiB = static_cast<long>(value(line, QStringLiteral("peak_kib")));
+        } else if (line.startsWith(QLatin1String("OUTPUT "))) {
+            measurement.outputBytes = static_cast<qint64>(value(line, QStringLiteral("bytes")));
         } else if (line.startsWith(QLatin1String("STEPS "))) {
             measurement.steps = line.mid(6);
         }
@@ -1181,19 +1222,36 @@ int runBenchmark(const Settings &settings)
          true,
          n,
          {}});
+    configurations.append({QStringLiteral("Inkveil, tiled text with outline and shadow, 1 worker"),
+                           QStringLiteral("engine-tiled"),
+                           1,
+                           false,
+                           n,
+                           {}});
     if (settings.tools && !settings.vips.isEmpty())
         configurations.append({QStringLiteral("vips copy [Q=90], 1 process at a time"),
                                QStringLiteral("vips"), 1, false, n, settings.vips});
     if (settings.tools && !settings.imageMagick.isEmpty())
         configurations.append({QStringLiteral("ImageMagick -annotate, 1 process at a time"),
                                QStringLiteral("imagemagick"), 1, false, n, settings.imageMagick});
+    // PNG output against libvips writing the same photos as PNG.
+    configurations.append({QStringLiteral("Inkveil, PNG, 1 worker"),
+                           QStringLiteral("engine"),
+                           1,
+                           false,
+                           n,
+                           {},
+                           true});
+    if (settings.tools && !settings.vips.isEmpty())
+        configurations.append({QStringLiteral("vips copy to PNG, 1 process at a time"),
+                               QStringLiteral("vips"), 1, false, n, settings.vips, true});
     if (settings.memoryCheck) {
         for (const int count : {MemoryCheckSmall, MemoryCheckLarge}) {
             // Already measured when the machine has as many cores as the check has workers.
             const bool measured = std::any_of(
                 configurations.cbegin(), configurations.cend(), [&](const Configuration &c) {
                     return c.kind == QLatin1String("engine") && c.workers == MemoryCheckWorkers &&
-                           !c.fit && c.count == count;
+                           !c.fit && !c.png && c.count == count;
                 });
             if (!measured)
                 configurations.append(
@@ -1216,7 +1274,8 @@ int runBenchmark(const Settings &settings)
                           int count) -> std::optional<Measurement> {
         for (const Measurement &row : std::as_const(rows)) {
             const Configuration &c = row.configuration;
-            if (c.kind == kind && c.workers == workers && c.fit == fit && c.count == count)
+            if (c.kind == kind && c.workers == workers && c.fit == fit && c.count == count &&
+                !c.png)
                 return row;
         }
         return std::nullopt;
@@ -1273,6 +1332,35 @@ int runBenchmark(const Settings &settings)
                  .arg(FitHeight)
                  .arg(fitSpeedup, 0, 'f', 2)
                  .arg(verdict(fitSpeedup >= 2.0));
+    if (const std::optional<Measurement> tiled =
+            find(QStringLiteral("engine-tiled"), 1, false, n)) {
+        const double tiledRatio = tiled->perPhoto / one->perPhoto;
+        out() << QStringLiteral("  tiled text with shadow per photo <= 1.25 x the single text: "
+                                "%1 x (%2)\n")
+                     .arg(tiledRatio, 0, 'f', 2)
+                     .arg(verdict(tiledRatio <= 1.25));
+    }
+    const auto pngRow = [&](const QString &kind) -> std::optional<Measurement> {
+        for (const Measurement &row : std::as_const(rows)) {
+            if (row.configuration.png && row.configuration.kind == kind)
+                return row;
+        }
+        return std::nullopt;
+    };
+    const std::optional<Measurement> png = pngRow(QStringLiteral("engine"));
+    const std::optional<Measurement> vipsPng = pngRow(QStringLiteral("vips"));
+    if (png) {
+        out() << QStringLiteral("  PNG: %1 s/photo, %2 MB a file")
+                     .arg(png->perPhoto, 0, 'f', 3)
+                     .arg(static_cast<double>(png->outputBytes) / 1e6, 0, 'f', 1);
+        if (vipsPng)
+            out() << QStringLiteral("; vips %1 s/photo, %2 MB: no slower (%3), no larger (%4)")
+                         .arg(vipsPng->perPhoto, 0, 'f', 3)
+                         .arg(static_cast<double>(vipsPng->outputBytes) / 1e6, 0, 'f', 1)
+                         .arg(verdict(png->perPhoto <= vipsPng->perPhoto))
+                         .arg(verdict(png->outputBytes <= vipsPng->outputBytes));
+        out() << '\n';
+    }
     if (settings.memoryCheck) {
         const Measurement small =
             *find(QStringLiteral("engine"), MemoryCheckWorkers, false, MemoryCheckSmall);
@@ -1339,7 +1427,7 @@ int main(int argc, char *argv[])
     bool engineRun = false;
     for (int i = 1; i + 1 < argc; ++i) {
         if (qstrcmp(argv[i], "--run") == 0)
-            engineRun = qstrcmp(argv[i + 1], "engine") == 0;
+            engineRun = qstrncmp(argv[i + 1], "engine", 6) == 0;
     }
     std::unique_ptr<QCoreApplication> app;
     if (engineRun) {
@@ -1393,9 +1481,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption count(QStringLiteral("count"), QStringLiteral("Internal."),
                                    QStringLiteral("n"));
     const QCommandLineOption fit(QStringLiteral("fit"), QStringLiteral("Internal."));
+    const QCommandLineOption png(QStringLiteral("png"), QStringLiteral("Internal."));
     const QCommandLineOption tool(QStringLiteral("tool"), QStringLiteral("Internal."),
                                   QStringLiteral("path"));
-    for (QCommandLineOption internal : {run, input, output, count, fit, tool}) {
+    for (QCommandLineOption internal : {run, input, output, count, fit, png, tool}) {
         internal.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(internal);
     }
@@ -1411,6 +1500,7 @@ int main(int argc, char *argv[])
         settings.repeat = positiveNumber(parser, repeat, 1);
         settings.workers = positiveNumber(parser, workers, 1);
         settings.fit = parser.isSet(fit);
+        settings.png = parser.isSet(png);
         settings.tool = parser.value(tool);
         return runChild(settings);
     }

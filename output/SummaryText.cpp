@@ -52,7 +52,8 @@ SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &opt
 
 bool SummaryText::formatHasQuality(const QString &format)
 {
-    return format == QLatin1String("jpeg") || format == QLatin1String("jpg");
+    return format == QLatin1String("jpeg") || format == QLatin1String("jpg") ||
+           format == QLatin1String("webp") || format == QLatin1String("avif");
 }
 
 QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayList &overlays,

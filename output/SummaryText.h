@@ -39,7 +39,7 @@ public:
     static QStringList warnings(const WorkFileList &workFiles, const OverlayList &overlays,
                                 const OutputOptions &options);
 
-    // Whether a format is written with a quality setting: exactly "jpeg" and "jpg".
+    // Whether a format is written with a quality setting: exactly "jpeg", "jpg", "webp", "avif".
     static bool formatHasQuality(const QString &format);
 
 private:

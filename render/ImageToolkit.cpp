@@ -1,8 +1,12 @@
 #include "render/ImageToolkit.h"
 
+#include "render/AvifEncoder.h"
 #include "render/GifEncoder.h"
+#include "render/HeifCodec.h"
 #include "render/JpegCodec.h"
+#include "render/PngEncoder.h"
 #include "render/TiffEncoder.h"
+#include "render/WebpEncoder.h"
 #include "sources/ExifData.h"
 #include "sources/ExifParser.h"
 
@@ -185,6 +189,24 @@ std::optional<DecodedImage> decodeJpeg(const QString &path, const QSize size,
     return DecodedImage(upright(buffer, transformation), resolution, pixelSize);
 }
 
+// A HEIC or AVIF photo, decoded by libheif already upright. HEIF records no resolution of its
+// own; a camera's EXIF XResolution stands in, as for a JPEG without a density.
+DecodedImage decodeHeif(const QString &path, QFile &file)
+{
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return DecodedImage::failure(cannotRead(path, file.errorString()));
+    HeifCodec::Decoding decoding = HeifCodec::decode(bytes, ImageToolkit::MaxPixels);
+    if (decoding.image.isNull())
+        return DecodedImage::failure(cannotRead(path, decoding.errorString));
+    ExifData exif;
+    ExifParser::parseTiffData(HeifCodec::exifData(path), exif);
+    const float dpi = exif.valid() && plausibleDpi(exif.resx()) ? exif.resx() : DefaultDpi;
+    decoding.image.setDotsPerMeterX(dotsPerMetre(dpi));
+    decoding.image.setDotsPerMeterY(dotsPerMetre(dpi));
+    return DecodedImage(std::move(decoding.image), dpi);
+}
+
 } // namespace
 
 const QStringList &ImageToolkit::imageFileTypes()
@@ -201,6 +223,14 @@ const QStringList &ImageToolkit::imageFileTypes()
             list.append(QString::fromLatin1(format));
             list.append(QString::fromLatin1(format).toUpper());
         }
+        // Read through libheif rather than Qt, as far as its decoders go.
+        QStringList heif;
+        if (HeifCodec::readsHeic())
+            heif << QStringLiteral("heic") << QStringLiteral("heif");
+        if (HeifCodec::readsAvif())
+            heif << QStringLiteral("avif");
+        for (const QString &format : std::as_const(heif))
+            list << format << format.toUpper();
         return list;
     }();
     return types;
@@ -226,6 +256,11 @@ DecodedImage ImageToolkit::decode(const QString &path)
 DecodedImage ImageToolkit::decodeInto(const QString &path, QImage &buffer,
                                       const QList<QSize> &fitBoxes)
 {
+    {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && HeifCodec::recognises(file.peek(32)))
+            return decodeHeif(path, file);
+    }
     QImageReader reader(path);
     // Turned below instead, which keeps the colour space and leaves the buffer as decoded.
     reader.setAutoTransform(false);
@@ -320,10 +355,15 @@ QByteArray ImageToolkit::encode(QImage image, const QString &format, const int q
         return JpegCodec::encode(image, std::clamp(quality, 0, 100), dotsPerInch);
     }
 
+    if (format == QLatin1String("png"))
+        return PngEncoder::encode(image, dotsPerMetre(resolution));
+    if (format == QLatin1String("webp"))
+        return WebpEncoder::encode(image, std::clamp(quality, 0, 100));
+    if (format == QLatin1String("avif"))
+        return AvifEncoder::encode(image, std::clamp(quality, 0, 100));
+
     QByteArray writerFormat;
-    if (format == QLatin1String("png")) {
-        writerFormat = "png";
-    } else if (format == QLatin1String("bmp")) {
+    if (format == QLatin1String("bmp")) {
         writerFormat = "bmp";
     } else {
         return {};

@@ -33,10 +33,11 @@ public:
     // cannot be read as an image.
     static std::optional<QSizeF> naturalSize(const QString &path);
 
-    // Reads the photo at path, turned upright as its orientation tag asks, with its colour space.
+    // Reads the photo at path, turned upright as its orientation tag (or for HEIC and AVIF, its
+    // rotation, mirror and crop) asks, with its colour space.
     // The resolution is the one the decoder finds (JFIF density, PNG pHYs, TIFF tags, BMP header),
-    // else for a JPEG its EXIF XResolution, else 72 dpi; the image's dots per metre are set to
-    // match. On failure the result is null and says why.
+    // else for a JPEG, HEIC or AVIF its EXIF XResolution, else 72 dpi; the image's dots per
+    // metre are set to match. On failure the result is null and says why.
     static DecodedImage decode(const QString &path);
 
     // As decode(), decoding into buffer when it already has the photo's pixel size and format, so
@@ -64,8 +65,10 @@ public:
                                     QSize pixelSize = QSize());
 
     // The image encoded by format name: "jpeg"/"jpg" (at quality 0-100, where 100 is best),
-    // "tiff"/"tif" (LZW with predictor), "png", "gif", "bmp". The file records dpi as its
-    // resolution (GIF has none) and, for JPEG, PNG and TIFF, the image's ICC profile. Empty for
+    // "tiff"/"tif" (LZW with predictor), "png", "gif", "bmp", "webp" (lossy at quality 0-99,
+    // lossless at 100) and "avif" (quality 0-100 mapped to AV1's quantiser). The file records dpi
+    // as its resolution (GIF, WebP and AVIF have none) and, for JPEG, PNG, TIFF, WebP and AVIF,
+    // the image's ICC profile. Empty for
     // any other name or when the encoder fails. Takes the image by value: move it in, and
     // recording the resolution does not copy its pixels.
     static QByteArray encode(QImage image, const QString &format, int quality, float dpi);

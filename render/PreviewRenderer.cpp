@@ -41,6 +41,38 @@ QImage restoredCanvas(const QImage &photo, QImage canvas)
     return canvas;
 }
 
+// The size a photo of pixelSize is shown at in a box of the given size: fitted, never enlarged.
+QSize shownSize(QSize pixelSize, QSize box)
+{
+    const FloatRect fitted = PreviewGeometry::fitRect(
+        {static_cast<float>(pixelSize.width()), static_cast<float>(pixelSize.height())},
+        {static_cast<float>(box.width()), static_cast<float>(box.height())});
+    return {std::max(1, qRound(fitted.size.width)), std::max(1, qRound(fitted.size.height))};
+}
+
+// The photo at the size it is shown in the box, keeping its full pixel size: the JPEG decoder
+// reads it at an eighth, quarter or half of its size where that is still large enough, and the
+// rest of the way is one smooth scaling. Every render then draws on the shown size only, so an
+// edit costs the same on a 100-megapixel photo as on a small one. An empty box: full size.
+DecodedImage readForView(const QString &path, QImage &buffer, QSize box)
+{
+    if (box.isEmpty())
+        return ImageToolkit::decodeInto(path, buffer);
+    DecodedImage decoded = ImageToolkit::decodeInto(path, buffer, {box});
+    if (decoded.isNull())
+        return decoded;
+    const QSize shown = shownSize(decoded.pixelSize(), box);
+    if (decoded.image().size() == shown)
+        return decoded;
+    const float dpi = decoded.dpi();
+    const QSize pixelSize = decoded.pixelSize();
+    QImage image = decoded.takeImage();
+    const QColorSpace colorSpace = image.colorSpace();
+    QImage scaled = image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    scaled.setColorSpace(colorSpace);
+    return DecodedImage(std::move(scaled), dpi, pixelSize);
+}
+
 } // namespace
 
 // Owned by one thread at a time: the renderer's between renders, the worker's during one.
@@ -51,8 +83,18 @@ struct PreviewRenderer::Workspace
     // The worker's own record of that photo, so that reading its EXIF for placeholders and
     // setting its size never write the record the interface shows.
     std::shared_ptr<WorkFile> file;
-    // The photo as read, never drawn into.
+    // The photo as read for the view, never drawn into; it keeps the photo's full pixel size.
     DecodedImage photo;
+    // The box the photo was read for.
+    QSize displaySize;
+    // Whether the photo as read is what a box of the given size shows.
+    bool shows(QSize box) const
+    {
+        if (box == displaySize || photo.isNull())
+            return true;
+        return !box.isEmpty() && !displaySize.isEmpty() &&
+               shownSize(photo.pixelSize(), box) == photo.image().size();
+    }
     // Finished canvases, to be overwritten by the next renders.
     QList<QImage> spares;
     // Made on the interface thread: finding the user's name is not safe on another one.
@@ -149,15 +191,20 @@ void PreviewRenderer::run(Task &task)
         return;
     }
     const QString path = task.file.filePath();
-    if (space.path.isNull() || space.path != path) {
+    if (space.path.isNull() || space.path != path || !space.shows(task.displaySize)) {
         // Read into the previous photo's memory when the sizes match, as photos of one camera do.
         QImage buffer = space.photo.takeImage();
-        space.photo = ImageToolkit::decodeInto(path, buffer);
+        space.photo = readForView(path, buffer, task.displaySize);
         buffer = QImage();
-        space.path = path;
-        space.file = std::make_shared<WorkFile>(task.file);
-        // Watermark pictures are read again for each photo, so a picture changed on disk shows.
-        space.stamper = Stamper(space.expander);
+        space.spares.clear();
+        space.displaySize = task.displaySize;
+        if (space.path != path) {
+            space.path = path;
+            space.file = std::make_shared<WorkFile>(task.file);
+            // Watermark pictures are read again for each photo, so a picture changed on disk
+            // shows.
+            space.stamper = Stamper(space.expander);
+        }
         task.decoded = true;
     }
     if (space.photo.isNull() || task.cancelled)
@@ -166,13 +213,16 @@ void PreviewRenderer::run(Task &task)
     const QImage &photo = space.photo.image();
     QImage canvas =
         restoredCanvas(photo, space.spares.isEmpty() ? QImage() : space.spares.takeLast());
+    // The photo's full size goes with the canvas: the watermarks are placed and sized on it and
+    // drawn shrunk, as the batch draws them on a photo written small.
     task.rendered = space.stamper.watermark(
-        space.file, DecodedImage(std::move(canvas), space.photo.dpi()), task.overlays);
+        space.file, DecodedImage(std::move(canvas), space.photo.dpi(), space.photo.pixelSize()),
+        task.overlays);
     if (task.rendered.format() != photo.format()) {
         // The Stamper gives a photo in a format it cannot draw on pixels it can. Keep the photo
         // in that form, so that later canvases are plain copies.
-        space.photo =
-            DecodedImage(photo.convertToFormat(task.rendered.format()), space.photo.dpi());
+        space.photo = DecodedImage(photo.convertToFormat(task.rendered.format()), space.photo.dpi(),
+                                   space.photo.pixelSize());
     }
     task.originalSize = space.file->originalSize();
     task.exifParsed = space.file->exifParsed();
@@ -181,16 +231,11 @@ void PreviewRenderer::run(Task &task)
     if (task.cancelled || task.displaySize.isEmpty())
         return;
 
-    const QSize full = task.rendered.size();
-    const FloatRect fitted = PreviewGeometry::fitRect(
-        {static_cast<float>(full.width()), static_cast<float>(full.height())},
-        {static_cast<float>(task.displaySize.width()),
-         static_cast<float>(task.displaySize.height())});
-    const QSize shown(std::max(1, qRound(fitted.size.width)),
-                      std::max(1, qRound(fitted.size.height)));
-    task.display = shown == full ? task.rendered
-                                 : task.rendered.scaled(shown, Qt::IgnoreAspectRatio,
-                                                        Qt::SmoothTransformation);
+    const QSize drawn = task.rendered.size();
+    const QSize shown = shownSize(space.photo.pixelSize(), task.displaySize);
+    task.display = shown == drawn ? task.rendered
+                                  : task.rendered.scaled(shown, Qt::IgnoreAspectRatio,
+                                                         Qt::SmoothTransformation);
 }
 
 void PreviewRenderer::finish()

@@ -12,8 +12,10 @@
 #include <memory>
 
 // Renders one photo with its watermarks for a live preview, off the interface thread. The photo
-// is drawn at its full size by the Stamper, exactly as the batch draws it, and only the result is
-// scaled down to the display box. The decoded photo is kept until another photo is set.
+// is read at the size the display box shows it, and the Stamper places and sizes the watermarks
+// on its full size and draws them shrunk onto it, as the batch does for a photo written small:
+// the view equals the full-size output scaled to the view, at the cost of the shown size only.
+// The photo as read is kept until another photo is set or the box needs another size.
 //
 // Renders run one at a time. Requests made while one runs collapse into a single follow-up that
 // renders the state of the moment it starts, so the last request is never lost. The worker gets
@@ -40,8 +42,8 @@ public:
     // Asks for a render of the current state (nothing without a photo).
     void render();
 
-    // The last finished render at the photo's full size; null when there is none or the photo
-    // cannot be read.
+    // The last finished render, at the size the display box shows the photo (its full size when
+    // the box is empty); null when there is none or the photo cannot be read.
     QImage renderedImage() const { return m_rendered; }
     // The same fitted into the display box as it was when the render started; null when that
     // box was empty.

@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <cmath>
 
@@ -32,6 +33,89 @@ const QImage &measuringDevice()
 {
     thread_local const QImage device = transparentImage({1, 1});
     return device;
+}
+
+// A shadow's offset (down and to the right of the text) and blur radius, in text pixel sizes.
+constexpr float ShadowOffset = 0.06f;
+constexpr float ShadowBlur = 0.05f;
+
+// Averages each pixel with its neighbours along rows and columns, twice: close to a Gaussian
+// of a pixel or two, on premultiplied pixels so that colours do not bleed from transparent ones.
+void blurPixels(QImage &image)
+{
+    const int w = image.width();
+    const int h = image.height();
+    QList<QRgb> line(std::max(w, h));
+    const auto pass = [&](int count, int length, auto pixelAt) {
+        for (int i = 0; i < count; ++i) {
+            for (int j = 0; j < length; ++j)
+                line[j] = *pixelAt(i, j);
+            for (int j = 0; j < length; ++j) {
+                const QRgb a = line[std::max(j - 1, 0)];
+                const QRgb b = line[j];
+                const QRgb c = line[std::min(j + 1, length - 1)];
+                const auto mix = [&](int shift) {
+                    return ((((a >> shift) & 0xff) + 2 * ((b >> shift) & 0xff) +
+                             ((c >> shift) & 0xff) + 2) /
+                            4)
+                           << shift;
+                };
+                *pixelAt(i, j) = mix(24) | mix(16) | mix(8) | mix(0);
+            }
+        }
+    };
+    for (int round = 0; round < 2; ++round) {
+        pass(h, w, [&](int y, int x) { return reinterpret_cast<QRgb *>(image.scanLine(y)) + x; });
+        pass(w, h, [&](int x, int y) { return reinterpret_cast<QRgb *>(image.scanLine(y)) + x; });
+    }
+}
+
+// The ink's shape in the shadow colour, softened by blur pixels. Blurred at a scale where the
+// blur is a couple of pixels, so that it costs the same for a small text and a huge one.
+QImage softShadow(const QImage &ink, double blur, const QColor &colour)
+{
+    const double scale = std::clamp(2.0 / std::max(blur, 1e-3), 0.02, 1.0);
+    QImage small = ink.scaled(std::max(1, qRound(ink.width() * scale)),
+                              std::max(1, qRound(ink.height() * scale)), Qt::IgnoreAspectRatio,
+                              Qt::SmoothTransformation)
+                       .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter painter(&small);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(small.rect(), colour);
+    }
+    blurPixels(small);
+    return small.scaled(ink.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// The parts of an image that are not fully transparent: for each band of rows, the columns
+// from its first to its last pixel with some alpha. Empty bands are left out.
+QList<QRect> inkedParts(const QImage &image)
+{
+    constexpr int BandRows = 32;
+    const QImage pixels = image.format() == QImage::Format_ARGB32_Premultiplied
+                              ? image
+                              : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QList<QRect> parts;
+    for (int top = 0; top < pixels.height(); top += BandRows) {
+        const int bottom = std::min(top + BandRows, pixels.height());
+        int first = pixels.width();
+        int last = -1;
+        for (int y = top; y < bottom; ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(pixels.constScanLine(y));
+            int x = 0;
+            while (x < first && qAlpha(line[x]) == 0)
+                ++x;
+            first = std::min(first, x);
+            int end = pixels.width() - 1;
+            while (end > last && qAlpha(line[end]) == 0)
+                --end;
+            last = std::max(last, end);
+        }
+        if (last >= first)
+            parts.append(QRect(first, top, last - first + 1, bottom - top));
+    }
+    return parts;
 }
 
 QString installedFamily(const QString &name)
@@ -86,15 +170,31 @@ QImage Stamper::watermark(const std::shared_ptr<WorkFile> &file, DecodedImage so
 
 void Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Overlay &overlay)
 {
-    setAttribsFromOverlay(overlay);
+    setAttribsFromOverlay(overlay, canvasSize);
     const FloatSize content = findContentSize(overlay);
     if (!(content.width > 0.0f) || !(content.height > 0.0f))
         return;
     const QImage contentImage = makeContentImage(overlay, content);
     const float angle = findRotationToUse(overlay);
     const FloatSize turned = StamperGeometry::sizeFromRotation(content, angle);
-    const FloatPoint drawPoint =
-        StamperGeometry::findDrawPoint(FloatRect{{0, 0}, canvasSize}, overlay.position(), turned);
+    const float margin = StamperGeometry::percentOfShorterSide(canvasSize, overlay.margin());
+    const FloatPoint drawPoint = StamperGeometry::findDrawPoint(FloatRect{{0, 0}, canvasSize},
+                                                                overlay.position(), turned, margin);
+    // An outline or a shadow pads the content image on every side; the padded image is centred
+    // where the content would be.
+    const float padding = contentPadding(overlay);
+    const FloatSize padded{content.width + 2.0f * padding, content.height + 2.0f * padding};
+    const FloatSize turnedPadded = StamperGeometry::sizeFromRotation(padded, angle);
+    const FloatPoint paddingOffset{(turnedPadded.width - turned.width) * 0.5f,
+                                   (turnedPadded.height - turned.height) * 0.5f};
+    const FloatPoint paddedPoint{drawPoint.x - paddingOffset.x, drawPoint.y - paddingOffset.y};
+
+    if (overlay.tile()) {
+        // One turned copy, repeated: the band is left out, as one per copy would cover the photo.
+        drawTiles(canvas, canvasSize, turnedTile(canvas, canvasSize, contentImage, padded, angle),
+                  turnedPadded, drawPoint, turned, paddingOffset, overlay.tileSpacing());
+        return;
+    }
 
     QPainter painter(&canvas);
     const bool reduced = canvas.width() != static_cast<int>(canvasSize.width) ||
@@ -116,19 +216,82 @@ void Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Over
     if (reduced) {
         // The content shrunk and turned in one go: a full-size turned copy would be most of the
         // work of a photo written small.
-        ImageToolkit::drawTurnedImage(painter, canvasSize, drawPoint, turned, contentImage, content,
-                                      angle);
+        ImageToolkit::drawTurnedImage(painter, canvasSize, paddedPoint, turnedPadded, contentImage,
+                                      padded, angle);
     } else {
-        ImageToolkit::drawImage(painter, canvasSize, drawPoint,
-                                makeRotatedImage(contentImage, content, turned, angle), turned,
-                                1.0f);
+        ImageToolkit::drawImage(painter, canvasSize, paddedPoint,
+                                makeRotatedImage(contentImage, padded, turnedPadded, angle),
+                                turnedPadded, 1.0f);
     }
+}
+
+void Stamper::drawTiles(QImage &canvas, const FloatSize canvasSize, const QImage &turnedContent,
+                        const FloatSize turnedPadded, const FloatPoint origin,
+                        const FloatSize turned, const FloatPoint paddingOffset,
+                        const float spacing) const
+{
+    // Copies are placed in whole device pixels with a plain painter: hundreds of copies are
+    // then blits, not resampled draws.
+    const double scaleX = canvas.width() / static_cast<double>(canvasSize.width);
+    const double scaleY = canvas.height() / static_cast<double>(canvasSize.height);
+    // A turned copy is mostly transparent (a diagonal strip in a square): only the parts of
+    // each band of rows that hold ink are blended.
+    const QList<QRect> inked = inkedParts(turnedContent);
+    QPainter painter(&canvas);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    for (const FloatPoint &point :
+         StamperGeometry::tilePoints(canvasSize, origin, turned, spacing)) {
+        // Lower-left corner in y-up units to the top-left device pixel.
+        const double left = static_cast<double>(point.x - paddingOffset.x) * scaleX;
+        const double top = static_cast<double>(canvasSize.height - (point.y - paddingOffset.y) -
+                                               turnedPadded.height) *
+                           scaleY;
+        const QPoint corner(qRound(left), qRound(top));
+        for (const QRect &part : inked)
+            painter.drawImage(corner + part.topLeft(), turnedContent, part);
+    }
+}
+
+QImage Stamper::turnedTile(const QImage &canvas, const FloatSize canvasSize, const QImage &content,
+                           const FloatSize contentSize, const float angle)
+{
+    const FloatSize turnedSize = StamperGeometry::sizeFromRotation(contentSize, angle);
+    const bool reduced = canvas.width() != static_cast<int>(canvasSize.width) ||
+                         canvas.height() != static_cast<int>(canvasSize.height);
+    if (!reduced)
+        return makeRotatedImage(content, contentSize, turnedSize, angle);
+    // On a photo decoded small the copy is shrunk and turned in one go, at the canvas's scale:
+    // the cost of an edit then does not grow with the photo.
+    const double scaleX = canvas.width() / static_cast<double>(canvasSize.width);
+    const double scaleY = canvas.height() / static_cast<double>(canvasSize.height);
+    QImage tile = transparentImage(
+        {static_cast<float>(
+             std::max(1L, std::lround(static_cast<double>(turnedSize.width) * scaleX))),
+         static_cast<float>(
+             std::max(1L, std::lround(static_cast<double>(turnedSize.height) * scaleY)))});
+    QPainter painter(&tile);
+    painter.scale(tile.width() / static_cast<double>(turnedSize.width),
+                  tile.height() / static_cast<double>(turnedSize.height));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    ImageToolkit::drawTurnedImage(painter, turnedSize, {0, 0}, turnedSize, content, contentSize,
+                                  angle);
+    return tile;
 }
 
 void Stamper::setAttribsFromOverlay(const Overlay &overlay)
 {
+    setAttribsFromOverlay(overlay, FloatSize{0, 0});
+}
+
+void Stamper::setAttribsFromOverlay(const Overlay &overlay, const FloatSize canvasSize)
+{
+    m_canvasSize = canvasSize;
+    m_currentPixelSize = textPixelSize(overlay, canvasSize);
     QFont font(installedFamily(overlay.fontName()));
-    font.setPointSizeF(overlay.pointSize() > 0.0f ? static_cast<double>(overlay.pointSize()) : 1.0);
+    if (!overlay.fontStyle().isEmpty())
+        font.setStyleName(overlay.fontStyle());
+    font.setPointSizeF(m_currentPixelSize > 0.0f ? static_cast<double>(m_currentPixelSize) : 1.0);
     m_currentFont = font;
     // The text colour's own alpha is not used: the watermark's opacity stands in its place.
     const QColor color = overlay.color().isValid() ? overlay.color() : QColor(Qt::black);
@@ -136,10 +299,37 @@ void Stamper::setAttribsFromOverlay(const Overlay &overlay)
                                       std::clamp(overlay.alpha(), 0.0f, 1.0f));
 }
 
+float Stamper::textPixelSize(const Overlay &overlay, const FloatSize canvasSize)
+{
+    if (overlay.relativeSize() > 0.0f && canvasSize.width > 0.0f && canvasSize.height > 0.0f)
+        return StamperGeometry::percentOfShorterSide(canvasSize, overlay.relativeSize());
+    return overlay.pointSize();
+}
+
 FloatSize Stamper::findContentSize(const Overlay &overlay)
 {
-    if (overlay.isImage())
-        return {static_cast<float>(overlay.width()), static_cast<float>(overlay.height())};
+    if (overlay.isImage()) {
+        const FloatSize natural{static_cast<float>(overlay.width()),
+                                static_cast<float>(overlay.height())};
+        if (overlay.relativeSize() > 0.0f && m_canvasSize.width > 0.0f &&
+            m_canvasSize.height > 0.0f) {
+            if (!(natural.width > 0.0f) || !(natural.height > 0.0f))
+                return {0, 0};
+            // The aspect from the picture's pixels: its size in points is truncated to whole
+            // points, which would stretch a small picture.
+            const DecodedImage &pic = picture(overlay.filePath());
+            const FloatSize aspect = pic.isNull()
+                                         ? natural
+                                         : FloatSize{static_cast<float>(pic.image().width()),
+                                                     static_cast<float>(pic.image().height())};
+            const float height =
+                StamperGeometry::percentOfShorterSide(m_canvasSize, overlay.relativeSize());
+            return {height * aspect.width / aspect.height, height};
+        }
+        return natural;
+    }
+    if (!(m_currentPixelSize > 0.0f))
+        return {0, 0};
     const QString text = expandText(overlay.text());
     if (text.isEmpty())
         return {0, 0};
@@ -147,11 +337,25 @@ FloatSize Stamper::findContentSize(const Overlay &overlay)
     return {static_cast<float>(size.width()), static_cast<float>(size.height())};
 }
 
+float Stamper::contentPadding(const Overlay &overlay) const
+{
+    if (overlay.isImage())
+        return 0.0f;
+    const float pixels = std::max(m_currentPixelSize, 0.0f);
+    float padding = pixels * std::max(overlay.outlineWidth(), 0.0f) / 100.0f;
+    if (overlay.shadow())
+        // 1.5: an offset turned back along a diagonal reaches 1.41 times as far on one axis.
+        padding += pixels * (1.5f * ShadowOffset + 2.0f * ShadowBlur);
+    return std::ceil(padding);
+}
+
 QImage Stamper::makeContentImage(const Overlay &overlay, FloatSize size)
 {
-    // The box occupies the image's top-left cw x ch; the image is that size rounded up.
-    QImage image = transparentImage(size);
-    const QRectF box(0, 0, static_cast<double>(size.width), static_cast<double>(size.height));
+    // The box occupies cw x ch inside the padding; the image is that size rounded up.
+    const float padding = contentPadding(overlay);
+    QImage image = transparentImage({size.width + 2.0f * padding, size.height + 2.0f * padding});
+    const QRectF box(static_cast<double>(padding), static_cast<double>(padding),
+                     static_cast<double>(size.width), static_cast<double>(size.height));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -164,22 +368,80 @@ QImage Stamper::makeContentImage(const Overlay &overlay, FloatSize size)
     if (overlay.isImage()) {
         const DecodedImage &pic = picture(overlay.filePath());
         if (!pic.isNull()) {
-            // Drawn at its own size from the box's lower-left corner: a larger picture is cut
-            // at the right and top, a smaller one leaves the rest of the box as it is.
-            const FloatSize drawSize = pic.sizeInPoints();
             painter.setOpacity(static_cast<double>(std::clamp(overlay.imgAlpha(), 0.0f, 1.0f)));
-            painter.setClipRect(box);
-            painter.drawImage(QRectF(0, box.height() - static_cast<double>(drawSize.height),
-                                     static_cast<double>(drawSize.width),
-                                     static_cast<double>(drawSize.height)),
-                              pic.image());
+            if (overlay.relativeSize() > 0.0f && m_canvasSize.width > 0.0f) {
+                // Sized to the photo: the whole picture fills the box.
+                painter.drawImage(box, pic.image());
+            } else {
+                // Drawn at its own size from the box's lower-left corner: a larger picture is
+                // cut at the right and top, a smaller one leaves the rest of the box as it is.
+                const FloatSize drawSize = pic.sizeInPoints();
+                painter.setClipRect(box);
+                painter.drawImage(QRectF(0, box.height() - static_cast<double>(drawSize.height),
+                                         static_cast<double>(drawSize.width),
+                                         static_cast<double>(drawSize.height)),
+                                  pic.image());
+            }
         }
+    } else if (padding > 0.0f) {
+        painter.end();
+        drawTextWithEffects(image, overlay, expandText(overlay.text()), box.topLeft(), size);
     } else {
         painter.setFont(m_currentFont);
         painter.setPen(m_currentColor);
         painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, expandText(overlay.text()));
     }
     return image;
+}
+
+void Stamper::drawTextWithEffects(QImage &image, const Overlay &overlay, const QString &text,
+                                  const QPointF boxOrigin, const FloatSize boxSize) const
+{
+    // The glyphs as outlines, laid out as plain text is: left-aligned lines from the box's top.
+    // Paths take the font at the screen's resolution; scale them to our 72 dpi units.
+    const QFontMetricsF metrics(m_currentFont, &measuringDevice());
+    const double resolution = QFontMetricsF(m_currentFont).height() / metrics.height();
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    const double lineStep = static_cast<double>(boxSize.height) / static_cast<double>(lines.size());
+    QPainterPath glyphs;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        glyphs.addText(
+            QPointF(0, (static_cast<double>(i) * lineStep + metrics.ascent()) * resolution),
+            m_currentFont, lines.at(i));
+    glyphs = QTransform::fromTranslate(boxOrigin.x(), boxOrigin.y())
+                 .scale(1.0 / resolution, 1.0 / resolution)
+                 .map(glyphs);
+
+    const double pixels = static_cast<double>(m_currentPixelSize);
+    QImage ink =
+        transparentImage({static_cast<float>(image.width()), static_cast<float>(image.height())});
+    {
+        QPainter painter(&ink);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const double outline = pixels * static_cast<double>(overlay.outlineWidth()) / 100.0;
+        if (outline > 0.0 && overlay.outlineColor().isValid()) {
+            // Centred on the glyph edges, so twice as wide; the fill then covers the inner half.
+            painter.strokePath(glyphs, QPen(overlay.outlineColor(), 2.0 * outline, Qt::SolidLine,
+                                            Qt::RoundCap, Qt::RoundJoin));
+        }
+        // The fill replaces the outline under it, so a translucent text does not show it.
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillPath(glyphs, m_currentColor);
+    }
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (overlay.shadow() && overlay.shadowColor().isValid()) {
+        // Down and to the right on the photo whatever the text's angle: the content is turned
+        // clockwise by it afterwards, so the offset is turned back here.
+        const double offset = pixels * static_cast<double>(ShadowOffset);
+        const double radians = qDegreesToRadians(static_cast<double>(overlay.rotation()));
+        const double cosine = std::cos(radians);
+        const double sine = std::sin(radians);
+        painter.drawImage(
+            QPointF(offset * (cosine + sine), offset * (cosine - sine)),
+            softShadow(ink, pixels * static_cast<double>(ShadowBlur), overlay.shadowColor()));
+    }
+    painter.drawImage(0, 0, ink);
 }
 
 float Stamper::findRotationToUse(const Overlay &overlay)

@@ -37,10 +37,19 @@ public:
 
     // The steps, each usable on its own.
     void setAttribsFromOverlay(const Overlay &overlay);
+    // As above for a photo of canvasSize pixels, which relative sizes are measured against.
+    void setAttribsFromOverlay(const Overlay &overlay, FloatSize canvasSize);
+    // The text's size in pixels on a photo of canvasSize: relativeSize percent of its shorter
+    // side when set, else pointSize. Nothing is drawn at 0 or less.
+    static float textPixelSize(const Overlay &overlay, FloatSize canvasSize);
+    float currentPixelSize() const { return m_currentPixelSize; }
     QFont currentFont() const { return m_currentFont; }
     QColor currentColor() const { return m_currentColor; }
     FloatSize findContentSize(const Overlay &overlay);
+    // The content image is larger than size by contentPadding() on every side when the text
+    // has an outline or a shadow, which reach past the text's box; the box sits inside it.
     QImage makeContentImage(const Overlay &overlay, FloatSize size);
+    float contentPadding(const Overlay &overlay) const;
     static float findRotationToUse(const Overlay &overlay);
     static QImage makeRotatedImage(const QImage &content, FloatSize contentSize,
                                    FloatSize turnedSize, float angle);
@@ -50,9 +59,21 @@ private:
     // canvasSize: the photo's full pixel size, which canvas may be a reduced decode of.
     void drawOverlay(QImage &canvas, FloatSize canvasSize, const Overlay &overlay);
     const DecodedImage &picture(const QString &path);
+    // The text with its outline and shadow into image, its box's top-left at boxOrigin.
+    void drawTextWithEffects(QImage &image, const Overlay &overlay, const QString &text,
+                             QPointF boxOrigin, FloatSize boxSize) const;
+    // The content turned, at the scale of the canvas it is repeated on.
+    static QImage turnedTile(const QImage &canvas, FloatSize canvasSize, const QImage &content,
+                             FloatSize contentSize, float angle);
+    // Repeats a turned copy over the canvas; turnedContent is at the canvas's scale.
+    void drawTiles(QImage &canvas, FloatSize canvasSize, const QImage &turnedContent,
+                   FloatSize turnedPadded, FloatPoint origin, FloatSize turned,
+                   FloatPoint paddingOffset, float spacing) const;
 
     QFont m_currentFont;
     QColor m_currentColor;
+    float m_currentPixelSize = 0.0f;
+    FloatSize m_canvasSize{0, 0};
     std::shared_ptr<WorkFile> m_baseImage;
     PlaceholderExpander m_expander;
     // Watermark pictures decoded once, not once per photo.

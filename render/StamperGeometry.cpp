@@ -49,6 +49,56 @@ FloatPoint StamperGeometry::findDrawPoint(const FloatRect canvas, const qint16 p
             place(position / 3, canvas.size.height, size.height)};
 }
 
+FloatPoint StamperGeometry::findDrawPoint(const FloatRect canvas, const qint16 position,
+                                          const FloatSize size, const float margin)
+{
+    if (!(margin > 0.0f))
+        return findDrawPoint(canvas, position, size);
+    // Placed on the canvas shrunk by the margin on every side, then moved back in by it.
+    const FloatPoint inner = findDrawPoint(
+        FloatRect{{0, 0}, {canvas.size.width - 2.0f * margin, canvas.size.height - 2.0f * margin}},
+        position, size);
+    return {inner.x + margin, inner.y + margin};
+}
+
+float StamperGeometry::percentOfShorterSide(const FloatSize canvasSize, const float percent)
+{
+    return std::min(canvasSize.width, canvasSize.height) * percent / 100.0f;
+}
+
+QList<FloatPoint> StamperGeometry::tilePoints(const FloatSize canvasSize, const FloatPoint origin,
+                                              const FloatSize size, const float spacing)
+{
+    QList<FloatPoint> points;
+    const float factor = 1.0f + std::max(spacing, 0.0f) / 100.0f;
+    const float stepX = size.width * factor;
+    const float stepY = size.height * factor;
+    if (!(stepX > 0.0f) || !(stepY > 0.0f))
+        return points;
+    // Guards against a tile so small that the grid would have millions of cells.
+    if (canvasSize.width / stepX * canvasSize.height / stepY > 100000.0f)
+        return points;
+    // The first row at or below the bottom edge, the first column left of the left edge; rows
+    // alternate their half-step offset with their parity counted from the origin's row.
+    const auto firstRow = static_cast<long>(std::floor((-size.height - origin.y) / stepY));
+    for (long row = firstRow;; ++row) {
+        const float y = origin.y + static_cast<float>(row) * stepY;
+        if (y >= canvasSize.height)
+            break;
+        const float shift = (row % 2 != 0) ? stepX * 0.5f : 0.0f;
+        const auto firstColumn =
+            static_cast<long>(std::floor((-size.width - origin.x - shift) / stepX));
+        for (long column = firstColumn;; ++column) {
+            const float x = origin.x + shift + static_cast<float>(column) * stepX;
+            if (x >= canvasSize.width)
+                break;
+            if (x + size.width > 0.0f && y + size.height > 0.0f)
+                points.append({x, y});
+        }
+    }
+    return points;
+}
+
 FloatPoint StamperGeometry::findOffset(const float angle, const FloatSize size)
 {
     const float w = size.width;

@@ -2,6 +2,7 @@
 
 #include "render/FloatGeometry.h"
 
+#include <QList>
 #include <QtGlobal>
 
 // Where a watermark goes on a photo: the size of its content once turned, the corner at which it
@@ -25,6 +26,21 @@ public:
     // canvas size counts, not its origin. There is no margin: corner and edge positions touch the
     // photo's edges, and oversized content sticks out on the side away from its anchor.
     static FloatPoint findDrawPoint(FloatRect canvas, qint16 position, FloatSize size);
+
+    // As above, kept margin units from each edge the position anchors to: corner positions from
+    // two edges, edge-middle positions from one; the centre does not move.
+    static FloatPoint findDrawPoint(FloatRect canvas, qint16 position, FloatSize size,
+                                    float margin);
+
+    // Units per percent of the canvas's shorter side: what relative sizes and margins are
+    // measured in, so that they look alike on portrait, landscape, small and huge photos.
+    static float percentOfShorterSide(FloatSize canvasSize, float percent);
+
+    // Lower-left corners of tiles of the given size repeated over the whole canvas: a grid
+    // through origin (any one tile's corner) whose steps are the size plus spacing percent of
+    // it, each row offset by half a step. Only tiles that touch the canvas are listed.
+    static QList<FloatPoint> tilePoints(FloatSize canvasSize, FloatPoint origin, FloatSize size,
+                                        float spacing);
 
     // Start of the band, relative to the draw point of turned content of the given size.
     static FloatPoint findOffset(float angle, FloatSize size);

@@ -1,5 +1,6 @@
 #include "sources/ExifParser.h"
 
+#include "render/HeifCodec.h"
 #include "sources/ExifData.h"
 
 #include <QBuffer>
@@ -120,6 +121,11 @@ bool ExifParser::parseImage(const QString &path, ExifData &data)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
+    if (HeifCodec::recognises(file.peek(SectionHeaderSize))) {
+        file.close();
+        parseTiffData(HeifCodec::exifData(path), data);
+        return true;
+    }
     ParseState state(data);
     readJpeg(file, state);
     return true;
@@ -132,6 +138,14 @@ void ExifParser::parseImageData(const QByteArray &bytes, ExifData &data)
     buffer.open(QIODevice::ReadOnly);
     ParseState state(data);
     readJpeg(buffer, state);
+}
+
+void ExifParser::parseTiffData(const QByteArray &tiff, ExifData &data)
+{
+    if (tiff.isEmpty())
+        return;
+    ParseState state(data);
+    processExifSection(QByteArray(ExifHeader, ExifHeaderSize) + tiff, state);
 }
 
 void ExifParser::readJpeg(QIODevice &file, ParseState &state)

@@ -41,12 +41,15 @@ public:
     static constexpr qsizetype ScratchSize = 1024;
     static constexpr int MaxDirectories = 8;
 
-    // Fills `data` from the JPEG file at `path`. Answers false only when the file cannot be
-    // opened, leaving the record untouched; otherwise true, whether or not EXIF was found
-    // (data.valid() tells).
+    // Fills `data` from the JPEG, HEIC or AVIF file at `path`. Answers false only when the file
+    // cannot be opened, leaving the record untouched; otherwise true, whether or not EXIF was
+    // found (data.valid() tells).
     static bool parseImage(const QString &path, ExifData &data);
     // The same for the bytes of a whole file held in memory.
     static void parseImageData(const QByteArray &bytes, ExifData &data);
+    // The same for EXIF held apart from any JPEG segment: its TIFF data, from the byte-order
+    // mark on (as HEIF files keep it).
+    static void parseTiffData(const QByteArray &tiff, ExifData &data);
 
 private:
     struct ParseState;

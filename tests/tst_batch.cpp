@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "app/Presets.h"
 #include "app/StateFile.h"
 #include "batch/BatchCommand.h"
 #include "batch/BatchEngine.h"
@@ -481,6 +482,34 @@ private Q_SLOTS:
             QVERIFY(errText.startsWith(QStringLiteral("inkveil-batch: ")));
         // The saved state is never changed by the command.
         QCOMPARE(readFile(stateFile), state);
+    }
+
+    void presets()
+    {
+        photo("IMG_0042.JPG", 30, 20);
+        m_options->setFileFormat(QStringLiteral("webp"));
+        QVERIFY(Presets::save(QStringLiteral("Web"), {std::make_shared<Overlay>()}, *m_options));
+        QVERIFY(Presets::save(QStringLiteral("Print"), {}, OutputOptions()));
+        const auto run = [](const QStringList &arguments, QString &out, QString &err) {
+            QTextStream outStream(&out);
+            QTextStream errStream(&err);
+            const int code =
+                BatchCommand::run(QStringList{QStringLiteral("inkveil-batch")} + arguments,
+                                  outStream, errStream, false);
+            outStream.flush();
+            errStream.flush();
+            return code;
+        };
+        QString out;
+        QString err;
+        QCOMPARE(run({QStringLiteral("--list-presets")}, out, err), 0);
+        QCOMPARE(out, QStringLiteral("Print\nWeb\n"));
+        out.clear();
+        QCOMPARE(run({QStringLiteral("--preset"), QStringLiteral("Studio"), m_in}, out, err), 2);
+        QCOMPARE(err, QStringLiteral("inkveil-batch: No preset named \"Studio\"; known presets:\n"
+                                     "  Print\n  Web\n"));
+        QCOMPARE(run({QStringLiteral("--preset"), QStringLiteral("Web"), m_in}, out, err), 0);
+        QCOMPARE(filesIn(m_out), QStringList{QStringLiteral("IMG_0042.webp")});
     }
 
 private:

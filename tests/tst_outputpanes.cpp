@@ -182,14 +182,14 @@ private Q_SLOTS:
 
         // Values a control cannot show leave the control blank or at its limit, and the option as
         // it is: showing must never write back.
-        applySettings(options, QStringLiteral("width=0;fitIndex=12;fileFormat=webp;baseIndex=7"));
+        applySettings(options, QStringLiteral("width=0;fitIndex=12;fileFormat=heic;baseIndex=7"));
         QCOMPARE(control<QSpinBox>(QStringLiteral("width"))->value(), 0);
         QCOMPARE(control<QComboBox>(QStringLiteral("fitIndex"))->currentIndex(), -1);
         QCOMPARE(control<QComboBox>(QStringLiteral("fileFormat"))->currentIndex(), -1);
         QVERIFY(!control<QRadioButton>(QStringLiteral("customName"))->isChecked());
         QCOMPARE(options.width(), 0);
         QCOMPARE(options.fitIndex(), 12);
-        QCOMPARE(options.fileFormat(), QStringLiteral("webp"));
+        QCOMPARE(options.fileFormat(), QStringLiteral("heic"));
         QCOMPARE(options.baseIndex(), 7);
     }
 
@@ -201,6 +201,8 @@ private Q_SLOTS:
         QTest::newRow("jpg") << "jpg" << true;
         QTest::newRow("png") << "png" << false;
         QTest::newRow("jpeg") << "jpeg" << true;
+        QTest::newRow("webp") << "webp" << true;
+        QTest::newRow("avif") << "avif" << true;
     }
 
     void qualitySliderFollowsTheFormat()

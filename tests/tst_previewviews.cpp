@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "render/PreviewGeometry.h"
 #include "render/PreviewRenderer.h"
+#include "render/Stamper.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
 #include "watermarks/ui/PositionView.h"
@@ -39,6 +40,8 @@ private Q_SLOTS:
     void pickerIsLargeAndTakesArrowKeys();
     void previewShowsWatermarkedPhoto();
     void redrawsCollapseIntoOneFollowUp();
+    void previewEqualsOutputScaled_data();
+    void previewEqualsOutputScaled();
 
 private:
     QString photo(const QString &name, QSize size, QRgb colour, int dpi = 72)
@@ -178,10 +181,11 @@ void TestPreviewViews::previewShowsWatermarkedPhoto()
     view->setOverlays({m_picture});
     view->setFile(file);
     QVERIFY(spy.wait(10000));
-    const QImage full = view->renderedImage();
-    QCOMPARE(full.size(), QSize(200, 100));
-    QVERIFY(near(full.pixel(180, 10), Red));
-    QVERIFY(near(full.pixel(150, 10), Photo));
+    // Read and drawn at the size shown.
+    const QImage drawn = view->renderedImage();
+    QCOMPARE(drawn.size(), QSize(100, 50));
+    QVERIFY(near(drawn.pixel(90, 5), Red));
+    QVERIFY(near(drawn.pixel(75, 5), Photo));
     QCOMPARE(file->originalSize(), QSizeF(100, 50));
 
     const QImage shown = view->grab().toImage();
@@ -228,16 +232,81 @@ void TestPreviewViews::redrawsCollapseIntoOneFollowUp()
     QTRY_COMPARE_WITH_TIMEOUT(renders.size(), 2, 10000);
     QVERIFY(!renderer->isBusy());
     // Position 2 is the lower right corner, 0 the lower left.
-    QVERIFY(near(renders[0].pixel(2980, 1990), Red));
-    QVERIFY(near(renders[0].pixel(20, 1990), Photo));
-    QVERIFY(near(renders[1].pixel(20, 1990), Red));
-    QVERIFY(near(renders[1].pixel(2980, 1990), Photo));
+    // Renders are at the shown size, a tenth of the photo.
+    QVERIFY(near(renders[0].pixel(298, 199), Red));
+    QVERIFY(near(renders[0].pixel(2, 199), Photo));
+    QVERIFY(near(renders[1].pixel(2, 199), Red));
+    QVERIFY(near(renders[1].pixel(298, 199), Photo));
     QCOMPARE(renderer->decodeCount(), 1); // redraws do not read the photo again
 
     // Destroying the view while it renders waits for the render safely.
     view->redraw();
     QVERIFY(renderer->isBusy());
     view.reset();
+}
+
+void TestPreviewViews::previewEqualsOutputScaled_data()
+{
+    QTest::addColumn<bool>("tile");
+    QTest::addColumn<float>("angle");
+    QTest::newRow("corner, shadow and outline") << false << 0.0f;
+    QTest::newRow("tiled, turned") << true << 45.0f;
+}
+
+void TestPreviewViews::previewEqualsOutputScaled()
+{
+    // The preview reads and draws the photo at the size shown; it must still show what the
+    // full-size output looks like scaled to the view.
+    QFETCH(bool, tile);
+    QFETCH(float, angle);
+    QImage gradient(1200, 800, QImage::Format_RGB32);
+    for (int y = 0; y < gradient.height(); ++y) {
+        for (int x = 0; x < gradient.width(); ++x)
+            gradient.setPixel(x, y, qRgb(x * 200 / 1200 + 40, y * 200 / 800 + 40, 140));
+    }
+    const QString path = m_dir.filePath(QStringLiteral("gradient.jpg"));
+    QVERIFY(gradient.save(path, "JPEG", 95));
+    auto mark = Overlay::newWatermark();
+    mark->setText(QStringLiteral("Inkveil 2024"));
+    mark->setRelativeSize(6);
+    mark->setPosition(8);
+    mark->setShow(!tile);
+    mark->setBgColor(QColor(0, 0, 0, 100));
+    mark->setOutlineWidth(5);
+    mark->setShadow(true);
+    mark->setTile(tile);
+    mark->setRotation(angle);
+
+    PreviewRenderer renderer;
+    QSignalSpy rendered(&renderer, &PreviewRenderer::rendered);
+    renderer.setDisplaySize({300, 200});
+    renderer.setOverlays({mark});
+    renderer.setFile(std::make_shared<WorkFile>(path));
+    QVERIFY(rendered.wait(10000));
+    const QImage shown = renderer.displayImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shown.size(), QSize(300, 200));
+
+    Stamper stamper;
+    const QImage output = stamper.watermark(std::make_shared<WorkFile>(path), {mark})
+                              .scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                              .convertToFormat(QImage::Format_RGB32);
+    qint64 difference = 0;
+    int far = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            const QRgb a = shown.pixel(x, y);
+            const QRgb b = output.pixel(x, y);
+            const int d = std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                          std::abs(qBlue(a) - qBlue(b));
+            difference += d;
+            far += d > 90;
+        }
+    }
+    const double mean = static_cast<double>(difference) / (3.0 * 300 * 200);
+    // Antialiased edges differ a little, and tiled copies sit on whole pixels of each canvas, so
+    // up to half a view pixel apart; shapes and places must not differ.
+    QVERIFY2(mean < 3.0 && far < 300 * 200 * 3 / 100,
+             qPrintable(QStringLiteral("mean %1, far %2").arg(mean).arg(far)));
 }
 
 QTEST_MAIN(TestPreviewViews)

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "app/Presets.h"
 #include "app/Resources.h"
 #include "app/StateFile.h"
 
@@ -137,6 +138,56 @@ private Q_SLOTS:
         StateFile::decode(StateFile::encode({}, o), overlays, decoded);
         QVERIFY(overlays.isEmpty());
         QVERIFY(sameOptions(*decoded, o));
+    }
+
+    void presetNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("plain") << "Studio" << true;
+        QTest::newRow("spaces and dots") << "Web 2.0 .. final" << true;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("dot") << "." << false;
+        QTest::newRow("dot dot") << ".." << false;
+        QTest::newRow("slash") << "a/b" << false;
+        QTest::newRow("leading slash") << "/etc" << false;
+    }
+
+    void presetNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, valid);
+        QCOMPARE(Presets::isValidName(name), valid);
+        OutputOptions o;
+        QCOMPARE(Presets::save(name, {}, o), valid);
+        QCOMPARE(Presets::names(), valid ? QStringList{name} : QStringList());
+        QCOMPARE(Presets::path(name).isNull(), !valid);
+    }
+
+    void presetsRoundTrip()
+    {
+        OutputOptions web;
+        web.setFileFormat(QStringLiteral("webp"));
+        web.setQuality(70);
+        auto overlay = std::make_shared<Overlay>();
+        overlay->setText(QStringLiteral("\u00A9 Ana"));
+        QVERIFY(Presets::save(QStringLiteral("Web 10"), {overlay}, web));
+        QVERIFY(Presets::save(QStringLiteral("web 2"), {}, OutputOptions()));
+        QVERIFY(QFileInfo::exists(
+            m_dir.filePath(QStringLiteral("data/Tessaly Inkveil/Presets/Web 10.inkveil"))));
+        // Natural order, case aside; files of other kinds are not presets.
+        QVERIFY(writeFile(Presets::folder() + QStringLiteral("/notes.txt"), "x"));
+        QCOMPARE(Presets::names(),
+                 (QStringList{QStringLiteral("web 2"), QStringLiteral("Web 10")}));
+
+        OverlayList overlays;
+        auto options = std::make_shared<OutputOptions>();
+        QVERIFY(!Presets::load(QStringLiteral("Print"), overlays, options));
+        QVERIFY(overlays.isEmpty());
+        QVERIFY(Presets::load(QStringLiteral("Web 10"), overlays, options));
+        QCOMPARE(overlays.size(), 1);
+        QCOMPARE(overlays.first()->text(), QStringLiteral("\u00A9 Ana"));
+        QVERIFY(sameOptions(*options, web));
     }
 
     void outputOptionsAbsentKeys()

@@ -1,11 +1,14 @@
 #include "TestSupport.h"
+#include "app/Presets.h"
 #include "app/Resources.h"
 #include "app/StateFile.h"
 #include "app/ui/ApplicationPanes.h"
 #include "render/ImageToolkit.h"
+#include "watermarks/ui/ColorWell.h"
 #include "watermarks/ui/ImageEditor.h"
 #include "watermarks/ui/ColorWell.h"
 #include "watermarks/ui/PositionView.h"
+#include "watermarks/ui/PreviewView.h"
 #include "watermarks/ui/SingleDropView.h"
 #include "watermarks/ui/TextEditor.h"
 #include "watermarks/ui/WatermarksPane.h"
@@ -15,11 +18,15 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,6 +54,11 @@ private Q_SLOTS:
     void oneImageFileIsTaken_data();
     void oneImageFileIsTaken();
     void vanishedImageBecomesPlaceholder();
+    void presetsSaveAndOpen();
+
+    void fittingControlsEditAndRedraw_data();
+    void fittingControlsEditAndRedraw();
+    void controlsWithoutEffectDisabled();
 
 private:
     // Starts the wizard on a state file holding the given watermarks (none: the default
@@ -78,6 +90,30 @@ private:
         overlay->setName(name);
         overlay->setText(QStringLiteral("text of ") + name);
         return overlay;
+    }
+
+    // The record's value of one of the fitting fields, by its archive key.
+    static QVariant fittingField(const Overlay &overlay, const QString &key)
+    {
+        if (key == QLatin1String("relativeSize"))
+            return overlay.relativeSize();
+        if (key == QLatin1String("margin"))
+            return overlay.margin();
+        if (key == QLatin1String("tile"))
+            return overlay.tile();
+        if (key == QLatin1String("tileSpacing"))
+            return overlay.tileSpacing();
+        if (key == QLatin1String("outlineWidth"))
+            return overlay.outlineWidth();
+        if (key == QLatin1String("outlineColor"))
+            return overlay.outlineColor();
+        if (key == QLatin1String("shadow"))
+            return overlay.shadow();
+        if (key == QLatin1String("shadowColor"))
+            return overlay.shadowColor();
+        if (key == QLatin1String("fontStyle"))
+            return overlay.fontStyle();
+        return {};
     }
 
     QTemporaryDir m_dir;
@@ -263,6 +299,7 @@ void TestWatermarkPane::loadingSelectsListEntries()
         overlay.setRotation(rotation);
         overlay.setImgRotation(rotation);
         overlay.setPointSize(pointSize);
+        overlay.setRelativeSize(0.0f); // sizes in pixels
         m_pane->activate();
     };
     load(225.0f, 36.0f);
@@ -404,6 +441,139 @@ void TestWatermarkPane::vanishedImageBecomesPlaceholder()
     QVERIFY(!control<QLabel>("imgPreview")->pixmap().isNull());
     const auto natural = ImageToolkit::naturalSize(placeholder);
     QCOMPARE(m_pane->currentOverlay()->width(), static_cast<qint16>(natural->width()));
+}
+
+void TestWatermarkPane::fittingControlsEditAndRedraw_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QVariant>("input"); // a spin box value, a list entry, or a chosen colour
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QVariant>("expected");
+    const QColor red = QColor::fromRgbF(1.0f, 0.0f, 0.0f, 1.0f);
+    QTest::newRow("size mode to pixels")
+        << "sizeMode" << QVariant(0) << "relativeSize" << QVariant(0.0f);
+    QTest::newRow("size in percent")
+        << "size" << QVariant(QStringLiteral("8")) << "relativeSize" << QVariant(8.0f);
+    QTest::newRow("style") << "fontStyle" << QVariant(QStringLiteral("Bold")) << "fontStyle"
+                           << QVariant(QStringLiteral("Bold"));
+    QTest::newRow("outline") << "outlineWidth" << QVariant(10.0) << "outlineWidth"
+                             << QVariant(10.0f);
+    QTest::newRow("shadow") << "shadow" << QVariant() << "shadow" << QVariant(true);
+    QTest::newRow("margin") << "margin" << QVariant(10.0) << "margin" << QVariant(10.0f);
+    QTest::newRow("tile") << "tile" << QVariant() << "tile" << QVariant(true);
+    QTest::newRow("outline colour")
+        << "outlineColor" << QVariant(red) << "outlineColor" << QVariant(red);
+}
+
+void TestWatermarkPane::fittingControlsEditAndRedraw()
+{
+    QFETCH(QString, name);
+    QFETCH(QVariant, input);
+    QFETCH(QString, field);
+    QFETCH(QVariant, expected);
+    start();
+    // A photo large enough for a few-percent watermark to show.
+    const QString photo = m_dir.filePath(QStringLiteral("large.jpg"));
+    writePhoto(photo, {400, 300}, QColor(200, 200, 200));
+    m_controller->setWorkFiles(workFiles({photo}));
+    // No box, so that outline and shadow show; an outline, so that its colour has an effect.
+    m_pane->currentOverlay()->setShow(false);
+    m_pane->currentOverlay()->setOutlineWidth(3.0f);
+    m_pane->activate();
+    auto *preview = control<PreviewView>("preview");
+    QSignalSpy rendered(preview, &PreviewView::rendered);
+    QTRY_VERIFY(!preview->renderedImage().isNull());
+    const QImage before = preview->renderedImage();
+
+    QWidget *widget = control<QWidget>(qPrintable(name));
+    rendered.clear();
+    if (auto *spin = qobject_cast<QDoubleSpinBox *>(widget)) {
+        spin->setValue(input.toDouble());
+    } else if (auto *box = qobject_cast<QCheckBox *>(widget)) {
+        box->click();
+    } else if (auto *well = qobject_cast<ColorWell *>(widget)) {
+        well->setChooser([&input](const QColor &, QWidget *, bool) { return input.value<QColor>(); });
+        well->click();
+    } else if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+        const int index =
+            input.typeId() == QMetaType::Int ? input.toInt() : combo->findText(input.toString());
+        if (combo->isEditable() && index < 0) {
+            combo->setEditText(input.toString());
+            combo->lineEdit()->setModified(true);
+            Q_EMIT combo->lineEdit()->editingFinished();
+        } else {
+            QVERIFY(index >= 0);
+            combo->setCurrentIndex(index);
+            Q_EMIT combo->activated(index);
+        }
+    }
+    QCOMPARE(fittingField(*m_pane->currentOverlay(), field), expected);
+    QCOMPARE(fittingField(*savedOverlays().first(), field), expected);
+    QVERIFY(rendered.wait(5000));
+    QTRY_VERIFY(preview->renderedImage() != before);
+}
+
+void TestWatermarkPane::controlsWithoutEffectDisabled()
+{
+    start();
+    const auto tile = control<QCheckBox>("tile");
+    const auto show = control<QCheckBox>("show");
+    QVERIFY(!control<QDoubleSpinBox>("tileSpacing")->isEnabled());
+    QVERIFY(control<QCheckBox>("extend")->isEnabled());
+    QVERIFY(!control<ColorWell>("outlineColor")->isEnabled());
+    QVERIFY(!control<ColorWell>("shadowColor")->isEnabled());
+    tile->click();
+    QVERIFY(control<QDoubleSpinBox>("tileSpacing")->isEnabled());
+    QVERIFY(!control<QCheckBox>("extend")->isEnabled()); // a tiled watermark has no band
+    tile->click();
+    show->click();
+    QVERIFY(!control<QCheckBox>("extend")->isEnabled()); // no box, no band
+    control<QCheckBox>("shadow")->click();
+    QVERIFY(control<ColorWell>("shadowColor")->isEnabled());
+    QVERIFY(!control<QDoubleSpinBox>("imgRelativeSize")->isEnabled()); // no image
+    QVERIFY(control<QDoubleSpinBox>("margin")->isEnabled());
+    auto *picker = control<PositionView>("position");
+    QTest::mouseClick(picker, Qt::LeftButton, {}, picker->rect().center());
+    QCOMPARE(m_pane->currentOverlay()->position(), 4);
+    QVERIFY(!control<QDoubleSpinBox>("margin")->isEnabled()); // the centre has no margin
+}
+
+// Through the keyboard: Save Preset keeps what is shown; Open Preset replaces the list, the editors
+// and the output options, and saves them as the state.
+void TestWatermarkPane::presetsSaveAndOpen()
+{
+    start(OverlayList{textOverlay(QStringLiteral("Logo"))});
+    QWidget *const window = m_controller->mainWindow();
+    const auto answer = [&](QKeyCombination keys, const char *dialogName, const QString &text) {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, keys.key(), keys.keyboardModifiers());
+        QInputDialog *dialog = nullptr;
+        QTRY_VERIFY((dialog = window->findChild<QInputDialog *>(QLatin1String(dialogName))));
+        dialog->setTextValue(text);
+        dialog->accept();
+    };
+    answer(Qt::CTRL | Qt::SHIFT | Qt::Key_S, "savePresetDialog", QStringLiteral("Studio"));
+    QCOMPARE(Presets::names(), QStringList{QStringLiteral("Studio")});
+
+    OutputOptions avif;
+    avif.setFileFormat(QStringLiteral("avif"));
+    QVERIFY(Presets::save(
+        QStringLiteral("Web"),
+        {textOverlay(QStringLiteral("Web A")), textOverlay(QStringLiteral("Web B"))}, avif));
+    answer(Qt::CTRL | Qt::Key_O, "openPresetDialog", QStringLiteral("Web"));
+    const auto *model = control<QAbstractItemView>("overlayList")->model();
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->index(1, 0).data().toString(), QStringLiteral("Web B"));
+    QCOMPARE(control<QPlainTextEdit>("text")->toPlainText(), QStringLiteral("text of Web A"));
+    QCOMPARE(m_controller->outputOptions()->fileFormat(), QStringLiteral("avif"));
+    QCOMPARE(savedOverlays().size(), 2);
+    QCOMPARE(savedOverlays().at(1)->name(), QStringLiteral("Web B"));
+
+    answer(Qt::CTRL | Qt::Key_O, "openPresetDialog", QStringLiteral("Studio"));
+    QCOMPARE(model->rowCount(), 1);
+    QCOMPARE(control<QPlainTextEdit>("text")->toPlainText(), QStringLiteral("text of Logo"));
+    QCOMPARE(m_controller->outputOptions()->fileFormat(), QStringLiteral("jpeg"));
 }
 
 QTEST_MAIN(TestWatermarkPane)

@@ -24,10 +24,11 @@ QString systemFontName()
 }
 
 // Archive keys in the order they are written. width and height are not archived: they come
-// from the image file when the record is read back.
-const std::array<ArchiveKey<Overlay>, 15> &archiveTable()
+// from the image file when the record is read back. The fitting keys came later: a record
+// without them keeps its defaults, which draw it as before.
+const std::array<ArchiveKey<Overlay>, 24> &archiveTable()
 {
-    static const std::array<ArchiveKey<Overlay>, 15> table{{
+    static const std::array<ArchiveKey<Overlay>, 24> table{{
         {"name", ArchiveKind::String,
          [](const Overlay &o) { return QVariant::fromValue(o.name()); },
          [](Overlay &o, const QVariant &v) { o.setName(v.toString()); }},
@@ -72,6 +73,32 @@ const std::array<ArchiveKey<Overlay>, 15> &archiveTable()
         {"extend", ArchiveKind::Bool,
          [](const Overlay &o) { return QVariant::fromValue(o.extend()); },
          [](Overlay &o, const QVariant &v) { o.setExtend(v.toBool()); }},
+        {"relativeSize", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.relativeSize()); },
+         [](Overlay &o, const QVariant &v) { o.setRelativeSize(v.toFloat()); }, true},
+        {"margin", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.margin()); },
+         [](Overlay &o, const QVariant &v) { o.setMargin(v.toFloat()); }, true},
+        {"tile", ArchiveKind::Bool, [](const Overlay &o) { return QVariant::fromValue(o.tile()); },
+         [](Overlay &o, const QVariant &v) { o.setTile(v.toBool()); }, true},
+        {"tileSpacing", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.tileSpacing()); },
+         [](Overlay &o, const QVariant &v) { o.setTileSpacing(v.toFloat()); }, true},
+        {"outlineWidth", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.outlineWidth()); },
+         [](Overlay &o, const QVariant &v) { o.setOutlineWidth(v.toFloat()); }, true},
+        {"outlineColor", ArchiveKind::Color,
+         [](const Overlay &o) { return QVariant::fromValue(o.outlineColor()); },
+         [](Overlay &o, const QVariant &v) { o.setOutlineColor(v.value<QColor>()); }, true},
+        {"shadow", ArchiveKind::Bool,
+         [](const Overlay &o) { return QVariant::fromValue(o.shadow()); },
+         [](Overlay &o, const QVariant &v) { o.setShadow(v.toBool()); }, true},
+        {"shadowColor", ArchiveKind::Color,
+         [](const Overlay &o) { return QVariant::fromValue(o.shadowColor()); },
+         [](Overlay &o, const QVariant &v) { o.setShadowColor(v.value<QColor>()); }, true},
+        {"fontStyle", ArchiveKind::String,
+         [](const Overlay &o) { return QVariant::fromValue(o.fontStyle()); },
+         [](Overlay &o, const QVariant &v) { o.setFontStyle(v.toString()); }, true},
     }};
     return table;
 }
@@ -85,7 +112,17 @@ Overlay::Overlay()
     , m_fontName(systemFontName())
     , m_color(QColor::fromRgbF(1.0f, 1.0f, 1.0f, 1.0f))
     , m_filePath(QLatin1String(""))
+    , m_outlineColor(QColor::fromRgbF(0.0f, 0.0f, 0.0f, 1.0f))
+    , m_shadowColor(QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.6f))
 {}
+
+std::shared_ptr<Overlay> Overlay::newWatermark()
+{
+    auto overlay = std::make_shared<Overlay>();
+    overlay->setRelativeSize(NewRelativeSize);
+    overlay->setMargin(NewMargin);
+    return overlay;
+}
 
 ArchivedRecord Overlay::encode() const
 {

@@ -51,6 +51,43 @@ public:
     float imgRotation() const { return m_imgRotation; }
     void setImgRotation(float imgRotation) { m_imgRotation = imgRotation; }
 
+    // Fitting the watermark to each photo. Sizes in percent of the photo's shorter side, so that
+    // one setting looks the same on portrait, landscape, small and huge photos.
+    // relativeSize > 0: a text's pixel size, or a picture's height (aspect kept), instead of
+    // pointSize or the picture's own size; 0 is off.
+    float relativeSize() const { return m_relativeSize; }
+    void setRelativeSize(float size) { m_relativeSize = size; }
+    // Distance kept from each edge the position anchors to; the centre is not moved.
+    float margin() const { return m_margin; }
+    void setMargin(float margin) { m_margin = margin; }
+    // Repeated over the whole photo in a grid whose rows are offset by half a step; spacing is
+    // in percent of the watermark's own turned size.
+    bool tile() const { return m_tile; }
+    void setTile(bool tile) { m_tile = tile; }
+    float tileSpacing() const { return m_tileSpacing; }
+    void setTileSpacing(float spacing) { m_tileSpacing = spacing; }
+    // A stroke around the glyphs, under the fill, in percent of the text's pixel size; 0 is none.
+    float outlineWidth() const { return m_outlineWidth; }
+    void setOutlineWidth(float width) { m_outlineWidth = width; }
+    QColor outlineColor() const { return m_outlineColor; }
+    void setOutlineColor(const QColor &color) { m_outlineColor = color; }
+    // A soft drop shadow under the text; the colour's alpha is its strength.
+    bool shadow() const { return m_shadow; }
+    void setShadow(bool shadow) { m_shadow = shadow; }
+    QColor shadowColor() const { return m_shadowColor; }
+    void setShadowColor(const QColor &color) { m_shadowColor = color; }
+    // A style of the font's family as the font database names it ("Bold", "Light Italic");
+    // empty is the family's regular face.
+    QString fontStyle() const { return m_fontStyle; }
+    void setFontStyle(const QString &style) { m_fontStyle = style; }
+
+    // A watermark as Add and the first run make it: sized and kept off the edges relative to
+    // each photo, so that a first batch gives a readable mark on any photo. A plain Overlay()
+    // keeps the absolute size of records stored before relative sizes existed.
+    static std::shared_ptr<Overlay> newWatermark();
+    static constexpr float NewRelativeSize = 3.0f;
+    static constexpr float NewMargin = 2.0f;
+
     // An image watermark has a non-empty file path; the text fields then wait unused.
     bool isImage() const { return !m_filePath.isEmpty(); }
 
@@ -83,6 +120,15 @@ private:
     qint16 m_height = 0;
     float m_imgAlpha = 1.0f;
     float m_imgRotation = 0.0f;
+    float m_relativeSize = 0.0f;
+    float m_margin = 0.0f;
+    bool m_tile = false;
+    float m_tileSpacing = 50.0f;
+    float m_outlineWidth = 0.0f;
+    QColor m_outlineColor;
+    bool m_shadow = false;
+    QColor m_shadowColor;
+    QString m_fontStyle;
 };
 
 using OverlayList = QList<std::shared_ptr<Overlay>>;

@@ -1,5 +1,6 @@
 #include "app/ui/AppController.h"
 
+#include "app/Presets.h"
 #include "app/Resources.h"
 #include "app/StateFile.h"
 #include "app/ui/ListView.h"
@@ -10,9 +11,11 @@
 #include <QApplication>
 #include <QDebug>
 #include <QFile>
+#include <QInputDialog>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSettings>
@@ -107,6 +110,18 @@ bool AppController::loadMainWindow()
     auto *quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), m_mainWindow);
     quit->setContext(Qt::ApplicationShortcut);
     connect(quit, &QShortcut::activated, qApp, &QApplication::closeAllWindows);
+    m_savePreset = m_mainWindow->findChild<QPushButton *>(QStringLiteral("savePreset"));
+    m_openPreset = m_mainWindow->findChild<QPushButton *>(QStringLiteral("openPreset"));
+    // Every Alt+letter is taken on some pane, so the preset buttons answer to the keys that save
+    // and open elsewhere.
+    if (m_savePreset) {
+        m_savePreset->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+        connect(m_savePreset, &QPushButton::clicked, this, &AppController::askSavePreset);
+    }
+    if (m_openPreset) {
+        m_openPreset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+        connect(m_openPreset, &QPushButton::clicked, this, &AppController::askOpenPreset);
+    }
     return true;
 }
 
@@ -207,6 +222,70 @@ void AppController::loadState()
 void AppController::saveState()
 {
     StateFile::saveState(m_overlays, *m_outputOptions);
+}
+
+bool AppController::openPreset(const QString &name)
+{
+    OverlayList overlays;
+    std::shared_ptr<OutputOptions> options = m_outputOptions;
+    if (!Presets::load(name, overlays, options))
+        return false;
+    setOverlays(overlays);
+    setOutputOptions(options);
+    for (PaneController *pane : std::as_const(m_panes))
+        pane->modelReplaced();
+    saveState();
+    return true;
+}
+
+bool AppController::savePreset(const QString &name)
+{
+    return Presets::save(name, m_overlays, *m_outputOptions);
+}
+
+void AppController::askSavePreset()
+{
+    auto *dialog = new QInputDialog(m_mainWindow);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setObjectName(QStringLiteral("savePresetDialog"));
+    dialog->setWindowTitle(QStringLiteral("Save Preset"));
+    dialog->setLabelText(QStringLiteral("Save the watermarks and output options as:"));
+    dialog->setComboBoxEditable(true);
+    dialog->setComboBoxItems(Presets::names());
+    dialog->setTextValue(QString());
+    connect(dialog, &QInputDialog::textValueSelected, this, [this](const QString &text) {
+        const QString name = text.trimmed();
+        QString problem;
+        if (!Presets::isValidName(name))
+            problem = QStringLiteral("A preset name can't be empty, \".\" or \"..\", or hold "
+                                     "a \"/\".");
+        else if (!savePreset(name))
+            problem = QStringLiteral("The preset \"%1\" could not be saved in %2.")
+                          .arg(name, Presets::folder());
+        if (!problem.isEmpty())
+            QMessageBox::warning(m_mainWindow, QStringLiteral("Save Preset"), problem);
+    });
+    dialog->open();
+}
+
+void AppController::askOpenPreset()
+{
+    const QStringList names = Presets::names();
+    if (names.isEmpty()) {
+        QMessageBox::information(m_mainWindow, QStringLiteral("Open Preset"),
+                                 QStringLiteral("No presets saved yet. Use Save Preset… to keep "
+                                                "the watermarks and output options under a name."));
+        return;
+    }
+    auto *dialog = new QInputDialog(m_mainWindow);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setObjectName(QStringLiteral("openPresetDialog"));
+    dialog->setWindowTitle(QStringLiteral("Open Preset"));
+    dialog->setLabelText(QStringLiteral("Replace the watermarks and output options with:"));
+    dialog->setComboBoxItems(names);
+    connect(dialog, &QInputDialog::textValueSelected, this,
+            [this](const QString &name) { openPreset(name); });
+    dialog->open();
 }
 
 void AppController::enableNext()

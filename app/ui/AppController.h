@@ -64,6 +64,12 @@ public:
     void loadState();
     void saveState();
 
+    // Replaces the watermarks and output options with the preset's, shows them in the panes and
+    // saves the state; false, changing nothing, for an unknown name.
+    bool openPreset(const QString &name);
+    // Saves the current watermarks and output options as a preset; false when it can't.
+    bool savePreset(const QString &name);
+
     void enableNext();
     void enablePrevious();
 
@@ -73,6 +79,9 @@ public Q_SLOTS:
     void next();
     void previous();
     void showHelp();
+    // Ask for a name, then save or open (window-modal dialogs).
+    void askSavePreset();
+    void askOpenPreset();
 
 private:
     void buildPanes();
@@ -87,6 +96,8 @@ private:
     QPushButton *m_previous = nullptr;
     QPushButton *m_next = nullptr;
     QPushButton *m_help = nullptr;
+    QPushButton *m_savePreset = nullptr;
+    QPushButton *m_openPreset = nullptr;
     QLabel *m_headline = nullptr;
     ListView *m_list = nullptr;
     PaneController *m_currentPaneController = nullptr;

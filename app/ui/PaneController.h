@@ -30,6 +30,9 @@ public:
     virtual void activate() {}
     virtual void setStatus() {}
     virtual void refresh(QObject *sender) { Q_UNUSED(sender) }
+    // The controller's watermarks and output options were replaced (a preset was opened): show
+    // the new ones.
+    virtual void modelReplaced() {}
 
     // Object names this pane looked up that its form does not have.
     QStringList missingOutlets() const { return m_missingOutlets; }

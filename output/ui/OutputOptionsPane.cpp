@@ -82,6 +82,12 @@ void OutputOptionsPane::activate()
     showSample();
 }
 
+void OutputOptionsPane::modelReplaced()
+{
+    if (appController())
+        setCurrentOptions(appController()->outputOptions());
+}
+
 void OutputOptionsPane::optionChanged()
 {
     showOptions();

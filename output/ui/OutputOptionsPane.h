@@ -29,6 +29,7 @@ public:
     void setCurrentOptions(const std::shared_ptr<OutputOptions> &options);
 
     void activate() override;
+    void modelReplaced() override;
 
     // End of the folder chooser. Only an accepted choice of exactly one folder is taken:
     // cancelling, no folder, or several folders (which our chooser cannot return, and where

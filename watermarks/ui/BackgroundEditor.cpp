@@ -36,6 +36,19 @@ void BackgroundEditor::activate(const Overlay &overlay)
         m_show->setChecked(m_currentShow);
     if (m_color)
         m_color->setColor(m_currentColor);
+    setButtons();
+}
+
+void BackgroundEditor::setBandPossible(bool possible)
+{
+    m_bandPossible = possible;
+    setButtons();
+}
+
+void BackgroundEditor::setButtons()
+{
+    if (m_extend)
+        m_extend->setEnabled(m_currentShow && m_bandPossible);
 }
 
 void BackgroundEditor::changeColor(const QColor &color)
@@ -47,6 +60,7 @@ void BackgroundEditor::changeColor(const QColor &color)
 void BackgroundEditor::changeShow(bool on)
 {
     m_currentShow = on;
+    setButtons();
     m_controller->refresh(this);
 }
 

@@ -28,6 +28,9 @@ public:
     void setCurrentShow(bool show) { m_currentShow = show; }
     bool currentExtend() const { return m_currentExtend; }
     void setCurrentExtend(bool extend) { m_currentExtend = extend; }
+    // A tiled watermark has no band: the band box then has no effect and is disabled, as it is
+    // while the box is off.
+    void setBandPossible(bool possible);
 
 public Q_SLOTS:
     void changeColor(const QColor &color);
@@ -35,6 +38,8 @@ public Q_SLOTS:
     void changeExtend(bool on);
 
 private:
+    void setButtons();
+
     WatermarksPane *m_controller;
     QPointer<ColorWell> m_color;
     QPointer<QCheckBox> m_extend;
@@ -42,4 +47,5 @@ private:
     QColor m_currentColor;
     bool m_currentShow = false;
     bool m_currentExtend = false;
+    bool m_bandPossible = true;
 };

@@ -55,4 +55,14 @@ inline float sliderToOpacity(int value)
     return static_cast<float>(value) / static_cast<float>(OpacitySteps);
 }
 
+// The size modes of the text and image editors: entry 0 is an absolute size, entry 1 a size in
+// percent of the photo's shorter side (the watermark's relativeSize).
+inline void fillSizeModes(QComboBox *combo)
+{
+    combo->addItem(QStringLiteral("pixels"));
+    combo->addItem(QStringLiteral("% of photo"));
+}
+
+inline constexpr int RelativeSizeMode = 1;
+
 } // namespace EditorControls

@@ -8,6 +8,7 @@
 #include "watermarks/ui/WatermarksPane.h"
 
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -26,6 +27,18 @@ void ImageEditor::formLoaded()
     m_rotation = m_controller->outlet<QComboBox>(QStringLiteral("imgRotation"));
     m_delete = m_controller->outlet<QPushButton>(QStringLiteral("imgDelete"));
     m_dropView = m_controller->outlet<SingleDropView>(QStringLiteral("imgDrop"));
+    m_sizeMode = m_controller->outlet<QComboBox>(QStringLiteral("imgSizeMode"));
+    m_relativeSize = m_controller->outlet<QDoubleSpinBox>(QStringLiteral("imgRelativeSize"));
+    if (m_sizeMode) {
+        EditorControls::fillSizeModes(m_sizeMode);
+        m_sizeMode->setItemText(0, QStringLiteral("own size"));
+        connect(m_sizeMode, &QComboBox::activated, this, &ImageEditor::changeSizeMode);
+    }
+    if (m_relativeSize) {
+        m_relativeSize->setKeyboardTracking(false);
+        connect(m_relativeSize, &QDoubleSpinBox::valueChanged, this,
+                &ImageEditor::changeRelativeSize);
+    }
     if (m_alpha) {
         EditorControls::setUpOpacitySlider(m_alpha);
         m_alpha->setValue(EditorControls::opacityToSlider(m_currentAlpha));
@@ -46,6 +59,7 @@ void ImageEditor::activate(const Overlay &overlay)
 {
     m_currentAlpha = overlay.imgAlpha();
     m_currentRotation = overlay.imgRotation();
+    m_currentRelativeSize = overlay.relativeSize();
     // The size is the watermark's own until its image is read; a text watermark keeps the size
     // of the image it last had rather than taking the previous watermark's.
     m_currentWidth = overlay.width();
@@ -59,6 +73,14 @@ void ImageEditor::activate(const Overlay &overlay)
         const int index = EditorControls::rotationIndex(m_currentRotation);
         if (index >= 0)
             m_rotation->setCurrentIndex(index);
+    }
+    if (m_sizeMode)
+        m_sizeMode->setCurrentIndex(m_currentRelativeSize > 0.0f ? EditorControls::RelativeSizeMode
+                                                                 : 0);
+    if (m_relativeSize) {
+        const QSignalBlocker blocker(m_relativeSize);
+        m_relativeSize->setValue(static_cast<double>(
+            m_currentRelativeSize > 0.0f ? m_currentRelativeSize : Overlay::NewRelativeSize));
     }
     // The same path as before is read again too: its file may have gone since.
     setPreviewImage();
@@ -120,6 +142,10 @@ void ImageEditor::setButtons()
         m_rotation->setEnabled(hasImage);
     if (m_delete)
         m_delete->setEnabled(hasImage);
+    if (m_sizeMode)
+        m_sizeMode->setEnabled(hasImage);
+    if (m_relativeSize)
+        m_relativeSize->setEnabled(hasImage && m_currentRelativeSize > 0.0f);
 }
 
 void ImageEditor::deleteImage()
@@ -128,6 +154,25 @@ void ImageEditor::deleteImage()
     setPreviewImage();
     m_controller->refresh(this);
     setButtons();
+}
+
+void ImageEditor::changeSizeMode(int index)
+{
+    const bool relative = index == EditorControls::RelativeSizeMode;
+    if (relative == (m_currentRelativeSize > 0.0f))
+        return;
+    m_currentRelativeSize =
+        relative && m_relativeSize ? static_cast<float>(m_relativeSize->value()) : 0.0f;
+    setButtons();
+    m_controller->refresh(this);
+}
+
+void ImageEditor::changeRelativeSize(double size)
+{
+    if (!(m_currentRelativeSize > 0.0f) || !(size > 0.0))
+        return;
+    m_currentRelativeSize = static_cast<float>(size);
+    m_controller->refresh(this);
 }
 
 void ImageEditor::changeAlpha(int value)

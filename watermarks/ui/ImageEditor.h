@@ -6,6 +6,7 @@
 
 class Overlay;
 class QComboBox;
+class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -38,6 +39,9 @@ public:
     void setCurrentAlpha(float alpha) { m_currentAlpha = alpha; }
     float currentRotation() const { return m_currentRotation; }
     void setCurrentRotation(float rotation) { m_currentRotation = rotation; }
+    // The picture's height in percent of the photo's shorter side; 0 for its own size.
+    float currentRelativeSize() const { return m_currentRelativeSize; }
+    void setCurrentRelativeSize(float size) { m_currentRelativeSize = size; }
 
     // Reloads the thumbnail, width and height from the current path.
     void setPreviewImage();
@@ -48,6 +52,8 @@ public Q_SLOTS:
     void deleteImage();
     void changeAlpha(int value);
     void changeRotation(int index);
+    void changeSizeMode(int index);
+    void changeRelativeSize(double size);
 
 private:
     WatermarksPane *m_controller;
@@ -56,9 +62,12 @@ private:
     QPointer<QComboBox> m_rotation;
     QPointer<QPushButton> m_delete;
     QPointer<SingleDropView> m_dropView;
+    QPointer<QComboBox> m_sizeMode;
+    QPointer<QDoubleSpinBox> m_relativeSize;
     QString m_currentFilePath{QLatin1String("")};
     qint16 m_currentWidth = 0;
     qint16 m_currentHeight = 0;
     float m_currentAlpha = 1.0f;
     float m_currentRotation = 0.0f;
+    float m_currentRelativeSize = 0.0f;
 };

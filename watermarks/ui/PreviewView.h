@@ -11,10 +11,10 @@
 class PreviewRenderer;
 
 // The live preview of the watermark pane: one source photo with every used watermark drawn on it
-// at full size, as the batch will write it, scaled down to fit the view and centred; never
-// enlarged. Nothing else is painted, so the pane's background shows around the photo. Rendering
-// runs off the interface thread; the view keeps showing the previous render until the next one
-// is ready.
+// as the batch will write it, scaled down to fit the view and centred; never enlarged. The
+// photo is read and drawn at the size shown. Nothing else is painted, so the pane's background
+// shows around the photo. Rendering runs off the interface thread; the view keeps showing the
+// previous render until the next one is ready.
 class PreviewView : public QWidget
 {
     Q_OBJECT
@@ -32,7 +32,7 @@ public:
     // Asks for a new render. Calls made while one runs collapse into one more render with the
     // state at its start, so the last call is always shown.
     void redraw();
-    // The last finished render at the photo's full size.
+    // The last finished render, at the size shown.
     QImage renderedImage() const;
     // The words shown in place of the photo ("Can't read this photo."), or an empty string.
     QString message() const;

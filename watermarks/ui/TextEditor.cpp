@@ -5,7 +5,9 @@
 #include "watermarks/ui/EditorControls.h"
 #include "watermarks/ui/WatermarksPane.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -41,6 +43,12 @@ TextEditor::TextEditor(WatermarksPane *controller)
 const QList<float> &TextEditor::sizes()
 {
     static const QList<float> list{9, 10, 11, 12, 13, 14, 18, 24, 36, 48, 72, 144, 288};
+    return list;
+}
+
+const QList<float> &TextEditor::relativeSizes()
+{
+    static const QList<float> list{1, 1.5f, 2, 3, 4, 5, 6, 8, 10, 12, 15, 20, 25};
     return list;
 }
 
@@ -83,6 +91,30 @@ void TextEditor::formLoaded()
     m_color = m_controller->outlet<ColorWell>(QStringLiteral("color"));
     m_alpha = m_controller->outlet<QSlider>(QStringLiteral("alpha"));
     m_rotation = m_controller->outlet<QComboBox>(QStringLiteral("rotation"));
+    m_sizeMode = m_controller->outlet<QComboBox>(QStringLiteral("sizeMode"));
+    m_style = m_controller->outlet<QComboBox>(QStringLiteral("fontStyle"));
+    m_outlineWidth = m_controller->outlet<QDoubleSpinBox>(QStringLiteral("outlineWidth"));
+    m_outlineColor = m_controller->outlet<ColorWell>(QStringLiteral("outlineColor"));
+    m_shadow = m_controller->outlet<QCheckBox>(QStringLiteral("shadow"));
+    m_shadowColor = m_controller->outlet<ColorWell>(QStringLiteral("shadowColor"));
+    if (m_sizeMode) {
+        EditorControls::fillSizeModes(m_sizeMode);
+        connect(m_sizeMode, &QComboBox::activated, this, &TextEditor::changeSizeMode);
+    }
+    if (m_style)
+        connect(m_style, &QComboBox::activated, this, &TextEditor::changeStyle);
+    if (m_outlineWidth) {
+        // Typing counts at Enter or when leaving the field; the arrows count at once.
+        m_outlineWidth->setKeyboardTracking(false);
+        connect(m_outlineWidth, &QDoubleSpinBox::valueChanged, this,
+                &TextEditor::changeOutlineWidth);
+    }
+    if (m_outlineColor)
+        connect(m_outlineColor, &ColorWell::colorChosen, this, &TextEditor::changeOutlineColor);
+    if (m_shadow)
+        connect(m_shadow, &QCheckBox::clicked, this, &TextEditor::changeShadow);
+    if (m_shadowColor)
+        connect(m_shadowColor, &ColorWell::colorChosen, this, &TextEditor::changeShadowColor);
 
     m_fonts = QFontDatabase::families();
     std::sort(m_fonts.begin(), m_fonts.end(), [](const QString &a, const QString &b) {
@@ -139,6 +171,12 @@ void TextEditor::activate(const Overlay &overlay)
     m_currentSize = overlay.pointSize();
     m_currentColor = overlay.color();
     m_currentRotation = overlay.rotation();
+    m_currentRelativeSize = overlay.relativeSize();
+    m_currentStyle = overlay.fontStyle();
+    m_currentOutlineWidth = overlay.outlineWidth();
+    m_currentOutlineColor = overlay.outlineColor();
+    m_currentShadow = overlay.shadow();
+    m_currentShadowColor = overlay.shadowColor();
 
     if (m_font) {
         // A font that is no longer installed keeps its name in view, with no entry chosen.
@@ -147,14 +185,19 @@ void TextEditor::activate(const Overlay &overlay)
         m_font->setCurrentIndex(index);
         m_font->setPlaceholderText(m_currentName);
     }
-    if (m_size) {
-        const QString text = sizeText(m_currentSize);
-        const int index = m_size->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
-        m_size->setCurrentIndex(index);
-        if (index < 0)
-            m_size->setEditText(text);
-        m_size->lineEdit()->setModified(false);
+    showSize();
+    fillStyles();
+    if (m_outlineWidth) {
+        const QSignalBlocker blocker(m_outlineWidth);
+        m_outlineWidth->setValue(static_cast<double>(m_currentOutlineWidth));
     }
+    if (m_outlineColor)
+        m_outlineColor->setColor(m_currentOutlineColor);
+    if (m_shadow)
+        m_shadow->setChecked(m_currentShadow);
+    if (m_shadowColor)
+        m_shadowColor->setColor(m_currentShadowColor);
+    setButtons();
     if (m_color)
         m_color->setColor(m_currentColor);
     if (m_alpha) {
@@ -173,8 +216,69 @@ void TextEditor::activate(const Overlay &overlay)
     m_loading = false;
 }
 
+void TextEditor::showSize()
+{
+    const bool relative = m_currentRelativeSize > 0.0f;
+    if (m_sizeMode)
+        m_sizeMode->setCurrentIndex(relative ? EditorControls::RelativeSizeMode : 0);
+    if (m_size) {
+        // The list offers sizes of the unit shown, so that completing a typed number never
+        // turns 4 % into 48.
+        const QList<float> &offered = relative ? relativeSizes() : sizes();
+        if (m_size->count() != offered.size() || m_size->itemText(0) != sizeText(offered.first())) {
+            const QSignalBlocker blocker(m_size);
+            m_size->clear();
+            for (const float size : offered)
+                m_size->addItem(sizeText(size));
+        }
+        const QString text = sizeText(relative ? m_currentRelativeSize : m_currentSize);
+        const int index = m_size->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+        m_size->setCurrentIndex(index);
+        if (index < 0)
+            m_size->setEditText(text);
+        m_size->lineEdit()->setModified(false);
+        m_size->setToolTip(relative ? QStringLiteral("Text size in percent of the photo's shorter "
+                                                     "side; type any number or pick one")
+                                    : QStringLiteral("Text size in pixels of the photo; type any "
+                                                     "number or pick one"));
+    }
+}
+
+void TextEditor::fillStyles()
+{
+    if (!m_style)
+        return;
+    // The first entry is the family's regular face, which the watermark stores as no style.
+    m_style->clear();
+    m_style->addItem(QStringLiteral("Regular"), QString());
+    const QString family =
+        m_font && m_font->currentIndex() >= 0 ? m_font->currentText() : m_currentName;
+    for (const QString &style : QFontDatabase::styles(family)) {
+        if (style != QLatin1String("Regular"))
+            m_style->addItem(style, style);
+    }
+    int index = m_currentStyle.isEmpty() ? 0 : m_style->findData(m_currentStyle);
+    if (index < 0) {
+        // A style the family lacks (another computer's font) stays in the watermark and in view.
+        m_style->addItem(m_currentStyle, m_currentStyle);
+        index = m_style->count() - 1;
+    }
+    m_style->setCurrentIndex(index);
+}
+
+void TextEditor::setButtons()
+{
+    if (m_style)
+        m_style->setEnabled(m_allowed && m_style->count() > 1);
+    if (m_outlineColor)
+        m_outlineColor->setEnabled(m_allowed && m_currentOutlineWidth > 0.0f);
+    if (m_shadowColor)
+        m_shadowColor->setEnabled(m_allowed && m_currentShadow);
+}
+
 void TextEditor::allowTextEditing(bool allow)
 {
+    m_allowed = allow;
     if (m_text) {
         m_text->setReadOnly(!allow);
         if (allow) {
@@ -187,10 +291,12 @@ void TextEditor::allowTextEditing(bool allow)
         }
     }
     for (QWidget *control :
-         std::initializer_list<QWidget *>{m_font, m_size, m_blocks, m_color, m_alpha, m_rotation}) {
+         std::initializer_list<QWidget *>{m_font, m_size, m_blocks, m_color, m_alpha, m_rotation,
+                                          m_sizeMode, m_outlineWidth, m_shadow}) {
         if (control)
             control->setEnabled(allow);
     }
+    setButtons();
 }
 
 QString TextEditor::text() const
@@ -211,13 +317,72 @@ void TextEditor::changeFont(int index)
     if (index < 0)
         return;
     m_currentName = m_font->itemText(index);
+    // Another family may not have the style: its regular face then.
+    if (!m_currentStyle.isEmpty() && !QFontDatabase::styles(m_currentName).contains(m_currentStyle))
+        m_currentStyle.clear();
+    fillStyles();
+    setButtons();
     refresh();
 }
 
 void TextEditor::changeSize()
 {
-    m_currentSize = leadingNumber(m_size->currentText());
+    const float size = leadingNumber(m_size->currentText());
     m_size->lineEdit()->setModified(false);
+    if (m_currentRelativeSize > 0.0f && size > 0.0f) {
+        m_currentRelativeSize = size;
+    } else if (m_currentRelativeSize > 0.0f) {
+        // No size at all, in either unit: the watermark draws nothing until one is given.
+        m_currentRelativeSize = 0.0f;
+        m_currentSize = size;
+        showSize();
+    } else {
+        m_currentSize = size;
+    }
+    refresh();
+}
+
+void TextEditor::changeSizeMode(int index)
+{
+    const bool relative = index == EditorControls::RelativeSizeMode;
+    if (relative == (m_currentRelativeSize > 0.0f))
+        return;
+    m_currentRelativeSize = relative ? Overlay::NewRelativeSize : 0.0f;
+    showSize();
+    refresh();
+}
+
+void TextEditor::changeStyle(int index)
+{
+    if (index < 0)
+        return;
+    m_currentStyle = m_style->itemData(index).toString();
+    refresh();
+}
+
+void TextEditor::changeOutlineWidth(double width)
+{
+    m_currentOutlineWidth = static_cast<float>(width);
+    setButtons();
+    refresh();
+}
+
+void TextEditor::changeOutlineColor(const QColor &color)
+{
+    m_currentOutlineColor = color;
+    refresh();
+}
+
+void TextEditor::changeShadow(bool on)
+{
+    m_currentShadow = on;
+    setButtons();
+    refresh();
+}
+
+void TextEditor::changeShadowColor(const QColor &color)
+{
+    m_currentShadowColor = color;
     refresh();
 }
 

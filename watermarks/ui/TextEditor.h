@@ -8,7 +8,9 @@
 
 class ColorWell;
 class Overlay;
+class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QPlainTextEdit;
 class QSlider;
 class WatermarksPane;
@@ -49,6 +51,19 @@ public:
     void setCurrentAlpha(float alpha) { m_currentAlpha = alpha; }
     float currentRotation() const { return m_currentRotation; }
     void setCurrentRotation(float rotation) { m_currentRotation = rotation; }
+    // Percent of the photo's shorter side; 0 while the size is in pixels (currentSize).
+    float currentRelativeSize() const { return m_currentRelativeSize; }
+    void setCurrentRelativeSize(float size) { m_currentRelativeSize = size; }
+    QString currentStyle() const { return m_currentStyle; }
+    void setCurrentStyle(const QString &style) { m_currentStyle = style; }
+    float currentOutlineWidth() const { return m_currentOutlineWidth; }
+    void setCurrentOutlineWidth(float width) { m_currentOutlineWidth = width; }
+    QColor currentOutlineColor() const { return m_currentOutlineColor; }
+    void setCurrentOutlineColor(const QColor &color) { m_currentOutlineColor = color; }
+    bool currentShadow() const { return m_currentShadow; }
+    void setCurrentShadow(bool shadow) { m_currentShadow = shadow; }
+    QColor currentShadowColor() const { return m_currentShadowColor; }
+    void setCurrentShadowColor(const QColor &color) { m_currentShadowColor = color; }
     // The whole text of the text area.
     QString text() const;
 
@@ -60,6 +75,8 @@ public:
     void textWrittenBack() { m_textPause.stop(); }
 
     static const QList<float> &sizes();
+    // The sizes offered while the size is in percent of the photo.
+    static const QList<float> &relativeSizes();
     static const QList<TextBlock> &textBlocks();
     // The number a size text begins with, as the size list takes it; 0 when it begins with none.
     static float leadingNumber(const QString &text);
@@ -71,8 +88,19 @@ public Q_SLOTS:
     void changeAlpha(int value);
     void changeRotation(int index);
     void insertBlock(int index);
+    void changeSizeMode(int index);
+    void changeStyle(int index);
+    void changeOutlineWidth(double width);
+    void changeOutlineColor(const QColor &color);
+    void changeShadow(bool on);
+    void changeShadowColor(const QColor &color);
 
 private:
+    // Fills the style list with the current font's styles and shows the current style.
+    void fillStyles();
+    void showSize();
+    // Enables the controls that have an effect now.
+    void setButtons();
     void textEdited();
     void refresh();
 
@@ -83,6 +111,13 @@ private:
     float m_currentSize = 0.0f;
     float m_currentAlpha = 0.0f;
     float m_currentRotation = 0.0f;
+    float m_currentRelativeSize = 0.0f;
+    QString m_currentStyle;
+    float m_currentOutlineWidth = 0.0f;
+    QColor m_currentOutlineColor;
+    bool m_currentShadow = false;
+    QColor m_currentShadowColor;
+    bool m_allowed = true;
 
     QPointer<QPlainTextEdit> m_text;
     QPointer<QComboBox> m_font;
@@ -91,6 +126,12 @@ private:
     QPointer<ColorWell> m_color;
     QPointer<QSlider> m_alpha;
     QPointer<QComboBox> m_rotation;
+    QPointer<QComboBox> m_sizeMode;
+    QPointer<QComboBox> m_style;
+    QPointer<QDoubleSpinBox> m_outlineWidth;
+    QPointer<ColorWell> m_outlineColor;
+    QPointer<QCheckBox> m_shadow;
+    QPointer<ColorWell> m_shadowColor;
 
     QTimer m_textPause;
     bool m_loading = false;

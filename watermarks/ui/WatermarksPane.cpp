@@ -6,6 +6,7 @@
 #include "watermarks/ui/BackgroundEditor.h"
 #include "watermarks/ui/ColorWell.h"
 #include "watermarks/ui/ImageEditor.h"
+#include "watermarks/ui/PlacementEditor.h"
 #include "watermarks/ui/PositionView.h"
 #include "watermarks/ui/PreviewView.h"
 #include "watermarks/ui/SingleDropView.h"
@@ -42,6 +43,7 @@ WatermarksPane::WatermarksPane(QObject *parent)
     , m_textEditor(new TextEditor(this))
     , m_backgroundEditor(new BackgroundEditor(this))
     , m_imageEditor(new ImageEditor(this))
+    , m_placementEditor(new PlacementEditor(this))
     , m_confirmDelete(askBeforeDeleting)
 {
     PreviewView::registerWithLoader();
@@ -70,13 +72,14 @@ void WatermarksPane::formLoaded()
     m_textEditor->formLoaded();
     m_backgroundEditor->formLoaded();
     m_imageEditor->formLoaded();
+    m_placementEditor->formLoaded();
 
     m_workFiles.clear();
     const OverlayList stored = appController()->overlays();
     for (const std::shared_ptr<Overlay> &overlay : stored)
         m_overlaysModel->append(overlay);
     if (stored.isEmpty()) {
-        m_overlaysModel->append(std::make_shared<Overlay>());
+        m_overlaysModel->append(Overlay::newWatermark());
         // The batch draws what the pane shows, even before the first edit is saved.
         appController()->setOverlays(overlays());
     }
@@ -136,6 +139,30 @@ void WatermarksPane::activate()
     setButtons();
 }
 
+void WatermarksPane::modelReplaced()
+{
+    // Typing not yet written back belongs to the watermarks being replaced.
+    m_textEditor->flushPendingText();
+    {
+        const QScopedValueRollback<bool> quiet(m_changingList, true);
+        while (m_overlaysModel->rowCount() > 0)
+            m_overlaysModel->removeAt(0);
+        for (const std::shared_ptr<Overlay> &overlay : appController()->overlays())
+            m_overlaysModel->append(overlay);
+        if (m_overlaysModel->rowCount() == 0) {
+            m_overlaysModel->append(std::make_shared<Overlay>());
+            appController()->setOverlays(overlays());
+        }
+    }
+    selectRow(0);
+    m_currentOverlay = m_overlaysModel->overlayAt(0);
+    if (m_preview)
+        m_preview->setOverlays(overlays());
+    loadCurrentOverlay();
+    update();
+    setButtons();
+}
+
 void WatermarksPane::loadCurrentOverlay()
 {
     if (!m_currentOverlay)
@@ -146,6 +173,7 @@ void WatermarksPane::loadCurrentOverlay()
         m_position->setPosition(overlay->position());
     m_textEditor->activate(*overlay);
     m_backgroundEditor->activate(*overlay);
+    m_placementEditor->activate(*overlay);
     m_imageEditor->activate(*overlay);
     setTextField();
 }
@@ -200,7 +228,7 @@ void WatermarksPane::addOverlay()
 {
     {
         const QScopedValueRollback<bool> quiet(m_changingList, true);
-        m_overlaysModel->append(std::make_shared<Overlay>());
+        m_overlaysModel->append(Overlay::newWatermark());
         selectRow(m_overlaysModel->rowCount() - 1);
     }
     listChanged();
@@ -247,6 +275,17 @@ void WatermarksPane::refresh(QObject *)
     overlay.setHeight(m_imageEditor->currentHeight());
     overlay.setImgAlpha(m_imageEditor->currentAlpha());
     overlay.setImgRotation(m_imageEditor->currentRotation());
+    // One size for either kind: the editor of the kind the watermark is now.
+    overlay.setRelativeSize(overlay.isImage() ? m_imageEditor->currentRelativeSize()
+                                              : m_textEditor->currentRelativeSize());
+    overlay.setFontStyle(m_textEditor->currentStyle());
+    overlay.setOutlineWidth(m_textEditor->currentOutlineWidth());
+    overlay.setOutlineColor(m_textEditor->currentOutlineColor());
+    overlay.setShadow(m_textEditor->currentShadow());
+    overlay.setShadowColor(m_textEditor->currentShadowColor());
+    overlay.setMargin(m_placementEditor->currentMargin());
+    overlay.setTile(m_placementEditor->currentTile());
+    overlay.setTileSpacing(m_placementEditor->currentTileSpacing());
     setTextField();
     appController()->saveState();
     if (m_preview)
@@ -306,4 +345,7 @@ void WatermarksPane::setButtons()
 void WatermarksPane::setTextField()
 {
     m_textEditor->allowTextEditing(m_currentOverlay && !m_currentOverlay->isImage());
+    // Controls whose effect depends on other settings.
+    m_backgroundEditor->setBandPossible(!m_currentOverlay || !m_currentOverlay->tile());
+    m_placementEditor->setMarginPossible(!m_currentOverlay || m_currentOverlay->position() != 4);
 }

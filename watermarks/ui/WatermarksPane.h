@@ -10,6 +10,7 @@
 
 class BackgroundEditor;
 class ImageEditor;
+class PlacementEditor;
 class TextEditor;
 class OverlayListModel;
 class PositionView;
@@ -36,6 +37,7 @@ public:
 
     // Takes the batch as it stands now and starts the preview at its first photo.
     void activate() override;
+    void modelReplaced() override;
     // "name, file n of count" for the photo in the preview.
     void setStatus() override;
     // An editor or the position picker changed a value: every editor value goes into the
@@ -55,6 +57,7 @@ public:
     TextEditor *textEditor() const { return m_textEditor; }
     BackgroundEditor *backgroundEditor() const { return m_backgroundEditor; }
     ImageEditor *imageEditor() const { return m_imageEditor; }
+    PlacementEditor *placementEditor() const { return m_placementEditor; }
 
     // Replaces the question asked before a watermark is deleted (tests answer it themselves).
     void setDeleteConfirmation(DeleteConfirmation confirmation)
@@ -93,6 +96,7 @@ private:
     TextEditor *m_textEditor;
     BackgroundEditor *m_backgroundEditor;
     ImageEditor *m_imageEditor;
+    PlacementEditor *m_placementEditor;
 
     QPointer<QAbstractItemView> m_overlayList;
     QPointer<QPushButton> m_addOverlay;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+
+// Writes AVIF through libavif (AV1 by libaom): 8-bit 4:2:0, with an alpha channel when the image
+// has one, and the image's ICC profile. AVIF records no resolution.
+class AvifEncoder
+{
+public:
+    AvifEncoder() = delete;
+
+    // libavif's speed, 0 (slowest) to 10: see docs/performance.md for the measurements behind it.
+    static constexpr int Speed = 8;
+
+    // AV1's quantiser for a quality 0-100: 100 is the finest (0), 0 the coarsest (63).
+    static int quantizer(int quality);
+    // The encoded file, or empty when libavif fails.
+    static QByteArray encode(const QImage &image, int quality);
+};

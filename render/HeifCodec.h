@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// Reads the HEIF family (HEIC from phones, AVIF) through libheif. The image comes out upright:
+// libheif applies the file's rotation, mirror and crop while decoding. No state between calls;
+// contexts are per call, so decodes on different threads are independent.
+class HeifCodec
+{
+public:
+    HeifCodec() = delete;
+
+    // Does this head of a file (its first 12 bytes or more) start a HEIF or AVIF file?
+    static bool recognises(const QByteArray &head);
+    // Whether this libheif has a decoder for HEVC (HEIC) and for AV1 (AVIF) images.
+    static bool readsHeic();
+    static bool readsAvif();
+
+    struct Decoding
+    {
+        // Null on failure.
+        QImage image;
+        QString errorString;
+    };
+    // The primary image of the file's bytes, with its colour space (ICC profile, or the primaries
+    // of an nclx box). Refuses an image of more than maxPixels before decoding it.
+    static Decoding decode(const QByteArray &bytes, qint64 maxPixels);
+
+    // The TIFF data of the primary image's EXIF block (from its byte-order mark on), empty when
+    // there is none or the file is not HEIF.
+    static QByteArray exifData(const QString &path);
+};

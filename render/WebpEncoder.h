@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+
+// Writes WebP through libwebp: lossy at quality 0-99, lossless at 100, with an alpha channel when
+// the image has one, and the image's ICC profile in an ICCP chunk. WebP records no resolution.
+class WebpEncoder
+{
+public:
+    WebpEncoder() = delete;
+
+    // Lossless from this quality on.
+    static constexpr int LosslessQuality = 100;
+
+    // The encoded file, or empty when libwebp fails (an edge over 16383 pixels, for one).
+    static QByteArray encode(const QImage &image, int quality);
+};

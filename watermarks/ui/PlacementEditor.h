@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class Overlay;
+class QCheckBox;
+class QDoubleSpinBox;
+class WatermarksPane;
+
+// The controls beside the position picker: the margin kept from the photo's edges and whether
+// the watermark is repeated over the whole photo, with the spacing of the repetitions. Like the
+// other editors it holds the values in fields of its own and asks the pane to write them back.
+class PlacementEditor : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PlacementEditor(WatermarksPane *controller);
+
+    void formLoaded();
+    void activate(const Overlay &overlay);
+
+    float currentMargin() const { return m_currentMargin; }
+    void setCurrentMargin(float margin) { m_currentMargin = margin; }
+    bool currentTile() const { return m_currentTile; }
+    void setCurrentTile(bool tile) { m_currentTile = tile; }
+    float currentTileSpacing() const { return m_currentTileSpacing; }
+    void setCurrentTileSpacing(float spacing) { m_currentTileSpacing = spacing; }
+    // The centre position keeps no distance from any edge: the margin is disabled there.
+    void setMarginPossible(bool possible);
+
+public Q_SLOTS:
+    void changeMargin(double margin);
+    void changeTile(bool on);
+    void changeTileSpacing(double spacing);
+
+private:
+    void setButtons();
+
+    WatermarksPane *m_controller;
+    QPointer<QDoubleSpinBox> m_margin;
+    QPointer<QCheckBox> m_tile;
+    QPointer<QDoubleSpinBox> m_tileSpacing;
+    float m_currentMargin = 0.0f;
+    bool m_currentTile = false;
+    float m_currentTileSpacing = 0.0f;
+    bool m_marginPossible = true;
+};
