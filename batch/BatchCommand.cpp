@@ -5,11 +5,15 @@
 #include "app/StateFile.h"
 #include "batch/BatchEngine.h"
 #include "batch/BatchTally.h"
+#include "batch/ProgressEstimate.h"
+#include "batch/RunReport.h"
 #include "sources/ExifSummary.h"
 #include "sources/FileGathering.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTextStream>
@@ -50,7 +54,35 @@ struct Options
     bool dryRun = false;
     bool exif = false;
     QStringList paths;
+    // --shard K/N: this run processes photos i with i mod N = K - 1.
+    int shard = 1;
+    int shardCount = 1;
+    QString report;
 };
+
+// "K/N" with 1 <= K <= N; answers false for anything else.
+bool parseShard(const QString &text, int &shard, int &count)
+{
+    const QStringList parts = text.split(QLatin1Char('/'));
+    if (parts.size() != 2)
+        return false;
+    bool shardOk = false;
+    bool countOk = false;
+    shard = parts.at(0).toInt(&shardOk);
+    count = parts.at(1).toInt(&countOk);
+    return shardOk && countOk && shard >= 1 && shard <= count;
+}
+
+// The path as the file system resolves it, also for a file that does not exist yet.
+QString resolvedPath(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists())
+        return info.canonicalFilePath();
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath())
+                            : folder + QLatin1Char('/') + info.fileName();
+}
 
 // Parses into `options`; answers an error text for a usage error, or a null string.
 QString parse(const QStringList &arguments, Options &options, QString &help)
@@ -102,6 +134,17 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
         QStringLiteral("exif"), QStringLiteral("Print each photo's EXIF summary; write nothing."));
     parser.addOptions({state, output, format, quality, jobs, existing, metadata, dryRun, exif, memory});
     parser.addOptions({preset, listPresets});
+    const QCommandLineOption shard(
+        QStringLiteral("shard"),
+        QStringLiteral("Process only part <k> of <n> of the photos: photo i (from 0, in the "
+                       "order gathered) when i mod n = k - 1, with the names and numbers of the "
+                       "whole batch. The n parts, run anywhere, write what one run writes."),
+        QStringLiteral("k/n"));
+    const QCommandLineOption report(
+        QStringLiteral("report"),
+        QStringLiteral("Write what became of each photo to <file>, a JSON object a line."),
+        QStringLiteral("file"));
+    parser.addOptions({shard, report});
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("Photos and folders of photos."),
                                  QStringLiteral("PATH..."));
@@ -158,6 +201,12 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
             return QStringLiteral("--memory needs a whole number of megabytes of at least 1.");
         options.memoryBytes = megabytes * 1024 * 1024;
     }
+    if (parser.isSet(shard) && !parseShard(parser.value(shard), options.shard, options.shardCount))
+        return QStringLiteral(
+            "--shard needs K/N, two whole numbers with 1 <= K <= N, such as 2/3.");
+    options.report = parser.value(report);
+    if (parser.isSet(report) && options.report.isEmpty())
+        return QStringLiteral("--report needs a file.");
     if (parser.isSet(output) && options.output.isEmpty())
         return QStringLiteral("--output needs a folder.");
     if (options.paths.isEmpty())
@@ -165,14 +214,19 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
     return {};
 }
 
-QString progressBar(int done, int total)
+// The bar, the count, and the speed and time left once known, over the line drawn before.
+QString progressBar(int done, int total, const ProgressEstimate &estimate)
 {
     constexpr int Width = 30;
     const int filled = total > 0 ? done * Width / total : Width;
-    return QStringLiteral("\r[%1%2] %3/%4")
-        .arg(QString(filled, QLatin1Char('#')), QString(Width - filled, QLatin1Char('.')))
-        .arg(done)
-        .arg(total);
+    QString bar =
+        QStringLiteral("\r[%1%2] %3/%4")
+            .arg(QString(filled, QLatin1Char('#')), QString(Width - filled, QLatin1Char('.')))
+            .arg(done)
+            .arg(total);
+    if (const QString speed = estimate.text(); !speed.isEmpty())
+        bar += QStringLiteral("  ") + speed;
+    return bar + QStringLiteral("\033[K");
 }
 
 } // namespace
@@ -286,9 +340,20 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
         return UsageError;
     }
 
+    // Keeping both steps around the files in the folder, so each shard would plan around the
+    // files the others had written so far; replacing and skipping plan the same names anywhere.
+    if (options.shardCount > 1 && outputOptions->existing() == OutputOptions::KeepBothExisting) {
+        err << "inkveil-batch: --shard can't keep both files where one exists: each part would "
+               "rename around the files the others write. Use --existing replace or skip.\n";
+        return UsageError;
+    }
+    const QList<int> indices = BatchEngine::shardIndices(static_cast<int>(files.size()),
+                                                         options.shard, options.shardCount);
+    const OutputPlan plan = BatchEngine::plan(files, *outputOptions);
+
     if (options.dryRun) {
-        const OutputPlan plan = BatchEngine::plan(files, *outputOptions);
-        for (const auto &planned : plan.entries()) {
+        for (const int index : indices) {
+            const auto &planned = plan.entries().at(index);
             out << printable(planned.sourcePath) << " -> " << printable(planned.outputPath) << '\n';
             if (planned.skip) {
                 out << "  " << OutputPlan::SkippedMessage << '\n';
@@ -306,14 +371,42 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
         return unreadable.isEmpty() ? Success : SomeFailed;
     }
 
+    RunReport report;
+    if (!options.report.isEmpty()) {
+        // The report must not take the place of a photo or of any part's output.
+        const QString reportPath = resolvedPath(options.report);
+        for (const auto &planned : plan.entries()) {
+            if (reportPath == resolvedPath(planned.sourcePath) ||
+                reportPath == resolvedPath(planned.outputPath) ||
+                (!planned.thumbnailPath.isEmpty() &&
+                 reportPath == resolvedPath(planned.thumbnailPath))) {
+                err << "inkveil-batch: The report " << printable(options.report)
+                    << " would replace a photo or an output of this batch.\n";
+                return UsageError;
+            }
+        }
+        QString reason;
+        if (!report.open(options.report, &reason)) {
+            err << "inkveil-batch: Can't write the report " << printable(options.report) << ": "
+                << printable(reason) << '\n';
+            return UsageError;
+        }
+    }
+
     BatchEngine engine;
     if (options.memoryBytes > 0)
         engine.setMemoryBudget(options.memoryBytes);
-    const int total = static_cast<int>(files.size());
+    const int total = static_cast<int>(indices.size());
     BatchTally tally(total);
+    ProgressEstimate estimate(total);
+    QElapsedTimer clock;
     QObject::connect(&engine, &BatchEngine::fileFinished, &engine,
                      [&](int index, const BatchEngine::FileResult &result) {
                          tally.add(result);
+                         estimate.update(tally.done(), clock.elapsed());
+                         if (report.isOpen())
+                             report.add(files.at(index)->filePath(),
+                                        plan.entries().at(index).outputPath, result);
                          const QString path = printable(files.at(index)->filePath());
                          if (result.status != BatchEngine::Status::Written ||
                              result.outputPath.isEmpty()) {
@@ -333,7 +426,7 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
                              err << path << ": " << printable(result.note) << '\n';
                          }
                          if (interactive)
-                             err << progressBar(tally.done(), total);
+                             err << progressBar(tally.done(), total, estimate);
                          err.flush();
                      });
     QEventLoop loop;
@@ -352,19 +445,20 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
     const int jobs = BatchEngine::workersFor(
         options.jobs > 0 ? options.jobs : QThread::idealThreadCount(), files.size());
     QString message;
-    if (!engine.start(files, overlays, outputOptions, jobs, &message)) {
+    clock.start();
+    if (!engine.start(files, indices, overlays, outputOptions, jobs, &message)) {
         err << "inkveil-batch: " << message << '\n';
         return UsageError;
     }
     if (interactive)
-        err << progressBar(0, total);
+        err << progressBar(0, total, estimate);
     err.flush();
     loop.exec();
     engine.wait();
     if (interactive)
         err << '\n';
     const bool stopped = !completed && interruptRequested;
-    err << tally.closingLine(stopped) << '\n';
+    err << tally.closingLine(stopped, clock.elapsed()) << '\n';
     if (stopped)
         return Interrupted;
     return tally.failed() == 0 && unreadable.isEmpty() ? Success : SomeFailed;

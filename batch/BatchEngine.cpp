@@ -9,6 +9,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMetaProperty>
 
@@ -125,6 +126,7 @@ struct BatchEngine::Run
     OverlayList overlays;
     std::shared_ptr<OutputOptions> options;
     OutputPlan plan;
+    QList<int> indices; // the batch indices to process, in order
     QSet<QString> sources;
     int startValue = 0;
     int workers = 1;
@@ -149,6 +151,25 @@ bool BatchEngine::start(const WorkFileList &files, const OverlayList &overlays,
                         const std::shared_ptr<OutputOptions> &options, int workers,
                         QString *message)
 {
+    return start(files, shardIndices(static_cast<int>(files.size()), 1, 1), overlays, options,
+                 workers, message);
+}
+
+QList<int> BatchEngine::shardIndices(int size, int shard, int count)
+{
+    QList<int> indices;
+    if (count < 1 || shard < 1 || shard > count)
+        return indices;
+    indices.reserve(size / count + 1);
+    for (int i = shard - 1; i < size; i += count)
+        indices.append(i);
+    return indices;
+}
+
+bool BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
+                        const OverlayList &overlays, const std::shared_ptr<OutputOptions> &options,
+                        int workers, QString *message)
+{
     if (m_running) {
         if (message)
             *message = QStringLiteral("A batch is already running.");
@@ -166,6 +187,10 @@ bool BatchEngine::start(const WorkFileList &files, const OverlayList &overlays,
     run->overlays = overlays;
     run->options = options;
     run->plan = plan(files, *options);
+    for (const int index : indices) {
+        if (index >= 0 && index < files.size())
+            run->indices.append(index);
+    }
     run->sources = canonicalSources(files);
     run->startValue = options->lastValue();
     run->workers = workersFor(workers, files.size());
@@ -189,14 +214,18 @@ void BatchEngine::runAll(std::shared_ptr<Run> run)
     const auto work = [this, run] {
         Worker worker(m_expander);
         while (m_processing) {
-            const int index = run->next.fetch_add(1);
-            if (index >= run->files.size())
+            const int position = run->next.fetch_add(1);
+            if (position >= run->indices.size())
                 break;
+            const int index = run->indices.at(position);
             Q_EMIT progressChanged(QStringLiteral("%1 (%2 of %3)")
                                        .arg(printable(run->files.at(index)->fileName()))
-                                       .arg(index + 1)
-                                       .arg(run->files.size()));
-            const FileResult result = processFile(worker, *run, index);
+                                       .arg(position + 1)
+                                       .arg(run->indices.size()));
+            QElapsedTimer clock;
+            clock.start();
+            FileResult result = processFile(worker, *run, index);
+            result.ms = clock.elapsed();
             Q_EMIT fileFinished(index, result);
         }
         worker.buffer = QImage();
@@ -244,7 +273,11 @@ BatchEngine::FileResult BatchEngine::processSingleFile(const std::shared_ptr<Wor
     }
     run.plan = plan(run.files, *run.options);
     Worker worker(m_expander);
-    return processFile(worker, run, 0);
+    QElapsedTimer clock;
+    clock.start();
+    FileResult result = processFile(worker, run, 0);
+    result.ms = clock.elapsed();
+    return result;
 }
 
 int BatchEngine::workersFor(const int requested, const qsizetype photos)

@@ -63,6 +63,8 @@ public:
         bool renamed = false;
         // What the output lacks though written (its camera data); or empty.
         QString note;
+        // Time spent on the photo, from its start to its end, in milliseconds.
+        qint64 ms = 0;
         bool ok() const { return status != Status::Failed; }
     };
 
@@ -104,6 +106,15 @@ public:
     bool start(const WorkFileList &files, const OverlayList &overlays,
                const std::shared_ptr<OutputOptions> &options, int workers,
                QString *message = nullptr);
+    // The same, processing only the photos of the batch at `indices` (in that order): the whole
+    // batch is still planned and numbered, and signals name photos by their batch index, so that
+    // parts of one batch run anywhere write exactly what the whole run writes.
+    bool start(const WorkFileList &files, const QList<int> &indices, const OverlayList &overlays,
+               const std::shared_ptr<OutputOptions> &options, int workers,
+               QString *message = nullptr);
+    // The batch indices of shard `shard` (1 to `count`) of a batch of `size` photos: every
+    // `count`th photo, starting with photo shard - 1.
+    static QList<int> shardIndices(int size, int shard, int count);
     // Asks a run to stop after the photos in progress.
     void stop() { m_processing = false; }
     bool isRunning() const { return m_running; }

@@ -1,5 +1,7 @@
 #include "batch/BatchTally.h"
 
+#include "batch/ProgressEstimate.h"
+
 void BatchTally::add(const BatchEngine::FileResult &result)
 {
     switch (result.status) {
@@ -30,4 +32,31 @@ QString BatchTally::closingLine(bool stopped) const
     if (m_skipped > 0)
         counts += QStringLiteral(", %1 skipped").arg(m_skipped);
     return QStringLiteral("Stopped after %1 of %2: %3.").arg(done()).arg(m_total).arg(counts);
+}
+
+QString BatchTally::closingLine(bool stopped, qint64 elapsedMs) const
+{
+    QString line = closingLine(stopped);
+    line.chop(1); // the full stop
+    const qint64 ms = std::max<qint64>(elapsedMs, 1);
+    return QStringLiteral("%1 in %2, %3")
+        .arg(line, elapsedText(elapsedMs),
+             ProgressEstimate::speedText(done() * 1000.0 / static_cast<double>(ms)));
+}
+
+QString BatchTally::elapsedText(qint64 elapsedMs)
+{
+    const qint64 ms = std::max<qint64>(elapsedMs, 0);
+    if (ms < 59950)
+        return QStringLiteral("%1 s").arg(
+            QString::number(static_cast<double>(ms) / 1000.0, 'f', 1));
+    const qint64 seconds = (ms + 500) / 1000;
+    if (seconds < 3600)
+        return QStringLiteral("%1 min %2 s")
+            .arg(seconds / 60)
+            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    const qint64 minutes = (seconds + 30) / 60;
+    return QStringLiteral("%1 h %2 min")
+        .arg(minutes / 60)
+        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }

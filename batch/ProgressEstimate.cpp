@@ -29,9 +29,7 @@ QString ProgressEstimate::text() const
     const double rate = photosPerSecond();
     if (rate <= 0)
         return {};
-    // One decimal below ten photos a second, where it still tells something.
-    const QString speed = rate < 10 ? QString::number(rate, 'f', 1) : QString::number(qRound(rate));
-    const QString perSecond = QStringLiteral("%1 photos/s").arg(speed);
+    const QString perSecond = speedText(rate);
     if (m_done >= m_total)
         return perSecond;
     return QStringLiteral("%1, about %2 left").arg(perSecond, durationText(remainingSeconds()));
@@ -47,4 +45,12 @@ QString ProgressEstimate::durationText(qint64 seconds)
     return QStringLiteral("%1 h %2 min")
         .arg(minutes / 60)
         .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString ProgressEstimate::speedText(double photosPerSecond)
+{
+    // One decimal below ten photos a second, where it still tells something.
+    const QString speed = photosPerSecond < 10 ? QString::number(photosPerSecond, 'f', 1)
+                                               : QString::number(qRound64(photosPerSecond));
+    return QStringLiteral("%1 photos/s").arg(speed);
 }

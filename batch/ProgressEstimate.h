@@ -28,6 +28,8 @@ public:
     QString text() const;
     // "45 s", "3 min", "1 h 05 min": minutes and hours rounded up, as a wait is best overstated.
     static QString durationText(qint64 seconds);
+    // "4.2 photos/s": one decimal below ten photos a second, whole numbers above.
+    static QString speedText(double photosPerSecond);
 
 private:
     int m_total = 0;

@@ -422,6 +422,24 @@ private Q_SLOTS:
         QTest::newRow("a photo fails")
             << QStringList{"--output", "%out", "%in", "%in/../broken.jpg"} << 1 << none
             << QStringList{"IMG_004200008.jpeg", "b00007.jpeg", "thumbs"};
+        // A part keeps the number and name the photo has in the whole batch.
+        QTest::newRow("dry run of part 2 of 2")
+            << QStringList{"--dry-run", "--shard", "2/2", "--output", "%out", "%in"} << 0
+            << QStringList{"%in/IMG_0042.JPG -> %out/IMG_004200008.jpeg",
+                           "  thumbnail -> %out/thumbs/IMG_004200008.jpeg"}
+            << none;
+        for (const char *shard : {"0/3", "4/3", "1/0", "2", "a/b", "1/2/3"})
+            QTest::addRow("shard %s", shard)
+                << QStringList{"--shard", shard, "--output", "%out", "%in"} << 2 << none << none;
+        QTest::newRow("shard keeping both")
+            << QStringList{"--shard", "1/2", "--existing", "rename", "--output", "%out", "%in"} << 2
+            << none << none;
+        QTest::newRow("report over a photo")
+            << QStringList{"--report", "%in/b.png", "--output", "%out", "%in"} << 2 << none << none;
+        QTest::newRow("report over another part's thumbnail")
+            << QStringList{"--shard",  "1/2",  "--report", "%out/thumbs/IMG_004200008.jpeg",
+                           "--output", "%out", "%in"}
+            << 2 << none << none;
     }
 
     void commandLine()

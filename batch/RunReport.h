@@ -1,0 +1,29 @@
+#pragma once
+
+#include "batch/BatchEngine.h"
+
+#include <QFile>
+#include <QString>
+
+// What a run did, one JSON object a line (JSON Lines) for each photo as it ends: its source, the
+// output written (or planned), the thumbnail (null when none), its status ("written", "failed",
+// "skipped"), the reason when not written, and the milliseconds it took. Each line is flushed at
+// once, so a run that is killed leaves a file whose every line is whole.
+class RunReport
+{
+public:
+    // Creates (or empties) the file; answers false with the system's reason in `error`.
+    bool open(const QString &path, QString *error = nullptr);
+    bool isOpen() const { return m_file.isOpen(); }
+    // Appends the line of one photo; `output` is the path the photo was to be written to.
+    bool add(const QString &source, const QString &output, const BatchEngine::FileResult &result);
+
+    // The line's object, without its line end.
+    static QByteArray line(const QString &source, const QString &output,
+                           const BatchEngine::FileResult &result);
+    // "written", "failed" or "skipped".
+    static QString statusName(BatchEngine::Status status);
+
+private:
+    QFile m_file;
+};
