@@ -92,12 +92,41 @@ bool HeifCodec::readsAvif()
     return heif_have_decoder_for_format(heif_compression_AV1) != 0;
 }
 
-HeifCodec::Decoding HeifCodec::decode(const QByteArray &bytes, const qint64 maxPixels)
+namespace {
+
+// libheif reads the file through the device as it needs its parts, so a file's length (a photo
+// followed by a gigabyte of anything) costs no memory.
+QIODevice *deviceOf(void *userdata)
+{
+    return static_cast<QIODevice *>(userdata);
+}
+
+const heif_reader DeviceReader{
+    1,
+    [](void *userdata) -> int64_t { return deviceOf(userdata)->pos(); },
+    [](void *data, const size_t size, void *userdata) -> int {
+        const auto wanted = static_cast<qint64>(size);
+        return deviceOf(userdata)->read(static_cast<char *>(data), wanted) == wanted ? 0 : 1;
+    },
+    [](const int64_t position, void *userdata) -> int {
+        return deviceOf(userdata)->seek(position) ? 0 : 1;
+    },
+    [](const int64_t size, void *userdata) -> heif_reader_grow_status {
+        return size <= deviceOf(userdata)->size() ? heif_reader_grow_status_size_reached
+                                                  : heif_reader_grow_status_size_beyond_eof;
+    },
+};
+
+} // namespace
+
+HeifCodec::Decoding HeifCodec::decode(QIODevice &device, const qint64 maxPixels)
 {
     initialise();
+    if (!device.seek(0))
+        return {{}, device.errorString()};
     const Context context(heif_context_alloc());
-    heif_error error = heif_context_read_from_memory_without_copy(
-        context.get(), bytes.constData(), static_cast<size_t>(bytes.size()), nullptr);
+    heif_error error =
+        heif_context_read_from_reader(context.get(), &DeviceReader, &device, nullptr);
     if (error.code != heif_error_Ok)
         return {{}, reason(error)};
     const Handle handle = primaryHandle(context.get(), error);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QImage>
 #include <QString>
 
@@ -24,9 +25,10 @@ public:
         QImage image;
         QString errorString;
     };
-    // The primary image of the file's bytes, with its colour space (ICC profile, or the primaries
-    // of an nclx box). Refuses an image of more than maxPixels before decoding it.
-    static Decoding decode(const QByteArray &bytes, qint64 maxPixels);
+    // The primary image of the file open on the device, with its colour space (ICC profile, or
+    // the primaries of an nclx box). The file is read as far as needed, never whole. Refuses an
+    // image of more than maxPixels before decoding it.
+    static Decoding decode(QIODevice &device, qint64 maxPixels);
 
     // The TIFF data of the primary image's EXIF block (from its byte-order mark on), empty when
     // there is none or the file is not HEIF.

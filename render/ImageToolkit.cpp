@@ -215,7 +215,6 @@ QImage flattenedOnWhite(const QImage &image)
     return flat;
 }
 
-
 DecodedImage cannotRead(const QString &path, const QString &reason)
 {
     return DecodedImage::failure(path, reason);
@@ -257,10 +256,7 @@ std::optional<DecodedImage> decodeJpeg(const QString &path, RegularFile &file, c
 // own; a camera's EXIF XResolution stands in, as for a JPEG without a density.
 DecodedImage decodeHeif(const QString &path, RegularFile &file, const qint64 maxPixels)
 {
-    const QByteArray bytes = file.device().readAll();
-    if (file.device().error() != QFileDevice::NoError)
-        return cannotRead(path, file.device().errorString());
-    HeifCodec::Decoding decoding = HeifCodec::decode(bytes, maxPixels);
+    HeifCodec::Decoding decoding = HeifCodec::decode(file.device(), maxPixels);
     if (decoding.image.isNull())
         return cannotRead(path, decoding.errorString);
     ExifData exif;
