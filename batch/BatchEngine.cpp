@@ -418,9 +418,13 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
     if (greyFormat != QImage::Format_Invalid)
         image = ImageToolkit::greyscale(std::move(image), greyFormat);
     const QSize outputSize = image.size();
-    QByteArray bytes =
-        ImageToolkit::encode(std::move(image), options.fileFormat(), options.quality(), dpi);
-    if (!bytes.isEmpty() && !metadata.writeInto(bytes, options.fileFormat(), outputSize, dpi)) {
+    // AVIF's encoder embeds the camera data itself; the other formats get it once encoded.
+    CameraData embedded;
+    const bool embeddable = metadata.embeddedData(embedded, options.fileFormat(), outputSize, dpi);
+    QByteArray bytes = ImageToolkit::encode(std::move(image), options.fileFormat(),
+                                            options.quality(), dpi, embedded);
+    if (!bytes.isEmpty() &&
+        !(embeddable && metadata.writeInto(bytes, options.fileFormat(), outputSize, dpi))) {
         result.note = NoMetadataNote.arg(metadata.errorString());
         qInfo("%s: %s", qUtf8Printable(file->filePath()), qUtf8Printable(result.note));
     }

@@ -27,7 +27,7 @@ int AvifEncoder::quantizer(const int quality)
     return static_cast<int>(std::lround((100 - clamped) * AVIF_QUANTIZER_WORST_QUALITY / 100.0));
 }
 
-QByteArray AvifEncoder::encode(const QImage &image, const int quality)
+QByteArray AvifEncoder::encode(const QImage &image, const int quality, const CameraData &cameraData)
 {
     if (image.isNull())
         return {};
@@ -44,8 +44,16 @@ QByteArray AvifEncoder::encode(const QImage &image, const int quality)
     if (!icc.isEmpty())
         avifImageSetProfileICC(yuv.get(), reinterpret_cast<const uint8_t *>(icc.constData()),
                                static_cast<size_t>(icc.size()));
-    // This is where the photo's EXIF (avifImageSetMetadataExif) and XMP go when the output
-    // keeps its metadata.
+    // libavif finds the TIFF header in the EXIF and records its offset in front of it itself.
+    // The orientation it reads there is always upright: the pixels were turned already.
+    if (!cameraData.exif.isEmpty())
+        avifImageSetMetadataExif(yuv.get(),
+                                 reinterpret_cast<const uint8_t *>(cameraData.exif.constData()),
+                                 static_cast<size_t>(cameraData.exif.size()));
+    if (!cameraData.xmp.isEmpty())
+        avifImageSetMetadataXMP(yuv.get(),
+                                reinterpret_cast<const uint8_t *>(cameraData.xmp.constData()),
+                                static_cast<size_t>(cameraData.xmp.size()));
 
     avifRGBImage rgb;
     avifRGBImageSetDefaults(&rgb, yuv.get());

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "render/CameraData.h"
+
 #include <QByteArray>
 #include <QImage>
 
 // Writes AVIF through libavif (AV1 by libaom): 8-bit 4:2:0, with an alpha channel when the image
-// has one, and the image's ICC profile. AVIF records no resolution.
+// has one, the image's ICC profile and the photo's camera data. AVIF records no resolution.
 class AvifEncoder
 {
 public:
@@ -15,6 +17,6 @@ public:
 
     // AV1's quantiser for a quality 0-100: 100 is the finest (0), 0 the coarsest (63).
     static int quantizer(int quality);
-    // The encoded file, or empty when libavif fails.
-    static QByteArray encode(const QImage &image, int quality);
+    // The encoded file, carrying cameraData's EXIF and XMP, or empty when libavif fails.
+    static QByteArray encode(const QImage &image, int quality, const CameraData &cameraData = {});
 };

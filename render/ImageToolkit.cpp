@@ -434,7 +434,7 @@ QImage ImageToolkit::imageFromResizing(const QImage &image, const int width, con
 }
 
 QByteArray ImageToolkit::encode(QImage image, const QString &format, const int quality,
-                                const float dpi)
+                                const float dpi, const CameraData &cameraData)
 {
     if (image.isNull())
         return {};
@@ -464,7 +464,7 @@ QByteArray ImageToolkit::encode(QImage image, const QString &format, const int q
     if (format == QLatin1String("webp"))
         return WebpEncoder::encode(image, std::clamp(quality, 0, 100));
     if (format == QLatin1String("avif"))
-        return AvifEncoder::encode(image, std::clamp(quality, 0, 100));
+        return AvifEncoder::encode(image, std::clamp(quality, 0, 100), cameraData);
 
     QByteArray writerFormat;
     if (format == QLatin1String("bmp")) {

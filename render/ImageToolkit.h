@@ -1,5 +1,6 @@
 #pragma once
 
+#include "render/CameraData.h"
 #include "render/DecodedImage.h"
 
 #include <QByteArray>
@@ -89,8 +90,10 @@ public:
     // the image's ICC profile. PNG, TIFF and GIF keep an alpha channel; JPEG and BMP show
     // transparent areas on white. Empty for
     // any other name or when the encoder fails. Takes the image by value: move it in, and
-    // recording the resolution does not copy its pixels.
-    static QByteArray encode(QImage image, const QString &format, int quality, float dpi);
+    // recording the resolution does not copy its pixels. AVIF also embeds cameraData; other
+    // formats get theirs afterwards (MetadataCopier::writeInto).
+    static QByteArray encode(QImage image, const QString &format, int quality, float dpi,
+                             const CameraData &cameraData = {});
 
     // The greyscale format (Format_Grayscale8 or 16) a photo of this decoded image is written in
     // when the output format holds greyscale (JPEG, TIFF, PNG), else Format_Invalid: colour

@@ -11,6 +11,7 @@
 #include <exception>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -172,6 +173,57 @@ Exiv2::URational rationalDpi(const float dpi)
     return {static_cast<uint32_t>(std::lround(value * 100.0)), 100};
 }
 
+// Adds the source's EXIF that the mode keeps to `exif`, and makes it describe the file written:
+// upright, at pixelSize, recorded at dpi (unless dpi is 0: a TIFF records its resolution itself,
+// in the same tags). Tags already in `exif` are the file's own and win over the source's.
+void carryExif(Exiv2::ExifData &exif, const Exiv2::ExifData &source,
+               const MetadataCopier::Mode mode, const QSize pixelSize, const float dpi)
+{
+    std::set<std::string> ownKeys;
+    for (const Exiv2::Exifdatum &datum : exif)
+        ownKeys.insert(datum.key());
+    bool carried = false;
+    for (const Exiv2::Exifdatum &datum : source) {
+        if (keepExif(datum, mode) && ownKeys.count(datum.key()) == 0) {
+            exif.add(datum);
+            carried = true;
+        }
+    }
+    Exiv2::ExifThumb(exif).erase();
+    if (!carried)
+        return;
+    exif["Exif.Image.Orientation"] = static_cast<uint16_t>(1);
+    exif["Exif.Photo.PixelXDimension"] = static_cast<uint32_t>(pixelSize.width());
+    exif["Exif.Photo.PixelYDimension"] = static_cast<uint32_t>(pixelSize.height());
+    if (dpi > 0.0f) {
+        exif["Exif.Image.XResolution"] = rationalDpi(dpi);
+        exif["Exif.Image.YResolution"] = rationalDpi(dpi);
+        exif["Exif.Image.ResolutionUnit"] = static_cast<uint16_t>(2); // inches
+    }
+}
+
+// Adds the source's XMP that the mode keeps to `xmp`, upright and at pixelSize.
+void carryXmp(Exiv2::XmpData &xmp, const Exiv2::XmpData &source, const MetadataCopier::Mode mode,
+              const QSize pixelSize)
+{
+    for (const Exiv2::Xmpdatum &datum : source) {
+        if (keepXmp(datum, mode))
+            xmp.add(datum);
+    }
+    const auto setIfPresent = [&xmp](const char *key, const std::string &value) {
+        const auto found = xmp.findKey(Exiv2::XmpKey(key));
+        if (found != xmp.end())
+            found->setValue(value);
+    };
+    setIfPresent("Xmp.tiff.Orientation", "1");
+    const std::string width = std::to_string(pixelSize.width());
+    const std::string height = std::to_string(pixelSize.height());
+    setIfPresent("Xmp.exif.PixelXDimension", width);
+    setIfPresent("Xmp.exif.PixelYDimension", height);
+    setIfPresent("Xmp.tiff.ImageWidth", width);
+    setIfPresent("Xmp.tiff.ImageLength", height);
+}
+
 bool isTiff(const QString &format)
 {
     return format == QLatin1String("tiff") || format == QLatin1String("tif");
@@ -303,14 +355,65 @@ bool MetadataCopier::formatCarriesMetadata(const QString &format)
 {
     static const QStringList formats{QStringLiteral("jpeg"), QStringLiteral("jpg"),
                                      QStringLiteral("tiff"), QStringLiteral("tif"),
-                                     QStringLiteral("png"),  QStringLiteral("webp")};
+                                     QStringLiteral("png"),  QStringLiteral("webp"),
+                                     QStringLiteral("avif")};
     return formats.contains(format);
+}
+
+bool MetadataCopier::formatEmbedsMetadata(const QString &format)
+{
+    return format == QLatin1String("avif");
+}
+
+QByteArray MetadataCopier::exifBlob(const QSize pixelSize, const float dpi) const
+{
+    Exiv2::ExifData exif;
+    carryExif(exif, m_data->exif, m_mode, pixelSize, dpi);
+    if (exif.empty())
+        return {};
+    Exiv2::Blob blob;
+    Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
+    return QByteArray(reinterpret_cast<const char *>(blob.data()),
+                      static_cast<qsizetype>(blob.size()));
+}
+
+QByteArray MetadataCopier::xmpPacket(const QSize pixelSize) const
+{
+    Exiv2::XmpData xmp;
+    carryXmp(xmp, m_data->xmp, m_mode, pixelSize);
+    if (xmp.empty())
+        return {};
+    std::string packet;
+    if (Exiv2::XmpParser::encode(packet, xmp) != 0)
+        throw std::runtime_error("Exiv2 could not write the XMP packet");
+    return QByteArray::fromStdString(packet);
+}
+
+bool MetadataCopier::embeddedData(CameraData &data, const QString &format, const QSize pixelSize,
+                                  const float dpi)
+{
+    data = {};
+    if (m_mode == Mode::None || !formatEmbedsMetadata(format))
+        return true;
+    if (!m_data)
+        return false;
+    try {
+        data.exif = exifBlob(pixelSize, dpi);
+        data.xmp = xmpPacket(pixelSize);
+        return true;
+    } catch (const std::exception &error) {
+        m_errorString = describe(error);
+    } catch (...) {
+        m_errorString = QStringLiteral("unknown error");
+    }
+    data = {};
+    return false;
 }
 
 bool MetadataCopier::writeInto(QByteArray &encoded, const QString &format, const QSize pixelSize,
                                const float dpi)
 {
-    if (m_mode == Mode::None || !formatCarriesMetadata(format))
+    if (m_mode == Mode::None || !formatCarriesMetadata(format) || formatEmbedsMetadata(format))
         return true;
     if (!m_data)
         return false;
@@ -326,30 +429,7 @@ bool MetadataCopier::writeInto(QByteArray &encoded, const QString &format, const
         // describe its pixels.
         image->readMetadata();
 
-        Exiv2::ExifData &exif = image->exifData();
-        // A TIFF's own tags describe its pixels and win over the source's.
-        std::set<std::string> ownKeys;
-        for (const Exiv2::Exifdatum &datum : exif)
-            ownKeys.insert(datum.key());
-        bool carried = false;
-        for (const Exiv2::Exifdatum &datum : m_data->exif) {
-            if (keepExif(datum, m_mode) && ownKeys.count(datum.key()) == 0) {
-                exif.add(datum);
-                carried = true;
-            }
-        }
-        Exiv2::ExifThumb(exif).erase();
-        if (carried) {
-            // The pixels are written upright, at the output's size.
-            exif["Exif.Image.Orientation"] = static_cast<uint16_t>(1);
-            exif["Exif.Photo.PixelXDimension"] = static_cast<uint32_t>(pixelSize.width());
-            exif["Exif.Photo.PixelYDimension"] = static_cast<uint32_t>(pixelSize.height());
-            if (!isTiff(format)) { // TIFF records its resolution itself, in these tags
-                exif["Exif.Image.XResolution"] = rationalDpi(dpi);
-                exif["Exif.Image.YResolution"] = rationalDpi(dpi);
-                exif["Exif.Image.ResolutionUnit"] = static_cast<uint16_t>(2); // inches
-            }
-        }
+        carryExif(image->exifData(), m_data->exif, m_mode, pixelSize, isTiff(format) ? 0.0f : dpi);
 
         Exiv2::IptcData &iptc = image->iptcData();
         for (const Exiv2::Iptcdatum &datum : m_data->iptc) {
@@ -357,23 +437,7 @@ bool MetadataCopier::writeInto(QByteArray &encoded, const QString &format, const
                 iptc.add(datum);
         }
 
-        Exiv2::XmpData &xmp = image->xmpData();
-        for (const Exiv2::Xmpdatum &datum : m_data->xmp) {
-            if (keepXmp(datum, m_mode))
-                xmp.add(datum);
-        }
-        const auto setIfPresent = [&xmp](const char *key, const std::string &value) {
-            const auto found = xmp.findKey(Exiv2::XmpKey(key));
-            if (found != xmp.end())
-                found->setValue(value);
-        };
-        setIfPresent("Xmp.tiff.Orientation", "1");
-        const std::string width = std::to_string(pixelSize.width());
-        const std::string height = std::to_string(pixelSize.height());
-        setIfPresent("Xmp.exif.PixelXDimension", width);
-        setIfPresent("Xmp.exif.PixelYDimension", height);
-        setIfPresent("Xmp.tiff.ImageWidth", width);
-        setIfPresent("Xmp.tiff.ImageLength", height);
+        carryXmp(image->xmpData(), m_data->xmp, m_mode, pixelSize);
 
         image->writeMetadata();
 
