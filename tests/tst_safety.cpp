@@ -221,10 +221,20 @@ private Q_SLOTS:
         m_options->setCreateThumbnails(true);
         m_options->setFitIndex(0);
         m_options->setExisting(existing);
+        const QString photo = writePhoto(m_in + QStringLiteral("/p.png"), {16, 12}, Qt::green);
+        if (existing == 0 && link == QLatin1String("p.jpeg")) {
+            // The dry run says what the run will do: fail, not replace.
+            QString outText;
+            QString errText;
+            QTextStream out(&outText);
+            QTextStream err(&errText);
+            BatchCommand::run({"inkveil-batch", "--output", m_out, "--dry-run", photo}, out, err,
+                              false);
+            out.flush();
+            QVERIFY2(outText.contains(QStringLiteral("  Fails: ") + outcome), qPrintable(outText));
+        }
 
-        const auto results =
-            runBatch(workFiles({writePhoto(m_in + QStringLiteral("/p.png"), {16, 12}, Qt::green)}),
-                     m_options);
+        const auto results = runBatch(workFiles({photo}), m_options);
         QCOMPARE(results.size(), 1);
         const auto &result = results.first();
         QCOMPARE(result.status == BatchEngine::Status::Written   ? QStringLiteral("Written")
