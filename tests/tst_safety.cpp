@@ -6,6 +6,7 @@
 #include "batch/BatchTally.h"
 #include "output/SafeWrite.h"
 #include "output/SummaryText.h"
+#include "render/Stamper.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -514,11 +515,30 @@ private Q_SLOTS:
         auto unused = std::make_shared<Overlay>();
         unused->setUse(false);
         unused->setFilePath(m_in + QStringLiteral("/gone.png"));
-        QCOMPARE(SummaryText::warnings(workFiles(paths), {moved, present, unused}, *m_options),
+        // A file that is no picture, and a text longer than any watermark draws.
+        auto broken = std::make_shared<Overlay>();
+        broken->setName(QStringLiteral("Broken"));
+        broken->setUse(true);
+        QVERIFY(writeFile(m_in + QStringLiteral("/broken.png"), "not a picture"));
+        broken->setFilePath(m_in + QStringLiteral("/broken.png"));
+        auto longText = std::make_shared<Overlay>();
+        longText->setName(QStringLiteral("Long"));
+        longText->setUse(true);
+        longText->setText(QString(Stamper::MaxTextLength + 1, QLatin1Char('x')));
+        const QStringList notes = SummaryText::warnings(
+            workFiles(paths), {moved, present, unused, broken, longText}, *m_options);
+        QCOMPARE(notes.mid(0, warnings.size() + 1),
                  warnings +
                      QStringList{QStringLiteral("The picture of watermark \u201cLogo\\x1b\u201d "
                                                 "can't be read: ") +
                                  m_in + QStringLiteral("/moved.png")});
+        QCOMPARE(notes.size(), warnings.size() + 3);
+        QVERIFY2(notes.at(warnings.size() + 1)
+                     .startsWith(QStringLiteral("Watermark \u201cBroken\u201d: ")),
+                 qPrintable(notes.join(QLatin1Char('\n'))));
+        QCOMPARE(notes.last(), QStringLiteral("Watermark \u201cLong\u201d: The text is longer than "
+                                              "%1 characters; the rest is left out.")
+                                   .arg(Stamper::MaxTextLength));
         // Looking changes nothing.
         QCOMPARE(entriesUnder(m_out), (QStringList{"same.jpeg", "thumbs"}));
     }
