@@ -7,6 +7,7 @@
 #include "batch/BatchTally.h"
 #include "batch/ProgressEstimate.h"
 #include "batch/RunReport.h"
+#include "output/SafeWrite.h"
 #include "sources/ExifSummary.h"
 #include "sources/FileGathering.h"
 
@@ -132,7 +133,8 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
                                     QStringLiteral("Print what would be written; write nothing."));
     const QCommandLineOption exif(
         QStringLiteral("exif"), QStringLiteral("Print each photo's EXIF summary; write nothing."));
-    parser.addOptions({state, output, format, quality, jobs, existing, metadata, dryRun, exif, memory});
+    parser.addOptions(
+        {state, output, format, quality, jobs, existing, metadata, dryRun, exif, memory});
     parser.addOptions({preset, listPresets});
     const QCommandLineOption shard(
         QStringLiteral("shard"),
@@ -365,7 +367,10 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
                 out << "  Renamed: an earlier photo has that name.\n";
             else if (planned.keptExisting)
                 out << "  Renamed: a file of that name exists.\n";
-            if (planned.exists)
+            // The run refuses to write through a link; the plan says so rather than "replaces".
+            if (SafeWrite::isSymLink(planned.outputPath))
+                out << "  Fails: " << BatchEngine::cantWrite(0, SafeWrite::linkReason()) << '\n';
+            else if (planned.exists)
                 out << "  Replaces the file of that name.\n";
         }
         return unreadable.isEmpty() ? Success : SomeFailed;
@@ -400,35 +405,34 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
     BatchTally tally(total);
     ProgressEstimate estimate(total);
     QElapsedTimer clock;
-    QObject::connect(&engine, &BatchEngine::fileFinished, &engine,
-                     [&](int index, const BatchEngine::FileResult &result) {
-                         tally.add(result);
-                         estimate.update(tally.done(), clock.elapsed());
-                         if (report.isOpen())
-                             report.add(files.at(index)->filePath(),
-                                        plan.entries().at(index).outputPath, result);
-                         const QString path = printable(files.at(index)->filePath());
-                         if (result.status != BatchEngine::Status::Written ||
-                             result.outputPath.isEmpty()) {
-                             if (interactive)
-                                 err << "\r\033[K";
-                             err << path << ": " << printable(result.failure) << '\n';
-                         } else if (!interactive) {
-                             err << QStringLiteral("[%1/%2] %3 -> %4\n")
-                                        .arg(tally.done())
-                                        .arg(total)
-                                        .arg(path, printable(result.outputPath));
-                         }
-                         if (result.status == BatchEngine::Status::Written &&
-                             !result.note.isEmpty()) {
-                             if (interactive)
-                                 err << "\r\033[K";
-                             err << path << ": " << printable(result.note) << '\n';
-                         }
-                         if (interactive)
-                             err << progressBar(tally.done(), total, estimate);
-                         err.flush();
-                     });
+    QObject::connect(
+        &engine, &BatchEngine::fileFinished, &engine,
+        [&](int index, const BatchEngine::FileResult &result) {
+            tally.add(result);
+            estimate.update(tally.done(), clock.elapsed());
+            if (report.isOpen())
+                report.add(files.at(index)->filePath(), plan.entries().at(index).outputPath,
+                           result);
+            const QString path = printable(files.at(index)->filePath());
+            if (result.status != BatchEngine::Status::Written || result.outputPath.isEmpty()) {
+                if (interactive)
+                    err << "\r\033[K";
+                err << path << ": " << printable(result.failure) << '\n';
+            } else if (!interactive) {
+                err << QStringLiteral("[%1/%2] %3 -> %4\n")
+                           .arg(tally.done())
+                           .arg(total)
+                           .arg(path, printable(result.outputPath));
+            }
+            if (result.status == BatchEngine::Status::Written && !result.note.isEmpty()) {
+                if (interactive)
+                    err << "\r\033[K";
+                err << path << ": " << printable(result.note) << '\n';
+            }
+            if (interactive)
+                err << progressBar(tally.done(), total, estimate);
+            err.flush();
+        });
     QEventLoop loop;
     bool completed = false;
     QObject::connect(&engine, &BatchEngine::finished, &loop, [&](bool whole) {

@@ -3,6 +3,7 @@
 #include "app/Printable.h"
 #include "output/OutputPlan.h"
 #include "render/MetadataCopier.h"
+#include "render/Stamper.h"
 
 #include <QFileInfo>
 
@@ -94,13 +95,19 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
                              "exist."));
     }
     for (const auto &overlay : overlays) {
-        if (!overlay->use() || overlay->filePath().isEmpty())
+        if (!overlay->use())
             continue;
-        // Only looked at, never opened: a picture that is not a readable file is reported.
+        // A picture that is not a readable file is only looked at, never opened (it may be a
+        // pipe); one that is a file is read as the batch will read it.
         const QFileInfo picture(overlay->filePath());
-        if (!picture.isFile() || !picture.isReadable())
+        if (!overlay->filePath().isEmpty() && (!picture.isFile() || !picture.isReadable())) {
             texts.append(QStringLiteral("The picture of watermark \u201c%1\u201d can't be read: %2")
                              .arg(printable(overlay->name()), printable(overlay->filePath())));
+        } else if (const QString overlayProblem = Stamper::overlayProblem(*overlay);
+                   !overlayProblem.isEmpty()) {
+            texts.append(QStringLiteral("Watermark \u201c%1\u201d: %2")
+                             .arg(printable(overlay->name()), printable(overlayProblem)));
+        }
     }
     return texts;
 }

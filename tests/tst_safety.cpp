@@ -6,6 +6,7 @@
 #include "batch/BatchTally.h"
 #include "output/SafeWrite.h"
 #include "output/SummaryText.h"
+#include "render/Stamper.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -221,10 +222,20 @@ private Q_SLOTS:
         m_options->setCreateThumbnails(true);
         m_options->setFitIndex(0);
         m_options->setExisting(existing);
+        const QString photo = writePhoto(m_in + QStringLiteral("/p.png"), {16, 12}, Qt::green);
+        if (existing == 0 && link == QLatin1String("p.jpeg")) {
+            // The dry run says what the run will do: fail, not replace.
+            QString outText;
+            QString errText;
+            QTextStream out(&outText);
+            QTextStream err(&errText);
+            BatchCommand::run({"inkveil-batch", "--output", m_out, "--dry-run", photo}, out, err,
+                              false);
+            out.flush();
+            QVERIFY2(outText.contains(QStringLiteral("  Fails: ") + outcome), qPrintable(outText));
+        }
 
-        const auto results =
-            runBatch(workFiles({writePhoto(m_in + QStringLiteral("/p.png"), {16, 12}, Qt::green)}),
-                     m_options);
+        const auto results = runBatch(workFiles({photo}), m_options);
         QCOMPARE(results.size(), 1);
         const auto &result = results.first();
         QCOMPARE(result.status == BatchEngine::Status::Written   ? QStringLiteral("Written")
@@ -504,11 +515,30 @@ private Q_SLOTS:
         auto unused = std::make_shared<Overlay>();
         unused->setUse(false);
         unused->setFilePath(m_in + QStringLiteral("/gone.png"));
-        QCOMPARE(SummaryText::warnings(workFiles(paths), {moved, present, unused}, *m_options),
+        // A file that is no picture, and a text longer than any watermark draws.
+        auto broken = std::make_shared<Overlay>();
+        broken->setName(QStringLiteral("Broken"));
+        broken->setUse(true);
+        QVERIFY(writeFile(m_in + QStringLiteral("/broken.png"), "not a picture"));
+        broken->setFilePath(m_in + QStringLiteral("/broken.png"));
+        auto longText = std::make_shared<Overlay>();
+        longText->setName(QStringLiteral("Long"));
+        longText->setUse(true);
+        longText->setText(QString(Stamper::MaxTextLength + 1, QLatin1Char('x')));
+        const QStringList notes = SummaryText::warnings(
+            workFiles(paths), {moved, present, unused, broken, longText}, *m_options);
+        QCOMPARE(notes.mid(0, warnings.size() + 1),
                  warnings +
                      QStringList{QStringLiteral("The picture of watermark \u201cLogo\\x1b\u201d "
                                                 "can't be read: ") +
                                  m_in + QStringLiteral("/moved.png")});
+        QCOMPARE(notes.size(), warnings.size() + 3);
+        QVERIFY2(notes.at(warnings.size() + 1)
+                     .startsWith(QStringLiteral("Watermark \u201cBroken\u201d: ")),
+                 qPrintable(notes.join(QLatin1Char('\n'))));
+        QCOMPARE(notes.last(), QStringLiteral("Watermark \u201cLong\u201d: The text is longer than "
+                                              "%1 characters; the rest is left out.")
+                                   .arg(Stamper::MaxTextLength));
         // Looking changes nothing.
         QCOMPARE(entriesUnder(m_out), (QStringList{"same.jpeg", "thumbs"}));
     }

@@ -125,8 +125,9 @@ void SourceFilesPane::formLoaded()
         m_table->setTabKeyNavigation(false);
         // The table is the largest target on the pane: it takes drops as the drop area does.
         m_table->setAcceptDrops(true);
-        m_table->viewport()->setAcceptDrops(true);
-        m_table->viewport()->installEventFilter(this);
+        m_tableViewport = m_table->viewport();
+        m_tableViewport->setAcceptDrops(true);
+        m_tableViewport->installEventFilter(this);
     }
     if (m_exif) {
         // Room for the three lines of a summary from the start, so the pane does not jump.
@@ -188,7 +189,9 @@ bool SourceFilesPane::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
-    if (m_table && m_dropView && watched == m_table->viewport()) {
+    // The viewport is compared as kept: while the table is being destroyed, asking it for its
+    // viewport would call into a half-destroyed object.
+    if (m_dropView && m_tableViewport && watched == m_tableViewport) {
         switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {

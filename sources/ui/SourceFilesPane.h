@@ -3,6 +3,7 @@
 #include "app/ui/PaneController.h"
 #include "sources/WorkFile.h"
 
+#include <QPointer>
 #include <QStringList>
 
 class DropView;
@@ -49,6 +50,7 @@ private:
 
     FilesModel *m_filesModel = nullptr;
     QTableView *m_table = nullptr;
+    QPointer<QWidget> m_tableViewport;
     QLabel *m_status = nullptr;
     QLabel *m_exif = nullptr;
     QPushButton *m_remove = nullptr;
