@@ -119,6 +119,23 @@ const heif_reader DeviceReader{
 
 } // namespace
 
+std::optional<QSize> HeifCodec::imageSize(QIODevice &device)
+{
+    initialise();
+    if (!device.seek(0))
+        return std::nullopt;
+    const Context context(heif_context_alloc());
+    heif_error error =
+        heif_context_read_from_reader(context.get(), &DeviceReader, &device, nullptr);
+    if (error.code != heif_error_Ok)
+        return std::nullopt;
+    const Handle handle = primaryHandle(context.get(), error);
+    if (error.code != heif_error_Ok)
+        return std::nullopt;
+    return QSize(heif_image_handle_get_width(handle.get()),
+                 heif_image_handle_get_height(handle.get()));
+}
+
 HeifCodec::Decoding HeifCodec::decode(QIODevice &device, const qint64 maxPixels)
 {
     initialise();

@@ -3,7 +3,10 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <QImage>
+#include <QSize>
 #include <QString>
+
+#include <optional>
 
 // Reads the HEIF family (HEIC from phones, AVIF) through libheif. The image comes out upright:
 // libheif applies the file's rotation, mirror and crop while decoding. No state between calls;
@@ -29,6 +32,8 @@ public:
     // the primaries of an nclx box). The file is read as far as needed, never whole. Refuses an
     // image of more than maxPixels before decoding it.
     static Decoding decode(QIODevice &device, qint64 maxPixels);
+    // The primary image's upright size, read from the file's boxes without decoding pixels.
+    static std::optional<QSize> imageSize(QIODevice &device);
 
     // The TIFF data of the primary image's EXIF block (from its byte-order mark on), empty when
     // there is none or the file is not HEIF.

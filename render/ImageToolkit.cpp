@@ -330,10 +330,14 @@ std::optional<ImageToolkit::Header> ImageToolkit::readHeader(const QString &path
     RegularFile file;
     if (!file.open(path))
         return std::nullopt;
-    // libheif only reads a header out of the whole file: a HEIF photo goes without an estimate
-    // (its decode is still held to the pixel limit).
-    if (HeifCodec::recognises(file.device().peek(32)))
-        return std::nullopt;
+    // libheif's own 3- or 4-byte pixels live beside the 4-byte copy the batch draws on: counted
+    // as 8 bytes a pixel, which errs on the safe side.
+    if (HeifCodec::recognises(file.device().peek(32))) {
+        const std::optional<QSize> size = HeifCodec::imageSize(file.device());
+        if (!size)
+            return std::nullopt;
+        return Header{*size, 8};
+    }
     QImageReader reader(&file.device());
     if (!reader.canRead())
         return std::nullopt;

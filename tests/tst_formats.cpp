@@ -137,6 +137,10 @@ void TestFormats::readHeif()
     const DecodedImage decoded = ImageToolkit::decode(path);
     QVERIFY2(!decoded.isNull(), qPrintable(decoded.errorString()));
     QCOMPARE(decoded.image().size(), turned ? QSize(32, 64) : QSize(64, 32));
+    // The memory budget's estimate reads the same upright size from the header alone.
+    const auto header = ImageToolkit::readHeader(path);
+    QVERIFY(header);
+    QCOMPARE(header->size, decoded.image().size());
     QVERIFY(near(decoded.image().pixel(red), qRgb(255, 0, 0), 40));
     QVERIFY(near(decoded.image().pixel(blue), qRgb(0, 0, 255), 40));
     QCOMPARE(decoded.image().colorSpace(), QColorSpace(QColorSpace::DisplayP3));
