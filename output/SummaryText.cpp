@@ -99,10 +99,15 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
             continue;
         // A picture that is not a readable file is only looked at, never opened (it may be a
         // pipe); one that is a file is read as the batch will read it.
-        const QFileInfo picture(overlay->filePath());
-        if (!overlay->filePath().isEmpty() && (!picture.isFile() || !picture.isReadable())) {
+        // A picture that was already missing when the watermarks were loaded has the
+        // missing-image picture in its place, which would otherwise pass unnoticed.
+        const QString path = overlay->missingFilePath().isEmpty() ? overlay->filePath()
+                                                                  : overlay->missingFilePath();
+        const QFileInfo picture(path);
+        if (!path.isEmpty() && (!overlay->missingFilePath().isEmpty() || !picture.isFile() ||
+                                !picture.isReadable())) {
             texts.append(QStringLiteral("The picture of watermark \u201c%1\u201d can't be read: %2")
-                             .arg(printable(overlay->name()), printable(overlay->filePath())));
+                             .arg(printable(overlay->name()), printable(path)));
         } else if (const QString overlayProblem = Stamper::overlayProblem(*overlay);
                    !overlayProblem.isEmpty()) {
             texts.append(QStringLiteral("Watermark \u201c%1\u201d: %2")

@@ -525,20 +525,36 @@ private Q_SLOTS:
         longText->setName(QStringLiteral("Long"));
         longText->setUse(true);
         longText->setText(QString(Stamper::MaxTextLength + 1, QLatin1Char('x')));
+        // A picture already gone when the watermarks were loaded: the missing-image picture
+        // stands in for it, and the note still names the picture.
+        auto stored = std::make_shared<Overlay>();
+        stored->setName(QStringLiteral("Stored"));
+        stored->setUse(true);
+        stored->setFilePath(m_in + QStringLiteral("/gone-before.png"));
+        OverlayList loaded;
+        auto ignored = std::make_shared<OutputOptions>();
+        StateFile::decode(StateFile::encode({stored}, OutputOptions()), loaded, ignored);
+        QCOMPARE(loaded.size(), 1);
         const QStringList notes = SummaryText::warnings(
-            workFiles(paths), {moved, present, unused, broken, longText}, *m_options);
+            workFiles(paths), {moved, present, unused, broken, longText, loaded.first()},
+            *m_options);
+        QCOMPARE(notes.last(),
+                 QStringLiteral("The picture of watermark \u201cStored\u201d can't be "
+                                "read: ") +
+                     m_in + QStringLiteral("/gone-before.png"));
         QCOMPARE(notes.mid(0, warnings.size() + 1),
                  warnings +
                      QStringList{QStringLiteral("The picture of watermark \u201cLogo\\x1b\u201d "
                                                 "can't be read: ") +
                                  m_in + QStringLiteral("/moved.png")});
-        QCOMPARE(notes.size(), warnings.size() + 3);
+        QCOMPARE(notes.size(), warnings.size() + 4);
         QVERIFY2(notes.at(warnings.size() + 1)
                      .startsWith(QStringLiteral("Watermark \u201cBroken\u201d: ")),
                  qPrintable(notes.join(QLatin1Char('\n'))));
-        QCOMPARE(notes.last(), QStringLiteral("Watermark \u201cLong\u201d: The text is longer than "
-                                              "%1 characters; the rest is left out.")
-                                   .arg(Stamper::MaxTextLength));
+        QCOMPARE(notes.at(notes.size() - 2),
+                 QStringLiteral("Watermark \u201cLong\u201d: The text is longer than "
+                                "%1 characters; the rest is left out.")
+                     .arg(Stamper::MaxTextLength));
         // Looking changes nothing.
         QCOMPARE(entriesUnder(m_out), (QStringList{"same.jpeg", "thumbs"}));
     }

@@ -138,6 +138,7 @@ std::shared_ptr<Overlay> Overlay::decode(const ArchivedRecord &record)
             overlay->setWidth(static_cast<qint16>(static_cast<int>(size->width())));
             overlay->setHeight(static_cast<qint16>(static_cast<int>(size->height())));
         } else {
+            overlay->m_missingFilePath = overlay->filePath();
             overlay->setFilePath(Resources::imagePath(QStringLiteral("bomb")));
             overlay->setWidth(PlaceholderWidth);
             overlay->setHeight(PlaceholderHeight);

@@ -42,6 +42,9 @@ public:
     void setColor(const QColor &color) { m_color = color; }
     QString filePath() const { return m_filePath; }
     void setFilePath(const QString &filePath) { m_filePath = filePath; }
+    // The picture a stored watermark named but that could not be read when it was loaded (the
+    // missing-image picture stands in for it); empty otherwise. Not stored.
+    QString missingFilePath() const { return m_missingFilePath; }
     qint16 width() const { return m_width; }
     void setWidth(qint16 width) { m_width = width; }
     qint16 height() const { return m_height; }
@@ -116,6 +119,7 @@ private:
     float m_rotation = 0.0f;
     QColor m_color;
     QString m_filePath;
+    QString m_missingFilePath;
     qint16 m_width = 0;
     qint16 m_height = 0;
     float m_imgAlpha = 1.0f;
