@@ -8,6 +8,7 @@
 #include "batch/ProgressEstimate.h"
 #include "batch/RunReport.h"
 #include "output/SafeWrite.h"
+#include "output/SummaryText.h"
 #include "sources/ExifSummary.h"
 #include "sources/FileGathering.h"
 
@@ -449,6 +450,12 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
     const int jobs = BatchEngine::workersFor(
         options.jobs > 0 ? options.jobs : QThread::idealThreadCount(), files.size());
     QString message;
+    // What the wizard's summary notes before Start (renamed photos, files replaced or skipped,
+    // watermark pictures that can't be read), said before anything is written.
+    if (BatchEngine::refusal(*outputOptions).isNull()) {
+        for (const QString &note : SummaryText::warnings(files, overlays, *outputOptions))
+            err << "Note: " << note << '\n';
+    }
     clock.start();
     if (!engine.start(files, indices, overlays, outputOptions, jobs, &message)) {
         err << "inkveil-batch: " << message << '\n';

@@ -414,6 +414,9 @@ private Q_SLOTS:
                                          "%1/c.png -> %2/c.jpeg\n  %3\n")
                               .arg(in, m_out, OutputPlan::SkippedMessage));
         QVERIFY2(!errText.contains(QChar(0x1b)), qPrintable(errText));
+        QVERIFY2(errText.startsWith(
+                     QStringLiteral("Note: 1 photo will be skipped: a file of its name exists.\n")),
+                 qPrintable(errText));
         QVERIFY2(errText.contains(in + QStringLiteral("/c.png: ") + OutputPlan::SkippedMessage),
                  qPrintable(errText));
         QVERIFY2(errText.contains(QStringLiteral("\n1 written, 0 failed, 1 skipped in ")),
