@@ -4,11 +4,13 @@
 // resolution, colours compared with room for rounding, and, for the widget tests, the wizard on
 // its real window.
 
+#include "batch/BatchCommand.h"
 #include "sources/WorkFile.h"
 
 #include <QFile>
 #include <QImage>
 #include <QStringList>
+#include <QTextStream>
 #include <QUrl>
 #include <QtEndian>
 
@@ -226,3 +228,23 @@ Qt::DropAction dropOnto(View *view, const QList<QUrl> &urls, bool *highlighted =
 }
 
 #endif
+
+// What one run of inkveil-batch printed, and its exit status.
+struct ToolRun
+{
+    int exitCode = 0;
+    QString out;
+    QString err;
+};
+
+inline ToolRun runTool(const QStringList &arguments)
+{
+    ToolRun run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.exitCode = BatchCommand::run(QStringList{QStringLiteral("inkveil-batch")} + arguments, out,
+                                     err, false);
+    out.flush();
+    err.flush();
+    return run;
+}

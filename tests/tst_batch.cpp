@@ -468,20 +468,14 @@ private Q_SLOTS:
                 item.replace(QLatin1String("%in"), in).replace(QLatin1String("%out"), out);
             return list;
         };
-        QString outText;
-        QString errText;
-        QTextStream outStream(&outText);
-        QTextStream errStream(&errText);
-        const QStringList argv =
-            QStringList{QStringLiteral("inkveil-batch"), QStringLiteral("--state"), stateFile} +
-            expand(arguments);
-        QCOMPARE(BatchCommand::run(argv, outStream, errStream, false), exitCode);
-        outStream.flush();
+        const ToolRun run =
+            runTool(QStringList{QStringLiteral("--state"), stateFile} + expand(arguments));
+        QCOMPARE(run.exitCode, exitCode);
         if (!outLines.isEmpty())
-            QCOMPARE(outText.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expand(outLines));
+            QCOMPARE(run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expand(outLines));
         QCOMPARE(filesIn(out) + QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot), written);
         if (exitCode == 2)
-            QVERIFY(errText.startsWith(QStringLiteral("inkveil-batch: ")));
+            QVERIFY(run.err.startsWith(QStringLiteral("inkveil-batch: ")));
         // The saved state is never changed by the command.
         QCOMPARE(readFile(stateFile), state);
     }
@@ -492,25 +486,15 @@ private Q_SLOTS:
         m_options->setFileFormat(QStringLiteral("webp"));
         QVERIFY(Presets::save(QStringLiteral("Web"), {std::make_shared<Overlay>()}, *m_options));
         QVERIFY(Presets::save(QStringLiteral("Print"), {}, OutputOptions()));
-        const auto run = [](const QStringList &arguments, QString &out, QString &err) {
-            QTextStream outStream(&out);
-            QTextStream errStream(&err);
-            const int code =
-                BatchCommand::run(QStringList{QStringLiteral("inkveil-batch")} + arguments,
-                                  outStream, errStream, false);
-            outStream.flush();
-            errStream.flush();
-            return code;
-        };
-        QString out;
-        QString err;
-        QCOMPARE(run({QStringLiteral("--list-presets")}, out, err), 0);
-        QCOMPARE(out, QStringLiteral("Print\nWeb\n"));
-        out.clear();
-        QCOMPARE(run({QStringLiteral("--preset"), QStringLiteral("Studio"), m_in}, out, err), 2);
-        QCOMPARE(err, QStringLiteral("inkveil-batch: No preset named \"Studio\"; known presets:\n"
-                                     "  Print\n  Web\n"));
-        QCOMPARE(run({QStringLiteral("--preset"), QStringLiteral("Web"), m_in}, out, err), 0);
+        const ToolRun listed = runTool({QStringLiteral("--list-presets")});
+        QCOMPARE(listed.exitCode, 0);
+        QCOMPARE(listed.out, QStringLiteral("Print\nWeb\n"));
+        const ToolRun unknown =
+            runTool({QStringLiteral("--preset"), QStringLiteral("Studio"), m_in});
+        QCOMPARE(unknown.exitCode, 2);
+        QCOMPARE(unknown.err, QStringLiteral("inkveil-batch: No preset named \"Studio\"; known "
+                                             "presets:\n  Print\n  Web\n"));
+        QCOMPARE(runTool({QStringLiteral("--preset"), QStringLiteral("Web"), m_in}).exitCode, 0);
         QCOMPARE(filesIn(m_out), QStringList{QStringLiteral("IMG_0042.webp")});
     }
 

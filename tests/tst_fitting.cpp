@@ -416,14 +416,9 @@ void TestFitting::batchToolReadsFittingKeys()
     QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("in"))));
     QVERIFY(whitePhoto({1000, 500}).save(photo));
     const QString out = m_dir.filePath(QStringLiteral("out"));
-    QString outText;
-    QString errText;
-    QTextStream outStream(&outText);
-    QTextStream errStream(&errText);
-    QCOMPARE(BatchCommand::run({QStringLiteral("inkveil-batch"), QStringLiteral("--state"), state,
-                                QStringLiteral("--output"), out, QStringLiteral("--format"),
-                                QStringLiteral("png"), photo},
-                               outStream, errStream, false),
+    QCOMPARE(runTool({QStringLiteral("--state"), state, QStringLiteral("--output"), out,
+                      QStringLiteral("--format"), QStringLiteral("png"), photo})
+                 .exitCode,
              0);
     const QStringList written = QDir(out).entryList(QDir::Files);
     QCOMPARE(written.size(), 1);

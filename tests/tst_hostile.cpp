@@ -235,19 +235,13 @@ private Q_SLOTS:
         writePhoto(folder + QStringLiteral("/b.jpg"), {8, 8}, Qt::white);
         QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/c.jpg")).constData(), 0600),
                  0);
-        QString outText;
-        QString errText;
-        QTextStream outStream(&outText);
-        QTextStream errStream(&errText);
-        const QStringList argv =
-            QStringList{QStringLiteral("inkveil-batch"), QStringLiteral("--output"), out} +
-            arguments + QStringList{folder};
-        QCOMPARE(BatchCommand::run(argv, outStream, errStream, false), exitCode);
-        errStream.flush();
+        const ToolRun run =
+            runTool(QStringList{QStringLiteral("--output"), out} + arguments + QStringList{folder});
+        QCOMPARE(run.exitCode, exitCode);
         QCOMPARE(QDir(out).entryList(QDir::Files).size(), written);
         if (exitCode == 1)
-            QVERIFY2(errText.contains(folder + QStringLiteral("/c.jpg: It is a named pipe")),
-                     qPrintable(errText));
+            QVERIFY2(run.err.contains(folder + QStringLiteral("/c.jpg: It is a named pipe")),
+                     qPrintable(run.err));
     }
 
     void limits()

@@ -225,14 +225,9 @@ private Q_SLOTS:
         const QString photo = writePhoto(m_in + QStringLiteral("/p.png"), {16, 12}, Qt::green);
         if (existing == 0 && link == QLatin1String("p.jpeg")) {
             // The dry run says what the run will do: fail, not replace.
-            QString outText;
-            QString errText;
-            QTextStream out(&outText);
-            QTextStream err(&errText);
-            BatchCommand::run({"inkveil-batch", "--output", m_out, "--dry-run", photo}, out, err,
-                              false);
-            out.flush();
-            QVERIFY2(outText.contains(QStringLiteral("  Fails: ") + outcome), qPrintable(outText));
+            const ToolRun dryRun = runTool({"--output", m_out, "--dry-run", photo});
+            QVERIFY2(dryRun.out.contains(QStringLiteral("  Fails: ") + outcome),
+                     qPrintable(dryRun.out));
         }
 
         const auto results = runBatch(workFiles({photo}), m_options);
@@ -308,19 +303,12 @@ private Q_SLOTS:
                  BatchEngine::Status::Failed);
 
         // The tool refuses with the reason; nothing is written anywhere.
-        QString outText;
-        QString errText;
-        QTextStream out(&outText);
-        QTextStream err(&errText);
         if (reason.contains(QLatin1String("NUL")))
             return; // a property list cannot carry one
         QVERIFY(writeFile(m_in + QStringLiteral("/state.bin"), StateFile::encode({}, *m_options)));
-        QCOMPARE(BatchCommand::run(
-                     {"inkveil-batch", "--state", m_in + QStringLiteral("/state.bin"), photo}, out,
-                     err, false),
-                 int(BatchCommand::UsageError));
-        err.flush();
-        QCOMPARE(errText, QStringLiteral("inkveil-batch: ") + reason + QLatin1Char('\n'));
+        const ToolRun run = runTool({"--state", m_in + QStringLiteral("/state.bin"), photo});
+        QCOMPARE(run.exitCode, int(BatchCommand::UsageError));
+        QCOMPARE(run.err, QStringLiteral("inkveil-batch: ") + reason + QLatin1Char('\n'));
         QCOMPARE(entriesUnder(m_out), QStringList{"thumbs"});
         QCOMPARE(entriesUnder(QFileInfo(m_in).path()),
                  (QStringList{"in", "in/p.png", "in/state.bin", "out", "out/thumbs"}));
@@ -400,15 +388,13 @@ private Q_SLOTS:
         writePhoto(evil, {8, 8}, Qt::red);
         writePhoto(m_in + QStringLiteral("/c.png"), {8, 8}, Qt::red);
         QVERIFY(writeFile(m_out + QStringLiteral("/c.jpeg"), "old"));
-        QString outText;
-        QString errText;
-        QTextStream out(&outText);
-        QTextStream err(&errText);
-        const QStringList arguments{"inkveil-batch", "--output", m_out, "--existing", "skip", m_in};
-        QCOMPARE(BatchCommand::run(arguments + QStringList{"--dry-run"}, out, err, false), 0);
-        QCOMPARE(BatchCommand::run(arguments, out, err, false), 0);
-        out.flush();
-        err.flush();
+        const QStringList arguments{"--output", m_out, "--existing", "skip", m_in};
+        const ToolRun dryRun = runTool(arguments + QStringList{"--dry-run"});
+        const ToolRun run = runTool(arguments);
+        QCOMPARE(dryRun.exitCode, 0);
+        QCOMPARE(run.exitCode, 0);
+        const QString outText = dryRun.out + run.out;
+        const QString errText = dryRun.err + run.err;
         const QString in = QFileInfo(m_in).absoluteFilePath();
         QCOMPARE(outText, QStringLiteral("%1/a\\x1b[2Jb.png -> %2/a\\x1b[2Jb.jpeg\n"
                                          "%1/c.png -> %2/c.jpeg\n  %3\n")
@@ -423,8 +409,7 @@ private Q_SLOTS:
                  qPrintable(errText));
         QCOMPARE(readFile(m_out + QStringLiteral("/c.jpeg")), QByteArray("old"));
 
-        QCOMPARE(BatchCommand::run({"inkveil-batch", "--existing", "keep", m_in}, out, err, false),
-                 int(BatchCommand::UsageError));
+        QCOMPARE(runTool({"--existing", "keep", m_in}).exitCode, int(BatchCommand::UsageError));
     }
 
     void stateFileWithoutTheChoiceReplaces()

@@ -195,19 +195,12 @@ private Q_SLOTS:
         QVERIFY(
             writeFile(state, StateFile::encode({std::make_shared<Overlay>()}, OutputOptions())));
 
-        QString outText;
-        QString errText;
-        QTextStream outStream(&outText);
-        QTextStream errStream(&errText);
-        QCOMPARE(
-            BatchCommand::run({QStringLiteral("inkveil-batch"), QStringLiteral("--state"), state,
-                               QStringLiteral("--output"), out, QStringLiteral("--existing"),
-                               QStringLiteral("skip"), QStringLiteral("--report"), reportPath, in},
-                              outStream, errStream, false),
-            int(BatchCommand::SomeFailed));
-        errStream.flush();
-        QVERIFY2(errText.contains(QStringLiteral("1 written, 1 failed, 1 skipped in ")),
-                 qPrintable(errText));
+        const ToolRun run = runTool({QStringLiteral("--state"), state, QStringLiteral("--output"),
+                                     out, QStringLiteral("--existing"), QStringLiteral("skip"),
+                                     QStringLiteral("--report"), reportPath, in});
+        QCOMPARE(run.exitCode, int(BatchCommand::SomeFailed));
+        QVERIFY2(run.err.contains(QStringLiteral("1 written, 1 failed, 1 skipped in ")),
+                 qPrintable(run.err));
 
         const QMap<QString, QJsonObject> lines = reportLines(reportPath);
         QCOMPARE(lines.size(), 3);
