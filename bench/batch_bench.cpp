@@ -10,7 +10,7 @@
 
 #include "batch/BatchEngine.h"
 #include "output/OutputOptions.h"
-#include "render/ImageToolkit.h"
+#include "imageio/ImageToolkit.h"
 #include "render/PlaceholderExpander.h"
 #include "render/Stamper.h"
 #include "sources/WorkFile.h"

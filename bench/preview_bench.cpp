@@ -5,12 +5,12 @@
 //
 //   inkveil-preview-bench [--edits N] [--megapixels M]
 
-#include "render/ImageToolkit.h"
+#include "imageio/ImageToolkit.h"
 #include "render/PreviewGeometry.h"
 #include "render/Stamper.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
-#include "watermarks/ui/PreviewView.h"
+#include "widgets/PreviewView.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

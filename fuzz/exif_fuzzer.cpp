@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the EXIF reader as if they were a whole JPEG file, then formats
 // whatever it read the way the source files pane does.
-#include "sources/ExifData.h"
-#include "sources/ExifParser.h"
-#include "sources/ExifSummary.h"
+#include "imageio/ExifData.h"
+#include "imageio/ExifParser.h"
+#include "imageio/ExifSummary.h"
 
 #include <QByteArray>
 

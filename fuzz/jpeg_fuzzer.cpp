@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the JPEG decoder as a whole file, at full and at reduced size, into a
 // buffer kept from one input to the next as a batch worker keeps it, and encodes what it gives.
-#include "render/JpegCodec.h"
+#include "imageio/JpegCodec.h"
 
 #include <QByteArray>
 #include <QImage>

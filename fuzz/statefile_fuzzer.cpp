@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the state-file reader as if they were state.bin, then writes back
 // what it read, as the wizard does on the next change. Seed it with a state file the wizard
 // wrote (resources/state.bin) and give it statefile.dict.
-#include "app/StateFile.h"
+#include "session/StateFile.h"
 
 #include <QByteArray>
 

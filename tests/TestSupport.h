@@ -4,7 +4,7 @@
 // resolution, colours compared with room for rounding, and, for the widget tests, the wizard on
 // its real window.
 
-#include "batch/BatchCommand.h"
+#include "cli/BatchCommand.h"
 #include "sources/WorkFile.h"
 
 #include <QFile>
@@ -168,8 +168,8 @@ inline QList<QUrl> fileUrls(const QStringList &paths)
 
 #ifdef QT_WIDGETS_LIB
 
-#include "app/ui/AppController.h"
-#include "app/ui/PaneController.h"
+#include "app/AppController.h"
+#include "wizard/PaneController.h"
 
 #include <QDragEnterEvent>
 #include <QMimeData>

@@ -1,10 +1,10 @@
 #include "TestSupport.h"
-#include "app/Presets.h"
-#include "app/StateFile.h"
-#include "batch/BatchCommand.h"
+#include "session/Presets.h"
+#include "session/StateFile.h"
+#include "cli/BatchCommand.h"
 #include "batch/BatchEngine.h"
 #include "batch/ProgressEstimate.h"
-#include "render/ImageToolkit.h"
+#include "imageio/ImageToolkit.h"
 #include "render/Stamper.h"
 
 #include <QDir>

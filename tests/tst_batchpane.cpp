@@ -1,8 +1,8 @@
 #include "TestSupport.h"
-#include "app/Resources.h"
-#include "app/ui/ApplicationPanes.h"
-#include "app/ui/ElidedLabel.h"
-#include "batch/ui/BatchPane.h"
+#include "base/Resources.h"
+#include "app/ApplicationPanes.h"
+#include "widgets/ElidedLabel.h"
+#include "panes/BatchPane.h"
 
 #include <QDir>
 #include <QLabel>

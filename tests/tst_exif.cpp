@@ -1,8 +1,8 @@
 #include "TestSupport.h"
-#include "sources/DecimalNumber.h"
-#include "sources/ExifData.h"
-#include "sources/ExifParser.h"
-#include "sources/ExifSummary.h"
+#include "imageio/DecimalNumber.h"
+#include "imageio/ExifData.h"
+#include "imageio/ExifParser.h"
+#include "imageio/ExifSummary.h"
 
 #include <QFile>
 #include <QTemporaryDir>

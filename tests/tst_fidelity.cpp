@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 #include "batch/BatchEngine.h"
 #include "output/SummaryText.h"
-#include "render/ImageToolkit.h"
+#include "imageio/ImageToolkit.h"
 #include "watermarks/Overlay.h"
 
 #include <QBuffer>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
-#include "app/StateFile.h"
-#include "batch/BatchCommand.h"
+#include "session/StateFile.h"
+#include "cli/BatchCommand.h"
 #include "output/OutputOptions.h"
 #include "render/PlaceholderExpander.h"
 #include "render/Stamper.h"

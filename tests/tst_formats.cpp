@@ -3,8 +3,8 @@
 
 #include "TestSupport.h"
 
-#include "render/ImageToolkit.h"
-#include "sources/ExifData.h"
+#include "imageio/ImageToolkit.h"
+#include "imageio/ExifData.h"
 #include "sources/FileGathering.h"
 
 #include <QColorSpace>

@@ -1,11 +1,11 @@
 #include "TestSupport.h"
-#include "app/Resources.h"
-#include "app/StateFile.h"
-#include "app/ui/ApplicationPanes.h"
-#include "app/ui/ListView.h"
-#include "app/ui/PaneController.h"
-#include "app/ui/PaneRegistry.h"
-#include "app/ui/UiLoader.h"
+#include "base/Resources.h"
+#include "session/StateFile.h"
+#include "app/ApplicationPanes.h"
+#include "widgets/ListView.h"
+#include "wizard/PaneController.h"
+#include "wizard/PaneRegistry.h"
+#include "wizard/UiLoader.h"
 
 #include <QAbstractButton>
 #include <QDir>

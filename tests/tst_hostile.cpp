@@ -3,13 +3,13 @@
 // case must end promptly with a reason, never block, crash or take the memory a header claims.
 
 #include "TestSupport.h"
-#include "app/KeyedUnarchiver.h"
-#include "app/RegularFile.h"
-#include "app/StateFile.h"
-#include "batch/BatchCommand.h"
+#include "archive/KeyedUnarchiver.h"
+#include "base/RegularFile.h"
+#include "session/StateFile.h"
+#include "cli/BatchCommand.h"
 #include "batch/BatchEngine.h"
 #include "batch/MemoryBudget.h"
-#include "render/ImageToolkit.h"
+#include "imageio/ImageToolkit.h"
 #include "render/Stamper.h"
 #include "sources/FileGathering.h"
 

@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "render/ImageToolkit.h"
+#include "imageio/ImageToolkit.h"
 
 #include <QBuffer>
 #include <QColorSpace>

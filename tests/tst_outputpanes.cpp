@@ -1,12 +1,12 @@
 #include "TestSupport.h"
-#include "app/Resources.h"
-#include "app/StateFile.h"
-#include "app/ui/ApplicationPanes.h"
-#include "app/ui/PropertyBinder.h"
+#include "base/Resources.h"
+#include "session/StateFile.h"
+#include "app/ApplicationPanes.h"
+#include "wizard/PropertyBinder.h"
 #include "output/SummaryText.h"
 #include "output/UsedWatermarksModel.h"
-#include "output/ui/OutputOptionsPane.h"
-#include "output/ui/SummaryPane.h"
+#include "panes/OutputOptionsPane.h"
+#include "panes/SummaryPane.h"
 
 #include <QCheckBox>
 #include <QComboBox>

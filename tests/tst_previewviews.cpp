@@ -4,8 +4,8 @@
 #include "render/Stamper.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
-#include "watermarks/ui/PositionView.h"
-#include "watermarks/ui/PreviewView.h"
+#include "widgets/PositionView.h"
+#include "widgets/PreviewView.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
-#include "app/StateFile.h"
-#include "batch/BatchCommand.h"
+#include "session/StateFile.h"
+#include "cli/BatchCommand.h"
 #include "batch/BatchEngine.h"
 #include "batch/BatchTally.h"
 #include "batch/RunReport.h"

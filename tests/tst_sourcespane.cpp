@@ -1,9 +1,9 @@
 #include "TestSupport.h"
-#include "app/Resources.h"
-#include "app/ui/ApplicationPanes.h"
-#include "batch/ui/BatchPane.h"
-#include "sources/ui/DropView.h"
-#include "sources/ui/SourceFilesPane.h"
+#include "base/Resources.h"
+#include "app/ApplicationPanes.h"
+#include "panes/BatchPane.h"
+#include "widgets/DropView.h"
+#include "panes/SourceFilesPane.h"
 
 #include <QBuffer>
 #include <QDialog>

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
-#include "app/Presets.h"
-#include "app/Resources.h"
-#include "app/StateFile.h"
+#include "session/Presets.h"
+#include "base/Resources.h"
+#include "session/StateFile.h"
 
 #include <QDir>
 #include <QFile>

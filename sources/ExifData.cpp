@@ -1,3 +1,0 @@
-#include "sources/ExifData.h"
-
-bool ExifData::operator==(const ExifData &other) const = default;

@@ -1,0 +1,70 @@
+#include "base/Resources.h"
+#include "app/AppController.h"
+#include "app/ApplicationPanes.h"
+#include "panes/SourceFilesPane.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSettings>
+#include <QWidget>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Inkveil"));
+    QApplication::setOrganizationName(QStringLiteral("Tessaly"));
+    QApplication::setWindowIcon(QIcon(Resources::imagePath(QStringLiteral("inkveil"))));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Puts watermarks on a batch of photos."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("paths"),
+                                 QStringLiteral("Photos and folders to start the batch with."),
+                                 QStringLiteral("[PATH...]"));
+    parser.process(app);
+
+    ApplicationPanes::registerAll();
+
+    AppController controller;
+    if (!controller.loadMainWindow()) {
+        QMessageBox::critical(nullptr, QStringLiteral("Inkveil"),
+                              QStringLiteral("The main window could not be loaded from %1. "
+                                             "Reinstall Inkveil.")
+                                  .arg(Resources::directory()));
+        return 1;
+    }
+    controller.setUpForm();
+    if (controller.numberOfPanes() == 0) {
+        QMessageBox::critical(nullptr, QStringLiteral("Inkveil"),
+                              QStringLiteral("The wizard's pane list in %1 is missing or "
+                                             "damaged. Reinstall Inkveil.")
+                                  .arg(Resources::directory()));
+        return 1;
+    }
+    // Paths on the command line start the batch, gathered as if dropped on the source files pane.
+    const QStringList arguments = parser.positionalArguments();
+    QStringList paths;
+    for (const QString &argument : arguments)
+        paths.append(QDir::isRelativePath(argument)
+                         ? QDir::cleanPath(QDir::current().absoluteFilePath(argument))
+                         : argument);
+    if (!paths.isEmpty()) {
+        for (PaneController *pane : controller.panes()) {
+            if (auto *sources = qobject_cast<SourceFilesPane *>(pane)) {
+                sources->addPaths(paths);
+                break;
+            }
+        }
+    }
+    // The window comes back where it was left ($XDG_CONFIG_HOME/Tessaly/Inkveil.conf).
+    QSettings settings;
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    controller.restoreWindowGeometry(settings, screen ? screen->availableGeometry() : QRect());
+    controller.mainWindow()->show();
+    const int status = QApplication::exec();
+    controller.saveWindowGeometry(settings);
+    return status;
+}

@@ -1,0 +1,142 @@
+#include "base/SafeWrite.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool lstatPath(const QString &path, struct stat &info)
+{
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+// Creates a new file beside the target under a name nobody else holds; -1 with errno set when
+// that fails. Made with 0666 less the umask, as any newly created file.
+int createTemporary(const QByteArray &target, QByteArray &temporary)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = target.left(slash + 1);
+    // Short enough that the temporary name fits wherever the target's name fits.
+    const QByteArray name = target.mid(slash + 1).left(200);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = folder + '.' + name + '.' +
+                    QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
+        const int fd = ::open(temporary.constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+// Renames without replacing; where the file system has no such rename, a hard link does the
+// same (it fails on an existing entry too).
+int renameNoReplace(const QByteArray &from, const QByteArray &to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    if (::link(from.constData(), to.constData()) != 0)
+        return errno;
+    ::unlink(from.constData());
+    return 0;
+}
+
+} // namespace
+
+namespace SafeWrite {
+
+QString errorText(int error)
+{
+    QString text = qt_error_string(error);
+    if (!text.endsWith(QLatin1Char('.')))
+        text += QLatin1Char('.');
+    return text;
+}
+
+QString linkReason()
+{
+    return QStringLiteral("A symbolic link is in its place; links are never followed.");
+}
+
+bool entryExists(const QString &path)
+{
+    struct stat info
+    {
+    };
+    return lstatPath(path, info);
+}
+
+bool isSymLink(const QString &path)
+{
+    struct stat info
+    {
+    };
+    return lstatPath(path, info) && S_ISLNK(info.st_mode);
+}
+
+int writeAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (written == 0)
+            return ENOSPC;
+        data += written;
+        left -= written;
+    }
+    return 0;
+}
+
+Result write(const QString &path, const QByteArray &bytes, bool replace)
+{
+    const auto failed = [](int error) { return Result{Outcome::Failed, error, errorText(error)}; };
+    const QByteArray target = QFile::encodeName(path);
+    struct stat info
+    {
+    };
+    if (lstatPath(path, info)) {
+        if (S_ISLNK(info.st_mode))
+            return {Outcome::Failed, ELOOP, linkReason()};
+        if (!replace)
+            return {Outcome::Exists, 0, {}};
+    }
+
+    QByteArray temporary;
+    const int fd = createTemporary(target, temporary);
+    if (fd < 0)
+        return failed(errno);
+    int error = writeAll(fd, bytes);
+    // On disk before it takes the target's place, so a crash leaves the old file or the new.
+    if (error == 0 && ::fdatasync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0) {
+        if (replace)
+            error = ::rename(temporary.constData(), target.constData()) == 0 ? 0 : errno;
+        else
+            error = renameNoReplace(temporary, target);
+    }
+    if (error == 0)
+        return {Outcome::Written, 0, {}};
+    ::unlink(temporary.constData());
+    if (error == EEXIST && !replace)
+        return {Outcome::Exists, 0, {}};
+    return failed(error);
+}
+
+} // namespace SafeWrite

@@ -1,0 +1,476 @@
+#include "cli/BatchCommand.h"
+
+#include "session/Presets.h"
+#include "base/Printable.h"
+#include "session/StateFile.h"
+#include "batch/BatchEngine.h"
+#include "batch/BatchTally.h"
+#include "batch/ProgressEstimate.h"
+#include "batch/RunReport.h"
+#include "base/SafeWrite.h"
+#include "output/SummaryText.h"
+#include "imageio/ExifSummary.h"
+#include "sources/FileGathering.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTextStream>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<bool> interruptRequested{false};
+
+const QStringList Formats{QStringLiteral("jpeg"), QStringLiteral("jpg"),  QStringLiteral("tiff"),
+                          QStringLiteral("tif"),  QStringLiteral("png"),  QStringLiteral("gif"),
+                          QStringLiteral("bmp"),  QStringLiteral("webp"), QStringLiteral("avif")};
+
+// --existing, in the order of the option's values (OutputOptions::Existing).
+const QStringList ExistingChoices{QStringLiteral("replace"), QStringLiteral("skip"),
+                                  QStringLiteral("rename")};
+
+// By the number of the "metadata" output option.
+const QStringList MetadataModes{QStringLiteral("keep"), QStringLiteral("private"),
+                                QStringLiteral("none")};
+
+struct Options
+{
+    QString stateFile;
+    QString preset;
+    bool usePreset = false;
+    bool listPresets = false;
+    QString output;
+    QString format;
+    int quality = -1;
+    int jobs = 0;
+    int existing = -1;
+    qint64 memoryBytes = 0;
+    int metadata = -1;
+    bool dryRun = false;
+    bool exif = false;
+    QStringList paths;
+    // --shard K/N: this run processes photos i with i mod N = K - 1.
+    int shard = 1;
+    int shardCount = 1;
+    QString report;
+};
+
+// "K/N" with 1 <= K <= N; answers false for anything else.
+bool parseShard(const QString &text, int &shard, int &count)
+{
+    const QStringList parts = text.split(QLatin1Char('/'));
+    if (parts.size() != 2)
+        return false;
+    bool shardOk = false;
+    bool countOk = false;
+    shard = parts.at(0).toInt(&shardOk);
+    count = parts.at(1).toInt(&countOk);
+    return shardOk && countOk && shard >= 1 && shard <= count;
+}
+
+// The path as the file system resolves it, also for a file that does not exist yet.
+QString resolvedPath(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists())
+        return info.canonicalFilePath();
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath())
+                            : folder + QLatin1Char('/') + info.fileName();
+}
+
+// Parses into `options`; answers an error text for a usage error, or a null string.
+QString parse(const QStringList &arguments, Options &options, QString &help)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Watermarks photos with the watermarks and output options saved by Inkveil."));
+    parser.addHelpOption();
+    const QCommandLineOption state(QStringLiteral("state"),
+                                   QStringLiteral("Read watermarks and options from <file>."),
+                                   QStringLiteral("file"));
+    const QCommandLineOption preset(
+        QStringLiteral("preset"),
+        QStringLiteral("Read watermarks and options from the preset <name>."),
+        QStringLiteral("name"));
+    const QCommandLineOption listPresets(QStringLiteral("list-presets"),
+                                         QStringLiteral("Print the presets' names, one a line."));
+    const QCommandLineOption output(QStringLiteral("output"),
+                                    QStringLiteral("Write into <dir> (this run only)."),
+                                    QStringLiteral("dir"));
+    const QCommandLineOption format(QStringLiteral("format"),
+                                    QStringLiteral("Output format: %1 (this run only).")
+                                        .arg(Formats.join(QStringLiteral(", "))),
+                                    QStringLiteral("format"));
+    const QCommandLineOption quality(
+        QStringLiteral("quality"),
+        QStringLiteral("Quality 0-100 of JPEG, WebP, AVIF (this run only)."), QStringLiteral("q"));
+    const QCommandLineOption metadata(
+        QStringLiteral("metadata"),
+        QStringLiteral("Camera data kept: keep, private (all but location and serial numbers) or "
+                       "none (this run only)."),
+        QStringLiteral("what"));
+    const QCommandLineOption jobs(QStringLiteral("jobs"),
+                                  QStringLiteral("Photos processed at once (default: cores)."),
+                                  QStringLiteral("n"));
+    const QCommandLineOption existing(
+        QStringLiteral("existing"),
+        QStringLiteral("Where a file of an output's name exists: replace, skip, or rename "
+                       "(keep both; the new photo gets a \"-2\" name) (this run only)."),
+        QStringLiteral("what"));
+    const QCommandLineOption memory(
+        QStringLiteral("memory"),
+        QStringLiteral("Decoded photos held at once, in MB (default: %1).")
+            .arg(BatchEngine::DefaultMemoryBudget / (1024 * 1024)),
+        QStringLiteral("MB"));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
+                                    QStringLiteral("Print what would be written; write nothing."));
+    const QCommandLineOption exif(
+        QStringLiteral("exif"), QStringLiteral("Print each photo's EXIF summary; write nothing."));
+    parser.addOptions(
+        {state, output, format, quality, jobs, existing, metadata, dryRun, exif, memory});
+    parser.addOptions({preset, listPresets});
+    const QCommandLineOption shard(
+        QStringLiteral("shard"),
+        QStringLiteral("Process only part <k> of <n> of the photos: photo i (from 0, in the "
+                       "order gathered) when i mod n = k - 1, with the names and numbers of the "
+                       "whole batch. The n parts, run anywhere, write what one run writes."),
+        QStringLiteral("k/n"));
+    const QCommandLineOption report(
+        QStringLiteral("report"),
+        QStringLiteral("Write what became of each photo to <file>, a JSON object a line."),
+        QStringLiteral("file"));
+    parser.addOptions({shard, report});
+    parser.addPositionalArgument(QStringLiteral("PATH"),
+                                 QStringLiteral("Photos and folders of photos."),
+                                 QStringLiteral("PATH..."));
+    help = parser.helpText();
+    if (!parser.parse(arguments))
+        return parser.errorText();
+    if (parser.isSet(QStringLiteral("help")))
+        return QStringLiteral("help");
+
+    options.stateFile = parser.value(state);
+    options.preset = parser.value(preset);
+    options.usePreset = parser.isSet(preset);
+    options.listPresets = parser.isSet(listPresets);
+    if (options.listPresets)
+        return {};
+    if (parser.isSet(state) && parser.isSet(preset))
+        return QStringLiteral("Use either --state or --preset, not both.");
+    options.output = parser.value(output);
+    options.format = parser.value(format);
+    options.dryRun = parser.isSet(dryRun);
+    options.exif = parser.isSet(exif);
+    options.paths = parser.positionalArguments();
+    if (parser.isSet(format) && !Formats.contains(options.format))
+        return QStringLiteral("Unknown format \"%1\"; use one of %2.")
+            .arg(options.format, Formats.join(QStringLiteral(", ")));
+    if (parser.isSet(quality)) {
+        bool ok = false;
+        options.quality = parser.value(quality).toInt(&ok);
+        if (!ok || options.quality < 0 || options.quality > 100)
+            return QStringLiteral("The quality must be a whole number from 0 to 100.");
+    }
+    if (parser.isSet(metadata)) {
+        options.metadata = static_cast<int>(MetadataModes.indexOf(parser.value(metadata)));
+        if (options.metadata < 0)
+            return QStringLiteral("--metadata needs keep, private or none.");
+    }
+    if (parser.isSet(jobs)) {
+        bool ok = false;
+        options.jobs = parser.value(jobs).toInt(&ok);
+        if (!ok || options.jobs < 1)
+            return QStringLiteral("--jobs needs a whole number of at least 1.");
+    }
+    if (parser.isSet(existing)) {
+        options.existing = static_cast<int>(ExistingChoices.indexOf(parser.value(existing)));
+        if (options.existing < 0)
+            return QStringLiteral("--existing needs one of %1.")
+                .arg(ExistingChoices.join(QStringLiteral(", ")));
+    }
+    if (parser.isSet(memory)) {
+        bool ok = false;
+        const qint64 megabytes = parser.value(memory).toLongLong(&ok);
+        // Up to a petabyte: beyond it the byte count would overflow.
+        if (!ok || megabytes < 1 || megabytes > (qint64(1) << 30))
+            return QStringLiteral("--memory needs a whole number of megabytes of at least 1.");
+        options.memoryBytes = megabytes * 1024 * 1024;
+    }
+    if (parser.isSet(shard) && !parseShard(parser.value(shard), options.shard, options.shardCount))
+        return QStringLiteral(
+            "--shard needs K/N, two whole numbers with 1 <= K <= N, such as 2/3.");
+    options.report = parser.value(report);
+    if (parser.isSet(report) && options.report.isEmpty())
+        return QStringLiteral("--report needs a file.");
+    if (parser.isSet(output) && options.output.isEmpty())
+        return QStringLiteral("--output needs a folder.");
+    if (options.paths.isEmpty())
+        return QStringLiteral("Name at least one photo or folder.");
+    return {};
+}
+
+// The bar, the count, and the speed and time left once known, over the line drawn before.
+QString progressBar(int done, int total, const ProgressEstimate &estimate)
+{
+    constexpr int Width = 30;
+    const int filled = total > 0 ? done * Width / total : Width;
+    QString bar =
+        QStringLiteral("\r[%1%2] %3/%4")
+            .arg(QString(filled, QLatin1Char('#')), QString(Width - filled, QLatin1Char('.')))
+            .arg(done)
+            .arg(total);
+    if (const QString speed = estimate.text(); !speed.isEmpty())
+        bar += QStringLiteral("  ") + speed;
+    return bar + QStringLiteral("\033[K");
+}
+
+} // namespace
+
+void BatchCommand::interrupt()
+{
+    interruptRequested = true;
+}
+
+int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStream &err,
+                      bool interactive)
+{
+    interruptRequested = false;
+    Options options;
+    QString help;
+    const QString usage = parse(arguments, options, help);
+    if (usage == QLatin1String("help")) {
+        out << help;
+        return Success;
+    }
+    if (!usage.isNull()) {
+        err << "inkveil-batch: " << usage << "\n\n" << help;
+        return UsageError;
+    }
+
+    if (options.listPresets) {
+        for (const QString &name : Presets::names())
+            out << name << '\n';
+        return Success;
+    }
+
+    OverlayList overlays;
+    auto outputOptions = std::make_shared<OutputOptions>();
+    if (options.usePreset) {
+        if (!Presets::load(options.preset, overlays, outputOptions)) {
+            const QStringList known = Presets::names();
+            err << "inkveil-batch: No preset named \"" << options.preset << "\"; "
+                << (known.isEmpty()
+                        ? QStringLiteral("none are saved yet.")
+                        : QStringLiteral("known presets:\n  ") + known.join(QStringLiteral("\n  ")))
+                << '\n';
+            return UsageError;
+        }
+    } else if (!options.stateFile.isEmpty()) {
+        if (!QFileInfo(options.stateFile).isReadable()) {
+            err << "inkveil-batch: Can't read the state file " << options.stateFile << "\n";
+            return UsageError;
+        }
+        const StateFile::LoadResult loaded =
+            StateFile::loadStateFrom(options.stateFile, overlays, outputOptions);
+        if (loaded.damaged()) {
+            err << "inkveil-batch: Can't read the state file " << options.stateFile << ". "
+                << loaded.problem << "\n";
+            return UsageError;
+        }
+    } else {
+        const StateFile::LoadResult loaded = StateFile::loadState(overlays, outputOptions);
+        if (loaded.damaged()) {
+            err << "inkveil-batch: The saved watermarks and options can't be read. "
+                << loaded.problem << " Using the defaults";
+            if (!loaded.keptAs.isEmpty())
+                err << "; the damaged file is kept as " << loaded.keptAs;
+            err << ".\n";
+        }
+    }
+    // Overrides for this run only: the state file is never written here.
+    if (!options.output.isEmpty())
+        outputOptions->setFolder(QFileInfo(options.output).absoluteFilePath());
+    if (!options.format.isEmpty())
+        outputOptions->setFileFormat(options.format);
+    if (options.quality >= 0)
+        outputOptions->setQuality(options.quality);
+    if (options.existing >= 0)
+        outputOptions->setExisting(options.existing);
+    if (options.metadata >= 0)
+        outputOptions->setMetadata(options.metadata);
+
+    QStringList absolute;
+    for (const QString &path : options.paths)
+        absolute.append(QFileInfo(path).absoluteFilePath());
+    WorkFileList files;
+    QStringList unreadable;
+    FileGathering::appendWorkFiles(files, FileGathering::expandPaths(absolute, &unreadable),
+                                   &unreadable);
+    // Reported before anything else, and the run ends with 1 even when every photo found is
+    // written: the user asked for photos that were not processed.
+    for (const QString &problem : unreadable)
+        err << "inkveil-batch: " << problem << '\n';
+    if (files.isEmpty()) {
+        err << "inkveil-batch: No photos found in the given paths.\n";
+        return SomeFailed;
+    }
+
+    if (options.exif) {
+        for (const auto &file : files) {
+            out << printable(file->filePath()) << '\n';
+            const QString summary = ExifSummary::text(file->readExif());
+            for (const QString &line : summary.split(QLatin1Char('\n')))
+                out << "  " << printable(line) << '\n';
+        }
+        return unreadable.isEmpty() ? Success : SomeFailed;
+    }
+
+    if (!outputOptions->isFolderSet()) {
+        err << "inkveil-batch: " << BatchEngine::NoFolderMessage
+            << " Use --output DIR or set one in Inkveil.\n";
+        return UsageError;
+    }
+    if (const QString refused = BatchEngine::refusal(*outputOptions); !refused.isNull()) {
+        err << "inkveil-batch: " << printable(refused) << '\n';
+        return UsageError;
+    }
+
+    // Keeping both steps around the files in the folder, so each shard would plan around the
+    // files the others had written so far; replacing and skipping plan the same names anywhere.
+    if (options.shardCount > 1 && outputOptions->existing() == OutputOptions::KeepBothExisting) {
+        err << "inkveil-batch: --shard can't keep both files where one exists: each part would "
+               "rename around the files the others write. Use --existing replace or skip.\n";
+        return UsageError;
+    }
+    const QList<int> indices = BatchEngine::shardIndices(static_cast<int>(files.size()),
+                                                         options.shard, options.shardCount);
+    const OutputPlan plan = BatchEngine::plan(files, *outputOptions);
+
+    if (options.dryRun) {
+        for (const int index : indices) {
+            const auto &planned = plan.entries().at(index);
+            out << printable(planned.sourcePath) << " -> " << printable(planned.outputPath) << '\n';
+            if (planned.skip) {
+                out << "  " << OutputPlan::SkippedMessage << '\n';
+                continue;
+            }
+            if (!planned.thumbnailPath.isEmpty())
+                out << "  thumbnail -> " << printable(planned.thumbnailPath) << '\n';
+            if (planned.collided)
+                out << "  Renamed: an earlier photo has that name.\n";
+            else if (planned.keptExisting)
+                out << "  Renamed: a file of that name exists.\n";
+            // The run refuses to write through a link; the plan says so rather than "replaces".
+            if (SafeWrite::isSymLink(planned.outputPath))
+                out << "  Fails: " << BatchEngine::cantWrite(0, SafeWrite::linkReason()) << '\n';
+            else if (planned.exists)
+                out << "  Replaces the file of that name.\n";
+        }
+        return unreadable.isEmpty() ? Success : SomeFailed;
+    }
+
+    RunReport report;
+    if (!options.report.isEmpty()) {
+        // The report must not take the place of a photo or of any part's output.
+        const QString reportPath = resolvedPath(options.report);
+        for (const auto &planned : plan.entries()) {
+            if (reportPath == resolvedPath(planned.sourcePath) ||
+                reportPath == resolvedPath(planned.outputPath) ||
+                (!planned.thumbnailPath.isEmpty() &&
+                 reportPath == resolvedPath(planned.thumbnailPath))) {
+                err << "inkveil-batch: The report " << printable(options.report)
+                    << " would replace a photo or an output of this batch.\n";
+                return UsageError;
+            }
+        }
+        QString reason;
+        if (!report.open(options.report, &reason)) {
+            err << "inkveil-batch: Can't write the report " << printable(options.report) << ": "
+                << printable(reason) << '\n';
+            return UsageError;
+        }
+    }
+
+    BatchEngine engine;
+    if (options.memoryBytes > 0)
+        engine.setMemoryBudget(options.memoryBytes);
+    const int total = static_cast<int>(indices.size());
+    BatchTally tally(total);
+    ProgressEstimate estimate(total);
+    QElapsedTimer clock;
+    QObject::connect(
+        &engine, &BatchEngine::fileFinished, &engine,
+        [&](int index, const BatchEngine::FileResult &result) {
+            tally.add(result);
+            estimate.update(tally.done(), clock.elapsed());
+            if (report.isOpen())
+                report.add(files.at(index)->filePath(), plan.entries().at(index).outputPath,
+                           result);
+            const QString path = printable(files.at(index)->filePath());
+            if (result.status != BatchEngine::Status::Written || result.outputPath.isEmpty()) {
+                if (interactive)
+                    err << "\r\033[K";
+                err << path << ": " << printable(result.failure) << '\n';
+            } else if (!interactive) {
+                err << QStringLiteral("[%1/%2] %3 -> %4\n")
+                           .arg(tally.done())
+                           .arg(total)
+                           .arg(path, printable(result.outputPath));
+            }
+            if (result.status == BatchEngine::Status::Written && !result.note.isEmpty()) {
+                if (interactive)
+                    err << "\r\033[K";
+                err << path << ": " << printable(result.note) << '\n';
+            }
+            if (interactive)
+                err << progressBar(tally.done(), total, estimate);
+            err.flush();
+        });
+    QEventLoop loop;
+    bool completed = false;
+    QObject::connect(&engine, &BatchEngine::finished, &loop, [&](bool whole) {
+        completed = whole;
+        loop.quit();
+    });
+    QTimer interruptWatch;
+    QObject::connect(&interruptWatch, &QTimer::timeout, &engine, [&] {
+        if (interruptRequested)
+            engine.stop();
+    });
+    interruptWatch.start(50);
+
+    const int jobs = BatchEngine::workersFor(
+        options.jobs > 0 ? options.jobs : QThread::idealThreadCount(), files.size());
+    QString message;
+    // What the wizard's summary notes before Start (renamed photos, files replaced or skipped,
+    // watermark pictures that can't be read), said before anything is written.
+    if (BatchEngine::refusal(*outputOptions).isNull()) {
+        for (const QString &note : SummaryText::warnings(files, overlays, *outputOptions))
+            err << "Note: " << note << '\n';
+    }
+    clock.start();
+    if (!engine.start(files, indices, overlays, outputOptions, jobs, &message)) {
+        err << "inkveil-batch: " << message << '\n';
+        return UsageError;
+    }
+    if (interactive)
+        err << progressBar(0, total, estimate);
+    err.flush();
+    loop.exec();
+    engine.wait();
+    if (interactive)
+        err << '\n';
+    const bool stopped = !completed && interruptRequested;
+    err << tally.closingLine(stopped, clock.elapsed()) << '\n';
+    if (stopped)
+        return Interrupted;
+    return tally.failed() == 0 && unreadable.isEmpty() ? Success : SomeFailed;
+}

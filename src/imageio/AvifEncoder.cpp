@@ -1,0 +1,86 @@
+#include "imageio/AvifEncoder.h"
+
+#include <QColorSpace>
+
+#include <avif/avif.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+struct ImageDeleter
+{
+    void operator()(avifImage *image) const { avifImageDestroy(image); }
+};
+struct EncoderDeleter
+{
+    void operator()(avifEncoder *encoder) const { avifEncoderDestroy(encoder); }
+};
+
+} // namespace
+
+int AvifEncoder::quantizer(const int quality)
+{
+    const int clamped = std::clamp(quality, 0, 100);
+    return static_cast<int>(std::lround((100 - clamped) * AVIF_QUANTIZER_WORST_QUALITY / 100.0));
+}
+
+QByteArray AvifEncoder::encode(const QImage &image, const int quality, const CameraData &cameraData)
+{
+    if (image.isNull())
+        return {};
+    const bool alpha = image.hasAlphaChannel();
+    const QImage pixels =
+        image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
+    const std::unique_ptr<avifImage, ImageDeleter> yuv(
+        avifImageCreate(static_cast<uint32_t>(pixels.width()),
+                        static_cast<uint32_t>(pixels.height()), 8, AVIF_PIXEL_FORMAT_YUV420));
+    if (!yuv)
+        return {};
+    const QByteArray icc =
+        image.colorSpace().isValid() ? image.colorSpace().iccProfile() : QByteArray();
+    if (!icc.isEmpty())
+        avifImageSetProfileICC(yuv.get(), reinterpret_cast<const uint8_t *>(icc.constData()),
+                               static_cast<size_t>(icc.size()));
+    // libavif finds the TIFF header in the EXIF and records its offset in front of it itself.
+    // The orientation it reads there is always upright: the pixels were turned already.
+    if (!cameraData.exif.isEmpty())
+        avifImageSetMetadataExif(yuv.get(),
+                                 reinterpret_cast<const uint8_t *>(cameraData.exif.constData()),
+                                 static_cast<size_t>(cameraData.exif.size()));
+    if (!cameraData.xmp.isEmpty())
+        avifImageSetMetadataXMP(yuv.get(),
+                                reinterpret_cast<const uint8_t *>(cameraData.xmp.constData()),
+                                static_cast<size_t>(cameraData.xmp.size()));
+
+    avifRGBImage rgb;
+    avifRGBImageSetDefaults(&rgb, yuv.get());
+    rgb.format = AVIF_RGB_FORMAT_RGBA;
+    rgb.ignoreAlpha = alpha ? AVIF_FALSE : AVIF_TRUE;
+    // libavif only reads the pixels.
+    rgb.pixels = const_cast<uint8_t *>(pixels.constBits());
+    rgb.rowBytes = static_cast<uint32_t>(pixels.bytesPerLine());
+    if (avifImageRGBToYUV(yuv.get(), &rgb) != AVIF_RESULT_OK)
+        return {};
+
+    const std::unique_ptr<avifEncoder, EncoderDeleter> encoder(avifEncoderCreate());
+    if (!encoder)
+        return {};
+    // One thread per photo: the batch already keeps every core busy with photos of its own.
+    encoder->maxThreads = 1;
+    encoder->speed = Speed;
+    const int q = quantizer(quality);
+    encoder->minQuantizer = q;
+    encoder->maxQuantizer = q;
+    encoder->minQuantizerAlpha = q;
+    encoder->maxQuantizerAlpha = q;
+    avifRWData output = AVIF_DATA_EMPTY;
+    QByteArray file;
+    if (avifEncoderWrite(encoder.get(), yuv.get(), &output) == AVIF_RESULT_OK)
+        file = QByteArray(reinterpret_cast<const char *>(output.data),
+                          static_cast<qsizetype>(output.size));
+    avifRWDataFree(&output);
+    return file;
+}

@@ -1,0 +1,40 @@
+#include "imageio/DecodedImage.h"
+
+#include <utility>
+
+DecodedImage DecodedImage::failure(const QString &errorString)
+{
+    DecodedImage result;
+    result.m_errorString = errorString;
+    return result;
+}
+
+DecodedImage DecodedImage::failure(const QString &path, const QString &reason)
+{
+    QString sentence = reason.trimmed();
+    if (!sentence.isEmpty()) {
+        sentence[0] = sentence.at(0).toUpper();
+        if (!sentence.endsWith(QLatin1Char('.')))
+            sentence.append(QLatin1Char('.'));
+    }
+    DecodedImage result = failure(QStringLiteral("Cannot read %1: %2").arg(path, reason));
+    result.m_reason = sentence;
+    return result;
+}
+
+DecodedImage::DecodedImage(QImage image, const float dpi, const QSize pixelSize)
+    : m_image(std::move(image))
+    , m_dpi(dpi)
+    , m_pixelSize(pixelSize.isValid() ? pixelSize : m_image.size())
+{}
+
+QImage DecodedImage::takeImage()
+{
+    return std::exchange(m_image, QImage());
+}
+
+FloatSize DecodedImage::sizeInPoints() const
+{
+    return {static_cast<float>(m_pixelSize.width()) * 72.0f / m_dpi,
+            static_cast<float>(m_pixelSize.height()) * 72.0f / m_dpi};
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "base/FloatGeometry.h"
+
+#include <QImage>
+#include <QString>
+
+// A photo as read from its file: the upright pixels, the resolution the file records, and its
+// size in points (pixels x 72 / dpi). A photo decoded at a reduced size keeps its full pixel size
+// and its size in points; only its image is smaller. A failed read holds a null image and says
+// why.
+class DecodedImage
+{
+public:
+    // A failed read.
+    static DecodedImage failure(const QString &errorString);
+    // A failed read of path, for the given reason.
+    static DecodedImage failure(const QString &path, const QString &reason);
+
+    DecodedImage() = default;
+    // pixelSize: the photo's upright size in the file, when the image is a reduced decode of it.
+    DecodedImage(QImage image, float dpi, QSize pixelSize = QSize());
+
+    bool isNull() const { return m_image.isNull(); }
+    const QImage &image() const { return m_image; }
+    // Hands the pixels over, leaving this result null, so that the caller holds the only reference
+    // and can draw into them without a copy.
+    QImage takeImage();
+
+    // Horizontal resolution in dots per inch: what the file records, else 72.
+    float dpi() const { return m_dpi; }
+    // The photo's size in pixels as the file has it, which the image may be reduced from.
+    QSize pixelSize() const { return m_pixelSize; }
+    FloatSize sizeInPoints() const;
+
+    // Why the read failed; empty after a successful one.
+    QString errorString() const { return m_errorString; }
+    // The same reason as a sentence without the path ("It is a named pipe, not a file."), to
+    // follow a message that already names the photo; empty after a successful read.
+    QString reason() const { return m_reason; }
+
+private:
+    QImage m_image;
+    float m_dpi = 72.0f;
+    QSize m_pixelSize{0, 0};
+    QString m_errorString;
+    QString m_reason;
+};

@@ -1,0 +1,3 @@
+#include "imageio/ExifData.h"
+
+bool ExifData::operator==(const ExifData &other) const = default;

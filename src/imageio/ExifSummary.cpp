@@ -1,0 +1,28 @@
+#include "imageio/ExifSummary.h"
+
+#include "imageio/ExifData.h"
+
+QString ExifSummary::text(const QList<const ExifData *> &selected)
+{
+    if (selected.isEmpty())
+        return QStringLiteral("No files");
+    if (selected.size() > 1)
+        return QStringLiteral("Multiple Selection");
+    Q_ASSERT(selected.first());
+    return text(*selected.first());
+}
+
+QString ExifSummary::text(const ExifData &data)
+{
+    if (!data.valid())
+        return QStringLiteral("No EXIF data found");
+
+    const QString exposure = QStringLiteral("%1s at f/%2, ISO %3, FL %4 mm")
+                                 .arg(data.exposure(), data.fNumber().toString(),
+                                      QString::number(data.iso()), data.focalLength().toString());
+    // %g: the resolution in its shortest general form, 72 rather than 72.0.
+    const QString size = QString::asprintf("%d x %d @ %g dpi", int(data.width()),
+                                           int(data.height()), double(data.resx()));
+    // One pass over the pattern, so a '%1' inside the model or the date stays as it is.
+    return QStringLiteral("%1 on %2\n%3\n%4").arg(data.model(), data.dateTime(), exposure, size);
+}

@@ -1,0 +1,467 @@
+#include "imageio/MetadataCopier.h"
+
+#include <QFile>
+
+#include <exiv2/exiv2.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace {
+
+// Exiv2 prints its warnings to the terminal and registers XMP namespaces in shared tables: it is
+// set up once, quiet, with those registrations serialised for the workers.
+std::mutex xmpMutex;
+
+void lockXmp(void *, const bool lock)
+{
+    if (lock)
+        xmpMutex.lock();
+    else
+        xmpMutex.unlock();
+}
+
+void setUpExiv2()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::XmpParser::initialize(lockXmp, nullptr);
+    });
+}
+
+bool startsWith(const std::string &text, const std::string_view prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Tags of the first image directory that describe how a file stores its pixels (or its colour,
+// or where its other metadata sits). They belong to the file written, never to the source.
+constexpr std::array<std::string_view, 32> ImageStructureTags{
+    "NewSubfileType",
+    "SubfileType",
+    "ImageWidth",
+    "ImageLength",
+    "BitsPerSample",
+    "Compression",
+    "PhotometricInterpretation",
+    "FillOrder",
+    "StripOffsets",
+    "Orientation",
+    "SamplesPerPixel",
+    "RowsPerStrip",
+    "StripByteCounts",
+    "XResolution",
+    "YResolution",
+    "PlanarConfiguration",
+    "ResolutionUnit",
+    "TransferFunction",
+    "Predictor",
+    "TileWidth",
+    "TileLength",
+    "TileOffsets",
+    "TileByteCounts",
+    "SubIFDs",
+    "ExtraSamples",
+    "SampleFormat",
+    "JPEGInterchangeFormat",
+    "JPEGInterchangeFormatLength",
+    "XMLPacket",
+    "IPTCNAA",
+    "ImageResources",
+    "InterColorProfile",
+};
+
+bool isStructureTag(const Exiv2::Exifdatum &datum)
+{
+    if (datum.groupName() != "Image")
+        return false;
+    const std::string name = datum.tagName();
+    return std::find(ImageStructureTags.begin(), ImageStructureTags.end(), name) !=
+               ImageStructureTags.end() ||
+           name == "ExifTag" || name == "GPSTag" || startsWith(name, "YCbCr") ||
+           name == "ReferenceBlackWhite";
+}
+
+bool isMakerNote(const Exiv2::Exifdatum &datum)
+{
+    const std::string group = datum.groupName();
+    return group == "MakerNote" || Exiv2::ExifTags::isMakerGroup(group) ||
+           datum.key() == "Exif.Photo.MakerNote";
+}
+
+// Serial numbers of the body, the lens and the camera's internals, wherever a camera files them.
+constexpr std::array<std::string_view, 3> ExifSerialKeys{
+    "Exif.Photo.BodySerialNumber",
+    "Exif.Photo.LensSerialNumber",
+    "Exif.Image.CameraSerialNumber",
+};
+constexpr std::array<std::string_view, 5> XmpSerialPrefixes{
+    "Xmp.aux.SerialNumber",        "Xmp.aux.LensSerialNumber",      "Xmp.exifEX.BodySerialNumber",
+    "Xmp.exifEX.LensSerialNumber", "Xmp.exifEX.CameraSerialNumber",
+};
+// Where a photo was taken or what place it shows.
+constexpr std::array<std::string_view, 9> XmpLocationPrefixes{
+    "Xmp.exif.GPS",
+    "Xmp.exifEX.GPS",
+    "Xmp.iptc.Location",
+    "Xmp.iptc.CountryCode",
+    "Xmp.photoshop.City",
+    "Xmp.photoshop.State",
+    "Xmp.photoshop.Country",
+    "Xmp.iptcExt.LocationShown",
+    "Xmp.iptcExt.LocationCreated",
+};
+constexpr std::array<std::string_view, 7> IptcLocationKeys{
+    "Iptc.Application2.City",          "Iptc.Application2.SubLocation",
+    "Iptc.Application2.ProvinceState", "Iptc.Application2.CountryName",
+    "Iptc.Application2.CountryCode",   "Iptc.Application2.LocationCode",
+    "Iptc.Application2.LocationName",
+};
+// A stale preview of the source: the output's own pixels are what counts.
+constexpr std::string_view XmpThumbnailPrefix = "Xmp.xmp.Thumbnails";
+
+template <std::size_t N>
+bool matchesAny(const std::string &key, const std::array<std::string_view, N> &prefixes)
+{
+    return std::any_of(prefixes.begin(), prefixes.end(),
+                       [&](const std::string_view prefix) { return startsWith(key, prefix); });
+}
+
+// The EXIF that goes into the output: the source's picture and camera tags, without the tags
+// that describe the source file's storage, its thumbnail or other images it held.
+bool keepExif(const Exiv2::Exifdatum &datum, const MetadataCopier::Mode mode)
+{
+    const std::string group = datum.groupName();
+    const bool carried = group == "Image" || group == "Photo" || group == "GPSInfo" ||
+                         group == "Iop" || isMakerNote(datum);
+    if (!carried || isStructureTag(datum))
+        return false;
+    if (mode != MetadataCopier::Mode::Private)
+        return true;
+    return group != "GPSInfo" && !isMakerNote(datum) && !matchesAny(datum.key(), ExifSerialKeys);
+}
+
+bool keepXmp(const Exiv2::Xmpdatum &datum, const MetadataCopier::Mode mode)
+{
+    const std::string key = datum.key();
+    if (startsWith(key, XmpThumbnailPrefix))
+        return false;
+    return mode != MetadataCopier::Mode::Private ||
+           !(matchesAny(key, XmpLocationPrefixes) || matchesAny(key, XmpSerialPrefixes));
+}
+
+bool keepIptc(const Exiv2::Iptcdatum &datum, const MetadataCopier::Mode mode)
+{
+    return mode != MetadataCopier::Mode::Private || !matchesAny(datum.key(), IptcLocationKeys);
+}
+
+// A resolution as EXIF stores it: whole dots per inch where they are whole, else hundredths.
+Exiv2::URational rationalDpi(const float dpi)
+{
+    const double value = static_cast<double>(dpi);
+    if (std::abs(value - std::round(value)) < 1e-6)
+        return {static_cast<uint32_t>(std::lround(value)), 1};
+    return {static_cast<uint32_t>(std::lround(value * 100.0)), 100};
+}
+
+// Adds the source's EXIF that the mode keeps to `exif`, and makes it describe the file written:
+// upright, at pixelSize, recorded at dpi (unless dpi is 0: a TIFF records its resolution itself,
+// in the same tags). Tags already in `exif` are the file's own and win over the source's.
+void carryExif(Exiv2::ExifData &exif, const Exiv2::ExifData &source,
+               const MetadataCopier::Mode mode, const QSize pixelSize, const float dpi)
+{
+    std::set<std::string> ownKeys;
+    for (const Exiv2::Exifdatum &datum : exif)
+        ownKeys.insert(datum.key());
+    bool carried = false;
+    for (const Exiv2::Exifdatum &datum : source) {
+        if (keepExif(datum, mode) && ownKeys.count(datum.key()) == 0) {
+            exif.add(datum);
+            carried = true;
+        }
+    }
+    Exiv2::ExifThumb(exif).erase();
+    if (!carried)
+        return;
+    exif["Exif.Image.Orientation"] = static_cast<uint16_t>(1);
+    exif["Exif.Photo.PixelXDimension"] = static_cast<uint32_t>(pixelSize.width());
+    exif["Exif.Photo.PixelYDimension"] = static_cast<uint32_t>(pixelSize.height());
+    if (dpi > 0.0f) {
+        exif["Exif.Image.XResolution"] = rationalDpi(dpi);
+        exif["Exif.Image.YResolution"] = rationalDpi(dpi);
+        exif["Exif.Image.ResolutionUnit"] = static_cast<uint16_t>(2); // inches
+    }
+}
+
+// Adds the source's XMP that the mode keeps to `xmp`, upright and at pixelSize.
+void carryXmp(Exiv2::XmpData &xmp, const Exiv2::XmpData &source, const MetadataCopier::Mode mode,
+              const QSize pixelSize)
+{
+    for (const Exiv2::Xmpdatum &datum : source) {
+        if (keepXmp(datum, mode))
+            xmp.add(datum);
+    }
+    const auto setIfPresent = [&xmp](const char *key, const std::string &value) {
+        const auto found = xmp.findKey(Exiv2::XmpKey(key));
+        if (found != xmp.end())
+            found->setValue(value);
+    };
+    setIfPresent("Xmp.tiff.Orientation", "1");
+    const std::string width = std::to_string(pixelSize.width());
+    const std::string height = std::to_string(pixelSize.height());
+    setIfPresent("Xmp.exif.PixelXDimension", width);
+    setIfPresent("Xmp.exif.PixelYDimension", height);
+    setIfPresent("Xmp.tiff.ImageWidth", width);
+    setIfPresent("Xmp.tiff.ImageLength", height);
+}
+
+bool isTiff(const QString &format)
+{
+    return format == QLatin1String("tiff") || format == QLatin1String("tif");
+}
+
+// The metadata of JPEG and PNG files sits in their header, before the compressed pixels, which
+// Exiv2 would otherwise copy through its own buffers several times: it is handed the header only
+// and the pixels are appended to what it writes. A photo's header is a few kilobytes.
+struct Split
+{
+    QByteArray head;        // what Exiv2 rewrites
+    qsizetype tailFrom = 0; // where the part appended unchanged starts in the file
+    qsizetype trailer = 0;  // bytes at the end of Exiv2's file that the tail replaces
+};
+
+const QByteArray PngEnd = QByteArray::fromHex("0000000049454e44ae426082"); // an empty IEND chunk
+
+quint32 bigEndian(const QByteArray &file, const qsizetype at, const int bytes)
+{
+    quint32 value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value = (value << 8) | static_cast<uchar>(file.at(at + i));
+    return value;
+}
+
+// A JPEG up to and with its first start-of-scan segment; Exiv2 copies everything from that
+// segment on as it finds it.
+qsizetype jpegHeaderEnd(const QByteArray &file)
+{
+    if (!file.startsWith("\xff\xd8"))
+        return 0;
+    qsizetype at = 2;
+    while (at + 4 <= file.size()) {
+        if (static_cast<uchar>(file.at(at)) != 0xff)
+            return 0;
+        const auto marker = static_cast<uchar>(file.at(at + 1));
+        if (marker == 0xff) { // fill byte
+            ++at;
+            continue;
+        }
+        const auto length = static_cast<qsizetype>(bigEndian(file, at + 2, 2));
+        if (length < 2)
+            return 0;
+        at += 2 + length;
+        if (marker == 0xda)
+            return at <= file.size() ? at : 0;
+    }
+    return 0;
+}
+
+// Where a PNG's first image data chunk starts.
+qsizetype pngDataStart(const QByteArray &file)
+{
+    if (!file.startsWith("\x89PNG\r\n\x1a\n"))
+        return 0;
+    qsizetype at = 8;
+    while (at + 12 <= file.size()) {
+        if (file.mid(at + 4, 4) == "IDAT")
+            return at;
+        at += 12 + static_cast<qsizetype>(bigEndian(file, at, 4));
+    }
+    return 0;
+}
+
+Split split(const QByteArray &file, const QString &format)
+{
+    if (format == QLatin1String("jpeg") || format == QLatin1String("jpg")) {
+        if (const qsizetype end = jpegHeaderEnd(file))
+            return {file.left(end), end, 0};
+    } else if (format == QLatin1String("png")) {
+        if (const qsizetype start = pngDataStart(file))
+            return {file.left(start) + PngEnd, start, PngEnd.size()};
+    }
+    return {file, file.size(), 0};
+}
+
+QString describe(const std::exception &error)
+{
+    return QString::fromLocal8Bit(error.what());
+}
+
+} // namespace
+
+struct MetadataCopier::Data
+{
+    Exiv2::ExifData exif;
+    Exiv2::IptcData iptc;
+    Exiv2::XmpData xmp;
+};
+
+MetadataCopier::Mode MetadataCopier::modeFromOption(const int option)
+{
+    if (option == static_cast<int>(Mode::Private))
+        return Mode::Private;
+    if (option == static_cast<int>(Mode::None))
+        return Mode::None;
+    return Mode::Keep;
+}
+
+MetadataCopier::MetadataCopier(const QString &sourcePath, const Mode mode)
+    : m_mode(mode)
+{
+    if (mode == Mode::None)
+        return;
+    setUpExiv2();
+    try {
+        const auto image = Exiv2::ImageFactory::open(QFile::encodeName(sourcePath).toStdString());
+        image->readMetadata();
+        auto data = std::make_unique<Data>();
+        data->exif = image->exifData();
+        data->iptc = image->iptcData();
+        data->xmp = image->xmpData();
+        m_data = std::move(data);
+    } catch (const std::exception &error) {
+        m_errorString = describe(error);
+    } catch (...) {
+        m_errorString = QStringLiteral("unknown error");
+    }
+}
+
+MetadataCopier::~MetadataCopier() = default;
+
+bool MetadataCopier::isRead() const
+{
+    return m_data != nullptr;
+}
+
+bool MetadataCopier::formatCarriesMetadata(const QString &format)
+{
+    static const QStringList formats{QStringLiteral("jpeg"), QStringLiteral("jpg"),
+                                     QStringLiteral("tiff"), QStringLiteral("tif"),
+                                     QStringLiteral("png"),  QStringLiteral("webp"),
+                                     QStringLiteral("avif")};
+    return formats.contains(format);
+}
+
+bool MetadataCopier::formatEmbedsMetadata(const QString &format)
+{
+    return format == QLatin1String("avif");
+}
+
+QByteArray MetadataCopier::exifBlob(const QSize pixelSize, const float dpi) const
+{
+    Exiv2::ExifData exif;
+    carryExif(exif, m_data->exif, m_mode, pixelSize, dpi);
+    if (exif.empty())
+        return {};
+    Exiv2::Blob blob;
+    Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
+    return QByteArray(reinterpret_cast<const char *>(blob.data()),
+                      static_cast<qsizetype>(blob.size()));
+}
+
+QByteArray MetadataCopier::xmpPacket(const QSize pixelSize) const
+{
+    Exiv2::XmpData xmp;
+    carryXmp(xmp, m_data->xmp, m_mode, pixelSize);
+    if (xmp.empty())
+        return {};
+    std::string packet;
+    if (Exiv2::XmpParser::encode(packet, xmp) != 0)
+        throw std::runtime_error("Exiv2 could not write the XMP packet");
+    return QByteArray::fromStdString(packet);
+}
+
+bool MetadataCopier::embeddedData(CameraData &data, const QString &format, const QSize pixelSize,
+                                  const float dpi)
+{
+    data = {};
+    if (m_mode == Mode::None || !formatEmbedsMetadata(format))
+        return true;
+    if (!m_data)
+        return false;
+    try {
+        data.exif = exifBlob(pixelSize, dpi);
+        data.xmp = xmpPacket(pixelSize);
+        return true;
+    } catch (const std::exception &error) {
+        m_errorString = describe(error);
+    } catch (...) {
+        m_errorString = QStringLiteral("unknown error");
+    }
+    data = {};
+    return false;
+}
+
+bool MetadataCopier::writeInto(QByteArray &encoded, const QString &format, const QSize pixelSize,
+                               const float dpi)
+{
+    if (m_mode == Mode::None || !formatCarriesMetadata(format) || formatEmbedsMetadata(format))
+        return true;
+    if (!m_data)
+        return false;
+    if (m_data->exif.empty() && m_data->iptc.empty() && m_data->xmp.empty())
+        return true; // nothing to carry: the file stays exactly as encoded
+
+    try {
+        const Split parts = split(encoded, format);
+        const auto image =
+            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(parts.head.constData()),
+                                      static_cast<long>(parts.head.size()));
+        // The output's own metadata first: its colour profile, and for TIFF the tags that
+        // describe its pixels.
+        image->readMetadata();
+
+        carryExif(image->exifData(), m_data->exif, m_mode, pixelSize, isTiff(format) ? 0.0f : dpi);
+
+        Exiv2::IptcData &iptc = image->iptcData();
+        for (const Exiv2::Iptcdatum &datum : m_data->iptc) {
+            if (keepIptc(datum, m_mode))
+                iptc.add(datum);
+        }
+
+        carryXmp(image->xmpData(), m_data->xmp, m_mode, pixelSize);
+
+        image->writeMetadata();
+
+        Exiv2::BasicIo &io = image->io();
+        io.open();
+        const auto headSize = static_cast<qsizetype>(io.size()) - parts.trailer;
+        const qsizetype tailSize = encoded.size() - parts.tailFrom;
+        QByteArray written(std::max<qsizetype>(0, headSize) + tailSize, Qt::Uninitialized);
+        const long read = headSize < 0 ? -1
+                                       : io.read(reinterpret_cast<Exiv2::byte *>(written.data()),
+                                                 static_cast<long>(headSize));
+        io.close();
+        if (read != static_cast<long>(headSize)) {
+            m_errorString = QStringLiteral("Exiv2 wrote a file of an unexpected shape");
+            return false;
+        }
+        std::memcpy(written.data() + headSize, encoded.constData() + parts.tailFrom,
+                    static_cast<size_t>(tailSize));
+        encoded = std::move(written);
+        return true;
+    } catch (const std::exception &error) {
+        m_errorString = describe(error);
+    } catch (...) {
+        m_errorString = QStringLiteral("unknown error");
+    }
+    return false;
+}

@@ -1,0 +1,118 @@
+#include "output/SummaryText.h"
+
+#include "base/Printable.h"
+#include "output/OutputPlan.h"
+#include "imageio/MetadataCopier.h"
+#include "render/Stamper.h"
+
+#include <QFileInfo>
+
+SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &options)
+{
+    const qsizetype count = workFiles.size();
+    m_source = (count == 1 ? QStringLiteral("%1 file") : QStringLiteral("%1 files")).arg(count);
+
+    m_tofolder = options.folder();
+
+    m_fileformat = formatHasQuality(options.fileFormat())
+                       ? QStringLiteral("%1, quality %2%")
+                             .arg(options.fileFormat(), QString::number(options.quality()))
+                       : options.fileFormat();
+    // Camera data is asked for but the format has nowhere to put it.
+    if (options.metadata() != static_cast<int>(MetadataCopier::Mode::None) &&
+        !MetadataCopier::formatCarriesMetadata(options.fileFormat()))
+        m_fileformat += QStringLiteral(" (no camera data: the format can't hold it)");
+
+    m_resize = options.resize() ? QStringLiteral("Yes, fit into %1 px. * %2 px.")
+                                      .arg(options.width())
+                                      .arg(options.height())
+                                : QStringLiteral("No");
+
+    // Any base but 0 reads as the custom name. (The pane offers only 0 and 1.)
+    const QString base = options.baseIndex() != 0
+                             ? QStringLiteral("custom (%1)").arg(options.custom())
+                             : QStringLiteral("filename");
+    const QString counter = options.useCounter()
+                                ? QStringLiteral(", plus %1-digit counter").arg(options.digits())
+                                : QString();
+    const QString postfix = options.usePostfix()
+                                ? QStringLiteral(", plus postfix (%1)").arg(options.postfix())
+                                : QString();
+    m_filename = QStringLiteral("Based on ") + base + counter + postfix;
+
+    // The wizard never shows the summary without photos; the two names then stay empty.
+    if (!workFiles.isEmpty()) {
+        m_originalname = workFiles.first()->fileName();
+        m_samplename = options.buildFileName(m_originalname);
+    }
+
+    const int edge = OutputOptions::thumbnailDim(options.fitIndex());
+    m_thumbnails = options.createThumbnails()
+                       ? QStringLiteral("Yes, use %1 as source, fit into %2 px. * %3 px.")
+                             .arg(options.sourceIndex() == 0 ? QStringLiteral("original image")
+                                                             : QStringLiteral("watermarked image"))
+                             .arg(edge)
+                             .arg(edge)
+                       : QStringLiteral("No");
+}
+
+bool SummaryText::formatHasQuality(const QString &format)
+{
+    return format == QLatin1String("jpeg") || format == QLatin1String("jpg") ||
+           format == QLatin1String("webp") || format == QLatin1String("avif");
+}
+
+QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayList &overlays,
+                                  const OutputOptions &options)
+{
+    QStringList texts;
+    // One sentence for one photo, another for several.
+    const auto count = [&texts](int n, const QString &one, const QString &several) {
+        if (n == 1)
+            texts.append(one);
+        else if (n > 1)
+            texts.append(several.arg(n));
+    };
+    const QString problem = options.nameProblem();
+    if (!problem.isNull())
+        texts.append(problem + QStringLiteral(" The run can't start."));
+    else if (options.isFolderSet() && !workFiles.isEmpty()) {
+        const OutputPlan plan(workFiles, options);
+        count(plan.collidedCount(),
+              QStringLiteral("1 photo is renamed with \u201c-2\u201d: an earlier photo has its "
+                             "name."),
+              QStringLiteral("%1 photos are renamed with \u201c-2\u201d, \u201c-3\u201d, \u2026: "
+                             "earlier photos have their names."));
+        count(plan.replacedCount(),
+              QStringLiteral("1 file already in the output folder will be replaced."),
+              QStringLiteral("%1 files already in the output folder will be replaced."));
+        count(plan.skippedCount(),
+              QStringLiteral("1 photo will be skipped: a file of its name exists."),
+              QStringLiteral("%1 photos will be skipped: files of their names exist."));
+        count(plan.keptCount(),
+              QStringLiteral("1 photo is renamed to keep the file of its name that exists."),
+              QStringLiteral("%1 photos are renamed to keep the files of their names that "
+                             "exist."));
+    }
+    for (const auto &overlay : overlays) {
+        if (!overlay->use())
+            continue;
+        // A picture that is not a readable file is only looked at, never opened (it may be a
+        // pipe); one that is a file is read as the batch will read it.
+        // A picture that was already missing when the watermarks were loaded has the
+        // missing-image picture in its place, which would otherwise pass unnoticed.
+        const QString path = overlay->missingFilePath().isEmpty() ? overlay->filePath()
+                                                                  : overlay->missingFilePath();
+        const QFileInfo picture(path);
+        if (!path.isEmpty() && (!overlay->missingFilePath().isEmpty() || !picture.isFile() ||
+                                !picture.isReadable())) {
+            texts.append(QStringLiteral("The picture of watermark \u201c%1\u201d can't be read: %2")
+                             .arg(printable(overlay->name()), printable(path)));
+        } else if (const QString overlayProblem = Stamper::overlayProblem(*overlay);
+                   !overlayProblem.isEmpty()) {
+            texts.append(QStringLiteral("Watermark \u201c%1\u201d: %2")
+                             .arg(printable(overlay->name()), printable(overlayProblem)));
+        }
+    }
+    return texts;
+}

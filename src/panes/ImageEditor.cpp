@@ -1,0 +1,190 @@
+#include "panes/ImageEditor.h"
+
+#include "base/Resources.h"
+#include "imageio/ImageToolkit.h"
+#include "watermarks/Overlay.h"
+#include "panes/EditorControls.h"
+#include "widgets/SingleDropView.h"
+#include "panes/WatermarksPane.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+
+ImageEditor::ImageEditor(WatermarksPane *controller)
+    : QObject(controller)
+    , m_controller(controller)
+{}
+
+void ImageEditor::formLoaded()
+{
+    m_preview = m_controller->outlet<QLabel>(QStringLiteral("imgPreview"));
+    m_alpha = m_controller->outlet<QSlider>(QStringLiteral("imgAlpha"));
+    m_rotation = m_controller->outlet<QComboBox>(QStringLiteral("imgRotation"));
+    m_delete = m_controller->outlet<QPushButton>(QStringLiteral("imgDelete"));
+    m_dropView = m_controller->outlet<SingleDropView>(QStringLiteral("imgDrop"));
+    m_sizeMode = m_controller->outlet<QComboBox>(QStringLiteral("imgSizeMode"));
+    m_relativeSize = m_controller->outlet<QDoubleSpinBox>(QStringLiteral("imgRelativeSize"));
+    if (m_sizeMode) {
+        EditorControls::fillSizeModes(m_sizeMode);
+        m_sizeMode->setItemText(0, QStringLiteral("own size"));
+        connect(m_sizeMode, &QComboBox::activated, this, &ImageEditor::changeSizeMode);
+    }
+    if (m_relativeSize) {
+        m_relativeSize->setKeyboardTracking(false);
+        connect(m_relativeSize, &QDoubleSpinBox::valueChanged, this,
+                &ImageEditor::changeRelativeSize);
+    }
+    if (m_alpha) {
+        EditorControls::setUpOpacitySlider(m_alpha);
+        m_alpha->setValue(EditorControls::opacityToSlider(m_currentAlpha));
+        connect(m_alpha, &QSlider::valueChanged, this, &ImageEditor::changeAlpha);
+    }
+    if (m_rotation) {
+        EditorControls::fillRotations(m_rotation);
+        connect(m_rotation, &QComboBox::activated, this, &ImageEditor::changeRotation);
+    }
+    if (m_delete)
+        connect(m_delete, &QPushButton::clicked, this, &ImageEditor::deleteImage);
+    if (m_dropView)
+        connect(m_dropView, &SingleDropView::fileChosen, this, &ImageEditor::setCurrentFilePath);
+    setButtons();
+}
+
+void ImageEditor::activate(const Overlay &overlay)
+{
+    m_currentAlpha = overlay.imgAlpha();
+    m_currentRotation = overlay.imgRotation();
+    m_currentRelativeSize = overlay.relativeSize();
+    // The size is the watermark's own until its image is read; a text watermark keeps the size
+    // of the image it last had rather than taking the previous watermark's.
+    m_currentWidth = overlay.width();
+    m_currentHeight = overlay.height();
+    setCurrentFilePath(overlay.filePath());
+    if (m_alpha) {
+        const QSignalBlocker blocker(m_alpha);
+        m_alpha->setValue(EditorControls::opacityToSlider(m_currentAlpha));
+    }
+    if (m_rotation) {
+        const int index = EditorControls::rotationIndex(m_currentRotation);
+        if (index >= 0)
+            m_rotation->setCurrentIndex(index);
+    }
+    if (m_sizeMode)
+        m_sizeMode->setCurrentIndex(m_currentRelativeSize > 0.0f ? EditorControls::RelativeSizeMode
+                                                                 : 0);
+    if (m_relativeSize) {
+        const QSignalBlocker blocker(m_relativeSize);
+        m_relativeSize->setValue(static_cast<double>(
+            m_currentRelativeSize > 0.0f ? m_currentRelativeSize : Overlay::NewRelativeSize));
+    }
+    // The same path as before is read again too: its file may have gone since.
+    setPreviewImage();
+    setButtons();
+}
+
+void ImageEditor::setCurrentFilePath(const QString &path)
+{
+    if (path == m_currentFilePath)
+        return;
+    // A null path counts as empty and is stored as the empty string the archive expects.
+    m_currentFilePath = path.isNull() ? QString(QLatin1String("")) : path;
+    setPreviewImage();
+    m_controller->refresh(this);
+    setButtons();
+}
+
+void ImageEditor::setPreviewImage()
+{
+    if (m_currentFilePath.isEmpty()) {
+        if (m_preview)
+            m_preview->clear();
+        return;
+    }
+    const DecodedImage decoded = ImageToolkit::decodePicture(m_currentFilePath);
+    if (!decoded.isNull()) {
+        const FloatSize size = decoded.sizeInPoints();
+        m_currentWidth = static_cast<qint16>(static_cast<int>(size.width));
+        m_currentHeight = static_cast<qint16>(static_cast<int>(size.height));
+        if (m_preview) {
+            // Fit the thumbnail into its place without enlarging a small image.
+            QSize room = m_preview->contentsRect().size();
+            if (room.isEmpty())
+                room = m_preview->minimumSize();
+            QImage thumbnail = decoded.image();
+            if (thumbnail.width() > room.width() || thumbnail.height() > room.height())
+                thumbnail = thumbnail.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            m_preview->setPixmap(QPixmap::fromImage(thumbnail));
+        }
+        return;
+    }
+    // The missing-image picture stands in for an unreadable file. When even that cannot be
+    // read, the path stays as it is rather than falling back again and again.
+    const QString placeholder = Resources::imagePath(QStringLiteral("bomb"));
+    if (placeholder.isEmpty() || placeholder == m_currentFilePath) {
+        if (m_preview)
+            m_preview->clear();
+        return;
+    }
+    setCurrentFilePath(placeholder);
+}
+
+void ImageEditor::setButtons()
+{
+    const bool hasImage = !m_currentFilePath.isEmpty();
+    if (m_alpha)
+        m_alpha->setEnabled(hasImage);
+    if (m_rotation)
+        m_rotation->setEnabled(hasImage);
+    if (m_delete)
+        m_delete->setEnabled(hasImage);
+    if (m_sizeMode)
+        m_sizeMode->setEnabled(hasImage);
+    if (m_relativeSize)
+        m_relativeSize->setEnabled(hasImage && m_currentRelativeSize > 0.0f);
+}
+
+void ImageEditor::deleteImage()
+{
+    setCurrentFilePath(QLatin1String(""));
+    setPreviewImage();
+    m_controller->refresh(this);
+    setButtons();
+}
+
+void ImageEditor::changeSizeMode(int index)
+{
+    const bool relative = index == EditorControls::RelativeSizeMode;
+    if (relative == (m_currentRelativeSize > 0.0f))
+        return;
+    m_currentRelativeSize =
+        relative && m_relativeSize ? static_cast<float>(m_relativeSize->value()) : 0.0f;
+    setButtons();
+    m_controller->refresh(this);
+}
+
+void ImageEditor::changeRelativeSize(double size)
+{
+    if (!(m_currentRelativeSize > 0.0f) || !(size > 0.0))
+        return;
+    m_currentRelativeSize = static_cast<float>(size);
+    m_controller->refresh(this);
+}
+
+void ImageEditor::changeAlpha(int value)
+{
+    m_currentAlpha = EditorControls::sliderToOpacity(value);
+    m_controller->refresh(this);
+}
+
+void ImageEditor::changeRotation(int index)
+{
+    if (index < 0)
+        return;
+    m_currentRotation = EditorControls::rotationAt(index);
+    m_controller->refresh(this);
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "wizard/PaneController.h"
+#include "output/OutputOptions.h"
+
+#include <QList>
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+
+class PropertyBinder;
+class QLabel;
+class QLineEdit;
+class QSlider;
+
+// The output options pane: folder, format and quality, resizing, naming and thumbnails. Each
+// control is bound to the option of its own name on the very options object the controller
+// owns, and every change of an option is saved at once, so nothing needs saving on leaving.
+class OutputOptionsPane : public PaneController
+{
+    Q_OBJECT
+
+public:
+    using PaneController::PaneController;
+
+    std::shared_ptr<OutputOptions> currentOptions() const { return m_currentOptions; }
+    // The options edited; the controls show them at once.
+    void setCurrentOptions(const std::shared_ptr<OutputOptions> &options);
+
+    void activate() override;
+    void modelReplaced() override;
+
+    // End of the folder chooser. Only an accepted choice of exactly one folder is taken:
+    // cancelling, no folder, or several folders (which our chooser cannot return, and where
+    // taking one would be a guess) leave the folder as it was.
+    void openPanelDidEnd(int result, const QStringList &paths);
+
+public Q_SLOTS:
+    // Opens the folder chooser on the main window; its end goes to openPanelDidEnd.
+    void pickFolder();
+    // Hands the options back to the controller and has the state file written.
+    void save();
+
+protected:
+    void formLoaded() override;
+
+private:
+    // A control that means something only while an option is on, as the quality slider only
+    // for the formats that have a quality.
+    struct Dependent
+    {
+        QPointer<QWidget> control;
+        bool (*enabled)(const OutputOptions &options);
+    };
+
+    void optionChanged();
+    // Brings what the bindings do not cover up to date: greyed-out controls, the quality
+    // figure and the sample name.
+    void showOptions();
+    void setQualitySlider();
+    void enableDependentControls();
+    void showSample();
+    void showFolderMessage();
+    void expandFolder();
+
+    std::shared_ptr<OutputOptions> m_currentOptions;
+    PropertyBinder *m_binder = nullptr;
+    QPointer<QSlider> m_quality;
+    QPointer<QLabel> m_qualityValue;
+    QPointer<QLabel> m_sample;
+    QPointer<QLineEdit> m_folder;
+    QPointer<QLabel> m_folderMessage;
+    QList<Dependent> m_dependents;
+};

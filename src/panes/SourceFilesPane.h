@@ -1,0 +1,62 @@
+#pragma once
+
+#include "wizard/PaneController.h"
+#include "sources/WorkFile.h"
+
+#include <QPointer>
+#include <QStringList>
+
+class DropView;
+class QLabel;
+class QPushButton;
+class QTableView;
+
+// The source files pane: the batch of photos to watermark, gathered from drops, the file
+// dialog and the command line. Every change of the list or of its selection reads the EXIF of
+// the selected photos (once per photo), hands the list to the application controller and lets
+// it re-evaluate Next. The user may go on once the list holds at least one photo.
+class SourceFilesPane : public PaneController
+{
+    Q_OBJECT
+
+public:
+    explicit SourceFilesPane(QObject *parent = nullptr);
+
+    // The batch as the pane holds it, in table order.
+    WorkFileList files() const;
+
+    // Gathers dropped or chosen paths: folders are walked to any depth, only readable image
+    // types are kept, a photo already listed is not added again. The first photo of the list
+    // is selected afterwards.
+    void addPaths(const QStringList &paths);
+
+    // Removes the selected photos; the photo after them becomes the selection.
+    void removeSelected();
+
+    bool canProceed() const override { return !files().isEmpty(); }
+    void setStatus() override;
+    void setExif();
+
+protected:
+    void formLoaded() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    class FilesModel;
+
+    void filesOrSelectionChanged();
+    void selectRow(int row);
+    WorkFileList selectedFiles() const;
+
+    FilesModel *m_filesModel = nullptr;
+    QTableView *m_table = nullptr;
+    QPointer<QWidget> m_tableViewport;
+    QLabel *m_status = nullptr;
+    QLabel *m_exif = nullptr;
+    QPushButton *m_remove = nullptr;
+    DropView *m_dropView = nullptr;
+    // Set while one user action changes the list and the selection in several steps.
+    bool m_changing = false;
+    // What the last gathering could not read ("PATH: reason"), shown in the status line.
+    QStringList m_problems;
+};

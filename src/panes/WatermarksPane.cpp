@@ -1,0 +1,351 @@
+#include "panes/WatermarksPane.h"
+
+#include "app/AppController.h"
+#include "wizard/UiLoader.h"
+#include "watermarks/OverlayListModel.h"
+#include "panes/BackgroundEditor.h"
+#include "widgets/ColorWell.h"
+#include "panes/ImageEditor.h"
+#include "panes/PlacementEditor.h"
+#include "widgets/PositionView.h"
+#include "widgets/PreviewView.h"
+#include "widgets/SingleDropView.h"
+#include "panes/TextEditor.h"
+
+#include <QAbstractItemView>
+#include <QCoreApplication>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QTabWidget>
+
+#include <algorithm>
+
+namespace {
+
+bool askBeforeDeleting(QWidget *parent)
+{
+    QMessageBox alert(QMessageBox::Question, QStringLiteral("Delete Watermark"),
+                      QStringLiteral("Do you want to permanently delete this watermark?"),
+                      QMessageBox::Yes | QMessageBox::Cancel, parent);
+    alert.setDefaultButton(QMessageBox::Yes);
+    return alert.exec() == QMessageBox::Yes;
+}
+
+} // namespace
+
+WatermarksPane::WatermarksPane(QObject *parent)
+    : PaneController(parent)
+    , m_overlaysModel(new OverlayListModel(this))
+    , m_selection(new QItemSelectionModel(m_overlaysModel, this))
+    , m_textEditor(new TextEditor(this))
+    , m_backgroundEditor(new BackgroundEditor(this))
+    , m_imageEditor(new ImageEditor(this))
+    , m_placementEditor(new PlacementEditor(this))
+    , m_confirmDelete(askBeforeDeleting)
+{
+    PreviewView::registerWithLoader();
+    PositionView::registerWithLoader();
+    SingleDropView::registerWithLoader();
+    UiLoader::registerWidget(QStringLiteral("ColorWell"),
+                             [](QWidget *parentWidget) { return new ColorWell(parentWidget); });
+    // Typing is saved after a short pause; one still pending when the application quits is
+    // saved then.
+    if (auto *application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, m_textEditor,
+                &TextEditor::flushPendingText);
+}
+
+void WatermarksPane::formLoaded()
+{
+    m_overlayList = outlet<QAbstractItemView>(QStringLiteral("overlayList"));
+    m_addOverlay = outlet<QPushButton>(QStringLiteral("addOverlay"));
+    m_removeOverlay = outlet<QPushButton>(QStringLiteral("removeOverlay"));
+    m_tabs = outlet<QTabWidget>(QStringLiteral("tabs"));
+    m_next = outlet<QPushButton>(QStringLiteral("next"));
+    m_previous = outlet<QPushButton>(QStringLiteral("previous"));
+    m_status = outlet<QLabel>(QStringLiteral("status"));
+    m_preview = outlet<PreviewView>(QStringLiteral("preview"));
+    m_position = outlet<PositionView>(QStringLiteral("position"));
+    m_textEditor->formLoaded();
+    m_backgroundEditor->formLoaded();
+    m_imageEditor->formLoaded();
+    m_placementEditor->formLoaded();
+
+    m_workFiles.clear();
+    const OverlayList stored = appController()->overlays();
+    for (const std::shared_ptr<Overlay> &overlay : stored)
+        m_overlaysModel->append(overlay);
+    if (stored.isEmpty()) {
+        m_overlaysModel->append(Overlay::newWatermark());
+        // The batch draws what the pane shows, even before the first edit is saved.
+        appController()->setOverlays(overlays());
+    }
+    if (m_overlayList) {
+        m_overlayList->setModel(m_overlaysModel);
+        m_overlayList->setSelectionModel(m_selection);
+    }
+    selectRow(0);
+    m_currentOverlay = m_overlaysModel->overlayAt(0);
+    m_currentImage = 0;
+
+    // Watched only from here on: filling the list above is not a change to save.
+    connect(m_overlaysModel, &OverlayListModel::rowsInserted, this, &WatermarksPane::listChanged);
+    connect(m_overlaysModel, &OverlayListModel::rowsRemoved, this, &WatermarksPane::listChanged);
+    connect(m_overlaysModel, &OverlayListModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                if (roles.contains(Qt::EditRole))
+                    listChanged();
+                else if (roles.contains(Qt::CheckStateRole))
+                    useChanged();
+            });
+    connect(m_selection, &QItemSelectionModel::selectionChanged, this,
+            &WatermarksPane::listChanged);
+    if (m_preview)
+        m_preview->setOverlays(overlays());
+
+    if (m_addOverlay)
+        connect(m_addOverlay, &QPushButton::clicked, this, &WatermarksPane::addOverlay);
+    if (m_removeOverlay)
+        connect(m_removeOverlay, &QPushButton::clicked, this, &WatermarksPane::removeOverlay);
+    if (m_next)
+        connect(m_next, &QPushButton::clicked, this, &WatermarksPane::nextPreview);
+    if (m_previous)
+        connect(m_previous, &QPushButton::clicked, this, &WatermarksPane::previousPreview);
+    if (m_position)
+        connect(m_position, &PositionView::positionChosen, this, [this] { refresh(m_position); });
+    setButtons();
+}
+
+OverlayList WatermarksPane::overlays() const
+{
+    return m_overlaysModel->overlays();
+}
+
+void WatermarksPane::setWorkFiles(const WorkFileList &workFiles)
+{
+    m_workFiles = workFiles;
+}
+
+void WatermarksPane::activate()
+{
+    m_textEditor->flushPendingText();
+    setWorkFiles(appController()->workFiles());
+    m_currentImage = 0;
+    loadCurrentOverlay();
+    update();
+    setButtons();
+}
+
+void WatermarksPane::modelReplaced()
+{
+    // Typing not yet written back belongs to the watermarks being replaced.
+    m_textEditor->flushPendingText();
+    {
+        const QScopedValueRollback<bool> quiet(m_changingList, true);
+        while (m_overlaysModel->rowCount() > 0)
+            m_overlaysModel->removeAt(0);
+        for (const std::shared_ptr<Overlay> &overlay : appController()->overlays())
+            m_overlaysModel->append(overlay);
+        if (m_overlaysModel->rowCount() == 0) {
+            m_overlaysModel->append(std::make_shared<Overlay>());
+            appController()->setOverlays(overlays());
+        }
+    }
+    selectRow(0);
+    m_currentOverlay = m_overlaysModel->overlayAt(0);
+    if (m_preview)
+        m_preview->setOverlays(overlays());
+    loadCurrentOverlay();
+    update();
+    setButtons();
+}
+
+void WatermarksPane::loadCurrentOverlay()
+{
+    if (!m_currentOverlay)
+        return;
+    // Hold the record itself: loading the image editor may write back into it.
+    const std::shared_ptr<Overlay> overlay = m_currentOverlay;
+    if (m_position)
+        m_position->setPosition(overlay->position());
+    m_textEditor->activate(*overlay);
+    m_backgroundEditor->activate(*overlay);
+    m_placementEditor->activate(*overlay);
+    m_imageEditor->activate(*overlay);
+    setTextField();
+}
+
+void WatermarksPane::listChanged()
+{
+    if (m_changingList)
+        return;
+    if (m_preview)
+        m_preview->setOverlays(overlays());
+    const std::shared_ptr<Overlay> selected = selectedOverlay();
+    if (selected && selected != m_currentOverlay) {
+        // Typing not yet written back belongs to the watermark being left.
+        m_textEditor->flushPendingText();
+        m_currentOverlay = selected;
+        loadCurrentOverlay();
+        update();
+    }
+    setButtons();
+    appController()->setOverlays(overlays());
+    appController()->saveState();
+}
+
+void WatermarksPane::useChanged()
+{
+    appController()->saveState();
+    if (m_preview)
+        m_preview->redraw();
+}
+
+std::shared_ptr<Overlay> WatermarksPane::selectedOverlay()
+{
+    const QModelIndexList rows = m_selection->selectedRows();
+    if (!rows.isEmpty())
+        return m_overlaysModel->overlayAt(rows.first().row());
+    if (m_overlaysModel->rowCount() == 0)
+        return nullptr;
+    int row = m_overlaysModel->rowOf(m_currentOverlay);
+    if (row < 0)
+        row = std::clamp(m_selection->currentIndex().row(), 0, m_overlaysModel->rowCount() - 1);
+    selectRow(row);
+    return m_overlaysModel->overlayAt(row);
+}
+
+void WatermarksPane::selectRow(int row)
+{
+    const QScopedValueRollback<bool> quiet(m_changingList, true);
+    m_selection->setCurrentIndex(m_overlaysModel->index(row), QItemSelectionModel::ClearAndSelect);
+}
+
+void WatermarksPane::addOverlay()
+{
+    {
+        const QScopedValueRollback<bool> quiet(m_changingList, true);
+        m_overlaysModel->append(Overlay::newWatermark());
+        selectRow(m_overlaysModel->rowCount() - 1);
+    }
+    listChanged();
+    // The new watermark is named next.
+    if (m_overlayList)
+        m_overlayList->edit(m_selection->currentIndex());
+}
+
+void WatermarksPane::removeOverlay()
+{
+    const int row = m_overlaysModel->rowOf(m_currentOverlay);
+    if (m_overlaysModel->rowCount() < 2 || row < 0)
+        return;
+    if (!m_confirmDelete(ownView() ? ownView()->window() : nullptr))
+        return;
+    {
+        const QScopedValueRollback<bool> quiet(m_changingList, true);
+        m_overlaysModel->removeAt(row);
+        // The watermark that moved into its place, or the one before it at the end.
+        selectRow(std::min(row, m_overlaysModel->rowCount() - 1));
+    }
+    listChanged();
+}
+
+void WatermarksPane::refresh(QObject *)
+{
+    if (!m_currentOverlay)
+        return;
+    Overlay &overlay = *m_currentOverlay;
+    overlay.setFontName(m_textEditor->currentName());
+    overlay.setColor(m_textEditor->currentColor());
+    overlay.setPointSize(m_textEditor->currentSize());
+    overlay.setAlpha(m_textEditor->currentAlpha());
+    overlay.setRotation(m_textEditor->currentRotation());
+    overlay.setText(m_textEditor->text());
+    m_textEditor->textWrittenBack();
+    if (m_position)
+        overlay.setPosition(static_cast<qint16>(m_position->position()));
+    overlay.setShow(m_backgroundEditor->currentShow());
+    overlay.setExtend(m_backgroundEditor->currentExtend());
+    overlay.setBgColor(m_backgroundEditor->currentColor());
+    overlay.setFilePath(m_imageEditor->currentFilePath());
+    overlay.setWidth(m_imageEditor->currentWidth());
+    overlay.setHeight(m_imageEditor->currentHeight());
+    overlay.setImgAlpha(m_imageEditor->currentAlpha());
+    overlay.setImgRotation(m_imageEditor->currentRotation());
+    // One size for either kind: the editor of the kind the watermark is now.
+    overlay.setRelativeSize(overlay.isImage() ? m_imageEditor->currentRelativeSize()
+                                              : m_textEditor->currentRelativeSize());
+    overlay.setFontStyle(m_textEditor->currentStyle());
+    overlay.setOutlineWidth(m_textEditor->currentOutlineWidth());
+    overlay.setOutlineColor(m_textEditor->currentOutlineColor());
+    overlay.setShadow(m_textEditor->currentShadow());
+    overlay.setShadowColor(m_textEditor->currentShadowColor());
+    overlay.setMargin(m_placementEditor->currentMargin());
+    overlay.setTile(m_placementEditor->currentTile());
+    overlay.setTileSpacing(m_placementEditor->currentTileSpacing());
+    setTextField();
+    appController()->saveState();
+    if (m_preview)
+        m_preview->redraw();
+}
+
+void WatermarksPane::nextPreview()
+{
+    if (m_currentImage + 1 >= m_workFiles.size())
+        return;
+    ++m_currentImage;
+    setButtons();
+    update();
+}
+
+void WatermarksPane::previousPreview()
+{
+    if (m_currentImage == 0)
+        return;
+    --m_currentImage;
+    setButtons();
+    update();
+}
+
+void WatermarksPane::update()
+{
+    if (m_workFiles.isEmpty())
+        return;
+    if (m_preview) {
+        m_preview->setFile(m_workFiles.at(m_currentImage));
+        m_preview->redraw();
+    }
+    setStatus();
+}
+
+void WatermarksPane::setStatus()
+{
+    if (m_workFiles.isEmpty() || !m_status)
+        return;
+    // One pass, so that a file name holding "%2" stays as it is.
+    m_status->setText(QStringLiteral("%1, file %2 of %3")
+                          .arg(m_workFiles.at(m_currentImage)->fileName(),
+                               QString::number(m_currentImage + 1),
+                               QString::number(m_workFiles.size())));
+}
+
+void WatermarksPane::setButtons()
+{
+    if (m_previous)
+        m_previous->setEnabled(m_currentImage != 0);
+    if (m_next)
+        m_next->setEnabled(m_currentImage + 1 < m_workFiles.size());
+    if (m_removeOverlay)
+        m_removeOverlay->setEnabled(m_overlaysModel->rowCount() >= 2);
+}
+
+void WatermarksPane::setTextField()
+{
+    m_textEditor->allowTextEditing(m_currentOverlay && !m_currentOverlay->isImage());
+    // Controls whose effect depends on other settings.
+    m_backgroundEditor->setBandPossible(!m_currentOverlay || !m_currentOverlay->tile());
+    m_placementEditor->setMarginPossible(!m_currentOverlay || m_currentOverlay->position() != 4);
+}

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "wizard/PaneController.h"
+#include "sources/WorkFile.h"
+#include "watermarks/Overlay.h"
+
+#include <QPointer>
+
+#include <functional>
+
+class BackgroundEditor;
+class ImageEditor;
+class PlacementEditor;
+class TextEditor;
+class OverlayListModel;
+class PositionView;
+class PreviewView;
+class QAbstractItemView;
+class QItemSelectionModel;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+
+// The watermark pane: the list of watermarks, the text, background and image editors of the
+// selected one, its anchor position and a live preview on the photos of the batch. Every change
+// is written into the shared watermark records and saved at once, so the state file always
+// holds what the pane shows.
+class WatermarksPane : public PaneController
+{
+    Q_OBJECT
+
+public:
+    // Asks the user whether to delete the selected watermark; true for "Yes".
+    using DeleteConfirmation = std::function<bool(QWidget *parent)>;
+
+    explicit WatermarksPane(QObject *parent = nullptr);
+
+    // Takes the batch as it stands now and starts the preview at its first photo.
+    void activate() override;
+    void modelReplaced() override;
+    // "name, file n of count" for the photo in the preview.
+    void setStatus() override;
+    // An editor or the position picker changed a value: every editor value goes into the
+    // selected watermark, the state is saved and the preview redrawn.
+    void refresh(QObject *sender) override;
+
+    // The editors look their controls up in this pane's form, so that a control missing from
+    // the form is reported with the pane's own.
+    using PaneController::outlet;
+
+    OverlayList overlays() const;
+    std::shared_ptr<Overlay> currentOverlay() const { return m_currentOverlay; }
+    WorkFileList workFiles() const { return m_workFiles; }
+    void setWorkFiles(const WorkFileList &workFiles);
+    int currentImage() const { return m_currentImage; }
+
+    TextEditor *textEditor() const { return m_textEditor; }
+    BackgroundEditor *backgroundEditor() const { return m_backgroundEditor; }
+    ImageEditor *imageEditor() const { return m_imageEditor; }
+    PlacementEditor *placementEditor() const { return m_placementEditor; }
+
+    // Replaces the question asked before a watermark is deleted (tests answer it themselves).
+    void setDeleteConfirmation(DeleteConfirmation confirmation)
+    {
+        m_confirmDelete = std::move(confirmation);
+    }
+
+public Q_SLOTS:
+    void nextPreview();
+    void previousPreview();
+    // Appends a watermark with the default settings and selects it.
+    void addOverlay();
+    // Deletes the selected watermark once the user confirms; at least one always remains.
+    void removeOverlay();
+
+protected:
+    void formLoaded() override;
+
+private:
+    // What every change of the list's membership, of the selection or of a name sets off:
+    // the selected watermark goes into the editors, and the list is handed over and saved.
+    void listChanged();
+    void useChanged();
+    // The first selected watermark; with none selected, the current one (or a neighbour of
+    // where it was) is selected again, since the pane always edits one.
+    std::shared_ptr<Overlay> selectedOverlay();
+    void selectRow(int row);
+    // Shows the current watermark in the position picker and the three editors.
+    void loadCurrentOverlay();
+    void update();
+    void setButtons();
+    void setTextField();
+
+    OverlayListModel *m_overlaysModel;
+    QItemSelectionModel *m_selection;
+    TextEditor *m_textEditor;
+    BackgroundEditor *m_backgroundEditor;
+    ImageEditor *m_imageEditor;
+    PlacementEditor *m_placementEditor;
+
+    QPointer<QAbstractItemView> m_overlayList;
+    QPointer<QPushButton> m_addOverlay;
+    QPointer<QPushButton> m_removeOverlay;
+    QPointer<QTabWidget> m_tabs;
+    QPointer<QPushButton> m_next;
+    QPointer<QPushButton> m_previous;
+    QPointer<QLabel> m_status;
+    QPointer<PreviewView> m_preview;
+    QPointer<PositionView> m_position;
+
+    WorkFileList m_workFiles;
+    int m_currentImage = 0;
+    std::shared_ptr<Overlay> m_currentOverlay;
+    // Set while the pane itself reshapes the list, so that the steps run once, at the end.
+    bool m_changingList = false;
+    DeleteConfirmation m_confirmDelete;
+};

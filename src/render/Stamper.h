@@ -1,0 +1,89 @@
+#pragma once
+
+#include "imageio/DecodedImage.h"
+#include "base/FloatGeometry.h"
+#include "render/PlaceholderExpander.h"
+#include "sources/WorkFile.h"
+#include "watermarks/Overlay.h"
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QImage>
+
+#include <memory>
+
+// Draws the used watermarks of a list onto one source photo. The one place where watermark
+// definitions become pixels: the batch and the preview both draw through it, so the preview
+// shows what will be written. Coordinates are canvas pixels with the origin at the lower left.
+// One instance is used by one thread at a time.
+class Stamper
+{
+public:
+    Stamper();
+    explicit Stamper(PlaceholderExpander expander);
+
+    // The photo with every used watermark drawn on it at full pixel size, or a null image when
+    // the file cannot be read. Sets the file's originalSize and may read its EXIF.
+    QImage watermark(const std::shared_ptr<WorkFile> &file, const OverlayList &overlays);
+    // The same on a photo the caller has decoded already; its pixels are drawn into in place.
+    // On a photo decoded at a reduced size, the watermarks are placed and sized on its full
+    // pixel size and drawn shrunk to match, as if drawn at full size and then scaled.
+    QImage watermark(const std::shared_ptr<WorkFile> &file, DecodedImage source,
+                     const OverlayList &overlays);
+
+    std::shared_ptr<WorkFile> baseImage() const { return m_baseImage; }
+    void setBaseImage(const std::shared_ptr<WorkFile> &file) { m_baseImage = file; }
+
+    // The steps, each usable on its own.
+    void setAttribsFromOverlay(const Overlay &overlay);
+    // As above for a photo of canvasSize pixels, which relative sizes are measured against.
+    void setAttribsFromOverlay(const Overlay &overlay, FloatSize canvasSize);
+    // The text's size in pixels on a photo of canvasSize: relativeSize percent of its shorter
+    // side when set, else pointSize. Nothing is drawn at 0 or less.
+    static float textPixelSize(const Overlay &overlay, FloatSize canvasSize);
+    float currentPixelSize() const { return m_currentPixelSize; }
+    QFont currentFont() const { return m_currentFont; }
+    QColor currentColor() const { return m_currentColor; }
+    FloatSize findContentSize(const Overlay &overlay);
+    // The content image is larger than size by contentPadding() on every side when the text
+    // has an outline or a shadow, which reach past the text's box; the box sits inside it.
+    QImage makeContentImage(const Overlay &overlay, FloatSize size);
+    float contentPadding(const Overlay &overlay) const;
+    static float findRotationToUse(const Overlay &overlay);
+    static QImage makeRotatedImage(const QImage &content, FloatSize contentSize,
+                                   FloatSize turnedSize, float angle);
+    QString expandText(const QString &text);
+
+    // A watermark text is drawn up to this many characters (after its placeholders are filled
+    // in); a longer one is cut there. Nobody means a page of text on a photo, and every
+    // character is measured and drawn on every photo.
+    static constexpr qsizetype MaxTextLength = 4000;
+    // Why the overlay cannot be drawn as it is (its picture can't be read or is too large, its
+    // text is too long), as a sentence; empty when it can.
+    static QString overlayProblem(const Overlay &overlay);
+
+private:
+    // canvasSize: the photo's full pixel size, which canvas may be a reduced decode of.
+    void drawOverlay(QImage &canvas, FloatSize canvasSize, const Overlay &overlay);
+    const DecodedImage &picture(const QString &path);
+    // The text with its outline and shadow into image, its box's top-left at boxOrigin.
+    void drawTextWithEffects(QImage &image, const Overlay &overlay, const QString &text,
+                             QPointF boxOrigin, FloatSize boxSize) const;
+    // The content turned, at the scale of the canvas it is repeated on.
+    static QImage turnedTile(const QImage &canvas, FloatSize canvasSize, const QImage &content,
+                             FloatSize contentSize, float angle);
+    // Repeats a turned copy over the canvas; turnedContent is at the canvas's scale.
+    void drawTiles(QImage &canvas, FloatSize canvasSize, const QImage &turnedContent,
+                   FloatSize turnedPadded, FloatPoint origin, FloatSize turned,
+                   FloatPoint paddingOffset, float spacing) const;
+
+    QFont m_currentFont;
+    QColor m_currentColor;
+    float m_currentPixelSize = 0.0f;
+    FloatSize m_canvasSize{0, 0};
+    std::shared_ptr<WorkFile> m_baseImage;
+    PlaceholderExpander m_expander;
+    // Watermark pictures decoded once, not once per photo.
+    QHash<QString, DecodedImage> m_pictures;
+};

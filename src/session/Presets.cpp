@@ -1,0 +1,78 @@
+#include "session/Presets.h"
+
+#include "session/StateFile.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+const QString Presets::Extension = QStringLiteral("inkveil");
+
+QString Presets::folder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QLatin1String("/Tessaly Inkveil/Presets");
+}
+
+bool Presets::isValidName(const QString &name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+QString Presets::path(const QString &name)
+{
+    if (!isValidName(name))
+        return {};
+    return folder() + QLatin1Char('/') + name + QLatin1Char('.') + Extension;
+}
+
+QStringList Presets::names()
+{
+    const QDir dir(folder());
+    QStringList result;
+    const QFileInfoList files =
+        dir.entryInfoList({QStringLiteral("*.") + Extension}, QDir::Files | QDir::Readable);
+    for (const QFileInfo &file : files) {
+        const QString name = file.fileName().chopped(Extension.size() + 1);
+        if (isValidName(name))
+            result.append(name);
+    }
+    // The same fixed collation as photo names, so the list reads the same on every machine.
+    QCollator collator{QLocale(QLocale::English, QLocale::UnitedStates)};
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(result.begin(), result.end(), [&](const QString &a, const QString &b) {
+        const int order = collator.compare(a, b);
+        return order != 0 ? order < 0 : a < b;
+    });
+    return result;
+}
+
+bool Presets::exists(const QString &name)
+{
+    const QString file = path(name);
+    return !file.isNull() && QFileInfo(file).isFile();
+}
+
+bool Presets::save(const QString &name, const OverlayList &overlays,
+                   const OutputOptions &outputOptions)
+{
+    const QString file = path(name);
+    if (file.isNull() || !QDir().mkpath(folder()))
+        return false;
+    return StateFile::saveStateTo(file, overlays, outputOptions);
+}
+
+bool Presets::load(const QString &name, OverlayList &overlays,
+                   std::shared_ptr<OutputOptions> &outputOptions)
+{
+    if (!exists(name))
+        return false;
+    StateFile::loadStateFrom(path(name), overlays, outputOptions);
+    return true;
+}

@@ -1,0 +1,121 @@
+#include "session/StateFile.h"
+
+#include "archive/KeyedArchiver.h"
+#include "archive/KeyedUnarchiver.h"
+#include "base/RegularFile.h"
+#include "base/Resources.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <atomic>
+
+namespace {
+
+const QString OverlaysKey = QStringLiteral("Overlays");
+const QString OutputOptionsKey = QStringLiteral("OutputOptions");
+
+// A readable state file is a few kilobytes; do not slurp a huge file put there by mistake.
+std::atomic<qint64> maxFileSize{StateFile::DefaultMaxFileSize};
+
+} // namespace
+
+QString StateFile::pathForStateFile()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                           QLatin1String("/Tessaly Inkveil");
+    // The data folder itself may be missing on a fresh account, so the missing levels are made
+    // too. A failure shows up only as a state that is not kept.
+    if (!QFileInfo::exists(folder))
+        QDir().mkpath(folder);
+    return folder + QLatin1String("/state.bin");
+}
+
+void StateFile::setMaxFileSize(const qint64 bytes)
+{
+    maxFileSize = bytes;
+}
+
+StateFile::LoadResult StateFile::loadState(OverlayList &overlays,
+                                           std::shared_ptr<OutputOptions> &outputOptions)
+{
+    const QString path = pathForStateFile();
+    LoadResult result = loadStateFrom(path, overlays, outputOptions);
+    if (result.damaged()) {
+        // Kept beside the new one rather than overwritten by the next save; an older damaged
+        // file makes room for it.
+        const QString kept = path + QLatin1String(".damaged");
+        QFile::remove(kept);
+        if (QFile::rename(path, kept))
+            result.keptAs = kept;
+    }
+    return result;
+}
+
+StateFile::LoadResult StateFile::loadStateFrom(const QString &path, OverlayList &overlays,
+                                               std::shared_ptr<OutputOptions> &outputOptions)
+{
+    LoadResult result;
+    QByteArray data;
+    if (!path.isEmpty()) {
+        RegularFile file;
+        if (file.open(path) && file.readAll(maxFileSize, data)) {
+            result.problem = decode(data, overlays, outputOptions);
+            if (!result.damaged())
+                return result;
+        } else if (!file.missing()) {
+            result.problem = file.errorString();
+        }
+    }
+    QByteArray defaults;
+    RegularFile::readFile(Resources::path(QStringLiteral("state"), QStringLiteral("bin")),
+                          DefaultMaxFileSize, defaults);
+    decode(defaults, overlays, outputOptions);
+    return result;
+}
+
+bool StateFile::saveState(const OverlayList &overlays, const OutputOptions &outputOptions)
+{
+    return saveStateTo(pathForStateFile(), overlays, outputOptions);
+}
+
+bool StateFile::saveStateTo(const QString &path, const OverlayList &overlays,
+                            const OutputOptions &outputOptions)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(encode(overlays, outputOptions));
+    return file.commit();
+}
+
+QByteArray StateFile::encode(const OverlayList &overlays, const OutputOptions &outputOptions)
+{
+    QList<ArchivedRecord> records;
+    records.reserve(overlays.size());
+    for (const auto &overlay : overlays)
+        records.append(overlay->encode());
+    KeyedArchiver archiver;
+    archiver.encodeRecordArray(OverlaysKey, records);
+    archiver.encodeRecord(OutputOptionsKey, outputOptions.encode());
+    return archiver.finishEncoding();
+}
+
+QString StateFile::decode(const QByteArray &data, OverlayList &overlays,
+                          std::shared_ptr<OutputOptions> &outputOptions)
+{
+    const KeyedUnarchiver unarchiver(data);
+    if (const auto records = unarchiver.decodeRecordArray(OverlaysKey, Overlay::ClassName)) {
+        overlays.clear();
+        for (const ArchivedRecord &record : *records)
+            overlays.append(Overlay::decode(record));
+    } else {
+        overlays = {Overlay::newWatermark()};
+    }
+    if (const auto record = unarchiver.decodeRecord(OutputOptionsKey, OutputOptions::ClassName))
+        outputOptions = OutputOptions::decode(*record);
+    return unarchiver.problem();
+}

@@ -1,0 +1,148 @@
+#include "watermarks/Overlay.h"
+
+#include "base/Resources.h"
+#include "imageio/ImageToolkit.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
+
+#include <array>
+
+const QString Overlay::ClassName = QStringLiteral("Overlay");
+const QString Overlay::DefaultText = QStringLiteral("\u00A9 {YEAR}, {USERNAME}");
+
+namespace {
+
+QString systemFontName()
+{
+    // Font queries need a GUI application; without one (a bare core process) use the generic
+    // sans family, which Qt resolves to the default sans font.
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    return QStringLiteral("Sans Serif");
+}
+
+// Archive keys in the order they are written. width and height are not archived: they come
+// from the image file when the record is read back. The fitting keys came later: a record
+// without them keeps its defaults, which draw it as before.
+const std::array<ArchiveKey<Overlay>, 24> &archiveTable()
+{
+    static const std::array<ArchiveKey<Overlay>, 24> table{{
+        {"name", ArchiveKind::String,
+         [](const Overlay &o) { return QVariant::fromValue(o.name()); },
+         [](Overlay &o, const QVariant &v) { o.setName(v.toString()); }},
+        // A stored position is a 32-bit integer; the record keeps its low 16 bits, signed.
+        {"position", ArchiveKind::Int,
+         [](const Overlay &o) { return QVariant::fromValue(static_cast<int>(o.position())); },
+         [](Overlay &o, const QVariant &v) { o.setPosition(static_cast<qint16>(v.toInt())); }},
+        {"use", ArchiveKind::Bool, [](const Overlay &o) { return QVariant::fromValue(o.use()); },
+         [](Overlay &o, const QVariant &v) { o.setUse(v.toBool()); }},
+        {"text", ArchiveKind::String,
+         [](const Overlay &o) { return QVariant::fromValue(o.text()); },
+         [](Overlay &o, const QVariant &v) { o.setText(v.toString()); }},
+        {"color", ArchiveKind::Color,
+         [](const Overlay &o) { return QVariant::fromValue(o.color()); },
+         [](Overlay &o, const QVariant &v) { o.setColor(v.value<QColor>()); }},
+        {"fontName", ArchiveKind::String,
+         [](const Overlay &o) { return QVariant::fromValue(o.fontName()); },
+         [](Overlay &o, const QVariant &v) { o.setFontName(v.toString()); }},
+        {"pointSize", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.pointSize()); },
+         [](Overlay &o, const QVariant &v) { o.setPointSize(v.toFloat()); }},
+        {"alpha", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.alpha()); },
+         [](Overlay &o, const QVariant &v) { o.setAlpha(v.toFloat()); }},
+        {"rotation", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.rotation()); },
+         [](Overlay &o, const QVariant &v) { o.setRotation(v.toFloat()); }},
+        {"filePath", ArchiveKind::String,
+         [](const Overlay &o) { return QVariant::fromValue(o.filePath()); },
+         [](Overlay &o, const QVariant &v) { o.setFilePath(v.toString()); }},
+        {"imgAlpha", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.imgAlpha()); },
+         [](Overlay &o, const QVariant &v) { o.setImgAlpha(v.toFloat()); }},
+        {"imgRotation", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.imgRotation()); },
+         [](Overlay &o, const QVariant &v) { o.setImgRotation(v.toFloat()); }},
+        {"bgColor", ArchiveKind::Color,
+         [](const Overlay &o) { return QVariant::fromValue(o.bgColor()); },
+         [](Overlay &o, const QVariant &v) { o.setBgColor(v.value<QColor>()); }},
+        {"show", ArchiveKind::Bool, [](const Overlay &o) { return QVariant::fromValue(o.show()); },
+         [](Overlay &o, const QVariant &v) { o.setShow(v.toBool()); }},
+        {"extend", ArchiveKind::Bool,
+         [](const Overlay &o) { return QVariant::fromValue(o.extend()); },
+         [](Overlay &o, const QVariant &v) { o.setExtend(v.toBool()); }},
+        {"relativeSize", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.relativeSize()); },
+         [](Overlay &o, const QVariant &v) { o.setRelativeSize(v.toFloat()); }, true},
+        {"margin", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.margin()); },
+         [](Overlay &o, const QVariant &v) { o.setMargin(v.toFloat()); }, true},
+        {"tile", ArchiveKind::Bool, [](const Overlay &o) { return QVariant::fromValue(o.tile()); },
+         [](Overlay &o, const QVariant &v) { o.setTile(v.toBool()); }, true},
+        {"tileSpacing", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.tileSpacing()); },
+         [](Overlay &o, const QVariant &v) { o.setTileSpacing(v.toFloat()); }, true},
+        {"outlineWidth", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.outlineWidth()); },
+         [](Overlay &o, const QVariant &v) { o.setOutlineWidth(v.toFloat()); }, true},
+        {"outlineColor", ArchiveKind::Color,
+         [](const Overlay &o) { return QVariant::fromValue(o.outlineColor()); },
+         [](Overlay &o, const QVariant &v) { o.setOutlineColor(v.value<QColor>()); }, true},
+        {"shadow", ArchiveKind::Bool,
+         [](const Overlay &o) { return QVariant::fromValue(o.shadow()); },
+         [](Overlay &o, const QVariant &v) { o.setShadow(v.toBool()); }, true},
+        {"shadowColor", ArchiveKind::Color,
+         [](const Overlay &o) { return QVariant::fromValue(o.shadowColor()); },
+         [](Overlay &o, const QVariant &v) { o.setShadowColor(v.value<QColor>()); }, true},
+        {"fontStyle", ArchiveKind::String,
+         [](const Overlay &o) { return QVariant::fromValue(o.fontStyle()); },
+         [](Overlay &o, const QVariant &v) { o.setFontStyle(v.toString()); }, true},
+    }};
+    return table;
+}
+
+} // namespace
+
+Overlay::Overlay()
+    : m_name(QStringLiteral("Default"))
+    , m_bgColor(QColor::fromRgbF(0.0f, 0.0f, 0.0f, 1.0f))
+    , m_text(DefaultText)
+    , m_fontName(systemFontName())
+    , m_color(QColor::fromRgbF(1.0f, 1.0f, 1.0f, 1.0f))
+    , m_filePath(QLatin1String(""))
+    , m_outlineColor(QColor::fromRgbF(0.0f, 0.0f, 0.0f, 1.0f))
+    , m_shadowColor(QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.6f))
+{}
+
+std::shared_ptr<Overlay> Overlay::newWatermark()
+{
+    auto overlay = std::make_shared<Overlay>();
+    overlay->setRelativeSize(NewRelativeSize);
+    overlay->setMargin(NewMargin);
+    return overlay;
+}
+
+ArchivedRecord Overlay::encode() const
+{
+    return encodeRecord(*this, ClassName, archiveTable());
+}
+
+std::shared_ptr<Overlay> Overlay::decode(const ArchivedRecord &record)
+{
+    auto overlay = std::make_shared<Overlay>();
+    decodeRecord(*overlay, record, archiveTable());
+    if (!overlay->filePath().isEmpty()) {
+        if (const auto size = ImageToolkit::naturalSize(overlay->filePath())) {
+            overlay->setWidth(static_cast<qint16>(static_cast<int>(size->width())));
+            overlay->setHeight(static_cast<qint16>(static_cast<int>(size->height())));
+        } else {
+            overlay->m_missingFilePath = overlay->filePath();
+            overlay->setFilePath(Resources::imagePath(QStringLiteral("bomb")));
+            overlay->setWidth(PlaceholderWidth);
+            overlay->setHeight(PlaceholderHeight);
+        }
+    }
+    return overlay;
+}
