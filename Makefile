@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 Tessaly
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Entry points for people and CI. `make run` and `make test` install what is missing,
 # configure and build first.
 BUILD_DIR ?= build

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Measures the batch engine on a realistic set of camera-sized JPEGs against the cost of the JPEG
 // work alone (libjpeg-turbo decoding and encoding the same files) and, where installed, vips and
 // ImageMagick doing a similar job; and PNG output against vips writing the same photos as PNG.
@@ -9,8 +12,8 @@
 // The photos are generated into a temporary folder and removed afterwards.
 
 #include "batch/BatchEngine.h"
-#include "output/OutputOptions.h"
 #include "imageio/ImageToolkit.h"
+#include "output/OutputOptions.h"
 #include "render/PlaceholderExpander.h"
 #include "render/Stamper.h"
 #include "sources/WorkFile.h"
@@ -51,6 +54,8 @@
 #include <optional>
 #include <thread>
 #include <vector>
+
+using namespace inkveil;
 
 namespace {
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Measures the live preview: the time from a watermark edit (an opacity change followed by
 // redraw()) to the preview's rendered() signal, on a generated 24-megapixel JPEG (or one of
 // --megapixels), for a few kinds of watermark, and the time to switch to another photo. Then
@@ -27,6 +30,8 @@
 #include <functional>
 #include <memory>
 #include <vector>
+
+using namespace inkveil;
 
 namespace {
 

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 Tessaly
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Toolchain policy shared by every target: warnings, warnings-as-errors in CI,
 # and an optional AddressSanitizer + UndefinedBehaviorSanitizer build.
 option(INKVEIL_WERROR "Treat compiler warnings as errors" OFF)

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Feeds arbitrary bytes to the EXIF reader as if they were a whole JPEG file, then formats
 // whatever it read the way the source files pane does.
 #include "imageio/ExifData.h"
@@ -8,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+
+using namespace inkveil;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

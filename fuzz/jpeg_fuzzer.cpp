@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Feeds arbitrary bytes to the JPEG decoder as a whole file, at full and at reduced size, into a
 // buffer kept from one input to the next as a batch worker keeps it, and encodes what it gives.
 #include "imageio/JpegCodec.h"
@@ -7,6 +10,8 @@
 
 #include <cstddef>
 #include <cstdint>
+
+using namespace inkveil;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Feeds arbitrary bytes to the state-file reader as if they were state.bin, then writes back
 // what it read, as the wizard does on the next change. Seed it with a state file the wizard
 // wrote (resources/state.bin) and give it statefile.dict.
@@ -7,6 +10,8 @@
 
 #include <cstddef>
 #include <cstdint>
+
+using namespace inkveil;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

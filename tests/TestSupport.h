@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // What several tests need: files written and read whole, photos of one colour at a chosen
@@ -16,6 +19,8 @@
 
 #include <cstdlib>
 #include <optional>
+
+using namespace inkveil;
 
 inline bool writeFile(const QString &path, const QByteArray &bytes)
 {

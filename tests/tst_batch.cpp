@@ -1,11 +1,14 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
-#include "session/Presets.h"
-#include "session/StateFile.h"
-#include "cli/BatchCommand.h"
 #include "batch/BatchEngine.h"
 #include "batch/ProgressEstimate.h"
+#include "cli/BatchCommand.h"
 #include "imageio/ImageToolkit.h"
 #include "render/Stamper.h"
+#include "session/Presets.h"
+#include "session/StateFile.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -16,6 +19,8 @@
 #include <QTest>
 #include <QTextStream>
 #include <QTimer>
+
+using namespace inkveil;
 
 namespace {
 

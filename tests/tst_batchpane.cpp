@@ -1,8 +1,11 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
-#include "base/Resources.h"
 #include "app/ApplicationPanes.h"
-#include "widgets/ElidedLabel.h"
+#include "base/Resources.h"
 #include "panes/BatchPane.h"
+#include "widgets/ElidedLabel.h"
 
 #include <QDir>
 #include <QLabel>
@@ -11,6 +14,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace inkveil;
 
 class TestBatchPane : public QObject
 {

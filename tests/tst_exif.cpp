@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
 #include "imageio/DecimalNumber.h"
 #include "imageio/ExifData.h"
@@ -10,6 +13,8 @@
 
 #include <functional>
 #include <limits>
+
+using namespace inkveil;
 
 Q_DECLARE_METATYPE(ExifData)
 

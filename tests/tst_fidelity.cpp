@@ -1,7 +1,10 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
 #include "batch/BatchEngine.h"
-#include "output/SummaryText.h"
 #include "imageio/ImageToolkit.h"
+#include "output/SummaryText.h"
 #include "watermarks/Overlay.h"
 
 #include <QBuffer>
@@ -17,6 +20,8 @@
 #include <QtEndian>
 
 #include <exiv2/exiv2.hpp>
+
+using namespace inkveil;
 
 namespace {
 

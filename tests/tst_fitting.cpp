@@ -1,9 +1,12 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
-#include "session/StateFile.h"
 #include "cli/BatchCommand.h"
 #include "output/OutputOptions.h"
 #include "render/PlaceholderExpander.h"
 #include "render/Stamper.h"
+#include "session/StateFile.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
 
@@ -15,6 +18,8 @@
 #include <QTest>
 
 #include <memory>
+
+using namespace inkveil;
 
 namespace {
 

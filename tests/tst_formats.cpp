@@ -1,10 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The photo formats reached through libheif: HEIC and AVIF read upright, with their colours and
 // their EXIF.
 
 #include "TestSupport.h"
 
-#include "imageio/ImageToolkit.h"
 #include "imageio/ExifData.h"
+#include "imageio/ImageToolkit.h"
 #include "sources/FileGathering.h"
 
 #include <QColorSpace>
@@ -12,6 +15,8 @@
 #include <QTest>
 
 #include <libheif/heif.h>
+
+using namespace inkveil;
 
 namespace {
 

@@ -1,7 +1,10 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
+#include "app/ApplicationPanes.h"
 #include "base/Resources.h"
 #include "session/StateFile.h"
-#include "app/ApplicationPanes.h"
 #include "widgets/ListView.h"
 #include "wizard/PaneController.h"
 #include "wizard/PaneRegistry.h"
@@ -21,6 +24,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+
+using namespace inkveil;
 
 // A pane whose answers the test sets.
 class TestPane : public PaneController

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "render/StamperGeometry.h"
 
 #include <QPointF>
@@ -6,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
+
+using namespace inkveil;
 
 namespace {
 

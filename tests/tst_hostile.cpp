@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Files as an attacker or an accident hands them over: pipes, devices, deep or endless state
 // files, lying headers, names that are not UTF-8, more workers and memory than is sane. Every
 // case must end promptly with a reason, never block, crash or take the memory a header claims.
@@ -5,12 +8,12 @@
 #include "TestSupport.h"
 #include "archive/KeyedUnarchiver.h"
 #include "base/RegularFile.h"
-#include "session/StateFile.h"
-#include "cli/BatchCommand.h"
 #include "batch/BatchEngine.h"
 #include "batch/MemoryBudget.h"
+#include "cli/BatchCommand.h"
 #include "imageio/ImageToolkit.h"
 #include "render/Stamper.h"
+#include "session/StateFile.h"
 #include "sources/FileGathering.h"
 
 #include <QDir>
@@ -25,6 +28,8 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace inkveil;
 
 class TestHostile : public QObject
 {

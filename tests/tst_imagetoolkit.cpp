@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
 #include "imageio/ImageToolkit.h"
 
@@ -18,6 +21,8 @@
 
 #include <algorithm>
 #include <memory>
+
+using namespace inkveil;
 
 namespace {
 

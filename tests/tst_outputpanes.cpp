@@ -1,12 +1,15 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
-#include "base/Resources.h"
-#include "session/StateFile.h"
 #include "app/ApplicationPanes.h"
-#include "wizard/PropertyBinder.h"
+#include "base/Resources.h"
 #include "output/SummaryText.h"
 #include "output/UsedWatermarksModel.h"
 #include "panes/OutputOptionsPane.h"
 #include "panes/SummaryPane.h"
+#include "session/StateFile.h"
+#include "wizard/PropertyBinder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,6 +24,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace inkveil;
 
 namespace {
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
 #include "render/PreviewGeometry.h"
 #include "render/PreviewRenderer.h"
@@ -13,6 +16,8 @@
 
 #include <cstdlib>
 #include <memory>
+
+using namespace inkveil;
 
 namespace {
 

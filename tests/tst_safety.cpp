@@ -1,12 +1,15 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
 #include "base/Printable.h"
-#include "session/StateFile.h"
-#include "cli/BatchCommand.h"
+#include "base/SafeWrite.h"
 #include "batch/BatchEngine.h"
 #include "batch/BatchTally.h"
-#include "base/SafeWrite.h"
+#include "cli/BatchCommand.h"
 #include "output/SummaryText.h"
 #include "render/Stamper.h"
+#include "session/StateFile.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -20,6 +23,8 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+
+using namespace inkveil;
 
 Q_DECLARE_METATYPE(BatchEngine::Status)
 

@@ -1,9 +1,12 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
-#include "session/StateFile.h"
-#include "cli/BatchCommand.h"
 #include "batch/BatchEngine.h"
 #include "batch/BatchTally.h"
 #include "batch/RunReport.h"
+#include "cli/BatchCommand.h"
+#include "session/StateFile.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -14,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+
+using namespace inkveil;
 
 namespace {
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "render/PlaceholderExpander.h"
 #include "sources/FileGathering.h"
 #include "sources/WorkFile.h"
@@ -7,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+
+using namespace inkveil;
 
 namespace {
 

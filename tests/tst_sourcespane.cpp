@@ -1,9 +1,12 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
-#include "base/Resources.h"
 #include "app/ApplicationPanes.h"
+#include "base/Resources.h"
 #include "panes/BatchPane.h"
-#include "widgets/DropView.h"
 #include "panes/SourceFilesPane.h"
+#include "widgets/DropView.h"
 
 #include <QBuffer>
 #include <QDialog>
@@ -17,6 +20,8 @@
 #include <QTest>
 
 #include <sys/stat.h>
+
+using namespace inkveil;
 
 namespace {
 

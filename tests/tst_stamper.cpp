@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
 #include "render/PlaceholderExpander.h"
 #include "render/Stamper.h"
@@ -13,6 +16,8 @@
 #include <memory>
 #include <tuple>
 #include <utility>
+
+using namespace inkveil;
 
 namespace {
 

@@ -1,6 +1,9 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
-#include "session/Presets.h"
 #include "base/Resources.h"
+#include "session/Presets.h"
 #include "session/StateFile.h"
 
 #include <QDir>
@@ -10,6 +13,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace inkveil;
 
 namespace {
 

@@ -1,16 +1,19 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TestSupport.h"
-#include "session/Presets.h"
-#include "base/Resources.h"
-#include "session/StateFile.h"
 #include "app/ApplicationPanes.h"
+#include "base/Resources.h"
 #include "imageio/ImageToolkit.h"
-#include "widgets/ColorWell.h"
 #include "panes/ImageEditor.h"
+#include "panes/TextEditor.h"
+#include "panes/WatermarksPane.h"
+#include "session/Presets.h"
+#include "session/StateFile.h"
+#include "widgets/ColorWell.h"
 #include "widgets/PositionView.h"
 #include "widgets/PreviewView.h"
 #include "widgets/SingleDropView.h"
-#include "panes/TextEditor.h"
-#include "panes/WatermarksPane.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -28,6 +31,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace inkveil;
 
 class TestWatermarkPane : public QObject
 {

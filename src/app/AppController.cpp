@@ -1,7 +1,10 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "app/AppController.h"
 
-#include "session/Presets.h"
 #include "base/Resources.h"
+#include "session/Presets.h"
 #include "session/StateFile.h"
 #include "widgets/ListView.h"
 #include "wizard/PaneController.h"
@@ -26,6 +29,8 @@
 #include <QVBoxLayout>
 
 #include <plist/plist.h>
+
+namespace inkveil {
 
 namespace {
 
@@ -397,3 +402,5 @@ void AppController::setButtons()
         m_previous->setEnabled(m_currentPaneIndex != 0);
     enableNext();
 }
+
+} // namespace inkveil

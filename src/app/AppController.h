@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "output/OutputOptions.h"
@@ -11,13 +14,16 @@
 
 #include <memory>
 
-class ListView;
-class PaneController;
 class QLabel;
 class QPushButton;
 class QRect;
 class QSettings;
 class QWidget;
+
+namespace inkveil {
+
+class ListView;
+class PaneController;
 
 // The one application-wide controller: owns the shared model (the batch, the watermarks, the
 // output options), builds the panes from the pane list, shows one at a time and moves between
@@ -112,3 +118,5 @@ private:
     OverlayList m_overlays;
     std::shared_ptr<OutputOptions> m_outputOptions;
 };
+
+} // namespace inkveil

@@ -1,11 +1,16 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "app/ApplicationPanes.h"
 
-#include "wizard/PaneRegistry.h"
 #include "panes/BatchPane.h"
 #include "panes/OutputOptionsPane.h"
-#include "panes/SummaryPane.h"
 #include "panes/SourceFilesPane.h"
+#include "panes/SummaryPane.h"
 #include "panes/WatermarksPane.h"
+#include "wizard/PaneRegistry.h"
+
+namespace inkveil {
 
 void ApplicationPanes::registerAll()
 {
@@ -15,3 +20,5 @@ void ApplicationPanes::registerAll()
     PaneRegistry::registerPane<SummaryPane>(QStringLiteral("SummaryPane"));
     PaneRegistry::registerPane<BatchPane>(QStringLiteral("BatchPane"));
 }
+
+} // namespace inkveil

@@ -1,4 +1,9 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
+
+namespace inkveil {
 
 // Registers the wizard's five pane classes under the names the pane list uses.
 class ApplicationPanes
@@ -6,3 +11,5 @@ class ApplicationPanes
 public:
     static void registerAll();
 };
+
+} // namespace inkveil

@@ -1,6 +1,9 @@
-#include "base/Resources.h"
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "app/AppController.h"
 #include "app/ApplicationPanes.h"
+#include "base/Resources.h"
 #include "panes/SourceFilesPane.h"
 
 #include <QApplication>
@@ -10,6 +13,8 @@
 #include <QScreen>
 #include <QSettings>
 #include <QWidget>
+
+using namespace inkveil;
 
 int main(int argc, char *argv[])
 {

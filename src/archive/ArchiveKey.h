@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QColor>
@@ -6,6 +9,8 @@
 #include <QVariant>
 
 #include <utility>
+
+namespace inkveil {
 
 // One value kind per plist type the state file uses.
 enum class ArchiveKind { String, Int, Bool, Float, Color };
@@ -117,3 +122,5 @@ void decodeRecord(T &object, const ArchivedRecord &record, const Table &table)
         row.set(object, archiveValueOfKind(stored, row.kind));
     }
 }
+
+} // namespace inkveil

@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "archive/KeyedArchiver.h"
 
 #include <plist/plist.h>
 
 #include <cstdint>
+
+namespace inkveil {
 
 namespace {
 
@@ -84,3 +89,5 @@ QByteArray KeyedArchiver::finishEncoding() const
     plist_to_xml_free(xml);
     return bytes;
 }
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "archive/ArchiveKey.h"
@@ -5,6 +8,8 @@
 #include <QByteArray>
 
 #include <memory>
+
+namespace inkveil {
 
 // Writes records under keys into an XML property list. Each record becomes a dictionary with
 // its class name under "$class"; colours become "Color" dictionaries.
@@ -29,3 +34,5 @@ private:
     };
     std::unique_ptr<void, PlistDeleter> m_root;
 };
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "archive/KeyedUnarchiver.h"
 
 #include <plist/plist.h>
@@ -7,6 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+namespace inkveil {
 
 namespace {
 
@@ -210,3 +215,5 @@ KeyedUnarchiver::decodeRecordArray(const QString &key, const QString &className)
     }
     return records;
 }
+
+} // namespace inkveil

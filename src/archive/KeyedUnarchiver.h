@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "archive/ArchiveKey.h"
@@ -7,6 +10,8 @@
 
 #include <memory>
 #include <optional>
+
+namespace inkveil {
 
 // Reads what KeyedArchiver wrote. Bytes that are not an XML property list with a dictionary at
 // the top are read as an archive that holds no key at all, and problem() says why.
@@ -44,3 +49,5 @@ private:
     std::unique_ptr<void, PlistDeleter> m_root;
     QString m_problem;
 };
+
+} // namespace inkveil

@@ -1,4 +1,9 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
+
+namespace inkveil {
 
 // Sizes and points for placing watermarks. The placement arithmetic is single precision from end
 // to end; these keep it there, where QSizeF and QPointF would quietly widen it to double.
@@ -27,3 +32,5 @@ struct FloatRect
 
     friend bool operator==(FloatRect, FloatRect) = default;
 };
+
+} // namespace inkveil

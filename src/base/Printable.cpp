@@ -1,4 +1,9 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "base/Printable.h"
+
+namespace inkveil {
 
 namespace {
 
@@ -25,3 +30,5 @@ QString printable(const QString &text)
     }
     return result;
 }
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "base/RegularFile.h"
 
 #include <cerrno>
@@ -6,6 +9,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace inkveil {
 
 namespace {
 
@@ -168,3 +173,5 @@ QByteArray RegularFile::encodeName(const QString &name)
     encoded.append(QStringView(name).sliced(start).toUtf8());
     return encoded;
 }
+
+} // namespace inkveil

@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+
+namespace inkveil {
 
 // A file opened for reading only when it is a regular file. Photos, watermark pictures and state
 // files come from anywhere: a named pipe would block the reader for ever and a device such as
@@ -54,3 +59,5 @@ private:
     qint64 m_size = 0;
     bool m_missing = false;
 };
+
+} // namespace inkveil

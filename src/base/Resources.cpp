@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "base/Resources.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+
+namespace inkveil {
 
 namespace {
 
@@ -48,3 +53,5 @@ QString Resources::imagePath(const QString &name)
 {
     return path(name, QStringLiteral("png"));
 }
+
+} // namespace inkveil

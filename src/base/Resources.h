@@ -1,6 +1,11 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QString>
+
+namespace inkveil {
 
 // The application's resources: pane list, interface descriptions, images, default state and
 // help pages. Installed builds find them beside the executable's share folder; a build tree
@@ -17,3 +22,5 @@ public:
     // The full path of the PNG image resource of that name, or a null string.
     static QString imagePath(const QString &name);
 };
+
+} // namespace inkveil

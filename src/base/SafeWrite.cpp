@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "base/SafeWrite.h"
 
 #include <QFile>
@@ -8,6 +11,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace inkveil {
 
 namespace {
 
@@ -140,3 +145,5 @@ Result write(const QString &path, const QByteArray &bytes, bool replace)
 }
 
 } // namespace SafeWrite
+
+} // namespace inkveil

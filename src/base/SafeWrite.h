@@ -1,7 +1,12 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QByteArray>
 #include <QString>
+
+namespace inkveil {
 
 // Writing an output file without ever losing one or writing anywhere else: the bytes go to a
 // new temporary file in the target's folder, which is then renamed onto the target, so a crash
@@ -38,3 +43,5 @@ QString errorText(int error);
 QString linkReason();
 
 } // namespace SafeWrite
+
+} // namespace inkveil

@@ -1,8 +1,11 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "batch/BatchEngine.h"
 
 #include "base/Printable.h"
-#include "batch/MemoryBudget.h"
 #include "base/SafeWrite.h"
+#include "batch/MemoryBudget.h"
 #include "imageio/ImageToolkit.h"
 #include "imageio/MetadataCopier.h"
 #include "render/Stamper.h"
@@ -17,6 +20,8 @@
 #include <cerrno>
 #include <limits>
 #include <vector>
+
+namespace inkveil {
 
 const QString BatchEngine::ReadingMessage = QStringLiteral("Reading source file.");
 const QString BatchEngine::CantReadMessage = QStringLiteral("Can't read source file.");
@@ -481,3 +486,5 @@ BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run,
     }
     return result;
 }
+
+} // namespace inkveil

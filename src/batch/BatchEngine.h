@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "output/OutputOptions.h"
@@ -14,6 +17,8 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+
+namespace inkveil {
 
 class Stamper;
 
@@ -161,4 +166,7 @@ private:
     qint64 m_memoryBudget = DefaultMemoryBudget;
     std::atomic<qint64> m_peakMemoryInFlight{0};
 };
-Q_DECLARE_METATYPE(BatchEngine::FileResult)
+
+} // namespace inkveil
+
+Q_DECLARE_METATYPE(inkveil::BatchEngine::FileResult)

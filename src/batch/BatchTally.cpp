@@ -1,6 +1,11 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "batch/BatchTally.h"
 
 #include "batch/ProgressEstimate.h"
+
+namespace inkveil {
 
 void BatchTally::add(const BatchEngine::FileResult &result)
 {
@@ -60,3 +65,5 @@ QString BatchTally::elapsedText(qint64 elapsedMs)
         .arg(minutes / 60)
         .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
+
+} // namespace inkveil

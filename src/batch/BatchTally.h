@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "batch/BatchEngine.h"
 
 #include <QString>
+
+namespace inkveil {
 
 // What a run has done so far, counted from the results of its photos, and the closing line
 // that the batch pane and the command-line tool end a run with.
@@ -39,3 +44,5 @@ private:
     int m_skipped = 0;
     int m_renamed = 0;
 };
+
+} // namespace inkveil

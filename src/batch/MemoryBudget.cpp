@@ -1,6 +1,11 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "batch/MemoryBudget.h"
 
 #include <algorithm>
+
+namespace inkveil {
 
 MemoryBudget::MemoryBudget(const qint64 limit)
     : m_limit(std::max<qint64>(1, limit))
@@ -32,3 +37,5 @@ qint64 MemoryBudget::peak() const
     const std::lock_guard lock(m_mutex);
     return m_peak;
 }
+
+} // namespace inkveil

@@ -1,9 +1,14 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QtGlobal>
 
 #include <condition_variable>
 #include <mutex>
+
+namespace inkveil {
 
 // Bytes of decoded pixels that the workers of a batch may hold at once. A worker asks for what
 // its next photo needs before decoding it and waits until that fits; a photo larger than the
@@ -31,3 +36,5 @@ private:
     qint64 m_held = 0;
     qint64 m_peak = 0;
 };
+
+} // namespace inkveil

@@ -1,6 +1,11 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "batch/ProgressEstimate.h"
 
 #include <cmath>
+
+namespace inkveil {
 
 void ProgressEstimate::update(int done, qint64 elapsedMs)
 {
@@ -54,3 +59,5 @@ QString ProgressEstimate::speedText(double photosPerSecond)
                                                : QString::number(qRound64(photosPerSecond));
     return QStringLiteral("%1 photos/s").arg(speed);
 }
+
+} // namespace inkveil

@@ -1,7 +1,12 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QString>
 #include <QtGlobal>
+
+namespace inkveil {
 
 // How fast a run goes and when it will end, from the photos done so far and the time they
 // took: the average since the start, which steadies as the run goes on. The wizard's batch
@@ -36,3 +41,5 @@ private:
     int m_done = 0;
     qint64 m_elapsedMs = 0;
 };
+
+} // namespace inkveil

@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "batch/RunReport.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+
+namespace inkveil {
 
 bool RunReport::open(const QString &path, QString *error)
 {
@@ -54,3 +59,5 @@ QString RunReport::statusName(BatchEngine::Status status)
     }
     return {};
 }
+
+} // namespace inkveil

@@ -1,9 +1,14 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "batch/BatchEngine.h"
 
 #include <QFile>
 #include <QString>
+
+namespace inkveil {
 
 // What a run did, one JSON object a line (JSON Lines) for each photo as it ends: its source, the
 // output written (or planned), the thumbnail (null when none), its status ("written", "failed",
@@ -27,3 +32,5 @@ public:
 private:
     QFile m_file;
 };
+
+} // namespace inkveil

@@ -1,15 +1,18 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "cli/BatchCommand.h"
 
-#include "session/Presets.h"
 #include "base/Printable.h"
-#include "session/StateFile.h"
+#include "base/SafeWrite.h"
 #include "batch/BatchEngine.h"
 #include "batch/BatchTally.h"
 #include "batch/ProgressEstimate.h"
 #include "batch/RunReport.h"
-#include "base/SafeWrite.h"
-#include "output/SummaryText.h"
 #include "imageio/ExifSummary.h"
+#include "output/SummaryText.h"
+#include "session/Presets.h"
+#include "session/StateFile.h"
 #include "sources/FileGathering.h"
 
 #include <QCommandLineParser>
@@ -23,6 +26,8 @@
 #include <QTimer>
 
 #include <atomic>
+
+namespace inkveil {
 
 namespace {
 
@@ -474,3 +479,5 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
         return Interrupted;
     return tally.failed() == 0 && unreadable.isEmpty() ? Success : SomeFailed;
 }
+
+} // namespace inkveil

@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QStringList>
 
 class QTextStream;
+
+namespace inkveil {
 
 // inkveil-batch: runs the batch engine on the given photos and folders without a window, with
 // the watermarks and output options the wizard saved (or those of a given state file).
@@ -20,3 +25,5 @@ public:
     // Asks a running command to stop after the photos in progress (Ctrl-C).
     static void interrupt();
 };
+
+} // namespace inkveil

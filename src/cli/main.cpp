@@ -1,6 +1,9 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "base/RegularFile.h"
-#include "cli/BatchCommand.h"
 #include "batch/BatchEngine.h"
+#include "cli/BatchCommand.h"
 
 #include <QGuiApplication>
 #include <QTextStream>
@@ -10,6 +13,8 @@
 #include <cstdio>
 #include <tiffio.h>
 #include <unistd.h>
+
+using namespace inkveil;
 
 namespace {
 

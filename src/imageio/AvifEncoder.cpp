@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "imageio/AvifEncoder.h"
 
 #include <QColorSpace>
@@ -7,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+
+namespace inkveil {
 
 namespace {
 
@@ -84,3 +89,5 @@ QByteArray AvifEncoder::encode(const QImage &image, const int quality, const Cam
     avifRWDataFree(&output);
     return file;
 }
+
+} // namespace inkveil

@@ -1,9 +1,14 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "imageio/CameraData.h"
 
 #include <QByteArray>
 #include <QImage>
+
+namespace inkveil {
 
 // Writes AVIF through libavif (AV1 by libaom): 8-bit 4:2:0, with an alpha channel when the image
 // has one, the image's ICC profile and the photo's camera data. AVIF records no resolution.
@@ -20,3 +25,5 @@ public:
     // The encoded file, carrying cameraData's EXIF and XMP, or empty when libavif fails.
     static QByteArray encode(const QImage &image, int quality, const CameraData &cameraData = {});
 };
+
+} // namespace inkveil

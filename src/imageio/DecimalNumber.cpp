@@ -1,4 +1,9 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "imageio/DecimalNumber.h"
+
+namespace inkveil {
 
 DecimalNumber::DecimalNumber(quint32 numerator, quint32 denominator)
 {
@@ -90,3 +95,5 @@ QString DecimalNumber::toString() const
     }
     return text;
 }
+
+} // namespace inkveil

@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+
+namespace inkveil {
 
 // An exact decimal number: significant decimal digits scaled by a power of ten, with a sign.
 // Cameras record the f-number and the focal length as fractions (28/10, 50/1); dividing them
@@ -44,3 +49,5 @@ private:
     int m_exponent = 0;
     bool m_negative = false;
 };
+
+} // namespace inkveil

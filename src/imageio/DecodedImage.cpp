@@ -1,6 +1,11 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "imageio/DecodedImage.h"
 
 #include <utility>
+
+namespace inkveil {
 
 DecodedImage DecodedImage::failure(const QString &errorString)
 {
@@ -38,3 +43,5 @@ FloatSize DecodedImage::sizeInPoints() const
     return {static_cast<float>(m_pixelSize.width()) * 72.0f / m_dpi,
             static_cast<float>(m_pixelSize.height()) * 72.0f / m_dpi};
 }
+
+} // namespace inkveil

@@ -1,9 +1,14 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "base/FloatGeometry.h"
 
 #include <QImage>
 #include <QString>
+
+namespace inkveil {
 
 // A photo as read from its file: the upright pixels, the resolution the file records, and its
 // size in points (pixels x 72 / dpi). A photo decoded at a reduced size keeps its full pixel size
@@ -46,3 +51,5 @@ private:
     QString m_errorString;
     QString m_reason;
 };
+
+} // namespace inkveil

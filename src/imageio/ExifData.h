@@ -1,9 +1,14 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "imageio/DecimalNumber.h"
 
 #include <QString>
 #include <QtGlobal>
+
+namespace inkveil {
 
 // The EXIF values of one source photo, as far as the source files pane and the watermark
 // placeholders use them. Owned by its work file; filled at most once by ExifParser, which
@@ -75,3 +80,5 @@ private:
     quint16 m_iso = 0;
     quint16 m_kbFl = 0;
 };
+
+} // namespace inkveil

@@ -1,8 +1,11 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "imageio/ExifParser.h"
 
 #include "base/RegularFile.h"
-#include "imageio/HeifCodec.h"
 #include "imageio/ExifData.h"
+#include "imageio/HeifCodec.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -11,6 +14,8 @@
 #include <QtEndian>
 
 #include <array>
+
+namespace inkveil {
 
 namespace {
 
@@ -316,3 +321,5 @@ void ExifParser::processExifDir(qsizetype dirStart, ParseState &state)
         }
     }
 }
+
+} // namespace inkveil

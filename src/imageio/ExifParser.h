@@ -1,11 +1,17 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
-class ExifData;
 class QIODevice;
+
+namespace inkveil {
+
+class ExifData;
 
 // Reads the EXIF values of a JPEG photo into its ExifData record. It walks the JPEG markers
 // from the start of the file to the first APP1 segment and, when that segment holds EXIF data
@@ -62,3 +68,5 @@ private:
     // `dirStart`: where the directory begins in the state's directory area.
     static void processExifDir(qsizetype dirStart, ParseState &state);
 };
+
+} // namespace inkveil

@@ -1,6 +1,11 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "imageio/ExifSummary.h"
 
 #include "imageio/ExifData.h"
+
+namespace inkveil {
 
 QString ExifSummary::text(const QList<const ExifData *> &selected)
 {
@@ -26,3 +31,5 @@ QString ExifSummary::text(const ExifData &data)
     // One pass over the pattern, so a '%1' inside the model or the date stays as it is.
     return QStringLiteral("%1 on %2\n%3\n%4").arg(data.model(), data.dateTime(), exposure, size);
 }
+
+} // namespace inkveil

@@ -1,7 +1,12 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QList>
 #include <QString>
+
+namespace inkveil {
 
 class ExifData;
 
@@ -23,3 +28,5 @@ public:
     //     3008 x 2000 @ 300 dpi
     static QString text(const ExifData &data);
 };
+
+} // namespace inkveil

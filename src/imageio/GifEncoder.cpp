@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "imageio/GifEncoder.h"
 
 #include <gif_lib.h>
@@ -6,6 +9,8 @@
 #include <limits>
 #include <memory>
 #include <vector>
+
+namespace inkveil {
 
 namespace {
 
@@ -110,3 +115,5 @@ QByteArray GifEncoder::encode(const QImage &image)
         return {};
     return data;
 }
+
+} // namespace inkveil

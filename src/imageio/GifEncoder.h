@@ -1,7 +1,12 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QByteArray>
 #include <QImage>
+
+namespace inkveil {
 
 // Writes a single-frame GIF89a through giflib (Qt has no GIF writer). Colours are cut down to a
 // palette with Qt's diffuse dithering; an image with alpha keeps its transparent pixels as one
@@ -15,3 +20,5 @@ public:
     // The encoded file, or empty when giflib fails or the image is larger than GIF allows.
     static QByteArray encode(const QImage &image);
 };
+
+} // namespace inkveil

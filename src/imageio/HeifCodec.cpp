@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "imageio/HeifCodec.h"
 
 #include <QColorSpace>
@@ -8,6 +11,8 @@
 
 #include <cstring>
 #include <memory>
+
+namespace inkveil {
 
 namespace {
 
@@ -211,3 +216,5 @@ QByteArray HeifCodec::exifData(const QString &path)
         return {};
     return block.mid(4 + static_cast<qsizetype>(offset));
 }
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QByteArray>
@@ -7,6 +10,8 @@
 #include <QString>
 
 #include <optional>
+
+namespace inkveil {
 
 // Reads the HEIF family (HEIC from phones, AVIF) through libheif. The image comes out upright:
 // libheif applies the file's rotation, mirror and crop while decoding. No state between calls;
@@ -39,3 +44,5 @@ public:
     // there is none or the file is not HEIF.
     static QByteArray exifData(const QString &path);
 };
+
+} // namespace inkveil

@@ -1,7 +1,12 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "imageio/ImageToolkit.h"
 
 #include "base/RegularFile.h"
 #include "imageio/AvifEncoder.h"
+#include "imageio/ExifData.h"
+#include "imageio/ExifParser.h"
 #include "imageio/GifEncoder.h"
 #include "imageio/HeifCodec.h"
 #include "imageio/IccProfile.h"
@@ -9,8 +14,6 @@
 #include "imageio/PngEncoder.h"
 #include "imageio/TiffEncoder.h"
 #include "imageio/WebpEncoder.h"
-#include "imageio/ExifData.h"
-#include "imageio/ExifParser.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -26,6 +29,8 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
+
+namespace inkveil {
 
 namespace {
 
@@ -629,3 +634,5 @@ void ImageToolkit::strokeSegments(QPainter &painter, const FloatSize canvas, con
     painter.fillPath(outline, color);
     painter.restore();
 }
+
+} // namespace inkveil

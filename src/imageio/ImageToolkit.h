@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "imageio/CameraData.h"
@@ -14,6 +17,8 @@
 #include <optional>
 
 class QPainter;
+
+namespace inkveil {
 
 // The image operations the application needs, on QImage and friends. Each takes its inputs and
 // returns a new image or new bytes; none keeps state between calls, so all may run on any thread.
@@ -126,3 +131,5 @@ private:
     static DecodedImage decodeLimited(const QString &path, QImage &buffer,
                                       const QList<QSize> &fitBoxes, qint64 maxPixels);
 };
+
+} // namespace inkveil

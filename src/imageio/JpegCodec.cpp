@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "imageio/JpegCodec.h"
 
 #include "imageio/IccProfile.h"
@@ -15,6 +18,8 @@
 #include <jpeglib.h>
 // After jpeglib.h, which it needs.
 #include <jerror.h>
+
+namespace inkveil {
 
 #if !defined(JCS_EXTENSIONS)
 #error "libjpeg-turbo's colour space extensions are needed (Debian: libjpeg62-turbo-dev)"
@@ -397,3 +402,5 @@ QByteArray JpegCodec::encode(const QImage &image, const int quality, const int d
     });
     return encoded ? bytes : QByteArray();
 }
+
+} // namespace inkveil

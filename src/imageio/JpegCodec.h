@@ -1,9 +1,14 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QByteArray>
 #include <QIODevice>
 #include <QImage>
 #include <QString>
+
+namespace inkveil {
 
 // JPEG straight between libjpeg-turbo and QImage's pixels. Qt's JPEG plugin has libjpeg produce
 // 3-byte rows and widens every pixel to 4 bytes in a loop of its own (and narrows them again when
@@ -57,3 +62,5 @@ public:
     // Format_RGB32 first. Empty on failure.
     static QByteArray encode(const QImage &image, int quality, int dotsPerInch);
 };
+
+} // namespace inkveil

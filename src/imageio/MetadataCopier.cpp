@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "imageio/MetadataCopier.h"
 
 #include <QFile>
@@ -14,6 +17,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+namespace inkveil {
 
 namespace {
 
@@ -465,3 +470,5 @@ bool MetadataCopier::writeInto(QByteArray &encoded, const QString &format, const
     }
     return false;
 }
+
+} // namespace inkveil

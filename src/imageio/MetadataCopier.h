@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "imageio/CameraData.h"
@@ -7,6 +10,8 @@
 #include <QString>
 
 #include <memory>
+
+namespace inkveil {
 
 // Carries a photo's camera data (EXIF, IPTC and XMP) into a file written from it, through Exiv2.
 // The source's metadata is read once, from its file header only; the pixels are never parsed.
@@ -72,3 +77,5 @@ private:
     Mode m_mode;
     QString m_errorString;
 };
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "imageio/PngEncoder.h"
 
 #include "imageio/IccProfile.h"
@@ -11,6 +14,8 @@
 #include <cstring>
 #include <memory>
 #include <vector>
+
+namespace inkveil {
 
 namespace {
 
@@ -134,3 +139,5 @@ QByteArray PngEncoder::encode(const QImage &image, const int dotsPerMetre)
     std::free(buffer);
     return file;
 }
+
+} // namespace inkveil

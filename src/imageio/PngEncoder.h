@@ -1,7 +1,12 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QByteArray>
 #include <QImage>
+
+namespace inkveil {
 
 // Writes PNG through libspng: RGB, or RGBA when the image has an alpha channel, greyscale for a
 // greyscale image, 16 bits a sample for a 16-bit image and 8 otherwise, with the
@@ -16,3 +21,5 @@ public:
     // The encoded file, or empty when libspng fails.
     static QByteArray encode(const QImage &image, int dotsPerMetre);
 };
+
+} // namespace inkveil

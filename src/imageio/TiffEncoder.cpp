@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "imageio/TiffEncoder.h"
 
 #include "imageio/IccProfile.h"
@@ -11,6 +14,8 @@
 #include <limits>
 #include <memory>
 #include <vector>
+
+namespace inkveil {
 
 namespace {
 
@@ -176,3 +181,5 @@ QByteArray TiffEncoder::encode(const QImage &image, const float dpi)
     }
     return file.data;
 }
+
+} // namespace inkveil

@@ -1,7 +1,12 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QByteArray>
 #include <QImage>
+
+namespace inkveil {
 
 // Writes TIFF through libtiff: RGB, or RGBA with unassociated alpha when the image has an alpha
 // channel, at 16 bits per sample for images of 16-bit channels (Format_RGBA64 and the like) and
@@ -16,3 +21,5 @@ public:
     // The encoded file, or empty when libtiff fails.
     static QByteArray encode(const QImage &image, float dpi);
 };
+
+} // namespace inkveil

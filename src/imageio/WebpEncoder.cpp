@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "imageio/WebpEncoder.h"
 
 #include <QColorSpace>
@@ -6,6 +9,8 @@
 #include <webp/mux.h>
 
 #include <algorithm>
+
+namespace inkveil {
 
 namespace {
 
@@ -80,3 +85,5 @@ QByteArray WebpEncoder::encode(const QImage &image, const int quality)
     return withChunks(bitstream, image.colorSpace().isValid() ? image.colorSpace().iccProfile()
                                                               : QByteArray());
 }
+
+} // namespace inkveil

@@ -1,7 +1,12 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QByteArray>
 #include <QImage>
+
+namespace inkveil {
 
 // Writes WebP through libwebp: lossy at quality 0-99, lossless at 100, with an alpha channel when
 // the image has one, and the image's ICC profile in an ICCP chunk. WebP records no resolution.
@@ -16,3 +21,5 @@ public:
     // The encoded file, or empty when libwebp fails (an edge over 16383 pixels, for one).
     static QByteArray encode(const QImage &image, int quality);
 };
+
+} // namespace inkveil

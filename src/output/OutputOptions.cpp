@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "output/OutputOptions.h"
 
 #include <QDir>
@@ -5,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+
+namespace inkveil {
 
 const QString OutputOptions::ClassName = QStringLiteral("OutputOptions");
 
@@ -344,3 +349,5 @@ QString OutputOptions::expandedFolder(const QString &typed, const QString &home)
         return QDir(home).filePath(typed.mid(2));
     return QDir::isAbsolutePath(typed) ? typed : QString();
 }
+
+} // namespace inkveil

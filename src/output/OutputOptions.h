@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "archive/ArchiveKey.h"
@@ -8,6 +11,8 @@
 
 #include <limits>
 #include <memory>
+
+namespace inkveil {
 
 // Where and how the batch writes its results, and the builder of output names and paths.
 // One instance is shared by the model, the output pane, the summary and the batch; the pane
@@ -176,3 +181,5 @@ private:
     // 2 none.
     int m_metadata = 0;
 };
+
+} // namespace inkveil

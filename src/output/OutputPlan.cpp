@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "output/OutputPlan.h"
 
 #include "base/SafeWrite.h"
@@ -6,6 +9,8 @@
 
 #include <algorithm>
 #include <limits>
+
+namespace inkveil {
 
 const QString OutputPlan::SkippedMessage = QStringLiteral("Skipped: a file of that name exists.");
 
@@ -82,3 +87,5 @@ int OutputPlan::keptCount() const
     return static_cast<int>(std::count_if(m_entries.cbegin(), m_entries.cend(),
                                           [](const Entry &e) { return e.keptExisting; }));
 }
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "output/OutputOptions.h"
@@ -5,6 +8,8 @@
 
 #include <QList>
 #include <QString>
+
+namespace inkveil {
 
 // Every output and thumbnail path of a batch, decided before the first write, so that a run,
 // a dry run and the summary agree. Within a batch no photo takes a name an earlier photo took:
@@ -52,3 +57,5 @@ public:
 private:
     QList<Entry> m_entries;
 };
+
+} // namespace inkveil

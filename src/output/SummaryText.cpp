@@ -1,11 +1,16 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "output/SummaryText.h"
 
 #include "base/Printable.h"
-#include "output/OutputPlan.h"
 #include "imageio/MetadataCopier.h"
+#include "output/OutputPlan.h"
 #include "render/Stamper.h"
 
 #include <QFileInfo>
+
+namespace inkveil {
 
 SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &options)
 {
@@ -101,11 +106,11 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
         // pipe); one that is a file is read as the batch will read it.
         // A picture that was already missing when the watermarks were loaded has the
         // missing-image picture in its place, which would otherwise pass unnoticed.
-        const QString path = overlay->missingFilePath().isEmpty() ? overlay->filePath()
-                                                                  : overlay->missingFilePath();
+        const QString path =
+            overlay->missingFilePath().isEmpty() ? overlay->filePath() : overlay->missingFilePath();
         const QFileInfo picture(path);
-        if (!path.isEmpty() && (!overlay->missingFilePath().isEmpty() || !picture.isFile() ||
-                                !picture.isReadable())) {
+        if (!path.isEmpty() &&
+            (!overlay->missingFilePath().isEmpty() || !picture.isFile() || !picture.isReadable())) {
             texts.append(QStringLiteral("The picture of watermark \u201c%1\u201d can't be read: %2")
                              .arg(printable(overlay->name()), printable(path)));
         } else if (const QString overlayProblem = Stamper::overlayProblem(*overlay);
@@ -116,3 +121,5 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
     }
     return texts;
 }
+
+} // namespace inkveil

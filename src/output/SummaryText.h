@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "output/OutputOptions.h"
@@ -5,6 +8,8 @@
 #include "watermarks/Overlay.h"
 
 #include <QString>
+
+namespace inkveil {
 
 // The sentences that describe a job before it runs: how many photos, where the results go, in
 // which format, whether they are resized, how they are named (with the first photo's name and
@@ -53,3 +58,5 @@ private:
     QString m_samplename;
     QString m_thumbnails;
 };
+
+} // namespace inkveil

@@ -1,4 +1,9 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "output/UsedWatermarksModel.h"
+
+namespace inkveil {
 
 const QStringList UsedWatermarksModel::ColumnIdentifiers{
     QStringLiteral("name"), QStringLiteral("type"), QStringLiteral("content")};
@@ -64,3 +69,5 @@ QVariant UsedWatermarksModel::cellValue(const Overlay &overlay, const QString &c
         return overlay.isImage() ? overlay.filePath() : overlay.text();
     return {};
 }
+
+} // namespace inkveil

@@ -1,9 +1,14 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "watermarks/Overlay.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
+
+namespace inkveil {
 
 // The watermarks a run will draw (those in use), one row each in list order, with the columns
 // "name", "type" ("image" or "text") and "content" (an image's file path, or the text as
@@ -34,3 +39,5 @@ public:
 private:
     OverlayList m_used;
 };
+
+} // namespace inkveil

@@ -1,10 +1,15 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "panes/BackgroundEditor.h"
 
+#include "panes/WatermarksPane.h"
 #include "watermarks/Overlay.h"
 #include "widgets/ColorWell.h"
-#include "panes/WatermarksPane.h"
 
 #include <QCheckBox>
+
+namespace inkveil {
 
 BackgroundEditor::BackgroundEditor(WatermarksPane *controller)
     : QObject(controller)
@@ -69,3 +74,5 @@ void BackgroundEditor::changeExtend(bool on)
     m_currentExtend = on;
     m_controller->refresh(this);
 }
+
+} // namespace inkveil

@@ -1,12 +1,18 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QColor>
 #include <QObject>
 #include <QPointer>
 
+class QCheckBox;
+
+namespace inkveil {
+
 class ColorWell;
 class Overlay;
-class QCheckBox;
 class WatermarksPane;
 
 // The background tab: the box behind the watermark, whether it is drawn and whether it is
@@ -49,3 +55,5 @@ private:
     bool m_currentExtend = false;
     bool m_bandPossible = true;
 };
+
+} // namespace inkveil

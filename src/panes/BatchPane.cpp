@@ -1,7 +1,10 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "panes/BatchPane.h"
 
-#include "base/Printable.h"
 #include "app/AppController.h"
+#include "base/Printable.h"
 #include "widgets/SystemSound.h"
 
 #include <QFileInfo>
@@ -10,6 +13,8 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QThread>
+
+namespace inkveil {
 
 namespace {
 
@@ -232,3 +237,5 @@ void BatchPane::playSound(const QString &name)
     Q_EMIT soundPlayed(name);
     SystemSound::play(name);
 }
+
+} // namespace inkveil

@@ -1,12 +1,15 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
-#include "wizard/PaneController.h"
 #include "batch/BatchEngine.h"
-#include "batch/ProgressEstimate.h"
 #include "batch/BatchTally.h"
+#include "batch/ProgressEstimate.h"
 #include "output/OutputOptions.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
+#include "wizard/PaneController.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -14,6 +17,8 @@
 class QLabel;
 class QListWidget;
 class QPushButton;
+
+namespace inkveil {
 
 // The batch pane: shows what is about to be done and runs it off the interface thread, with
 // Start/Stop, a progress line, the step now being done and the photo being processed. It is
@@ -94,3 +99,5 @@ private:
     WorkFileList m_runFiles;
     BatchTally m_tally;
 };
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QComboBox>
@@ -5,6 +8,8 @@
 
 #include <array>
 #include <cmath>
+
+namespace inkveil {
 
 // What the text and image editors share: the rotation list and the opacity slider.
 namespace EditorControls {
@@ -66,3 +71,5 @@ inline void fillSizeModes(QComboBox *combo)
 inline constexpr int RelativeSizeMode = 1;
 
 } // namespace EditorControls
+
+} // namespace inkveil

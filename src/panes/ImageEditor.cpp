@@ -1,11 +1,14 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "panes/ImageEditor.h"
 
 #include "base/Resources.h"
 #include "imageio/ImageToolkit.h"
-#include "watermarks/Overlay.h"
 #include "panes/EditorControls.h"
-#include "widgets/SingleDropView.h"
 #include "panes/WatermarksPane.h"
+#include "watermarks/Overlay.h"
+#include "widgets/SingleDropView.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -14,6 +17,8 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+
+namespace inkveil {
 
 ImageEditor::ImageEditor(WatermarksPane *controller)
     : QObject(controller)
@@ -188,3 +193,5 @@ void ImageEditor::changeRotation(int index)
     m_currentRotation = EditorControls::rotationAt(index);
     m_controller->refresh(this);
 }
+
+} // namespace inkveil

@@ -1,15 +1,21 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
-class Overlay;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
 class QSlider;
+
+namespace inkveil {
+
+class Overlay;
 class WatermarksPane;
 class SingleDropView;
 
@@ -71,3 +77,5 @@ private:
     float m_currentRotation = 0.0f;
     float m_currentRelativeSize = 0.0f;
 };
+
+} // namespace inkveil

@@ -1,8 +1,11 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "panes/OutputOptionsPane.h"
 
 #include "app/AppController.h"
-#include "wizard/PropertyBinder.h"
 #include "output/SummaryText.h"
+#include "wizard/PropertyBinder.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -12,6 +15,8 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStandardItemModel>
+
+namespace inkveil {
 
 namespace {
 
@@ -189,3 +194,5 @@ void OutputOptionsPane::openPanelDidEnd(int result, const QStringList &paths)
     // Stored as the chooser returns it; the change is saved like any other edit.
     m_currentOptions->setFolder(paths.first());
 }
+
+} // namespace inkveil

@@ -1,7 +1,10 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
-#include "wizard/PaneController.h"
 #include "output/OutputOptions.h"
+#include "wizard/PaneController.h"
 
 #include <QList>
 #include <QPointer>
@@ -9,10 +12,13 @@
 
 #include <memory>
 
-class PropertyBinder;
 class QLabel;
 class QLineEdit;
 class QSlider;
+
+namespace inkveil {
+
+class PropertyBinder;
 
 // The output options pane: folder, format and quality, resizing, naming and thumbnails. Each
 // control is bound to the option of its own name on the very options object the controller
@@ -73,3 +79,5 @@ private:
     QPointer<QLabel> m_folderMessage;
     QList<Dependent> m_dependents;
 };
+
+} // namespace inkveil

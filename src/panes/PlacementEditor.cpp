@@ -1,11 +1,16 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "panes/PlacementEditor.h"
 
-#include "watermarks/Overlay.h"
 #include "panes/WatermarksPane.h"
+#include "watermarks/Overlay.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QSignalBlocker>
+
+namespace inkveil {
 
 PlacementEditor::PlacementEditor(WatermarksPane *controller)
     : QObject(controller)
@@ -81,3 +86,5 @@ void PlacementEditor::setButtons()
     if (m_tileSpacing)
         m_tileSpacing->setEnabled(m_currentTile);
 }
+
+} // namespace inkveil

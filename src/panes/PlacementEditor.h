@@ -1,11 +1,17 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QObject>
 #include <QPointer>
 
-class Overlay;
 class QCheckBox;
 class QDoubleSpinBox;
+
+namespace inkveil {
+
+class Overlay;
 class WatermarksPane;
 
 // The controls beside the position picker: the margin kept from the photo's edges and whether
@@ -47,3 +53,5 @@ private:
     float m_currentTileSpacing = 0.0f;
     bool m_marginPossible = true;
 };
+
+} // namespace inkveil

@@ -1,10 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "panes/SourceFilesPane.h"
 
 #include "app/AppController.h"
-#include "wizard/UiLoader.h"
 #include "imageio/ExifSummary.h"
 #include "sources/FileGathering.h"
 #include "widgets/DropView.h"
+#include "wizard/UiLoader.h"
 
 #include <QAbstractTableModel>
 #include <QDropEvent>
@@ -18,6 +21,8 @@
 
 #include <algorithm>
 #include <functional>
+
+namespace inkveil {
 
 // The table's rows: one work file each, with its name and its full path.
 class SourceFilesPane::FilesModel : public QAbstractTableModel
@@ -298,3 +303,5 @@ WorkFileList SourceFilesPane::selectedFiles() const
         selected.append(m_filesModel->files().at(index.row()));
     return selected;
 }
+
+} // namespace inkveil

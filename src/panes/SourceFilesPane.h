@@ -1,15 +1,21 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
-#include "wizard/PaneController.h"
 #include "sources/WorkFile.h"
+#include "wizard/PaneController.h"
 
 #include <QPointer>
 #include <QStringList>
 
-class DropView;
 class QLabel;
 class QPushButton;
 class QTableView;
+
+namespace inkveil {
+
+class DropView;
 
 // The source files pane: the batch of photos to watermark, gathered from drops, the file
 // dialog and the command line. Every change of the list or of its selection reads the EXIF of
@@ -60,3 +66,5 @@ private:
     // What the last gathering could not read ("PATH: reason"), shown in the status line.
     QStringList m_problems;
 };
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "panes/SummaryPane.h"
 
 #include "app/AppController.h"
@@ -7,6 +10,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableView>
+
+namespace inkveil {
 
 void SummaryPane::formLoaded()
 {
@@ -80,3 +85,5 @@ void SummaryPane::setText(const QString &name, const QString &text)
     if (QLabel *label = m_texts.value(name))
         label->setText(text);
 }
+
+} // namespace inkveil

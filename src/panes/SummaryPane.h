@@ -1,9 +1,12 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
-#include "wizard/PaneController.h"
 #include "output/OutputOptions.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
+#include "wizard/PaneController.h"
 
 #include <QHash>
 #include <QPointer>
@@ -11,6 +14,8 @@
 #include <memory>
 
 class QLabel;
+namespace inkveil {
+
 class UsedWatermarksModel;
 
 // The summary pane: describes the job before it runs, from the model as it stands each time
@@ -50,3 +55,5 @@ private:
     QHash<QString, QPointer<QLabel>> m_texts;
     QPointer<QLabel> m_warningsLabel;
 };
+
+} // namespace inkveil

@@ -1,9 +1,12 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "panes/TextEditor.h"
 
-#include "watermarks/Overlay.h"
-#include "widgets/ColorWell.h"
 #include "panes/EditorControls.h"
 #include "panes/WatermarksPane.h"
+#include "watermarks/Overlay.h"
+#include "widgets/ColorWell.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +19,8 @@
 #include <QSlider>
 
 #include <algorithm>
+
+namespace inkveil {
 
 namespace {
 
@@ -427,3 +432,5 @@ void TextEditor::refresh()
 {
     m_controller->refresh(this);
 }
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QColor>
@@ -6,13 +9,16 @@
 #include <QStringList>
 #include <QTimer>
 
-class ColorWell;
-class Overlay;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QPlainTextEdit;
 class QSlider;
+
+namespace inkveil {
+
+class ColorWell;
+class Overlay;
 class WatermarksPane;
 
 // The text tab of the watermark pane. Holds the text settings of the selected watermark in
@@ -136,3 +142,5 @@ private:
     QTimer m_textPause;
     bool m_loading = false;
 };
+
+} // namespace inkveil

@@ -1,16 +1,19 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "panes/WatermarksPane.h"
 
 #include "app/AppController.h"
-#include "wizard/UiLoader.h"
-#include "watermarks/OverlayListModel.h"
 #include "panes/BackgroundEditor.h"
-#include "widgets/ColorWell.h"
 #include "panes/ImageEditor.h"
 #include "panes/PlacementEditor.h"
+#include "panes/TextEditor.h"
+#include "watermarks/OverlayListModel.h"
+#include "widgets/ColorWell.h"
 #include "widgets/PositionView.h"
 #include "widgets/PreviewView.h"
 #include "widgets/SingleDropView.h"
-#include "panes/TextEditor.h"
+#include "wizard/UiLoader.h"
 
 #include <QAbstractItemView>
 #include <QCoreApplication>
@@ -22,6 +25,8 @@
 #include <QTabWidget>
 
 #include <algorithm>
+
+namespace inkveil {
 
 namespace {
 
@@ -349,3 +354,5 @@ void WatermarksPane::setTextField()
     m_backgroundEditor->setBandPossible(!m_currentOverlay || !m_currentOverlay->tile());
     m_placementEditor->setMarginPossible(!m_currentOverlay || m_currentOverlay->position() != 4);
 }
+
+} // namespace inkveil

@@ -1,12 +1,23 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
-#include "wizard/PaneController.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
+#include "wizard/PaneController.h"
 
 #include <QPointer>
 
 #include <functional>
+
+class QAbstractItemView;
+class QItemSelectionModel;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+
+namespace inkveil {
 
 class BackgroundEditor;
 class ImageEditor;
@@ -15,11 +26,6 @@ class TextEditor;
 class OverlayListModel;
 class PositionView;
 class PreviewView;
-class QAbstractItemView;
-class QItemSelectionModel;
-class QLabel;
-class QPushButton;
-class QTabWidget;
 
 // The watermark pane: the list of watermarks, the text, background and image editors of the
 // selected one, its anchor position and a live preview on the photos of the batch. Every change
@@ -115,3 +121,5 @@ private:
     bool m_changingList = false;
     DeleteConfirmation m_confirmDelete;
 };
+
+} // namespace inkveil

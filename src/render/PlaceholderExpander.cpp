@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "render/PlaceholderExpander.h"
 
 #include "sources/WorkFile.h"
@@ -7,6 +10,8 @@
 
 #include <pwd.h>
 #include <unistd.h>
+
+namespace inkveil {
 
 namespace {
 
@@ -105,3 +110,5 @@ QString PlaceholderExpander::systemUserFullName()
     }();
     return name;
 }
+
+} // namespace inkveil

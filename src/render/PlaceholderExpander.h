@@ -1,9 +1,14 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QDateTime>
 #include <QString>
 
 #include <functional>
+
+namespace inkveil {
 
 class WorkFile;
 
@@ -33,3 +38,5 @@ private:
     QString m_userFullName;
     Clock m_clock;
 };
+
+} // namespace inkveil

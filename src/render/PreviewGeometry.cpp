@@ -1,4 +1,9 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "render/PreviewGeometry.h"
+
+namespace inkveil {
 
 FloatRect PreviewGeometry::fitRect(const FloatSize image, const FloatSize view)
 {
@@ -15,3 +20,5 @@ FloatRect PreviewGeometry::fitRect(const FloatSize image, const FloatSize view)
         drawn = image;
     return {{(view.width - drawn.width) * 0.5f, (view.height - drawn.height) * 0.5f}, drawn};
 }
+
+} // namespace inkveil

@@ -1,6 +1,11 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "base/FloatGeometry.h"
+
+namespace inkveil {
 
 // Where a rendered photo goes in a preview: fitted into the view with its proportions kept,
 // never enlarged, and centred. Units are the view's; single precision like the rest of the
@@ -15,3 +20,5 @@ public:
     // downward. An image without area gives an empty rectangle.
     static FloatRect fitRect(FloatSize image, FloatSize view);
 };
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "render/PreviewRenderer.h"
 
 #include "imageio/DecodedImage.h"
@@ -13,6 +16,8 @@
 #include <atomic>
 #include <cstring>
 #include <utility>
+
+namespace inkveil {
 
 namespace {
 
@@ -288,3 +293,5 @@ void PreviewRenderer::recycle(QImage canvas)
     if (fits(canvas) && spares.size() < MaxSpareCanvases)
         spares.append(std::move(canvas));
 }
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "sources/WorkFile.h"
@@ -10,6 +13,8 @@
 #include <QThreadPool>
 
 #include <memory>
+
+namespace inkveil {
 
 // Renders one photo with its watermarks for a live preview, off the interface thread. The photo
 // is read at the size the display box shows it, and the Stamper places and sizes the watermarks
@@ -86,3 +91,5 @@ private:
     QThreadPool m_pool;
     QFutureWatcher<void> m_watcher;
 };
+
+} // namespace inkveil

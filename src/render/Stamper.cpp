@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "render/Stamper.h"
 
 #include "imageio/IccProfile.h"
@@ -13,6 +16,8 @@
 #include <QPainterPath>
 
 #include <cmath>
+
+namespace inkveil {
 
 namespace {
 
@@ -508,3 +513,5 @@ const DecodedImage &Stamper::picture(const QString &path)
         cached = m_pictures.insert(path, ImageToolkit::decodePicture(path));
     return *cached;
 }
+
+} // namespace inkveil

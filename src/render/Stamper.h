@@ -1,7 +1,10 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
-#include "imageio/DecodedImage.h"
 #include "base/FloatGeometry.h"
+#include "imageio/DecodedImage.h"
 #include "render/PlaceholderExpander.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
@@ -12,6 +15,8 @@
 #include <QImage>
 
 #include <memory>
+
+namespace inkveil {
 
 // Draws the used watermarks of a list onto one source photo. The one place where watermark
 // definitions become pixels: the batch and the preview both draw through it, so the preview
@@ -87,3 +92,5 @@ private:
     // Watermark pictures decoded once, not once per photo.
     QHash<QString, DecodedImage> m_pictures;
 };
+
+} // namespace inkveil

@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "render/StamperGeometry.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+
+namespace inkveil {
 
 namespace {
 
@@ -167,3 +172,5 @@ qint16 StamperGeometry::bandLength(const FloatSize canvasSize)
     constexpr double longest = std::numeric_limits<qint16>::max();
     return static_cast<qint16>(std::min(diagonal, longest));
 }
+
+} // namespace inkveil

@@ -1,9 +1,14 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "base/FloatGeometry.h"
 
 #include <QList>
 #include <QtGlobal>
+
+namespace inkveil {
 
 // Where a watermark goes on a photo: the size of its content once turned, the corner at which it
 // is drawn for an anchor position, and the line along which its background continues as a band
@@ -53,3 +58,5 @@ public:
     // point of the photo reaches every edge.
     static qint16 bandLength(FloatSize canvasSize);
 };
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "session/Presets.h"
 
 #include "session/StateFile.h"
@@ -9,6 +12,8 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+
+namespace inkveil {
 
 const QString Presets::Extension = QStringLiteral("inkveil");
 
@@ -76,3 +81,5 @@ bool Presets::load(const QString &name, OverlayList &overlays,
     StateFile::loadStateFrom(path(name), overlays, outputOptions);
     return true;
 }
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "output/OutputOptions.h"
@@ -7,6 +10,8 @@
 #include <QStringList>
 
 #include <memory>
+
+namespace inkveil {
 
 // Named watermark setups: each preset is a state file (the same format as state.bin) kept as
 // NAME.inkveil in the Presets folder beside state.bin. The wizard and the command-line tool share
@@ -37,3 +42,5 @@ public:
     static bool load(const QString &name, OverlayList &overlays,
                      std::shared_ptr<OutputOptions> &outputOptions);
 };
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "session/StateFile.h"
 
 #include "archive/KeyedArchiver.h"
@@ -12,6 +15,8 @@
 #include <QStandardPaths>
 
 #include <atomic>
+
+namespace inkveil {
 
 namespace {
 
@@ -119,3 +124,5 @@ QString StateFile::decode(const QByteArray &data, OverlayList &overlays,
         outputOptions = OutputOptions::decode(*record);
     return unarchiver.problem();
 }
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "output/OutputOptions.h"
@@ -7,6 +10,8 @@
 #include <QString>
 
 #include <memory>
+
+namespace inkveil {
 
 // The watermarks and output options kept between runs, in state.bin in the user's data folder
 // (XML property list). The wizard and the command-line tool load them the same way.
@@ -55,3 +60,5 @@ public:
     static QString decode(const QByteArray &data, OverlayList &overlays,
                           std::shared_ptr<OutputOptions> &outputOptions);
 };
+
+} // namespace inkveil

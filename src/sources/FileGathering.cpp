@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "sources/FileGathering.h"
 
 #include "base/RegularFile.h"
@@ -17,6 +20,8 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+
+namespace inkveil {
 
 namespace {
 
@@ -176,3 +181,5 @@ qsizetype FileGathering::appendWorkFiles(WorkFileList &files, const QStringList 
     }
     return added;
 }
+
+} // namespace inkveil

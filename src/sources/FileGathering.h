@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "sources/WorkFile.h"
 
 #include <QStringList>
+
+namespace inkveil {
 
 // Turns dropped or chosen paths (files and folders, mixed) into work files: folders are walked
 // to any depth, only readable image types are kept, and a path the batch already holds is not
@@ -27,3 +32,5 @@ public:
     static qsizetype appendWorkFiles(WorkFileList &files, const QStringList &paths,
                                      QStringList *problems = nullptr);
 };
+
+} // namespace inkveil

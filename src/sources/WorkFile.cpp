@@ -1,6 +1,11 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "sources/WorkFile.h"
 
 #include "imageio/ExifParser.h"
+
+namespace inkveil {
 
 namespace {
 
@@ -35,3 +40,5 @@ QString WorkFile::description() const
 {
     return m_filePath + QLatin1String(" - ") + m_fileName;
 }
+
+} // namespace inkveil

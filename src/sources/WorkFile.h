@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "imageio/ExifData.h"
@@ -7,6 +10,8 @@
 #include <QString>
 
 #include <memory>
+
+namespace inkveil {
 
 // One source photo of the batch. Two work files are the same file when their paths are equal
 // as text (no normalisation: /a/b.jpg and /a/./b.jpg differ). Its EXIF values are read once,
@@ -47,3 +52,5 @@ private:
 };
 
 using WorkFileList = QList<std::shared_ptr<WorkFile>>;
+
+} // namespace inkveil

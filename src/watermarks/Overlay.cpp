@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "watermarks/Overlay.h"
 
 #include "base/Resources.h"
@@ -8,6 +11,8 @@
 #include <QGuiApplication>
 
 #include <array>
+
+namespace inkveil {
 
 const QString Overlay::ClassName = QStringLiteral("Overlay");
 const QString Overlay::DefaultText = QStringLiteral("\u00A9 {YEAR}, {USERNAME}");
@@ -146,3 +151,5 @@ std::shared_ptr<Overlay> Overlay::decode(const ArchivedRecord &record)
     }
     return overlay;
 }
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "archive/ArchiveKey.h"
@@ -7,6 +10,8 @@
 #include <QString>
 
 #include <memory>
+
+namespace inkveil {
 
 // One watermark: a text (with placeholders) or, when filePath is set, an image; where it is
 // anchored, how it is turned, how opaque it is, and the background box or band behind it.
@@ -136,3 +141,5 @@ private:
 };
 
 using OverlayList = QList<std::shared_ptr<Overlay>>;
+
+} // namespace inkveil

@@ -1,4 +1,9 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "watermarks/OverlayListModel.h"
+
+namespace inkveil {
 
 OverlayListModel::OverlayListModel(QObject *parent)
     : QAbstractListModel(parent)
@@ -86,3 +91,5 @@ Qt::ItemFlags OverlayListModel::flags(const QModelIndex &index) const
         return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsUserCheckable;
 }
+
+} // namespace inkveil

@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "watermarks/Overlay.h"
 
 #include <QAbstractListModel>
+
+namespace inkveil {
 
 // The watermark list as the pane shows it: one row per record, its name editable in place and
 // a check box for whether it is drawn. The records are shared, so an edit here is an edit of
@@ -30,3 +35,5 @@ public:
 private:
     OverlayList m_overlays;
 };
+
+} // namespace inkveil

@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "widgets/ColorWell.h"
 
 #include <QColorDialog>
 #include <QPainter>
 #include <QStyleOptionButton>
+
+namespace inkveil {
 
 namespace {
 
@@ -72,3 +77,5 @@ void ColorWell::paintEvent(QPaintEvent *event)
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     painter.drawRect(swatch.adjusted(0, 0, -1, -1));
 }
+
+} // namespace inkveil

@@ -1,9 +1,14 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QColor>
 #include <QPushButton>
 
 #include <functional>
+
+namespace inkveil {
 
 // A button that shows a colour, transparency included, and lets the user pick another in the
 // colour dialog. Only the user's choice is announced; setColor() is silent, so loading a
@@ -42,3 +47,5 @@ private:
     Chooser m_chooser;
     bool m_alphaShown = true;
 };
+
+} // namespace inkveil

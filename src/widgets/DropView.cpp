@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "widgets/DropView.h"
 
 #include "imageio/ImageToolkit.h"
@@ -13,6 +16,8 @@
 #include <QUrl>
 
 #include <algorithm>
+
+namespace inkveil {
 
 namespace {
 
@@ -203,3 +208,5 @@ void DropView::setHighlighted(bool highlighted)
     m_highlighted = highlighted;
     update();
 }
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QFont>
@@ -7,6 +10,8 @@
 #include <functional>
 
 class QMimeData;
+
+namespace inkveil {
 
 // The drop area of the source files pane: files and folders dragged from a file manager are
 // dropped here, and a click opens a file dialog to choose them. It draws two lines of text at
@@ -67,3 +72,5 @@ private:
     bool m_highlighted = false;
     Chooser m_chooser;
 };
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "widgets/ElidedLabel.h"
 
 #include <QEvent>
@@ -6,6 +9,8 @@
 #include <QPainter>
 #include <QStyle>
 #include <QToolTip>
+
+namespace inkveil {
 
 ElidedLabel::ElidedLabel(QWidget *parent)
     : QLabel(parent)
@@ -56,3 +61,5 @@ bool ElidedLabel::event(QEvent *event)
     }
     return QLabel::event(event);
 }
+
+} // namespace inkveil

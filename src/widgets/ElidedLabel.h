@@ -1,6 +1,11 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QLabel>
+
+namespace inkveil {
 
 // A label of one line that never wraps and never grows its window: when its text is wider than
 // the room it has, it shows the text shortened with "…" (in the middle, so that a file name
@@ -25,3 +30,5 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     bool event(QEvent *event) override;
 };
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "widgets/ListView.h"
 
 #include "base/Resources.h"
@@ -6,6 +9,8 @@
 #include <QPainter>
 
 #include <algorithm>
+
+namespace inkveil {
 
 namespace {
 
@@ -69,3 +74,5 @@ void ListView::paintEvent(QPaintEvent *)
         painter.drawText(QPoint(TitleOffset, lineBottom - metrics.descent()), m_titles.at(i));
     }
 }
+
+} // namespace inkveil

@@ -1,9 +1,14 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QFont>
 #include <QImage>
 #include <QStringList>
 #include <QWidget>
+
+namespace inkveil {
 
 // Lists the pane titles top to bottom, each behind a small state image: done, current or
 // still to come. It draws only.
@@ -37,3 +42,5 @@ private:
     QImage m_unprocessedPaneImg;
     int m_currentPaneIndex = 0;
 };
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "widgets/PositionView.h"
 
 #include "wizard/UiLoader.h"
@@ -9,6 +12,8 @@
 
 #include <algorithm>
 #include <array>
+
+namespace inkveil {
 
 namespace {
 
@@ -164,3 +169,5 @@ void PositionView::keyPressEvent(QKeyEvent *event)
     update();
     Q_EMIT positionChosen(m_position);
 }
+
+} // namespace inkveil

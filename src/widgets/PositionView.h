@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QPointF>
 #include <QSizeF>
 #include <QWidget>
+
+namespace inkveil {
 
 // The anchor position picker: a 3 x 3 grid of small cells, one per anchor position, numbered as
 // the renderer places watermarks (column = position % 3 from the left, row = position / 3 from
@@ -46,3 +51,5 @@ protected:
 private:
     int m_position = 1;
 };
+
+} // namespace inkveil

@@ -1,10 +1,15 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "widgets/PreviewView.h"
 
-#include "wizard/UiLoader.h"
 #include "render/PreviewGeometry.h"
 #include "render/PreviewRenderer.h"
+#include "wizard/UiLoader.h"
 
 #include <QPainter>
+
+namespace inkveil {
 
 PreviewView::PreviewView(QWidget *parent)
     : QWidget(parent)
@@ -90,3 +95,5 @@ void PreviewView::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     redraw();
 }
+
+} // namespace inkveil

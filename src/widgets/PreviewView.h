@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include "sources/WorkFile.h"
@@ -7,6 +10,8 @@
 #include <QWidget>
 
 #include <memory>
+
+namespace inkveil {
 
 class PreviewRenderer;
 
@@ -50,3 +55,5 @@ protected:
 private:
     PreviewRenderer *const m_renderer;
 };
+
+} // namespace inkveil

@@ -1,7 +1,10 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "widgets/SingleDropView.h"
 
-#include "wizard/UiLoader.h"
 #include "imageio/ImageToolkit.h"
+#include "wizard/UiLoader.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -9,6 +12,8 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QPainter>
+
+namespace inkveil {
 
 namespace {
 
@@ -164,3 +169,5 @@ void SingleDropView::dropEvent(QDropEvent *event)
     event->accept();
     Q_EMIT fileChosen(path);
 }
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QFont>
@@ -7,6 +10,8 @@
 
 class QFileDialog;
 class QMimeData;
+
+namespace inkveil {
 
 // The image tab's drop area: takes one image file, dropped on it or chosen in the file dialog
 // that a click opens. The hint turns green while an acceptable drag hovers over it.
@@ -53,3 +58,5 @@ private:
     bool m_highlight = false;
     QPointer<QFileDialog> m_openPanel;
 };
+
+} // namespace inkveil

@@ -1,9 +1,14 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "widgets/SystemSound.h"
 
 #include <canberra.h>
 
 #include <memory>
 #include <mutex>
+
+namespace inkveil {
 
 namespace {
 
@@ -46,3 +51,5 @@ void SystemSound::play(const QString &name)
         ca_context_play(context, 0, CA_PROP_EVENT_ID, id.constData(), nullptr);
     }
 }
+
+} // namespace inkveil

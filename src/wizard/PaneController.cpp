@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "wizard/PaneController.h"
 
 #include "wizard/UiLoader.h"
 
 #include <QDebug>
+
+namespace inkveil {
 
 PaneController::PaneController(QObject *parent)
     : QObject(parent)
@@ -23,3 +28,5 @@ bool PaneController::setUpForm(const QString &form, const QString &title,
     setStatus();
     return true;
 }
+
+} // namespace inkveil

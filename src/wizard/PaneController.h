@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QObject>
@@ -5,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+
+namespace inkveil {
 
 class AppController;
 
@@ -55,3 +60,5 @@ private:
     QString m_title;
     QStringList m_missingOutlets;
 };
+
+} // namespace inkveil

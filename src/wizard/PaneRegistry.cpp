@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "wizard/PaneRegistry.h"
 
 #include "wizard/PaneController.h"
 
 #include <QHash>
+
+namespace inkveil {
 
 namespace {
 
@@ -29,3 +34,5 @@ PaneController *PaneRegistry::create(const QString &className)
     const auto factory = factories().constFind(className);
     return factory == factories().constEnd() ? nullptr : (*factory)();
 }
+
+} // namespace inkveil

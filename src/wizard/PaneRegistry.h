@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QString>
 
 #include <functional>
+
+namespace inkveil {
 
 class PaneController;
 
@@ -23,3 +28,5 @@ public:
     // A new pane of the named class, or null for an unknown name. The caller takes ownership.
     static PaneController *create(const QString &className);
 };
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "wizard/PropertyBinder.h"
 
 #include <QAbstractButton>
@@ -13,6 +16,8 @@
 #include <QWidget>
 
 #include <algorithm>
+
+namespace inkveil {
 
 namespace {
 
@@ -219,3 +224,5 @@ void PropertyBinder::notified()
     showValue(name);
     Q_EMIT propertyChanged(name);
 }
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QHash>
@@ -8,6 +11,8 @@
 #include <QVariant>
 
 class QWidget;
+
+namespace inkveil {
 
 // Connects the controls of a form to the properties of one object, both ways. A control whose
 // object name is the name of a property shows the property's value, writes the user's edits
@@ -63,3 +68,5 @@ private:
     // Set while the binder puts values into controls, so their change signals are not edits.
     bool m_showing = false;
 };
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "wizard/UiLoader.h"
 
 #include "base/Resources.h"
@@ -6,6 +9,8 @@
 #include <QFile>
 #include <QHash>
 #include <QWidget>
+
+namespace inkveil {
 
 namespace {
 
@@ -49,3 +54,5 @@ QWidget *UiLoader::createWidget(const QString &className, QWidget *parent, const
     widget->setObjectName(name);
     return widget;
 }
+
+} // namespace inkveil

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QString>
@@ -6,6 +9,8 @@
 #include <functional>
 
 class QWidget;
+
+namespace inkveil {
 
 // Loads the interface descriptions in the resources at run time. Our own widget classes named
 // in a form (ListView, drop views, previews) are made through factories registered here.
@@ -26,3 +31,5 @@ public:
 protected:
     QWidget *createWidget(const QString &className, QWidget *parent, const QString &name) override;
 };
+
+} // namespace inkveil
