@@ -875,11 +875,10 @@ Timing runEngine(const RunSettings &run)
             Qt::DirectConnection);
         QEventLoop loop;
         QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
-        QString message;
         timing.beginRepeat(RUSAGE_SELF);
         clock.start();
-        if (!engine.start(files, overlays, options, run.workers, &message))
-            die(message);
+        if (const Status started = engine.start(files, overlays, options, run.workers); !started)
+            die(started.reason());
         loop.exec();
         engine.wait();
         timing.endRepeat(run.count);

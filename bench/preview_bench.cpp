@@ -182,7 +182,7 @@ void measureView(const Scenario &scenario, const WorkFileList &files, int edits)
 // The steps of one render, each on its own, on this thread.
 void measureSteps(const Scenario &scenario, const std::shared_ptr<WorkFile> &file)
 {
-    const DecodedImage photo = ImageToolkit::decode(file->filePath());
+    const DecodedImage photo = ImageToolkit::decode(file->filePath()).value();
     QImage canvas = photo.image().copy();
     Stamper stamper;
     const FloatRect fitted = PreviewGeometry::fitRect(
@@ -198,8 +198,10 @@ void measureSteps(const Scenario &scenario, const std::shared_ptr<WorkFile> &fil
         }));
         QImage rendered;
         stamp.push_back(millisecondsOf([&] {
-            rendered = stamper.watermark(file, DecodedImage(std::move(canvas), photo.dpi()),
-                                         {scenario.overlay});
+            rendered = stamper
+                           .watermark(file, DecodedImage(std::move(canvas), photo.dpi()),
+                                      {scenario.overlay})
+                           .image;
         }));
         scale.push_back(millisecondsOf([&] {
             const QImage small =

@@ -23,9 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int reduction = size > 0 ? 1 << (data[size - 1] % 4) : 1;
     // Small images only, so that time goes to parsing rather than to filling pixels.
     constexpr qint64 MaxPixels = 4'000'000;
-    const JpegCodec::Decoding decoding = JpegCodec::decode(bytes, reduction, MaxPixels, buffer);
-    if (decoding.status == JpegCodec::Status::Decoded) {
-        const QByteArray encoded = JpegCodec::encode(buffer, 75, 72);
+    const auto decoding = JpegCodec::decode(bytes, reduction, MaxPixels, buffer);
+    if (decoding && decoding->status == JpegCodec::Status::Decoded) {
+        const auto encoded = JpegCodec::encode(buffer, 75, 72);
         Q_UNUSED(encoded);
     }
     return 0;

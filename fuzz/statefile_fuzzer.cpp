@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     OverlayList overlays;
     auto options = std::make_shared<OutputOptions>();
-    StateFile::decode(bytes, overlays, options);
+    (void)StateFile::decode(bytes, overlays, options);
     const QByteArray written = StateFile::encode(overlays, *options);
     Q_UNUSED(written);
     return 0;

@@ -240,7 +240,8 @@ void AppController::loadState()
 
 void AppController::saveState()
 {
-    StateFile::saveState(m_overlays, *m_outputOptions);
+    // A state that can't be saved is only not kept; the session log says why.
+    (void)StateFile::saveState(m_overlays, *m_outputOptions);
 }
 
 bool AppController::openPreset(const QString &name)

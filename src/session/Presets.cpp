@@ -70,7 +70,7 @@ bool Presets::save(const QString &name, const OverlayList &overlays,
     const QString file = path(name);
     if (file.isNull() || !QDir().mkpath(folder()))
         return false;
-    return StateFile::saveStateTo(file, overlays, outputOptions);
+    return StateFile::saveStateTo(file, overlays, outputOptions).ok();
 }
 
 bool Presets::load(const QString &name, OverlayList &overlays,
