@@ -165,7 +165,7 @@ private Q_SLOTS:
         QFETCH(bool, valid);
         QCOMPARE(Presets::isValidName(name), valid);
         OutputOptions o;
-        QCOMPARE(Presets::save(name, {}, o), valid);
+        QCOMPARE(Presets::save(name, {}, o).ok(), valid);
         QCOMPARE(Presets::names(), valid ? QStringList{name} : QStringList());
         QCOMPARE(Presets::path(name).isNull(), !valid);
     }

@@ -260,7 +260,7 @@ bool AppController::openPreset(const QString &name)
 
 bool AppController::savePreset(const QString &name)
 {
-    return Presets::save(name, m_overlays, *m_outputOptions);
+    return Presets::save(name, m_overlays, *m_outputOptions).ok();
 }
 
 void AppController::askSavePreset()

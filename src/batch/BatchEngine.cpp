@@ -49,15 +49,10 @@ QSet<QString> canonicalSources(const WorkFileList &files)
     return paths;
 }
 
-// The reason part of a decoder's error: without the "Cannot read PATH: " it starts with, as a
-// sentence.
-QString readReason(const QString &error, const QString &path)
+// Why a photo can't be read, as the status line shows it: printable, as a sentence.
+QString readReason(const QString &error)
 {
-    QString reason = error;
-    const QString prefix = QStringLiteral("Cannot read %1: ").arg(path);
-    if (reason.startsWith(prefix))
-        reason = reason.mid(prefix.size());
-    reason = printable(reason.trimmed());
+    QString reason = printable(error.trimmed());
     if (reason.isEmpty())
         return reason;
     reason[0] = reason.at(0).toUpper();
@@ -461,7 +456,7 @@ Result<BatchEngine::Job::Drawn> BatchEngine::Job::draw()
     // them, the painter would first copy the whole photo. They come back once it is written.
     m_worker.buffer = QImage();
     if (!source)
-        return Error{cantRead(readReason(source.reason(), path))};
+        return Error{cantRead(readReason(source.reason()))};
     m_engine.preview(source->image());
     const QSize pixelSize = source->pixelSize();
     const QImage::Format greyFormat =
