@@ -344,8 +344,9 @@ private:
     QList<QSize> fitBoxes() const;
     // Reads, watermarks and resizes the photo; fails with the step's message.
     Result<Drawn> draw();
-    // Empty when the format names no encoder or the encoder failed (the batch log says why).
-    QByteArray encode(Drawn &drawn, const MetadataCopier &metadata);
+    // The photo's file with its camera data; fails when the format names no encoder or the
+    // encoder failed. Camera data that can't be carried only notes so.
+    Result<QByteArray> encode(Drawn &drawn, const MetadataCopier &metadata);
     // Writes one file of the photo; false, with the photo failed or skipped, when it was not
     // written.
     bool write(const QString &target, const QByteArray &data, const QString &step);
@@ -390,14 +391,17 @@ BatchEngine::FileResult BatchEngine::Job::process()
         fail(drawn.reason());
         return m_result;
     }
-    const QByteArray bytes = encode(*drawn, metadata);
+    const Result<QByteArray> bytes = encode(*drawn, metadata);
     // The photo's memory goes back to the worker's buffer before the thumbnail is made.
     m_worker.buffer = std::move(drawn->canvas);
     const QString path = m_options.buildFinalPath(m_planned.fileName);
-    if (bytes.isEmpty()) {
+    if (!bytes) {
+        // The status line shows no message for it; the result says it.
+        qCDebug(lcBatch, "%s: not encoded: %s", qUtf8Printable(m_file->filePath()),
+                qUtf8Printable(bytes.reason()));
         m_result.status = Status::Failed;
         m_result.failure = NotEncodedMessage;
-    } else if (write(path, bytes, WritingMessage)) {
+    } else if (write(path, *bytes, WritingMessage)) {
         m_result.outputPath = path;
     }
     // A skipped photo gets no thumbnail either.
@@ -497,7 +501,7 @@ Result<BatchEngine::Job::Drawn> BatchEngine::Job::draw()
     return drawn;
 }
 
-QByteArray BatchEngine::Job::encode(Drawn &drawn, const MetadataCopier &metadata)
+Result<QByteArray> BatchEngine::Job::encode(Drawn &drawn, const MetadataCopier &metadata)
 {
     const QString &format = m_options.fileFormat();
     const QSize outputSize = drawn.image.size();
@@ -506,19 +510,16 @@ QByteArray BatchEngine::Job::encode(Drawn &drawn, const MetadataCopier &metadata
     Result<QByteArray> encoded =
         ImageToolkit::encode(std::move(drawn.image), format, m_options.quality(), drawn.dpi,
                              embedded ? *embedded : CameraData());
-    if (!encoded) {
-        qCDebug(lcBatch, "%s: not encoded: %s", qUtf8Printable(m_file->filePath()),
-                qUtf8Printable(encoded.reason()));
-        return {};
-    }
-    QByteArray bytes = std::move(encoded).value();
+    if (!encoded)
+        return encoded;
+    QByteArray &bytes = *encoded;
     const Result<void> carried =
         embedded ? metadata.writeInto(bytes, format, outputSize, drawn.dpi) : embedded.error();
     if (!carried) {
         m_result.note = NoMetadataNote.arg(carried.reason());
         qInfo("%s: %s", qUtf8Printable(m_file->filePath()), qUtf8Printable(m_result.note));
     }
-    return bytes;
+    return encoded;
 }
 
 bool BatchEngine::Job::write(const QString &target, const QByteArray &data, const QString &step)
