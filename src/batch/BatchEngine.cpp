@@ -85,11 +85,13 @@ QString BatchEngine::cantWrite(int error, const QString &reason)
     return QStringLiteral("Can't write file. ") + printable(reason);
 }
 
-QString BatchEngine::refusal(const OutputOptions &options)
+Status BatchEngine::canStart(const OutputOptions &options)
 {
     if (!options.isFolderSet())
-        return NoFolderMessage;
-    return options.nameProblem();
+        return Error{NoFolderMessage};
+    if (const QString problem = options.nameProblem(); !problem.isNull())
+        return Error{problem};
+    return {};
 }
 
 QString BatchEngine::photoInProgress()
@@ -161,8 +163,10 @@ Status BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
 {
     if (m_running)
         return Error{QStringLiteral("A batch is already running.")};
-    if (const QString refused = options ? refusal(*options) : NoFolderMessage; !refused.isNull())
-        return Error{refused};
+    if (!options)
+        return Error{NoFolderMessage};
+    if (Result<void> ready = canStart(*options); !ready)
+        return ready;
     wait();
     auto run = std::make_shared<Run>();
     run->files = files;
@@ -246,11 +250,11 @@ BatchEngine::FileResult BatchEngine::processSingleFile(const std::shared_ptr<Wor
     }
     run.sources = canonicalSources(run.files);
     run.startValue = options.lastValue();
-    if (const QString refused = refusal(options); !refused.isNull()) {
-        report(0, refused);
+    if (const Result<void> ready = canStart(options); !ready) {
+        report(0, ready.reason());
         FileResult result;
         result.status = Status::Failed;
-        result.failure = refused;
+        result.failure = ready.reason();
         return result;
     }
     run.plan = plan(run.files, *run.options);

@@ -55,7 +55,8 @@ public:
     // the source, or Exiv2 failed to write it); %1 says why.
     static const QString NoMetadataNote;
 
-    // What became of one photo.
+    // What became of one photo. Within the engine this is what Status names; the success or
+    // failure of a step is spelled Result<void>.
     enum class Status { Written, Failed, Skipped };
     struct FileResult
     {
@@ -137,8 +138,9 @@ public:
     {
         return OutputPlan(files, options);
     }
-    // Why a run of these options cannot start, or a null string.
-    static QString refusal(const OutputOptions &options);
+    // Whether a run of these options can start, or why not (no output folder, names that would
+    // leave it).
+    static Result<void> canStart(const OutputOptions &options);
 
 Q_SIGNALS:
     // "name (i of n)" as photo i starts.

@@ -395,8 +395,8 @@ Invocation::Exit Invocation::checkOutput() const
               << " Use --output DIR or set one in Inkveil.\n";
         return BatchCommand::UsageError;
     }
-    if (const QString refused = BatchEngine::refusal(*m_outputOptions); !refused.isNull()) {
-        m_err << "inkveil-batch: " << printable(refused) << '\n';
+    if (const Status ready = BatchEngine::canStart(*m_outputOptions); !ready) {
+        m_err << "inkveil-batch: " << printable(ready.reason()) << '\n';
         return BatchCommand::UsageError;
     }
     // Keeping both steps around the files in the folder, so each shard would plan around the
@@ -485,7 +485,7 @@ int Invocation::process(const QList<int> &indices, const OutputPlan &plan)
         m_options.jobs > 0 ? m_options.jobs : QThread::idealThreadCount(), m_files.size());
     // What the wizard's summary notes before Start (renamed photos, files replaced or skipped,
     // watermark pictures that can't be read), said before anything is written.
-    if (BatchEngine::refusal(*m_outputOptions).isNull()) {
+    if (BatchEngine::canStart(*m_outputOptions)) {
         for (const QString &note : SummaryText::warnings(m_files, m_overlays, *m_outputOptions))
             m_err << "Note: " << note << '\n';
     }
