@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 namespace inkveil::bench {
 
@@ -44,6 +45,16 @@ volatile std::sig_atomic_t interrupted = 0;
 void noteInterrupt(int)
 {
     interrupted = 1;
+}
+
+void onThreads(const int threads, const std::function<void()> &work)
+{
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < threads; ++i)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread &helper : helpers)
+        helper.join();
 }
 
 double median(std::vector<double> values)

@@ -11,6 +11,7 @@
 #include <QTextStream>
 
 #include <csignal>
+#include <functional>
 #include <vector>
 
 namespace inkveil::bench {
@@ -40,6 +41,9 @@ QString &temporaryFolder();
 // the benchmark itself lives on until that child has ended, to remove its files.
 extern volatile std::sig_atomic_t interrupted;
 void noteInterrupt(int);
+
+// Runs `work` on this thread and on threads - 1 others at once, and waits for all.
+void onThreads(int threads, const std::function<void()> &work);
 
 double median(std::vector<double> values);
 double seconds(const QElapsedTimer &timer);

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <mutex>
-#include <thread>
 
 namespace inkveil::bench {
 
@@ -43,14 +42,10 @@ Timing runFloor(const RunSettings &run)
                                   width, 0, height, TJPF_BGRX, TJFLAG_ACCURATEDCT) != 0)
                     die(turboError(decompressor.get()));
                 const double decode = laps.lap();
-                unsigned char *buffer = jpeg.buffer.get();
-                unsigned long size = jpeg.capacity;
-                if (tjCompress2(compressor.get(), pixels.data(), width, 0, height, TJPF_BGRX,
-                                &buffer, &size, TJSAMP_420, OutputQuality,
-                                TJFLAG_NOREALLOC | TJFLAG_ACCURATEDCT) != 0)
-                    die(turboError(compressor.get()));
+                const unsigned long size = jpeg.compress(compressor.get(), pixels.data(), width,
+                                                         height, TJPF_BGRX, OutputQuality);
                 const double encode = laps.lap();
-                writeWhole(outputPath(run.output, files.at(index)), buffer,
+                writeWhole(outputPath(run.output, files.at(index)), jpeg.buffer.get(),
                            static_cast<qint64>(size));
                 const double write = laps.lap();
                 const std::lock_guard guard(lock);
@@ -62,12 +57,7 @@ Timing runFloor(const RunSettings &run)
             }
         };
         timing.beginRepeat(RUSAGE_SELF);
-        std::vector<std::thread> helpers;
-        for (int i = 1; i < run.workers; ++i)
-            helpers.emplace_back(work);
-        work();
-        for (std::thread &helper : helpers)
-            helper.join();
+        onThreads(run.workers, work);
         timing.endRepeat(run.count);
     }
     return timing;

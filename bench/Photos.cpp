@@ -189,30 +189,20 @@ qint64 generatePhotos(const QString &folder, int count)
         std::vector<unsigned char> rgb;
         for (int index = next++; index < count; index = next++) {
             renderPhoto(texture, index, rgb);
-            unsigned char *buffer = jpeg.buffer.get();
-            unsigned long size = jpeg.capacity;
-            if (tjCompress2(compressor.get(), rgb.data(), PhotoWidth, 0, PhotoHeight, TJPF_RGB,
-                            &buffer, &size, TJSAMP_422, SourceQuality,
-                            TJFLAG_NOREALLOC | TJFLAG_ACCURATEDCT) != 0)
-                die(turboError(compressor.get()));
+            const unsigned long size = jpeg.compress(compressor.get(), rgb.data(), PhotoWidth,
+                                                     PhotoHeight, TJPF_RGB, SourceQuality);
+            const auto *buffer = reinterpret_cast<const char *>(jpeg.buffer.get());
             // The EXIF segment goes right after the start-of-image marker, as cameras write it.
             QFile file(photoPath(folder, index));
             const QByteArray exif = exifSegment(index);
             const auto rest = static_cast<qint64>(size) - 2;
-            if (!file.open(QIODevice::WriteOnly) ||
-                file.write(reinterpret_cast<const char *>(buffer), 2) != 2 ||
-                file.write(exif) != exif.size() ||
-                file.write(reinterpret_cast<const char *>(buffer) + 2, rest) != rest)
+            if (!file.open(QIODevice::WriteOnly) || file.write(buffer, 2) != 2 ||
+                file.write(exif) != exif.size() || file.write(buffer + 2, rest) != rest)
                 die(QStringLiteral("cannot write %1").arg(file.fileName()));
             totalBytes += file.size();
         }
     };
-    std::vector<std::thread> helpers;
-    for (int i = 1; i < std::max(1, QThread::idealThreadCount()); ++i)
-        helpers.emplace_back(work);
-    work();
-    for (std::thread &helper : helpers)
-        helper.join();
+    onThreads(QThread::idealThreadCount(), work);
     return count > 0 ? totalBytes / count : 0;
 }
 

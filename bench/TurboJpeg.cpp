@@ -28,6 +28,17 @@ QString turboError(void *handle)
     return QString::fromLocal8Bit(tjGetErrorStr2(handle));
 }
 
+unsigned long JpegOutput::compress(void *compressor, const unsigned char *pixels, int width,
+                                   int height, int pixelFormat, int quality)
+{
+    unsigned char *target = buffer.get();
+    unsigned long size = capacity;
+    if (tjCompress2(compressor, pixels, width, 0, height, pixelFormat, &target, &size, subsampling,
+                    quality, TJFLAG_NOREALLOC | TJFLAG_ACCURATEDCT) != 0)
+        die(turboError(compressor));
+    return size;
+}
+
 void readWhole(const QString &path, std::vector<unsigned char> &bytes)
 {
     QFile file(path);

@@ -37,15 +37,22 @@ QString turboError(void *handle);
 // reallocates it.
 struct JpegOutput
 {
-    JpegOutput(int width, int height, int subsampling)
-        : capacity(tjBufSize(width, height, subsampling))
+    JpegOutput(int width, int height, int chroma)
+        : capacity(tjBufSize(width, height, chroma))
         , buffer(tjAlloc(static_cast<int>(capacity)))
+        , subsampling(chroma)
     {
         if (!buffer)
             die(QStringLiteral("TurboJPEG: out of memory"));
     }
+    // Compresses the pixels (TurboJPEG's pixelFormat) into the buffer with the accurate DCT, as
+    // cameras and Qt's writer do; answers the JPEG's size.
+    unsigned long compress(void *compressor, const unsigned char *pixels, int width, int height,
+                           int pixelFormat, int quality);
+
     unsigned long capacity;
     TurboJpegBuffer buffer;
+    int subsampling;
 };
 
 void readWhole(const QString &path, std::vector<unsigned char> &bytes);
