@@ -101,6 +101,31 @@ std::optional<Measurement> findRow(const QList<Measurement> &rows, const QString
     return std::nullopt;
 }
 
+// Peak memory with a few workers: bounded, and the same for few photos as for many.
+void printMemoryTarget(const QList<Measurement> &rows)
+{
+    const Measurement small =
+        *findRow(rows, QStringLiteral("engine"), MemoryCheckWorkers, false, MemoryCheckSmall);
+    const Measurement large =
+        *findRow(rows, QStringLiteral("engine"), MemoryCheckWorkers, false, MemoryCheckLarge);
+    const double limit = 6.0 * static_cast<double>(DecodedPhotoBytes);
+    const double smallBytes = static_cast<double>(small.peakKiB) * 1024.0;
+    const double largeBytes = static_cast<double>(large.peakKiB) * 1024.0;
+    // "The same" allows for allocator noise: a tenth of the smaller run's peak.
+    const bool flat = std::abs(largeBytes - smallBytes) <= 0.1 * smallBytes;
+    out() << QStringLiteral("  peak memory, %1 workers, <= 6 decoded photos (%2 MB): "
+                            "%3 MB with %4 photos, %5 MB with %6 (%7); "
+                            "independent of the number of photos (%8)\n")
+                 .arg(MemoryCheckWorkers)
+                 .arg(megabytes(limit))
+                 .arg(megabytes(smallBytes))
+                 .arg(MemoryCheckSmall)
+                 .arg(megabytes(largeBytes))
+                 .arg(MemoryCheckLarge)
+                 .arg(verdict(std::max(smallBytes, largeBytes) <= limit))
+                 .arg(verdict(flat));
+}
+
 // Each target, met or not.
 void printTargets(const QList<Measurement> &rows, const Settings &settings, const int allWorkers)
 {
@@ -164,28 +189,8 @@ void printTargets(const QList<Measurement> &rows, const Settings &settings, cons
                          .arg(verdict(png->outputBytes <= vipsPng->outputBytes));
         out() << '\n';
     }
-    if (settings.memoryCheck) {
-        const Measurement small =
-            *find(QStringLiteral("engine"), MemoryCheckWorkers, false, MemoryCheckSmall);
-        const Measurement large =
-            *find(QStringLiteral("engine"), MemoryCheckWorkers, false, MemoryCheckLarge);
-        const double limit = 6.0 * static_cast<double>(DecodedPhotoBytes);
-        const double smallBytes = static_cast<double>(small.peakKiB) * 1024.0;
-        const double largeBytes = static_cast<double>(large.peakKiB) * 1024.0;
-        // "The same" allows for allocator noise: a tenth of the smaller run's peak.
-        const bool flat = std::abs(largeBytes - smallBytes) <= 0.1 * smallBytes;
-        out() << QStringLiteral("  peak memory, %1 workers, <= 6 decoded photos (%2 MB): "
-                                "%3 MB with %4 photos, %5 MB with %6 (%7); "
-                                "independent of the number of photos (%8)\n")
-                     .arg(MemoryCheckWorkers)
-                     .arg(megabytes(limit))
-                     .arg(megabytes(smallBytes))
-                     .arg(MemoryCheckSmall)
-                     .arg(megabytes(largeBytes))
-                     .arg(MemoryCheckLarge)
-                     .arg(verdict(std::max(smallBytes, largeBytes) <= limit))
-                     .arg(verdict(flat));
-    }
+    if (settings.memoryCheck)
+        printMemoryTarget(rows);
 }
 
 } // namespace
