@@ -3,21 +3,17 @@
 
 // Feeds arbitrary bytes to the JPEG decoder as a whole file, at full and at reduced size, into a
 // buffer kept from one input to the next as a batch worker keeps it, and encodes what it gives.
+#include "FuzzInput.h"
+
 #include "imageio/JpegCodec.h"
 
-#include <QByteArray>
 #include <QImage>
-
-#include <cstddef>
-#include <cstdint>
 
 using namespace inkveil;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // Wrapped, not copied, so that ASan sees any read past the end of the input.
-    const QByteArray bytes =
-        QByteArray::fromRawData(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    const QByteArray bytes = inputBytes(data, size);
     static QImage buffer;
     // The last byte picks the reduction, so that every scaled decoder is reached.
     const int reduction = size > 0 ? 1 << (data[size - 1] % 4) : 1;

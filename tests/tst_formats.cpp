@@ -84,6 +84,7 @@ private Q_SLOTS:
     void initTestCase();
     void readHeif_data();
     void readHeif();
+    void unknownColourBox();
     void gathered();
     void write_data();
     void write();
@@ -157,6 +158,25 @@ void TestFormats::readHeif()
     WorkFile file(path);
     QCOMPARE(file.readExif().model(), QStringLiteral("PHONE-1"));
     QCOMPARE(file.readExif().iso(), quint16(200));
+}
+
+// A colour box whose transfer curve libheif does not know: the photo still reads, in sRGB (and,
+// under the sanitizers, leaves nothing behind).
+void TestFormats::unknownColourBox()
+{
+    QImage shot(16, 8, QImage::Format_RGB32);
+    shot.fill(Qt::red);
+    QByteArray bytes = ImageToolkit::encode(shot, QStringLiteral("avif"), 90, 72.0f);
+    const qsizetype box = bytes.indexOf("colrnclx");
+    QVERIFY(box >= 0);
+    qToBigEndian<quint16>(0x0502, bytes.data() + box + 10); // after the primaries
+    const QString path = m_dir.filePath(QStringLiteral("odd-colour.avif"));
+    QVERIFY(writeFile(path, bytes));
+
+    const DecodedImage decoded = ImageToolkit::decode(path);
+    QVERIFY2(!decoded.isNull(), qPrintable(decoded.errorString()));
+    QCOMPARE(decoded.image().colorSpace(), QColorSpace());
+    QVERIFY(near(decoded.image().pixel(8, 4), qRgb(255, 0, 0), 40));
 }
 
 void TestFormats::gathered()

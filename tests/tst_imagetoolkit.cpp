@@ -67,10 +67,9 @@ QByteArray withExif(const QByteArray &jpeg, quint16 orientation, quint32 xResolu
                     quint16 unit = 2)
 {
     const Tiff t{false};
-    return jpeg.left(2) +
-           t.app1(t.tiff({t.short16(0x0112, orientation), t.ratio(0x011A, xResolution, 1),
-                          t.short16(0x0128, unit)})) +
-           jpeg.mid(2);
+    return withExifSegment(
+        jpeg, t.app1(t.tiff({t.short16(0x0112, orientation), t.ratio(0x011A, xResolution, 1),
+                             t.short16(0x0128, unit)})));
 }
 
 // The JPEG with its frame header claiming another pixel size.

@@ -34,8 +34,16 @@ struct HandleDeleter
 {
     void operator()(heif_image_handle *handle) const { heif_image_handle_release(handle); }
 };
+struct NclxDeleter
+{
+    void operator()(heif_color_profile_nclx *profile) const
+    {
+        heif_nclx_color_profile_free(profile);
+    }
+};
 using Context = std::unique_ptr<heif_context, ContextDeleter>;
 using Handle = std::unique_ptr<heif_image_handle, HandleDeleter>;
+using NclxProfile = std::unique_ptr<heif_color_profile_nclx, NclxDeleter>;
 
 QString reason(const heif_error &error)
 {
@@ -56,14 +64,15 @@ QColorSpace colorSpaceOf(const heif_image_handle *handle)
     // An nclx box names primaries and a transfer curve instead. Phones use Display P3 with the
     // sRGB curve; everything else we meet is sRGB, which is also what no colour space means.
     heif_color_profile_nclx *nclx = nullptr;
-    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx)
+    const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &nclx);
+    // A box with values libheif does not know comes with an error and the profile all the same.
+    const NclxProfile profile(nclx);
+    if (error.code != heif_error_Ok || !profile)
         return {};
-    QColorSpace space;
-    if (nclx->color_primaries == heif_color_primaries_SMPTE_EG_432_1 &&
-        nclx->transfer_characteristics == heif_transfer_characteristic_IEC_61966_2_1)
-        space = QColorSpace(QColorSpace::DisplayP3);
-    heif_nclx_color_profile_free(nclx);
-    return space;
+    if (profile->color_primaries == heif_color_primaries_SMPTE_EG_432_1 &&
+        profile->transfer_characteristics == heif_transfer_characteristic_IEC_61966_2_1)
+        return QColorSpace(QColorSpace::DisplayP3);
+    return {};
 }
 
 // The primary image handle of a context read from memory or a file.
