@@ -60,9 +60,9 @@ struct Options
     int shardCount = 1;
     QString report;
 
-    void overrideField(QStringView key, const QVariant &value)
+    void overrideBy(const QCommandLineOption &option, const QVariant &value)
     {
-        overrides.append({OutputOptions::field(key), value});
+        overrides.append({OutputOptions::fieldOfOption(option.names().constFirst()), value});
     }
 };
 
@@ -174,7 +174,7 @@ QString readFormat(const QCommandLineParser &parser, const Switches &s, Options 
     if (!names.contains(format))
         return QStringLiteral("Unknown format \"%1\"; use one of %2.")
             .arg(format, names.join(QStringLiteral(", ")));
-    options.overrideField(u"fileFormat", format);
+    options.overrideBy(s.format, format);
     return {};
 }
 
@@ -186,7 +186,7 @@ QString readQuality(const QCommandLineParser &parser, const Switches &s, Options
     const int quality = parser.value(s.quality).toInt(&ok);
     if (!ok || quality < 0 || quality > 100)
         return QStringLiteral("The quality must be a whole number from 0 to 100.");
-    options.overrideField(u"quality", quality);
+    options.overrideBy(s.quality, quality);
     return {};
 }
 
@@ -197,7 +197,7 @@ QString readMetadata(const QCommandLineParser &parser, const Switches &s, Option
     const auto mode = MetadataModes.indexOf(parser.value(s.metadata));
     if (mode < 0)
         return QStringLiteral("--metadata needs keep, private or none.");
-    options.overrideField(u"metadata", static_cast<int>(mode));
+    options.overrideBy(s.metadata, static_cast<int>(mode));
     return {};
 }
 
@@ -220,7 +220,7 @@ QString readExisting(const QCommandLineParser &parser, const Switches &s, Option
     if (choice < 0)
         return QStringLiteral("--existing needs one of %1.")
             .arg(ExistingChoices.join(QStringLiteral(", ")));
-    options.overrideField(u"existing", static_cast<int>(choice));
+    options.overrideBy(s.existing, static_cast<int>(choice));
     return {};
 }
 
@@ -261,7 +261,7 @@ QString readOutput(const QCommandLineParser &parser, const Switches &s, Options 
     const QString output = parser.value(s.output);
     if (output.isEmpty())
         return QStringLiteral("--output needs a folder.");
-    options.overrideField(u"folder", QFileInfo(output).absoluteFilePath());
+    options.overrideBy(s.output, QFileInfo(output).absoluteFilePath());
     return {};
 }
 

@@ -37,10 +37,11 @@ const QList<OutputOptions::Field> &OutputOptions::fields()
     using Kind = ArchiveKind;
     const auto text = [](const char *value) { return QVariant(QString::fromLatin1(value)); };
     static const QList<Field> table{
-        {"folder", Kind::String, text("")},
+        {"folder", Kind::String, text(""), "output"},
         {"folderCreate", Kind::Bool, true},
-        {"fileFormat", Kind::String, text(ImageFormats::info(ImageFormat::Jpeg).names[0])},
-        {"quality", Kind::Int, 90},
+        {"fileFormat", Kind::String, text(ImageFormats::info(ImageFormat::Jpeg).names[0]),
+         "format"},
+        {"quality", Kind::Int, 90, "quality"},
         {"resize", Kind::Bool, false},
         {"width", Kind::Int, 640},
         {"height", Kind::Int, 480},
@@ -55,8 +56,8 @@ const QList<OutputOptions::Field> &OutputOptions::fields()
         {"fitIndex", Kind::Int, 2},
         {"sourceIndex", Kind::Int, OriginalImage},
         // Added later; an older state file without them reads 0, which is their default.
-        {"existing", Kind::Int, ReplaceExisting},
-        {"metadata", Kind::Int, KeepMetadata},
+        {"existing", Kind::Int, ReplaceExisting, "existing"},
+        {"metadata", Kind::Int, KeepMetadata, "metadata"},
     };
     return table;
 }
@@ -65,6 +66,15 @@ const OutputOptions::Field *OutputOptions::field(QStringView key)
 {
     for (const Field &row : fields()) {
         if (key == QLatin1String(row.key))
+            return &row;
+    }
+    return nullptr;
+}
+
+const OutputOptions::Field *OutputOptions::fieldOfOption(QStringView option)
+{
+    for (const Field &row : fields()) {
+        if (row.option && option == QLatin1String(row.option))
             return &row;
     }
     return nullptr;

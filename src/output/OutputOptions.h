@@ -74,6 +74,8 @@ public:
         ArchiveKind kind;
         // A fresh OutputOptions holds this.
         QVariant defaultValue;
+        // The inkveil-batch option that overrides the field for one run, if any.
+        const char *option = nullptr;
         // The archive's ways to the value: through the property of the key's name.
         QVariant get(const OutputOptions &options) const;
         void set(OutputOptions &options, const QVariant &value) const;
@@ -83,6 +85,7 @@ public:
     // Every option, in the order the state file writes them.
     static const QList<Field> &fields();
     static const Field *field(QStringView key);
+    static const Field *fieldOfOption(QStringView option);
 
     explicit OutputOptions(QObject *parent = nullptr);
 
@@ -103,8 +106,6 @@ public:
     {
         assign(m_fileFormat, fileFormat, &OutputOptions::fileFormatChanged);
     }
-    // The format that name stands for, if any.
-    const ImageFormatInfo *format() const { return ImageFormats::find(m_fileFormat); }
     int quality() const { return m_quality; }
     void setQuality(int quality) { assign(m_quality, quality, &OutputOptions::qualityChanged); }
     bool resize() const { return m_resize; }
