@@ -79,7 +79,8 @@ public:
         // The archive's ways to the value: through the property of the key's name.
         QVariant get(const OutputOptions &options) const;
         void set(OutputOptions &options, const QVariant &value) const;
-        // Absent keys read as the empty value of their kind.
+        // Whether an absent key keeps the default instead of reading as the empty value of its
+        // kind; every output option reads the empty value, as it always has.
         bool keepDefaultWhenAbsent = false;
     };
     // Every option, in the order the state file writes them.
