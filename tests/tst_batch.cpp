@@ -166,7 +166,7 @@ private Q_SLOTS:
         m_options->setHeight(48);
         m_options->setCreateThumbnails(fitIndex >= 0);
         m_options->setFitIndex(qMax(fitIndex, 0));
-        m_options->setSourceIndex(sourceIndex);
+        m_options->setSourceIndex(OutputOptions::ThumbnailSource(sourceIndex));
         // A red picture covering the photo: thumbnails tell source from result by colour.
         auto mark = std::make_shared<Overlay>();
         mark->setFilePath(photo("mark.png", size.width(), size.height(), Qt::red));
@@ -216,7 +216,7 @@ private Q_SLOTS:
         const QStringList paths{photo("x.jpg"), m_in + QStringLiteral("/y.jpg"), photo("z.jpg")};
         m_options->setUseCounter(true);
         m_options->setDigits(3);
-        m_options->setBaseIndex(1);
+        m_options->setBaseIndex(OutputOptions::CustomName);
         m_options->setCustom(QStringLiteral("trip"));
         for (int run = 0; run < 2; ++run) {
             BatchEngine engine;

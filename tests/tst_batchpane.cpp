@@ -171,7 +171,7 @@ private Q_SLOTS:
 
     void namesThatLeaveTheFolderKeepStartOff()
     {
-        m_controller->outputOptions()->setBaseIndex(1);
+        m_controller->outputOptions()->setBaseIndex(OutputOptions::CustomName);
         m_controller->outputOptions()->setCustom(QStringLiteral("../../x"));
         useFiles(1);
         QVERIFY(!button("all_start")->isEnabled());

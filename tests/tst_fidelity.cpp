@@ -194,7 +194,7 @@ private Q_SLOTS:
         OutputOptions options;
         options.setFolder(m_dir.filePath(QStringLiteral("out")));
         options.setFileFormat(format);
-        options.setMetadata(mode);
+        options.setMetadata(OutputOptions::Metadata(mode));
         BatchEngine engine;
         const auto result =
             engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
@@ -256,7 +256,7 @@ private Q_SLOTS:
             qPrintable(result.note));
 
         // Nothing was asked for: nothing is missing.
-        options.setMetadata(2);
+        options.setMetadata(OutputOptions::NoMetadata);
         QVERIFY(engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options)
                     .note.isEmpty());
     }
@@ -464,7 +464,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         OutputOptions options;
         options.setFileFormat(format);
-        options.setMetadata(mode);
+        options.setMetadata(OutputOptions::Metadata(mode));
         QCOMPARE(SummaryText({}, options).fileformat(), text);
     }
 

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 
 #include "imageio/ExifData.h"
+#include "imageio/ImageFormat.h"
 #include "imageio/ImageToolkit.h"
 #include "sources/FileGathering.h"
 
@@ -87,6 +88,8 @@ private Q_SLOTS:
     void gathered();
     void write_data();
     void write();
+    void tableMatchesTheEncoders_data();
+    void tableMatchesTheEncoders();
 
 private:
     QTemporaryDir m_dir;
@@ -246,6 +249,43 @@ void TestFormats::write()
         if (format == QLatin1String("png"))
             QCOMPARE(decoded.dpi(), 150.0f);
     }
+}
+
+void TestFormats::tableMatchesTheEncoders_data()
+{
+    QTest::addColumn<int>("format");
+    for (const ImageFormatInfo &row : ImageFormats::all())
+        QTest::newRow(row.names[0]) << int(row.format);
+}
+
+// What the format table says of a format against what its encoder writes and the decoder reads
+// back: written at all, alpha kept, the colour profile kept, the quality heeded.
+void TestFormats::tableMatchesTheEncoders()
+{
+    QFETCH(int, format);
+    const ImageFormatInfo &row = ImageFormats::info(ImageFormat(format));
+    for (const char *name : row.names) {
+        if (name)
+            QCOMPARE(ImageFormats::fromName(QString::fromLatin1(name)), row.format);
+    }
+    const QString name = QString::fromLatin1(row.names[0]);
+    QImage image(48, 32, QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgba(x * 5, y * 7, (x * y * 13) % 256, x < 24 ? 0 : 255));
+    image.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    const Result<QByteArray> low = ImageToolkit::encode(image, name, 30, 72.0f);
+    QCOMPARE(low.ok(), row.writable);
+    if (!row.writable)
+        return;
+    QCOMPARE(*low != *ImageToolkit::encode(image, name, 90, 72.0f), row.quality);
+
+    const QString path = m_dir.filePath(QStringLiteral("table.") + name);
+    QVERIFY(writeFile(path, *low));
+    const Result<DecodedImage> decoded = ImageToolkit::decode(path);
+    QVERIFY2(decoded.ok(), qPrintable(decoded.reason()));
+    QCOMPARE(decoded->image().hasAlphaChannel(), row.alpha);
+    QCOMPARE(decoded->image().colorSpace() == image.colorSpace(), row.iccProfile);
 }
 
 QTEST_GUILESS_MAIN(TestFormats)

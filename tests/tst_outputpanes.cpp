@@ -153,9 +153,11 @@ private Q_SLOTS:
             QTest::keyClick(widget, Qt::Key_Up);
         }
 
-        QCOMPARE(options.property(option.constData()), expected);
+        // As the state file holds it: a choice as its number.
+        const OutputOptions::Field *field = OutputOptions::field(QString::fromLatin1(option));
+        QCOMPARE(field->get(options), expected);
         QVERIFY2(QFile::exists(stateFile()), "the change was not saved");
-        QCOMPARE(savedOptions()->property(option.constData()), expected);
+        QCOMPARE(field->get(*savedOptions()), expected);
         QCOMPARE(m_controller->outputOptions().get(), &options);
     }
 

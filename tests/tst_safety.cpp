@@ -226,7 +226,7 @@ private Q_SLOTS:
         QVERIFY(QFile::link(target, m_out + QLatin1Char('/') + link));
         m_options->setCreateThumbnails(true);
         m_options->setFitIndex(0);
-        m_options->setExisting(existing);
+        m_options->setExisting(OutputOptions::Existing(existing));
         const QString photo = writePhoto(m_in + QStringLiteral("/p.png"), {16, 12}, Qt::green);
         if (existing == 0 && link == QLatin1String("p.jpeg")) {
             // The dry run says what the run will do: fail, not replace.
@@ -426,12 +426,12 @@ private Q_SLOTS:
             readFile(QStringLiteral(INKVEIL_RESOURCES_DIR) + QStringLiteral("/state.bin"));
         QVERIFY(!old.isEmpty() && !old.contains("existing"));
         QVERIFY(StateFile::decode(old, overlays, options));
-        QCOMPARE(options->existing(), int(OutputOptions::ReplaceExisting));
+        QCOMPARE(options->existing(), OutputOptions::ReplaceExisting);
         QVERIFY(options->nameProblem().isNull());
         // Written again, the choice is kept.
         options->setExisting(OutputOptions::SkipExisting);
         QVERIFY(StateFile::decode(StateFile::encode(overlays, *options), overlays, options));
-        QCOMPARE(options->existing(), int(OutputOptions::SkipExisting));
+        QCOMPARE(options->existing(), OutputOptions::SkipExisting);
     }
 
     void closingLine_data()

@@ -257,7 +257,7 @@ private Q_SLOTS:
             writePhoto(in + QStringLiteral("/%1.png").arg(i, 2, 10, QLatin1Char('0')), {24, 16},
                        QColor::fromHsv(i * 30, 200, 200));
         OutputOptions saved;
-        saved.setBaseIndex(1);
+        saved.setBaseIndex(OutputOptions::CustomName);
         saved.setCustom(QStringLiteral("photo"));
         saved.setUseCounter(true);
         saved.setDigits(1);

@@ -146,6 +146,40 @@ private Q_SLOTS:
         QVERIFY(sameOptions(*decoded, o));
     }
 
+    void outputOptionsDefaults()
+    {
+        // Keys, their order and plist kinds, and the defaults, as state files have always held
+        // them.
+        const auto value = [](const char *key, const QVariant &v) {
+            return std::pair<QString, QVariant>{QString::fromLatin1(key), v};
+        };
+        const QList<std::pair<QString, QVariant>> expected{
+            value("folder", QStringLiteral("")),
+            value("folderCreate", true),
+            value("fileFormat", QStringLiteral("jpeg")),
+            value("quality", 90),
+            value("resize", false),
+            value("width", 640),
+            value("height", 480),
+            value("baseIndex", 0),
+            value("custom", QStringLiteral("image")),
+            value("useCounter", false),
+            value("digits", 5),
+            value("lastValue", 1),
+            value("usePostfix", false),
+            value("postfix", QStringLiteral("_iv")),
+            value("createThumbnails", false),
+            value("fitIndex", 2),
+            value("sourceIndex", 0),
+            value("existing", 0),
+            value("metadata", 0)};
+        const ArchivedRecord record = OutputOptions().encode();
+        QCOMPARE(record.values, expected);
+        // Equal numbers of another kind would compare equal above.
+        for (qsizetype i = 0; i < expected.size(); ++i)
+            QCOMPARE(record.values.at(i).second.metaType(), expected.at(i).second.metaType());
+    }
+
     void presetNames_data()
     {
         QTest::addColumn<QString>("name");
@@ -206,6 +240,9 @@ private Q_SLOTS:
         QCOMPARE(d->digits(), 0);
         QCOMPARE(d->lastValue(), 0);
         QCOMPARE(d->fitIndex(), 0);
+        // The choices added later read as they did before they existed.
+        QCOMPARE(d->existing(), OutputOptions::ReplaceExisting);
+        QCOMPARE(d->metadata(), OutputOptions::KeepMetadata);
         // The two names that are never null come back empty.
         QVERIFY(!d->custom().isNull() && d->custom().isEmpty());
         QVERIFY(!d->postfix().isNull() && d->postfix().isEmpty());

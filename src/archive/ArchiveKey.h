@@ -96,11 +96,13 @@ inline QVariant archiveValueOfKind(const QVariant &stored, ArchiveKind kind)
     return emptyArchiveValue(kind);
 }
 
+// A table is a list of ArchiveKey rows, or of records alike: key, kind, get, set and
+// keepDefaultWhenAbsent.
 template <typename T, typename Table>
 ArchivedRecord encodeRecord(const T &object, const QString &className, const Table &table)
 {
     ArchivedRecord record{className, {}};
-    for (const ArchiveKey<T> &row : table) {
+    for (const auto &row : table) {
         QVariant v = row.get(object);
         // A null string or colour is an absent key.
         if (row.kind == ArchiveKind::String && v.toString().isNull())
@@ -115,7 +117,7 @@ ArchivedRecord encodeRecord(const T &object, const QString &className, const Tab
 template <typename T, typename Table>
 void decodeRecord(T &object, const ArchivedRecord &record, const Table &table)
 {
-    for (const ArchiveKey<T> &row : table) {
+    for (const auto &row : table) {
         const QVariant stored = record.value(QString::fromLatin1(row.key));
         if (row.keepDefaultWhenAbsent && !stored.isValid())
             continue;

@@ -11,6 +11,7 @@
 #include "batch/ProgressEstimate.h"
 #include "batch/RunReport.h"
 #include "imageio/ExifSummary.h"
+#include "imageio/ImageFormat.h"
 #include "output/SummaryText.h"
 #include "session/Presets.h"
 #include "session/StateFile.h"
@@ -35,10 +36,6 @@ namespace {
 
 std::atomic<bool> interruptRequested{false};
 
-const QStringList Formats{QStringLiteral("jpeg"), QStringLiteral("jpg"),  QStringLiteral("tiff"),
-                          QStringLiteral("tif"),  QStringLiteral("png"),  QStringLiteral("gif"),
-                          QStringLiteral("bmp"),  QStringLiteral("webp"), QStringLiteral("avif")};
-
 // --existing, in the order of the option's values (OutputOptions::Existing).
 const QStringList ExistingChoices{QStringLiteral("replace"), QStringLiteral("skip"),
                                   QStringLiteral("rename")};
@@ -53,13 +50,10 @@ struct Options
     QString preset;
     bool usePreset = false;
     bool listPresets = false;
-    QString output;
-    QString format;
-    int quality = -1;
+    // Output options for this run only, by field.
+    QList<std::pair<const OutputOptions::Field *, QVariant>> overrides;
     int jobs = 0;
-    int existing = -1;
     qint64 memoryBytes = 0;
-    int metadata = -1;
     bool dryRun = false;
     bool exif = false;
     QStringList paths;
@@ -67,6 +61,11 @@ struct Options
     int shard = 1;
     int shardCount = 1;
     QString report;
+
+    void overrideBy(const QCommandLineOption &option, const QVariant &value)
+    {
+        overrides.append({OutputOptions::fieldOfOption(option.names().constFirst()), value});
+    }
 };
 
 // "K/N" with 1 <= K <= N; answers false for anything else.
@@ -82,134 +81,216 @@ bool parseShard(const QString &text, int &shard, int &count)
     return shardOk && countOk && shard >= 1 && shard <= count;
 }
 
-// Parses into `options`; answers an error text for a usage error, or a null string.
-QString parse(const QStringList &arguments, Options &options, QString &help)
+// The tool's options, in the order the help lists them.
+struct Switches
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Watermarks photos with the watermarks and output options saved by Inkveil."));
-    parser.addHelpOption();
-    const QCommandLineOption state(QStringLiteral("state"),
+    const QCommandLineOption state{QStringLiteral("state"),
                                    QStringLiteral("Read watermarks and options from <file>."),
-                                   QStringLiteral("file"));
-    const QCommandLineOption preset(
-        QStringLiteral("preset"),
-        QStringLiteral("Read watermarks and options from the preset <name>."),
-        QStringLiteral("name"));
-    const QCommandLineOption listPresets(QStringLiteral("list-presets"),
-                                         QStringLiteral("Print the presets' names, one a line."));
-    const QCommandLineOption output(QStringLiteral("output"),
+                                   QStringLiteral("file")};
+    const QCommandLineOption output{QStringLiteral("output"),
                                     QStringLiteral("Write into <dir> (this run only)."),
-                                    QStringLiteral("dir"));
-    const QCommandLineOption format(QStringLiteral("format"),
-                                    QStringLiteral("Output format: %1 (this run only).")
-                                        .arg(Formats.join(QStringLiteral(", "))),
-                                    QStringLiteral("format"));
-    const QCommandLineOption quality(
+                                    QStringLiteral("dir")};
+    const QCommandLineOption format{
+        QStringLiteral("format"),
+        QStringLiteral("Output format: %1 (this run only).")
+            .arg(ImageFormats::writableNames().join(QStringLiteral(", "))),
+        QStringLiteral("format")};
+    const QCommandLineOption quality{
         QStringLiteral("quality"),
-        QStringLiteral("Quality 0-100 of JPEG, WebP, AVIF (this run only)."), QStringLiteral("q"));
-    const QCommandLineOption metadata(
-        QStringLiteral("metadata"),
-        QStringLiteral("Camera data kept: keep, private (all but location and serial numbers) or "
-                       "none (this run only)."),
-        QStringLiteral("what"));
-    const QCommandLineOption jobs(QStringLiteral("jobs"),
+        QStringLiteral("Quality 0-100 of JPEG, WebP, AVIF (this run only)."), QStringLiteral("q")};
+    const QCommandLineOption jobs{QStringLiteral("jobs"),
                                   QStringLiteral("Photos processed at once (default: cores)."),
-                                  QStringLiteral("n"));
-    const QCommandLineOption existing(
+                                  QStringLiteral("n")};
+    const QCommandLineOption existing{
         QStringLiteral("existing"),
         QStringLiteral("Where a file of an output's name exists: replace, skip, or rename "
                        "(keep both; the new photo gets a \"-2\" name) (this run only)."),
-        QStringLiteral("what"));
-    const QCommandLineOption memory(
+        QStringLiteral("what")};
+    const QCommandLineOption metadata{
+        QStringLiteral("metadata"),
+        QStringLiteral("Camera data kept: keep, private (all but location and serial numbers) or "
+                       "none (this run only)."),
+        QStringLiteral("what")};
+    const QCommandLineOption dryRun{QStringLiteral("dry-run"),
+                                    QStringLiteral("Print what would be written; write nothing.")};
+    const QCommandLineOption exif{
+        QStringLiteral("exif"), QStringLiteral("Print each photo's EXIF summary; write nothing.")};
+    const QCommandLineOption memory{
         QStringLiteral("memory"),
         QStringLiteral("Decoded photos held at once, in MB (default: %1).")
             .arg(BatchEngine::DefaultMemoryBudget / (1024 * 1024)),
-        QStringLiteral("MB"));
-    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
-                                    QStringLiteral("Print what would be written; write nothing."));
-    const QCommandLineOption exif(
-        QStringLiteral("exif"), QStringLiteral("Print each photo's EXIF summary; write nothing."));
-    parser.addOptions(
-        {state, output, format, quality, jobs, existing, metadata, dryRun, exif, memory});
-    parser.addOptions({preset, listPresets});
-    const QCommandLineOption shard(
+        QStringLiteral("MB")};
+    const QCommandLineOption preset{
+        QStringLiteral("preset"),
+        QStringLiteral("Read watermarks and options from the preset <name>."),
+        QStringLiteral("name")};
+    const QCommandLineOption listPresets{QStringLiteral("list-presets"),
+                                         QStringLiteral("Print the presets' names, one a line.")};
+    const QCommandLineOption shard{
         QStringLiteral("shard"),
         QStringLiteral("Process only part <k> of <n> of the photos: photo i (from 0, in the "
                        "order gathered) when i mod n = k - 1, with the names and numbers of the "
                        "whole batch. The n parts, run anywhere, write what one run writes."),
-        QStringLiteral("k/n"));
-    const QCommandLineOption report(
+        QStringLiteral("k/n")};
+    const QCommandLineOption report{
         QStringLiteral("report"),
         QStringLiteral("Write what became of each photo to <file>, a JSON object a line."),
-        QStringLiteral("file"));
-    parser.addOptions({shard, report});
-    parser.addPositionalArgument(QStringLiteral("PATH"),
-                                 QStringLiteral("Photos and folders of photos."),
-                                 QStringLiteral("PATH..."));
+        QStringLiteral("file")};
+
+    void addTo(QCommandLineParser &parser) const
+    {
+        parser.setApplicationDescription(QStringLiteral(
+            "Watermarks photos with the watermarks and output options saved by Inkveil."));
+        parser.addHelpOption();
+        parser.addOptions(
+            {state, output, format, quality, jobs, existing, metadata, dryRun, exif, memory});
+        parser.addOptions({preset, listPresets});
+        parser.addOptions({shard, report});
+        parser.addPositionalArgument(QStringLiteral("PATH"),
+                                     QStringLiteral("Photos and folders of photos."),
+                                     QStringLiteral("PATH..."));
+    }
+};
+
+// The steps of reading the values: each answers a usage error or a null string, and they run
+// in this order, so that of several mistakes the first is reported.
+using Step = QString (*)(const QCommandLineParser &, const Switches &, Options &);
+
+QString readFormat(const QCommandLineParser &parser, const Switches &s, Options &options)
+{
+    if (!parser.isSet(s.format))
+        return {};
+    const QString format = parser.value(s.format);
+    const QStringList names = ImageFormats::writableNames();
+    if (!names.contains(format))
+        return QStringLiteral("Unknown format \"%1\"; use one of %2.")
+            .arg(format, names.join(QStringLiteral(", ")));
+    options.overrideBy(s.format, format);
+    return {};
+}
+
+QString readQuality(const QCommandLineParser &parser, const Switches &s, Options &options)
+{
+    if (!parser.isSet(s.quality))
+        return {};
+    bool ok = false;
+    const int quality = parser.value(s.quality).toInt(&ok);
+    if (!ok || quality < 0 || quality > 100)
+        return QStringLiteral("The quality must be a whole number from 0 to 100.");
+    options.overrideBy(s.quality, quality);
+    return {};
+}
+
+QString readMetadata(const QCommandLineParser &parser, const Switches &s, Options &options)
+{
+    if (!parser.isSet(s.metadata))
+        return {};
+    const auto mode = MetadataModes.indexOf(parser.value(s.metadata));
+    if (mode < 0)
+        return QStringLiteral("--metadata needs keep, private or none.");
+    options.overrideBy(s.metadata, static_cast<int>(mode));
+    return {};
+}
+
+QString readJobs(const QCommandLineParser &parser, const Switches &s, Options &options)
+{
+    if (!parser.isSet(s.jobs))
+        return {};
+    bool ok = false;
+    options.jobs = parser.value(s.jobs).toInt(&ok);
+    if (!ok || options.jobs < 1)
+        return QStringLiteral("--jobs needs a whole number of at least 1.");
+    return {};
+}
+
+QString readExisting(const QCommandLineParser &parser, const Switches &s, Options &options)
+{
+    if (!parser.isSet(s.existing))
+        return {};
+    const auto choice = ExistingChoices.indexOf(parser.value(s.existing));
+    if (choice < 0)
+        return QStringLiteral("--existing needs one of %1.")
+            .arg(ExistingChoices.join(QStringLiteral(", ")));
+    options.overrideBy(s.existing, static_cast<int>(choice));
+    return {};
+}
+
+QString readMemory(const QCommandLineParser &parser, const Switches &s, Options &options)
+{
+    if (!parser.isSet(s.memory))
+        return {};
+    bool ok = false;
+    const qint64 megabytes = parser.value(s.memory).toLongLong(&ok);
+    // Up to a petabyte: beyond it the byte count would overflow.
+    if (!ok || megabytes < 1 || megabytes > (qint64(1) << 30))
+        return QStringLiteral("--memory needs a whole number of megabytes of at least 1.");
+    options.memoryBytes = megabytes * 1024 * 1024;
+    return {};
+}
+
+QString readShard(const QCommandLineParser &parser, const Switches &s, Options &options)
+{
+    if (parser.isSet(s.shard) &&
+        !parseShard(parser.value(s.shard), options.shard, options.shardCount))
+        return QStringLiteral(
+            "--shard needs K/N, two whole numbers with 1 <= K <= N, such as 2/3.");
+    return {};
+}
+
+QString readReport(const QCommandLineParser &parser, const Switches &s, Options &options)
+{
+    options.report = parser.value(s.report);
+    if (parser.isSet(s.report) && options.report.isEmpty())
+        return QStringLiteral("--report needs a file.");
+    return {};
+}
+
+QString readOutput(const QCommandLineParser &parser, const Switches &s, Options &options)
+{
+    if (!parser.isSet(s.output))
+        return {};
+    const QString output = parser.value(s.output);
+    if (output.isEmpty())
+        return QStringLiteral("--output needs a folder.");
+    options.overrideBy(s.output, QFileInfo(output).absoluteFilePath());
+    return {};
+}
+
+QString readPaths(const QCommandLineParser &parser, const Switches &, Options &options)
+{
+    options.paths = parser.positionalArguments();
+    if (options.paths.isEmpty())
+        return QStringLiteral("Name at least one photo or folder.");
+    return {};
+}
+
+// Parses into `options`; answers an error text for a usage error, or a null string.
+QString parse(const QStringList &arguments, Options &options, QString &help)
+{
+    QCommandLineParser parser;
+    const Switches switches;
+    switches.addTo(parser);
     help = parser.helpText();
     if (!parser.parse(arguments))
         return parser.errorText();
     if (parser.isSet(QStringLiteral("help")))
         return QStringLiteral("help");
 
-    options.stateFile = parser.value(state);
-    options.preset = parser.value(preset);
-    options.usePreset = parser.isSet(preset);
-    options.listPresets = parser.isSet(listPresets);
+    options.stateFile = parser.value(switches.state);
+    options.preset = parser.value(switches.preset);
+    options.usePreset = parser.isSet(switches.preset);
+    options.listPresets = parser.isSet(switches.listPresets);
     if (options.listPresets)
         return {};
-    if (parser.isSet(state) && parser.isSet(preset))
+    if (parser.isSet(switches.state) && parser.isSet(switches.preset))
         return QStringLiteral("Use either --state or --preset, not both.");
-    options.output = parser.value(output);
-    options.format = parser.value(format);
-    options.dryRun = parser.isSet(dryRun);
-    options.exif = parser.isSet(exif);
-    options.paths = parser.positionalArguments();
-    if (parser.isSet(format) && !Formats.contains(options.format))
-        return QStringLiteral("Unknown format \"%1\"; use one of %2.")
-            .arg(options.format, Formats.join(QStringLiteral(", ")));
-    if (parser.isSet(quality)) {
-        bool ok = false;
-        options.quality = parser.value(quality).toInt(&ok);
-        if (!ok || options.quality < 0 || options.quality > 100)
-            return QStringLiteral("The quality must be a whole number from 0 to 100.");
+    options.dryRun = parser.isSet(switches.dryRun);
+    options.exif = parser.isSet(switches.exif);
+    for (const Step step : {readFormat, readQuality, readMetadata, readJobs, readExisting,
+                            readMemory, readShard, readReport, readOutput, readPaths}) {
+        if (QString error = step(parser, switches, options); !error.isNull())
+            return error;
     }
-    if (parser.isSet(metadata)) {
-        options.metadata = static_cast<int>(MetadataModes.indexOf(parser.value(metadata)));
-        if (options.metadata < 0)
-            return QStringLiteral("--metadata needs keep, private or none.");
-    }
-    if (parser.isSet(jobs)) {
-        bool ok = false;
-        options.jobs = parser.value(jobs).toInt(&ok);
-        if (!ok || options.jobs < 1)
-            return QStringLiteral("--jobs needs a whole number of at least 1.");
-    }
-    if (parser.isSet(existing)) {
-        options.existing = static_cast<int>(ExistingChoices.indexOf(parser.value(existing)));
-        if (options.existing < 0)
-            return QStringLiteral("--existing needs one of %1.")
-                .arg(ExistingChoices.join(QStringLiteral(", ")));
-    }
-    if (parser.isSet(memory)) {
-        bool ok = false;
-        const qint64 megabytes = parser.value(memory).toLongLong(&ok);
-        // Up to a petabyte: beyond it the byte count would overflow.
-        if (!ok || megabytes < 1 || megabytes > (qint64(1) << 30))
-            return QStringLiteral("--memory needs a whole number of megabytes of at least 1.");
-        options.memoryBytes = megabytes * 1024 * 1024;
-    }
-    if (parser.isSet(shard) && !parseShard(parser.value(shard), options.shard, options.shardCount))
-        return QStringLiteral(
-            "--shard needs K/N, two whole numbers with 1 <= K <= N, such as 2/3.");
-    options.report = parser.value(report);
-    if (parser.isSet(report) && options.report.isEmpty())
-        return QStringLiteral("--report needs a file.");
-    if (parser.isSet(output) && options.output.isEmpty())
-        return QStringLiteral("--output needs a folder.");
-    if (options.paths.isEmpty())
-        return QStringLiteral("Name at least one photo or folder.");
     return {};
 }
 
@@ -347,16 +428,8 @@ Invocation::Exit Invocation::loadSettings()
 // Overrides for this run only: the state file is never written here.
 void Invocation::applyOverrides()
 {
-    if (!m_options.output.isEmpty())
-        m_outputOptions->setFolder(QFileInfo(m_options.output).absoluteFilePath());
-    if (!m_options.format.isEmpty())
-        m_outputOptions->setFileFormat(m_options.format);
-    if (m_options.quality >= 0)
-        m_outputOptions->setQuality(m_options.quality);
-    if (m_options.existing >= 0)
-        m_outputOptions->setExisting(m_options.existing);
-    if (m_options.metadata >= 0)
-        m_outputOptions->setMetadata(m_options.metadata);
+    for (const auto &[field, value] : m_options.overrides)
+        field->set(*m_outputOptions, value);
 }
 
 Invocation::Exit Invocation::gatherPhotos()

@@ -11,6 +11,7 @@
 #include "imageio/GifEncoder.h"
 #include "imageio/HeifCodec.h"
 #include "imageio/IccProfile.h"
+#include "imageio/ImageFormat.h"
 #include "imageio/JpegCodec.h"
 #include "imageio/PngEncoder.h"
 #include "imageio/TiffEncoder.h"
@@ -39,6 +40,11 @@ constexpr double InchesPerMetre = 0.0254;
 constexpr float DefaultDpi = 72.0f;
 // Below one dot per inch a recorded resolution is noise, not a print size.
 constexpr float MinimumDpi = 1.0f;
+
+Error noEncoder(const QString &format)
+{
+    return Error{QStringLiteral("No encoder writes the format \"%1\".").arg(format)};
+}
 
 // Set on the decode buffer before reading: decoders write a resolution only when the file records
 // one, so finding this value afterwards means the file records none. It is under one dpi, a value
@@ -288,25 +294,24 @@ Result<DecodedImage> decodeHeif(const QString &path, RegularFile &file, const qi
 const QStringList &ImageToolkit::imageFileTypes()
 {
     static const QStringList types = [] {
-        // The photo formats we promise to read, as far as this Qt build has decoders for them.
-        static const char *const photoFormats[] = {"jpeg", "jpg", "tiff", "tif",
-                                                   "png",  "gif", "bmp",  "webp"};
+        // The photo formats we promise to read, as far as this Qt build and libheif have
+        // decoders for them.
         const QList<QByteArray> supported = QImageReader::supportedImageFormats();
         QStringList list;
-        for (const char *format : photoFormats) {
-            if (!supported.contains(QByteArray(format)))
-                continue;
-            list.append(QString::fromLatin1(format));
-            list.append(QString::fromLatin1(format).toUpper());
+        for (const ImageFormatInfo &row : ImageFormats::all()) {
+            for (const char *name : row.names) {
+                if (!name)
+                    continue;
+                const bool readable = row.reader == ImageFormatInfo::Reader::Qt
+                                          ? supported.contains(QByteArray(name))
+                                      : row.format == ImageFormat::Heic ? HeifCodec::readsHeic()
+                                                                        : HeifCodec::readsAvif();
+                if (!readable)
+                    continue;
+                list.append(QString::fromLatin1(name));
+                list.append(QString::fromLatin1(name).toUpper());
+            }
         }
-        // Read through libheif rather than Qt, as far as its decoders go.
-        QStringList heif;
-        if (HeifCodec::readsHeic())
-            heif << QStringLiteral("heic") << QStringLiteral("heif");
-        if (HeifCodec::readsAvif())
-            heif << QStringLiteral("avif");
-        for (const QString &format : std::as_const(heif))
-            list << format << format.toUpper();
         return list;
     }();
     return types;
@@ -386,7 +391,8 @@ Result<DecodedImage> ImageToolkit::decodeLimited(const QString &path, QImage &bu
     if (!reader.canRead())
         return cannotRead(path, reader.errorString());
     // Asked now: once the pixels are read, the reader no longer names the format.
-    const bool jpeg = reader.format() == "jpeg";
+    const bool jpeg =
+        ImageFormats::fromName(QString::fromLatin1(reader.format())) == ImageFormat::Jpeg;
 
     // Check the size in the header before any memory is taken for the pixels, and shape the
     // buffer so that the decoder fills it rather than allocating.
@@ -460,39 +466,37 @@ Result<QByteArray> ImageToolkit::encode(QImage image, const QString &format, con
     if (image.isNull())
         return Error{QStringLiteral("There is no image to encode.")};
     const float resolution = plausibleDpi(dpi) ? dpi : DefaultDpi;
-    if (format == QLatin1String("tiff") || format == QLatin1String("tif"))
+    const ImageFormatInfo *const kind = ImageFormats::find(format);
+    if (!kind || !kind->writable)
+        return noEncoder(format);
+    if (kind->format == ImageFormat::Tiff)
         return TiffEncoder::encode(image, resolution);
-    const bool profileless = format == QLatin1String("gif") || format == QLatin1String("bmp");
     // Files without a profile are taken for sRGB: their pixels are converted to it first.
-    if (profileless && image.colorSpace().isValid() && image.colorSpace() != QColorSpace::SRgb &&
+    if (!kind->iccProfile && image.colorSpace().isValid() &&
+        image.colorSpace() != QColorSpace::SRgb &&
         iccFitsChannels(image.colorSpace().iccProfile(), false))
         image.convertToColorSpace(QColorSpace::SRgb);
-    if (format == QLatin1String("gif"))
+    if (kind->format == ImageFormat::Gif)
         return GifEncoder::encode(image);
-    if (image.hasAlphaChannel() &&
-        (format == QLatin1String("jpeg") || format == QLatin1String("jpg") ||
-         format == QLatin1String("bmp")))
+    if (image.hasAlphaChannel() && !kind->alpha)
         image = flattenedOnWhite(image);
 
-    if (format == QLatin1String("jpeg") || format == QLatin1String("jpg")) {
+    if (kind->format == ImageFormat::Jpeg) {
         // JFIF records whole dots per inch, rounded from the dots per metre as Qt's writer does.
         const int dotsPerInch = std::max(1, qRound(dotsPerMetre(resolution) * InchesPerMetre));
         return JpegCodec::encode(image, std::clamp(quality, 0, 100), dotsPerInch);
     }
 
-    if (format == QLatin1String("png"))
+    if (kind->format == ImageFormat::Png)
         return PngEncoder::encode(image, dotsPerMetre(resolution));
-    if (format == QLatin1String("webp"))
+    if (kind->format == ImageFormat::Webp)
         return WebpEncoder::encode(image, std::clamp(quality, 0, 100));
-    if (format == QLatin1String("avif"))
+    if (kind->format == ImageFormat::Avif)
         return AvifEncoder::encode(image, std::clamp(quality, 0, 100), cameraData);
 
-    QByteArray writerFormat;
-    if (format == QLatin1String("bmp")) {
-        writerFormat = "bmp";
-    } else {
-        return Error{QStringLiteral("No encoder writes the format \"%1\".").arg(format)};
-    }
+    if (kind->format != ImageFormat::Bmp)
+        return noEncoder(format);
+    const QByteArray writerFormat(kind->names[0]);
 
     // Qt's writers record the image's own dots per metre as the file's resolution.
     image.setDotsPerMeterX(dotsPerMetre(resolution));
@@ -511,12 +515,11 @@ QImage::Format ImageToolkit::greyscaleOutput(const QImage &decoded, const QStrin
 {
     if (decoded.pixelFormat().colorModel() != QPixelFormat::Grayscale || decoded.hasAlphaChannel())
         return QImage::Format_Invalid;
-    const bool tiff = format == QLatin1String("tiff") || format == QLatin1String("tif");
-    if (tiff || format == QLatin1String("png"))
-        return decoded.depth() >= 16 ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8;
-    if (format == QLatin1String("jpeg") || format == QLatin1String("jpg"))
-        return QImage::Format_Grayscale8;
-    return QImage::Format_Invalid;
+    const ImageFormatInfo *const kind = ImageFormats::find(format);
+    if (!kind || !kind->writable || !kind->greyscale)
+        return QImage::Format_Invalid;
+    return kind->deepGreyscale && decoded.depth() >= 16 ? QImage::Format_Grayscale16
+                                                        : QImage::Format_Grayscale8;
 }
 
 QImage ImageToolkit::greyscale(QImage image, const QImage::Format greyFormat)

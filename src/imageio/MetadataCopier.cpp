@@ -3,6 +3,8 @@
 
 #include "imageio/MetadataCopier.h"
 
+#include "imageio/ImageFormat.h"
+
 #include <QFile>
 
 #include <exiv2/exiv2.hpp>
@@ -231,7 +233,7 @@ void carryXmp(Exiv2::XmpData &xmp, const Exiv2::XmpData &source, const MetadataC
 
 bool isTiff(const QString &format)
 {
-    return format == QLatin1String("tiff") || format == QLatin1String("tif");
+    return ImageFormats::fromName(format) == ImageFormat::Tiff;
 }
 
 // The metadata of JPEG and PNG files sits in their header, before the compressed pixels, which
@@ -295,10 +297,11 @@ qsizetype pngDataStart(const QByteArray &file)
 
 Split split(const QByteArray &file, const QString &format)
 {
-    if (format == QLatin1String("jpeg") || format == QLatin1String("jpg")) {
+    const std::optional<ImageFormat> kind = ImageFormats::fromName(format);
+    if (kind == ImageFormat::Jpeg) {
         if (const qsizetype end = jpegHeaderEnd(file))
             return {file.left(end), end, 0};
-    } else if (format == QLatin1String("png")) {
+    } else if (kind == ImageFormat::Png) {
         if (const qsizetype start = pngDataStart(file))
             return {file.left(start) + PngEnd, start, PngEnd.size()};
     }
@@ -358,16 +361,14 @@ MetadataCopier::~MetadataCopier() = default;
 
 bool MetadataCopier::formatCarriesMetadata(const QString &format)
 {
-    static const QStringList formats{QStringLiteral("jpeg"), QStringLiteral("jpg"),
-                                     QStringLiteral("tiff"), QStringLiteral("tif"),
-                                     QStringLiteral("png"),  QStringLiteral("webp"),
-                                     QStringLiteral("avif")};
-    return formats.contains(format);
+    const ImageFormatInfo *const kind = ImageFormats::find(format);
+    return kind && kind->writable && kind->metadata != 0;
 }
 
 bool MetadataCopier::formatEmbedsMetadata(const QString &format)
 {
-    return format == QLatin1String("avif");
+    const ImageFormatInfo *const kind = ImageFormats::find(format);
+    return kind && kind->writable && kind->embedsMetadata;
 }
 
 QByteArray MetadataCopier::exifBlob(const QSize pixelSize, const float dpi) const

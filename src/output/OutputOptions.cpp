@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMetaProperty>
 
 #include <algorithm>
 #include <array>
@@ -15,69 +16,10 @@ const QString OutputOptions::ClassName = QStringLiteral("OutputOptions");
 
 namespace {
 
-const std::array<ArchiveKey<OutputOptions>, 19> &archiveTable()
+QMetaProperty propertyOf(const char *key)
 {
-    static const std::array<ArchiveKey<OutputOptions>, 19> table{{
-        {"folder", ArchiveKind::String,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.folder()); },
-         [](OutputOptions &o, const QVariant &v) { o.setFolder(v.toString()); }},
-        {"folderCreate", ArchiveKind::Bool,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.folderCreate()); },
-         [](OutputOptions &o, const QVariant &v) { o.setFolderCreate(v.toBool()); }},
-        {"fileFormat", ArchiveKind::String,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.fileFormat()); },
-         [](OutputOptions &o, const QVariant &v) { o.setFileFormat(v.toString()); }},
-        {"quality", ArchiveKind::Int,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.quality()); },
-         [](OutputOptions &o, const QVariant &v) { o.setQuality(v.toInt()); }},
-        {"resize", ArchiveKind::Bool,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.resize()); },
-         [](OutputOptions &o, const QVariant &v) { o.setResize(v.toBool()); }},
-        {"width", ArchiveKind::Int,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.width()); },
-         [](OutputOptions &o, const QVariant &v) { o.setWidth(v.toInt()); }},
-        {"height", ArchiveKind::Int,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.height()); },
-         [](OutputOptions &o, const QVariant &v) { o.setHeight(v.toInt()); }},
-        {"baseIndex", ArchiveKind::Int,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.baseIndex()); },
-         [](OutputOptions &o, const QVariant &v) { o.setBaseIndex(v.toInt()); }},
-        {"custom", ArchiveKind::String,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.custom()); },
-         [](OutputOptions &o, const QVariant &v) { o.setCustom(v.toString()); }},
-        {"useCounter", ArchiveKind::Bool,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.useCounter()); },
-         [](OutputOptions &o, const QVariant &v) { o.setUseCounter(v.toBool()); }},
-        {"digits", ArchiveKind::Int,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.digits()); },
-         [](OutputOptions &o, const QVariant &v) { o.setDigits(v.toInt()); }},
-        {"lastValue", ArchiveKind::Int,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.lastValue()); },
-         [](OutputOptions &o, const QVariant &v) { o.setLastValue(v.toInt()); }},
-        {"usePostfix", ArchiveKind::Bool,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.usePostfix()); },
-         [](OutputOptions &o, const QVariant &v) { o.setUsePostfix(v.toBool()); }},
-        {"postfix", ArchiveKind::String,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.postfix()); },
-         [](OutputOptions &o, const QVariant &v) { o.setPostfix(v.toString()); }},
-        {"createThumbnails", ArchiveKind::Bool,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.createThumbnails()); },
-         [](OutputOptions &o, const QVariant &v) { o.setCreateThumbnails(v.toBool()); }},
-        {"fitIndex", ArchiveKind::Int,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.fitIndex()); },
-         [](OutputOptions &o, const QVariant &v) { o.setFitIndex(v.toInt()); }},
-        {"sourceIndex", ArchiveKind::Int,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.sourceIndex()); },
-         [](OutputOptions &o, const QVariant &v) { o.setSourceIndex(v.toInt()); }},
-        // Optional: an older state file without it replaces, as before.
-        {"existing", ArchiveKind::Int,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.existing()); },
-         [](OutputOptions &o, const QVariant &v) { o.setExisting(v.toInt()); }},
-        {"metadata", ArchiveKind::Int,
-         [](const OutputOptions &o) { return QVariant::fromValue(o.metadata()); },
-         [](OutputOptions &o, const QVariant &v) { o.setMetadata(v.toInt()); }},
-    }};
-    return table;
+    const QMetaObject &meta = OutputOptions::staticMetaObject;
+    return meta.property(meta.indexOfProperty(key));
 }
 
 // Makes the last level of a folder when nothing stands at its path. Best effort: a missing
@@ -90,156 +32,79 @@ void createFolderIfMissing(const QString &folder)
 
 } // namespace
 
+const QList<OutputOptions::Field> &OutputOptions::fields()
+{
+    using Kind = ArchiveKind;
+    const auto text = [](const char *value) { return QVariant(QString::fromLatin1(value)); };
+    static const QList<Field> table{
+        {"folder", Kind::String, text(""), "output"},
+        {"folderCreate", Kind::Bool, true},
+        {"fileFormat", Kind::String, text(ImageFormats::info(ImageFormat::Jpeg).names[0]),
+         "format"},
+        {"quality", Kind::Int, 90, "quality"},
+        {"resize", Kind::Bool, false},
+        {"width", Kind::Int, 640},
+        {"height", Kind::Int, 480},
+        {"baseIndex", Kind::Int, SourceName},
+        {"custom", Kind::String, text("image")},
+        {"useCounter", Kind::Bool, false},
+        {"digits", Kind::Int, 5},
+        {"lastValue", Kind::Int, 1},
+        {"usePostfix", Kind::Bool, false},
+        {"postfix", Kind::String, text("_iv")},
+        {"createThumbnails", Kind::Bool, false},
+        {"fitIndex", Kind::Int, 2},
+        {"sourceIndex", Kind::Int, OriginalImage},
+        // Added later; an older state file without them reads 0, which is their default.
+        {"existing", Kind::Int, ReplaceExisting, "existing"},
+        {"metadata", Kind::Int, KeepMetadata, "metadata"},
+    };
+    return table;
+}
+
+const OutputOptions::Field *OutputOptions::field(QStringView key)
+{
+    for (const Field &row : fields()) {
+        if (key == QLatin1String(row.key))
+            return &row;
+    }
+    return nullptr;
+}
+
+const OutputOptions::Field *OutputOptions::fieldOfOption(QStringView option)
+{
+    for (const Field &row : fields()) {
+        if (row.option && option == QLatin1String(row.option))
+            return &row;
+    }
+    return nullptr;
+}
+
+QVariant OutputOptions::Field::get(const OutputOptions &options) const
+{
+    const QVariant value = propertyOf(key).read(&options);
+    // The archive stores a choice as its number.
+    return kind == ArchiveKind::Int ? QVariant(value.toInt()) : value;
+}
+
+void OutputOptions::Field::set(OutputOptions &options, const QVariant &value) const
+{
+    const QMetaProperty property = propertyOf(key);
+    if (!property.isEnumType()) {
+        property.write(&options, value);
+        return;
+    }
+    // Any number, also one outside the choices, is kept as it is.
+    QVariant choice(property.metaType());
+    *static_cast<int *>(choice.data()) = value.toInt();
+    property.write(&options, choice);
+}
+
 OutputOptions::OutputOptions(QObject *parent)
     : QObject(parent)
-{}
-
-void OutputOptions::setFolder(const QString &folder)
 {
-    if (folder.isNull() == m_folder.isNull() && folder == m_folder)
-        return;
-    m_folder = folder;
-    Q_EMIT folderChanged();
-}
-
-void OutputOptions::setFolderCreate(bool folderCreate)
-{
-    if (folderCreate == m_folderCreate)
-        return;
-    m_folderCreate = folderCreate;
-    Q_EMIT folderCreateChanged();
-}
-
-void OutputOptions::setFileFormat(const QString &fileFormat)
-{
-    if (fileFormat.isNull() == m_fileFormat.isNull() && fileFormat == m_fileFormat)
-        return;
-    m_fileFormat = fileFormat;
-    Q_EMIT fileFormatChanged();
-}
-
-void OutputOptions::setQuality(int quality)
-{
-    if (quality == m_quality)
-        return;
-    m_quality = quality;
-    Q_EMIT qualityChanged();
-}
-
-void OutputOptions::setResize(bool resize)
-{
-    if (resize == m_resize)
-        return;
-    m_resize = resize;
-    Q_EMIT resizeChanged();
-}
-
-void OutputOptions::setWidth(int width)
-{
-    if (width == m_width)
-        return;
-    m_width = width;
-    Q_EMIT widthChanged();
-}
-
-void OutputOptions::setHeight(int height)
-{
-    if (height == m_height)
-        return;
-    m_height = height;
-    Q_EMIT heightChanged();
-}
-
-void OutputOptions::setBaseIndex(int baseIndex)
-{
-    if (baseIndex == m_baseIndex)
-        return;
-    m_baseIndex = baseIndex;
-    Q_EMIT baseIndexChanged();
-}
-
-void OutputOptions::setCustom(const QString &custom)
-{
-    // Never null: a null value is stored as the empty string.
-    const QString value = custom.isNull() ? QLatin1String("") : custom;
-    if (value.isNull() == m_custom.isNull() && value == m_custom)
-        return;
-    m_custom = value;
-    Q_EMIT customChanged();
-}
-
-void OutputOptions::setUseCounter(bool useCounter)
-{
-    if (useCounter == m_useCounter)
-        return;
-    m_useCounter = useCounter;
-    Q_EMIT useCounterChanged();
-}
-
-void OutputOptions::setDigits(int digits)
-{
-    if (digits == m_digits)
-        return;
-    m_digits = digits;
-    Q_EMIT digitsChanged();
-}
-
-void OutputOptions::setLastValue(int lastValue)
-{
-    if (lastValue == m_lastValue)
-        return;
-    m_lastValue = lastValue;
-    Q_EMIT lastValueChanged();
-}
-
-void OutputOptions::setUsePostfix(bool usePostfix)
-{
-    if (usePostfix == m_usePostfix)
-        return;
-    m_usePostfix = usePostfix;
-    Q_EMIT usePostfixChanged();
-}
-
-void OutputOptions::setPostfix(const QString &postfix)
-{
-    // Never null: a null value is stored as the empty string.
-    const QString value = postfix.isNull() ? QLatin1String("") : postfix;
-    if (value.isNull() == m_postfix.isNull() && value == m_postfix)
-        return;
-    m_postfix = value;
-    Q_EMIT postfixChanged();
-}
-
-void OutputOptions::setCreateThumbnails(bool createThumbnails)
-{
-    if (createThumbnails == m_createThumbnails)
-        return;
-    m_createThumbnails = createThumbnails;
-    Q_EMIT createThumbnailsChanged();
-}
-
-void OutputOptions::setFitIndex(int fitIndex)
-{
-    if (fitIndex == m_fitIndex)
-        return;
-    m_fitIndex = fitIndex;
-    Q_EMIT fitIndexChanged();
-}
-
-void OutputOptions::setSourceIndex(int sourceIndex)
-{
-    if (sourceIndex == m_sourceIndex)
-        return;
-    m_sourceIndex = sourceIndex;
-    Q_EMIT sourceIndexChanged();
-}
-
-void OutputOptions::setExisting(int existing)
-{
-    if (existing == m_existing)
-        return;
-    m_existing = existing;
-    Q_EMIT existingChanged();
+    for (const Field &row : fields())
+        row.set(*this, row.defaultValue);
 }
 
 QString OutputOptions::nameProblem() const
@@ -253,7 +118,7 @@ QString OutputOptions::nameProblem() const
             return QStringLiteral("The %1 can't be \"%2\".").arg(what, part);
         return {};
     };
-    if (m_baseIndex == 1) {
+    if (m_baseIndex == CustomName) {
         if (m_custom.isEmpty())
             return QStringLiteral("The custom name is empty.");
         if (QString reason = problem(QStringLiteral("custom name"), m_custom); !reason.isNull())
@@ -265,14 +130,6 @@ QString OutputOptions::nameProblem() const
     }
     // The format is also every file's extension; only a state file can make it a path.
     return problem(QStringLiteral("file format"), m_fileFormat);
-}
-
-void OutputOptions::setMetadata(int metadata)
-{
-    if (metadata == m_metadata)
-        return;
-    m_metadata = metadata;
-    Q_EMIT metadataChanged();
 }
 
 int OutputOptions::thumbnailDim(int index)
@@ -298,7 +155,7 @@ QString OutputOptions::buildFileName(const QString &sourceName, int counterValue
 {
     const QString counter = m_useCounter ? counterString(counterValue) : QString();
     QString base;
-    if (!sourceName.isNull() && m_baseIndex != 1) {
+    if (!sourceName.isNull() && m_baseIndex != CustomName) {
         const qsizetype dot = sourceName.lastIndexOf(QLatin1Char('.'));
         base = dot < 0 ? sourceName : sourceName.left(dot);
     } else {
@@ -329,13 +186,13 @@ QString OutputOptions::buildFinalThumbsPath(const QString &fileName) const
 
 ArchivedRecord OutputOptions::encode() const
 {
-    return encodeRecord(*this, ClassName, archiveTable());
+    return encodeRecord(*this, ClassName, fields());
 }
 
 std::shared_ptr<OutputOptions> OutputOptions::decode(const ArchivedRecord &record)
 {
     auto options = std::make_shared<OutputOptions>();
-    decodeRecord(*options, record, archiveTable());
+    decodeRecord(*options, record, fields());
     return options;
 }
 

@@ -4,19 +4,24 @@
 #pragma once
 
 #include "archive/ArchiveKey.h"
+#include "imageio/ImageFormat.h"
 
 #include <QDir>
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringView>
 
 #include <limits>
 #include <memory>
+#include <type_traits>
 
 namespace inkveil {
 
 // Where and how the batch writes its results, and the builder of output names and paths.
 // One instance is shared by the model, the output pane, the summary and the batch; the pane
-// binds its controls to the properties by name.
+// binds its controls to the properties by name. The options themselves, with their archive keys
+// and defaults, are declared once, in fields().
 class OutputOptions : public QObject
 {
     Q_OBJECT
@@ -27,7 +32,7 @@ class OutputOptions : public QObject
     Q_PROPERTY(bool resize READ resize WRITE setResize NOTIFY resizeChanged)
     Q_PROPERTY(int width READ width WRITE setWidth NOTIFY widthChanged)
     Q_PROPERTY(int height READ height WRITE setHeight NOTIFY heightChanged)
-    Q_PROPERTY(int baseIndex READ baseIndex WRITE setBaseIndex NOTIFY baseIndexChanged)
+    Q_PROPERTY(BaseName baseIndex READ baseIndex WRITE setBaseIndex NOTIFY baseIndexChanged)
     Q_PROPERTY(QString custom READ custom WRITE setCustom NOTIFY customChanged)
     Q_PROPERTY(bool useCounter READ useCounter WRITE setUseCounter NOTIFY useCounterChanged)
     Q_PROPERTY(int digits READ digits WRITE setDigits NOTIFY digitsChanged)
@@ -37,53 +42,139 @@ class OutputOptions : public QObject
     Q_PROPERTY(bool createThumbnails READ createThumbnails WRITE setCreateThumbnails NOTIFY
                    createThumbnailsChanged)
     Q_PROPERTY(int fitIndex READ fitIndex WRITE setFitIndex NOTIFY fitIndexChanged)
-    Q_PROPERTY(int sourceIndex READ sourceIndex WRITE setSourceIndex NOTIFY sourceIndexChanged)
-    Q_PROPERTY(int existing READ existing WRITE setExisting NOTIFY existingChanged)
-    Q_PROPERTY(int metadata READ metadata WRITE setMetadata NOTIFY metadataChanged)
+    Q_PROPERTY(
+        ThumbnailSource sourceIndex READ sourceIndex WRITE setSourceIndex NOTIFY sourceIndexChanged)
+    Q_PROPERTY(Existing existing READ existing WRITE setExisting NOTIFY existingChanged)
+    Q_PROPERTY(Metadata metadata READ metadata WRITE setMetadata NOTIFY metadataChanged)
 
 public:
+    // The choices among the options. Each is stored as its number, and a state file may hold
+    // any number: the comments say what one outside the list does.
+
+    // The base of an output's name; any other number names after the source file, though the
+    // summary reads it as the custom name.
+    enum BaseName : int { SourceName = 0, CustomName = 1 };
+    Q_ENUM(BaseName)
+    // Where a thumbnail is made from; any other number takes the watermarked image.
+    enum ThumbnailSource : int { OriginalImage = 0, WatermarkedImage = 1 };
+    Q_ENUM(ThumbnailSource)
+    // What a run does where a file of the output's name is already in the output folder; any
+    // other number replaces.
+    enum Existing : int { ReplaceExisting = 0, SkipExisting = 1, KeepBothExisting = 2 };
+    Q_ENUM(Existing)
+    // Camera data written into the outputs (MetadataCopier::Mode); any other number keeps all.
+    enum Metadata : int { KeepMetadata = 0, PrivateMetadata = 1, NoMetadata = 2 };
+    Q_ENUM(Metadata)
+
+    // One output option as the state file and the pane know it. The key is also the name of the
+    // option's property and of its control on the output pane.
+    struct Field
+    {
+        const char *key;
+        ArchiveKind kind;
+        // A fresh OutputOptions holds this.
+        QVariant defaultValue;
+        // The inkveil-batch option that overrides the field for one run, if any.
+        const char *option = nullptr;
+        // The archive's ways to the value: through the property of the key's name.
+        QVariant get(const OutputOptions &options) const;
+        void set(OutputOptions &options, const QVariant &value) const;
+        // Whether an absent key keeps the default instead of reading as the empty value of its
+        // kind; every output option reads the empty value, as it always has.
+        bool keepDefaultWhenAbsent = false;
+    };
+    // Every option, in the order the state file writes them.
+    static const QList<Field> &fields();
+    static const Field *field(QStringView key);
+    static const Field *fieldOfOption(QStringView option);
+
     explicit OutputOptions(QObject *parent = nullptr);
 
     QString folder() const { return m_folder; }
-    void setFolder(const QString &folder);
+    void setFolder(const QString &folder)
+    {
+        assign(m_folder, folder, &OutputOptions::folderChanged);
+    }
     bool folderCreate() const { return m_folderCreate; }
-    void setFolderCreate(bool folderCreate);
+    void setFolderCreate(bool folderCreate)
+    {
+        assign(m_folderCreate, folderCreate, &OutputOptions::folderCreateChanged);
+    }
+    // The format's name as set, which is also every output file's extension ("jpg" stays
+    // "jpg"); a state file may hold a name no format goes by.
     QString fileFormat() const { return m_fileFormat; }
-    void setFileFormat(const QString &fileFormat);
+    void setFileFormat(const QString &fileFormat)
+    {
+        assign(m_fileFormat, fileFormat, &OutputOptions::fileFormatChanged);
+    }
     int quality() const { return m_quality; }
-    void setQuality(int quality);
+    void setQuality(int quality) { assign(m_quality, quality, &OutputOptions::qualityChanged); }
     bool resize() const { return m_resize; }
-    void setResize(bool resize);
+    void setResize(bool resize) { assign(m_resize, resize, &OutputOptions::resizeChanged); }
     int width() const { return m_width; }
-    void setWidth(int width);
+    void setWidth(int width) { assign(m_width, width, &OutputOptions::widthChanged); }
     int height() const { return m_height; }
-    void setHeight(int height);
-    int baseIndex() const { return m_baseIndex; }
-    void setBaseIndex(int baseIndex);
+    void setHeight(int height) { assign(m_height, height, &OutputOptions::heightChanged); }
+    BaseName baseIndex() const { return m_baseIndex; }
+    void setBaseIndex(BaseName baseIndex)
+    {
+        assign(m_baseIndex, baseIndex, &OutputOptions::baseIndexChanged);
+    }
+    // Never null: a null value is stored as the empty string.
     QString custom() const { return m_custom; }
-    void setCustom(const QString &custom);
+    void setCustom(const QString &custom)
+    {
+        assign(m_custom, neverNull(custom), &OutputOptions::customChanged);
+    }
     bool useCounter() const { return m_useCounter; }
-    void setUseCounter(bool useCounter);
+    void setUseCounter(bool useCounter)
+    {
+        assign(m_useCounter, useCounter, &OutputOptions::useCounterChanged);
+    }
     int digits() const { return m_digits; }
-    void setDigits(int digits);
+    void setDigits(int digits) { assign(m_digits, digits, &OutputOptions::digitsChanged); }
     int lastValue() const { return m_lastValue; }
-    void setLastValue(int lastValue);
+    void setLastValue(int lastValue)
+    {
+        assign(m_lastValue, lastValue, &OutputOptions::lastValueChanged);
+    }
     bool usePostfix() const { return m_usePostfix; }
-    void setUsePostfix(bool usePostfix);
+    void setUsePostfix(bool usePostfix)
+    {
+        assign(m_usePostfix, usePostfix, &OutputOptions::usePostfixChanged);
+    }
+    // Never null: a null value is stored as the empty string.
     QString postfix() const { return m_postfix; }
-    void setPostfix(const QString &postfix);
+    void setPostfix(const QString &postfix)
+    {
+        assign(m_postfix, neverNull(postfix), &OutputOptions::postfixChanged);
+    }
     bool createThumbnails() const { return m_createThumbnails; }
-    void setCreateThumbnails(bool createThumbnails);
+    void setCreateThumbnails(bool createThumbnails)
+    {
+        assign(m_createThumbnails, createThumbnails, &OutputOptions::createThumbnailsChanged);
+    }
+    // Index into the thumbnail size table (thumbnailDim).
     int fitIndex() const { return m_fitIndex; }
-    void setFitIndex(int fitIndex);
-    int sourceIndex() const { return m_sourceIndex; }
-    void setSourceIndex(int sourceIndex);
-    // What a run does where a file of the output's name is already in the output folder.
-    enum Existing { ReplaceExisting = 0, SkipExisting = 1, KeepBothExisting = 2 };
-    int existing() const { return m_existing; }
-    void setExisting(int existing);
-    int metadata() const { return m_metadata; }
-    void setMetadata(int metadata);
+    void setFitIndex(int fitIndex)
+    {
+        assign(m_fitIndex, fitIndex, &OutputOptions::fitIndexChanged);
+    }
+    ThumbnailSource sourceIndex() const { return m_sourceIndex; }
+    void setSourceIndex(ThumbnailSource sourceIndex)
+    {
+        assign(m_sourceIndex, sourceIndex, &OutputOptions::sourceIndexChanged);
+    }
+    Existing existing() const { return m_existing; }
+    void setExisting(Existing existing)
+    {
+        assign(m_existing, existing, &OutputOptions::existingChanged);
+    }
+    Metadata metadata() const { return m_metadata; }
+    void setMetadata(Metadata metadata)
+    {
+        assign(m_metadata, metadata, &OutputOptions::metadataChanged);
+    }
 
     // Edge of the square box a thumbnail is fitted into, by index of the size table; 0 for
     // indexes 1 and 5 and for any index outside the table.
@@ -146,40 +237,49 @@ Q_SIGNALS:
     void metadataChanged();
 
 private:
+    // Setting the value held does nothing; for text, null and empty differ.
+    template <typename V> void assign(V &member, const V &value, void (OutputOptions::*changed)())
+    {
+        if constexpr (std::is_same_v<V, QString>) {
+            if (value.isNull() == member.isNull() && value == member)
+                return;
+        } else if (value == member) {
+            return;
+        }
+        member = value;
+        Q_EMIT(this->*changed)();
+    }
+    static QString neverNull(const QString &text)
+    {
+        return text.isNull() ? QLatin1String("") : text;
+    }
+
+    // The defaults are the fields' table's; see fields().
     // Output folder, an absolute path; may or may not end in "/".
-    QString m_folder{QLatin1String("")};
+    QString m_folder;
     // Create the output and thumbnail folders when they are missing.
-    bool m_folderCreate = true;
-    // Format name, also the extension of every output file.
-    QString m_fileFormat{QStringLiteral("jpeg")};
-    // JPEG quality in percent.
-    int m_quality = 90;
+    bool m_folderCreate = false;
+    QString m_fileFormat;
+    // 0 to 100, for the formats written at a quality.
+    int m_quality = 0;
     // Fit each output into width x height pixels.
     bool m_resize = false;
-    int m_width = 640;
-    int m_height = 480;
-    // 0: the source file's own name; 1: the custom name.
-    int m_baseIndex = 0;
-    // Custom base name; never null.
-    QString m_custom{QStringLiteral("image")};
+    int m_width = 0;
+    int m_height = 0;
+    BaseName m_baseIndex = SourceName;
+    QString m_custom;
     bool m_useCounter = false;
     // Counter width in characters, 0 to 10.
-    int m_digits = 5;
+    int m_digits = 0;
     // The counter value the next output file gets.
-    int m_lastValue = 1;
+    int m_lastValue = 0;
     bool m_usePostfix = false;
-    // Never null.
-    QString m_postfix{QStringLiteral("_iv")};
+    QString m_postfix;
     bool m_createThumbnails = false;
-    // Index into the thumbnail size table.
-    int m_fitIndex = 2;
-    // 0: thumbnail from the source file; otherwise from the watermarked image.
-    int m_sourceIndex = 0;
-    // An Existing value; anything else replaces, as 0 does.
-    int m_existing = ReplaceExisting;
-    // Camera data written into the outputs: 0 all of it, 1 all but location and serial numbers,
-    // 2 none.
-    int m_metadata = 0;
+    int m_fitIndex = 0;
+    ThumbnailSource m_sourceIndex = OriginalImage;
+    Existing m_existing = ReplaceExisting;
+    Metadata m_metadata = KeepMetadata;
 };
 
 } // namespace inkveil

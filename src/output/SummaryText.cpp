@@ -24,7 +24,7 @@ SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &opt
                              .arg(options.fileFormat(), QString::number(options.quality()))
                        : options.fileFormat();
     // Camera data is asked for but the format has nowhere to put it.
-    if (options.metadata() != static_cast<int>(MetadataCopier::Mode::None) &&
+    if (options.metadata() != OutputOptions::NoMetadata &&
         !MetadataCopier::formatCarriesMetadata(options.fileFormat()))
         m_fileformat += QStringLiteral(" (no camera data: the format can't hold it)");
 
@@ -34,7 +34,7 @@ SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &opt
                                 : QStringLiteral("No");
 
     // Any base but 0 reads as the custom name. (The pane offers only 0 and 1.)
-    const QString base = options.baseIndex() != 0
+    const QString base = options.baseIndex() != OutputOptions::SourceName
                              ? QStringLiteral("custom (%1)").arg(options.custom())
                              : QStringLiteral("filename");
     const QString counter = options.useCounter()
@@ -54,8 +54,9 @@ SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &opt
     const int edge = OutputOptions::thumbnailDim(options.fitIndex());
     m_thumbnails = options.createThumbnails()
                        ? QStringLiteral("Yes, use %1 as source, fit into %2 px. * %3 px.")
-                             .arg(options.sourceIndex() == 0 ? QStringLiteral("original image")
-                                                             : QStringLiteral("watermarked image"))
+                             .arg(options.sourceIndex() == OutputOptions::OriginalImage
+                                      ? QStringLiteral("original image")
+                                      : QStringLiteral("watermarked image"))
                              .arg(edge)
                              .arg(edge)
                        : QStringLiteral("No");
@@ -63,8 +64,8 @@ SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &opt
 
 bool SummaryText::formatHasQuality(const QString &format)
 {
-    return format == QLatin1String("jpeg") || format == QLatin1String("jpg") ||
-           format == QLatin1String("webp") || format == QLatin1String("avif");
+    const ImageFormatInfo *const kind = ImageFormats::find(format);
+    return kind && kind->writable && kind->quality;
 }
 
 QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayList &overlays,

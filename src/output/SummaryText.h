@@ -45,7 +45,7 @@ public:
     static QStringList warnings(const WorkFileList &workFiles, const OverlayList &overlays,
                                 const OutputOptions &options);
 
-    // Whether a format is written with a quality setting: exactly "jpeg", "jpg", "webp", "avif".
+    // Whether the format of this name is written with a quality setting.
     static bool formatHasQuality(const QString &format);
 
 private:

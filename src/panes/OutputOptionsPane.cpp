@@ -11,7 +11,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMetaProperty>
 #include <QPushButton>
 #include <QSlider>
 #include <QStandardItemModel>
@@ -29,9 +28,13 @@ void OutputOptionsPane::formLoaded()
 {
     // Every option has a control named after it; a form that loses one fails the form test
     // instead of silently dropping a setting.
-    const QMetaObject &meta = OutputOptions::staticMetaObject;
-    for (int i = QObject::staticMetaObject.propertyCount(); i < meta.propertyCount(); ++i)
-        outlet<QWidget>(QString::fromLatin1(meta.property(i).name()));
+    for (const OutputOptions::Field &field : OutputOptions::fields())
+        outlet<QWidget>(QString::fromLatin1(field.key));
+    // The formats offered are the ones the program writes, under each of their names.
+    if (auto *formats = outlet<QComboBox>(QStringLiteral("fileFormat"))) {
+        formats->clear();
+        formats->addItems(ImageFormats::writableNames());
+    }
     m_quality = outlet<QSlider>(QStringLiteral("quality"));
     m_qualityValue = outlet<QLabel>(QStringLiteral("qualityValue"));
     m_sample = outlet<QLabel>(QStringLiteral("sample"));
@@ -57,7 +60,8 @@ void OutputOptionsPane::formLoaded()
     };
     dependent("width", [](const OutputOptions &o) { return o.resize(); });
     dependent("height", [](const OutputOptions &o) { return o.resize(); });
-    dependent("custom", [](const OutputOptions &o) { return o.baseIndex() == 1; });
+    dependent("custom",
+              [](const OutputOptions &o) { return o.baseIndex() == OutputOptions::CustomName; });
     dependent("digits", [](const OutputOptions &o) { return o.useCounter(); });
     dependent("lastValue", [](const OutputOptions &o) { return o.useCounter(); });
     dependent("postfix", [](const OutputOptions &o) { return o.usePostfix(); });

@@ -51,7 +51,8 @@ void PropertyBinder::setObject(QObject *object)
     for (int i = QObject::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
         const QMetaProperty property = meta->property(i);
         const QString name = QString::fromLatin1(property.name());
-        if (!bind(name, property.metaType().id()))
+        // A choice among named numbers shows as its number.
+        if (!bind(name, property.isEnumType() ? QMetaType::Int : property.metaType().id()))
             continue;
         m_bound.append(name);
         if (property.hasNotifySignal()) {

@@ -20,7 +20,7 @@ namespace inkveil {
 // whoever made it. The control kind goes with the property type:
 //   QString: QLineEdit (each edit), QComboBox (the chosen item's text);
 //   bool:    a checkable button (QCheckBox);
-//   int:     QSpinBox, a slider, QComboBox (the chosen item's index), or any other widget that
+//   int, enum: QSpinBox, a slider, QComboBox (the chosen item's index), or any other widget that
 //            holds radio buttons, its n-th radio button (in form order) standing for n.
 // A value a control cannot show (an index past the items, a number outside a spin box's range)
 // leaves the control blank or at its limit, and the object keeps its value. The binder can be
