@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "app/ApplicationPanes.h"
 #include "base/Resources.h"
+#include "panes/WatermarksPane.h"
 #include "session/StateFile.h"
 #include "widgets/ListView.h"
 #include "wizard/PaneController.h"
@@ -335,6 +336,21 @@ private Q_SLOTS:
         QCOMPARE(controller.numberOfPanes(), 5);
         for (PaneController *paneController : controller.panes())
             QVERIFY2(paneController->ownView(), qPrintable(paneController->title()));
+    }
+
+    // A pane handed a form of another pane can't use it: it is left without a view, as with a
+    // missing form, and the frame may still drive it.
+    void paneRefusesAnotherPanesForm()
+    {
+        PaneRegistry::clear();
+        ApplicationPanes::registerAll();
+        WatermarksPane pane;
+        QTest::ignoreMessage(QtInfoMsg, "PaneController: Can't load BatchPane");
+        QVERIFY(
+            !pane.setUpForm(QStringLiteral("BatchPane"), QStringLiteral("W"), m_controller.get()));
+        QVERIFY(!pane.ownView());
+        pane.activate();
+        pane.modelReplaced();
     }
 
     // Each Alt+letter on screen leads to one control, and Alt+N, Alt+P (the frame's buttons) and

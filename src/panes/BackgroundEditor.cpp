@@ -21,13 +21,10 @@ void BackgroundEditor::formLoaded(const Ui::Watermarks &form)
     m_color = form.bgColor;
     m_extend = form.extend;
     m_show = form.show;
-    if (m_color)
-        connect(m_color, &ColorWell::colorChosen, this, &BackgroundEditor::changeColor);
+    connect(m_color, &ColorWell::colorChosen, this, &BackgroundEditor::changeColor);
     // clicked, not toggled: loading a watermark sets the boxes without it counting as an edit.
-    if (m_extend)
-        connect(m_extend, &QCheckBox::clicked, this, &BackgroundEditor::changeExtend);
-    if (m_show)
-        connect(m_show, &QCheckBox::clicked, this, &BackgroundEditor::changeShow);
+    connect(m_extend, &QCheckBox::clicked, this, &BackgroundEditor::changeExtend);
+    connect(m_show, &QCheckBox::clicked, this, &BackgroundEditor::changeShow);
 }
 
 void BackgroundEditor::activate(const Overlay &overlay)

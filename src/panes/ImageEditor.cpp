@@ -34,29 +34,18 @@ void ImageEditor::formLoaded(const Ui::Watermarks &form)
     m_dropView = form.imgDrop;
     m_sizeMode = form.imgSizeMode;
     m_relativeSize = form.imgRelativeSize;
-    if (m_sizeMode) {
-        EditorControls::fillSizeModes(m_sizeMode);
-        m_sizeMode->setItemText(0, QStringLiteral("own size"));
-        connect(m_sizeMode, &QComboBox::activated, this, &ImageEditor::changeSizeMode);
-    }
-    if (m_relativeSize) {
-        m_relativeSize->setKeyboardTracking(false);
-        connect(m_relativeSize, &QDoubleSpinBox::valueChanged, this,
-                &ImageEditor::changeRelativeSize);
-    }
-    if (m_alpha) {
-        EditorControls::setUpOpacitySlider(m_alpha);
-        m_alpha->setValue(EditorControls::opacityToSlider(m_currentAlpha));
-        connect(m_alpha, &QSlider::valueChanged, this, &ImageEditor::changeAlpha);
-    }
-    if (m_rotation) {
-        EditorControls::fillRotations(m_rotation);
-        connect(m_rotation, &QComboBox::activated, this, &ImageEditor::changeRotation);
-    }
-    if (m_delete)
-        connect(m_delete, &QPushButton::clicked, this, &ImageEditor::deleteImage);
-    if (m_dropView)
-        connect(m_dropView, &SingleDropView::fileChosen, this, &ImageEditor::setCurrentFilePath);
+    EditorControls::fillSizeModes(m_sizeMode);
+    m_sizeMode->setItemText(0, QStringLiteral("own size"));
+    connect(m_sizeMode, &QComboBox::activated, this, &ImageEditor::changeSizeMode);
+    m_relativeSize->setKeyboardTracking(false);
+    connect(m_relativeSize, &QDoubleSpinBox::valueChanged, this, &ImageEditor::changeRelativeSize);
+    EditorControls::setUpOpacitySlider(m_alpha);
+    m_alpha->setValue(EditorControls::opacityToSlider(m_currentAlpha));
+    connect(m_alpha, &QSlider::valueChanged, this, &ImageEditor::changeAlpha);
+    EditorControls::fillRotations(m_rotation);
+    connect(m_rotation, &QComboBox::activated, this, &ImageEditor::changeRotation);
+    connect(m_delete, &QPushButton::clicked, this, &ImageEditor::deleteImage);
+    connect(m_dropView, &SingleDropView::fileChosen, this, &ImageEditor::setCurrentFilePath);
     setButtons();
 }
 

@@ -23,17 +23,12 @@ void PlacementEditor::formLoaded(const Ui::Watermarks &form)
     m_tile = form.tile;
     m_tileSpacing = form.tileSpacing;
     // Typing counts at Enter or when leaving the field; the arrows count at once.
-    if (m_margin) {
-        m_margin->setKeyboardTracking(false);
-        connect(m_margin, &QDoubleSpinBox::valueChanged, this, &PlacementEditor::changeMargin);
-    }
-    if (m_tile)
-        connect(m_tile, &QCheckBox::clicked, this, &PlacementEditor::changeTile);
-    if (m_tileSpacing) {
-        m_tileSpacing->setKeyboardTracking(false);
-        connect(m_tileSpacing, &QDoubleSpinBox::valueChanged, this,
-                &PlacementEditor::changeTileSpacing);
-    }
+    m_margin->setKeyboardTracking(false);
+    connect(m_margin, &QDoubleSpinBox::valueChanged, this, &PlacementEditor::changeMargin);
+    connect(m_tile, &QCheckBox::clicked, this, &PlacementEditor::changeTile);
+    m_tileSpacing->setKeyboardTracking(false);
+    connect(m_tileSpacing, &QDoubleSpinBox::valueChanged, this,
+            &PlacementEditor::changeTileSpacing);
 }
 
 void PlacementEditor::activate(const Overlay &overlay)
