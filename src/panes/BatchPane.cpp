@@ -10,10 +10,7 @@
 #include "ui_BatchPane.h"
 
 #include <QFileInfo>
-#include <QLabel>
-#include <QListWidget>
 #include <QPixmap>
-#include <QPushButton>
 #include <QThread>
 
 namespace inkveil {

@@ -9,12 +9,7 @@
 
 #include "ui_OutputOptionsPane.h"
 
-#include <QComboBox>
 #include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSlider>
 #include <QStandardItemModel>
 
 namespace inkveil {

@@ -15,10 +15,7 @@
 #include <QFontMetrics>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QPushButton>
 #include <QScopedValueRollback>
-#include <QTableView>
 
 #include <algorithm>
 #include <functional>

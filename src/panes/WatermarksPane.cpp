@@ -14,14 +14,11 @@
 
 #include "ui_WatermarksPane.h"
 
-#include <QAbstractItemView>
 #include <QCoreApplication>
 #include <QItemSelectionModel>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
-#include <QTabWidget>
 
 #include <algorithm>
 
@@ -311,10 +308,8 @@ void WatermarksPane::update()
 {
     if (m_workFiles.isEmpty())
         return;
-    if (ui->preview) {
-        ui->preview->setFile(m_workFiles.at(m_currentImage));
-        ui->preview->redraw();
-    }
+    ui->preview->setFile(m_workFiles.at(m_currentImage));
+    ui->preview->redraw();
     setStatus();
 }
 
