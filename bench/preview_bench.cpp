@@ -8,6 +8,8 @@
 //
 //   inkveil-preview-bench [--edits N] [--megapixels M]
 
+#include "BenchSupport.h"
+
 #include "imageio/ImageToolkit.h"
 #include "render/PreviewGeometry.h"
 #include "render/Stamper.h"
@@ -32,6 +34,8 @@
 #include <vector>
 
 using namespace inkveil;
+using inkveil::bench::median;
+using inkveil::bench::out;
 
 namespace {
 
@@ -42,12 +46,6 @@ int PhotoHeight = 4000;
 constexpr int ViewWidth = 640;
 constexpr int ViewHeight = 440;
 constexpr int WarmUpEdits = 3;
-
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
 
 // A photo with detail everywhere, so that the JPEG decoder does real work.
 QString writePhoto(const QString &path, quint32 seed)
@@ -73,13 +71,6 @@ QString writePicture(const QString &path)
     picture.setDotsPerMeterY(2835);
     picture.save(path, "PNG");
     return path;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
 }
 
 double millisecondsOf(const std::function<void()> &work)
@@ -182,7 +173,7 @@ void measureView(const Scenario &scenario, const WorkFileList &files, int edits)
 // The steps of one render, each on its own, on this thread.
 void measureSteps(const Scenario &scenario, const std::shared_ptr<WorkFile> &file)
 {
-    const DecodedImage photo = ImageToolkit::decode(file->filePath());
+    const DecodedImage photo = ImageToolkit::decode(file->filePath()).value();
     QImage canvas = photo.image().copy();
     Stamper stamper;
     const FloatRect fitted = PreviewGeometry::fitRect(
@@ -198,8 +189,10 @@ void measureSteps(const Scenario &scenario, const std::shared_ptr<WorkFile> &fil
         }));
         QImage rendered;
         stamp.push_back(millisecondsOf([&] {
-            rendered = stamper.watermark(file, DecodedImage(std::move(canvas), photo.dpi()),
-                                         {scenario.overlay});
+            rendered = stamper
+                           .watermark(file, DecodedImage(std::move(canvas), photo.dpi()),
+                                      {scenario.overlay})
+                           .image;
         }));
         scale.push_back(millisecondsOf([&] {
             const QImage small =

@@ -3,22 +3,17 @@
 
 // Feeds arbitrary bytes to the EXIF reader as if they were a whole JPEG file, then formats
 // whatever it read the way the source files pane does.
+#include "FuzzInput.h"
+
 #include "imageio/ExifData.h"
 #include "imageio/ExifParser.h"
 #include "imageio/ExifSummary.h"
-
-#include <QByteArray>
-
-#include <cstddef>
-#include <cstdint>
 
 using namespace inkveil;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // Wrapped, not copied, so that ASan sees any read past the end of the input.
-    const QByteArray bytes =
-        QByteArray::fromRawData(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    const QByteArray bytes = inputBytes(data, size);
     ExifData record;
     ExifParser::parseImageData(bytes, record);
     const QString summary = ExifSummary::text(record);

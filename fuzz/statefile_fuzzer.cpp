@@ -4,23 +4,18 @@
 // Feeds arbitrary bytes to the state-file reader as if they were state.bin, then writes back
 // what it read, as the wizard does on the next change. Seed it with a state file the wizard
 // wrote (resources/state.bin) and give it statefile.dict.
+#include "FuzzInput.h"
+
 #include "session/StateFile.h"
-
-#include <QByteArray>
-
-#include <cstddef>
-#include <cstdint>
 
 using namespace inkveil;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // Wrapped, not copied, so that ASan sees any read past the end of the input.
-    const QByteArray bytes =
-        QByteArray::fromRawData(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    const QByteArray bytes = inputBytes(data, size);
     OverlayList overlays;
     auto options = std::make_shared<OutputOptions>();
-    StateFile::decode(bytes, overlays, options);
+    (void)StateFile::decode(bytes, overlays, options);
     const QByteArray written = StateFile::encode(overlays, *options);
     Q_UNUSED(written);
     return 0;

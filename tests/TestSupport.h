@@ -7,18 +7,16 @@
 // resolution, colours compared with room for rounding, and, for the widget tests, the wizard on
 // its real window.
 
+#include "PhotoBuilders.h"
 #include "cli/BatchCommand.h"
-#include "sources/WorkFile.h"
 
 #include <QFile>
 #include <QImage>
 #include <QStringList>
 #include <QTextStream>
 #include <QUrl>
-#include <QtEndian>
 
 #include <cstdlib>
-#include <optional>
 
 using namespace inkveil;
 
@@ -66,102 +64,6 @@ inline bool near(QRgb actual, QRgb expected, int tolerance)
            std::abs(qBlue(actual) - qBlue(expected)) <= tolerance &&
            qAlpha(actual) == qAlpha(expected);
 }
-
-inline WorkFileList workFiles(const QStringList &paths)
-{
-    WorkFileList files;
-    for (const QString &path : paths)
-        files.append(std::make_shared<WorkFile>(path));
-    return files;
-}
-
-// A directory entry. Up to four value bytes go into the entry, more after the table, unless
-// `field` gives the entry's value field as is (an offset that leads nowhere).
-struct Entry
-{
-    quint16 tag;
-    quint16 format;
-    quint32 count;
-    QByteArray value;
-    std::optional<quint32> field = std::nullopt;
-};
-
-inline QByteArray segment(uchar marker, const QByteArray &payload)
-{
-    QByteArray length(2, '\0');
-    qToBigEndian(quint16(payload.size() + 2), length.data());
-    return QByteArray("\xFF") + char(marker) + length + payload;
-}
-
-// A JPEG of the given segments, with a scan and an end that the reader must never need.
-inline QByteArray jpeg(const QByteArray &segments)
-{
-    return QByteArray("\xFF\xD8") + segments + segment(0xDA, "scan") + QByteArray("\x5A\xFF\xD9");
-}
-
-// Writes EXIF data in one byte order, as cameras put it into a JPEG's APP1 segment.
-struct Tiff
-{
-    static constexpr quint16 ExifPointer = 0x8769;
-    bool big;
-
-    template <typename T> QByteArray number(T v) const
-    {
-        QByteArray b(qsizetype(sizeof v), '\0');
-        big ? qToBigEndian(v, b.data()) : qToLittleEndian(v, b.data());
-        return b;
-    }
-    QByteArray u16(quint16 v) const { return number(v); }
-    QByteArray u32(quint32 v) const { return number(v); }
-    Entry text(quint16 tag, const QByteArray &s) const
-    {
-        return {tag, 2, quint32(s.size() + 1), s + '\0'};
-    }
-    Entry short16(quint16 tag, quint16 v) const { return {tag, 3, 1, u16(v)}; }
-    Entry long32(quint16 tag, quint32 v) const { return {tag, 4, 1, u32(v)}; }
-    Entry ratio(quint16 tag, quint32 n, quint32 d) const { return {tag, 5, 1, u32(n) + u32(d)}; }
-
-    // The directory as it lies at TIFF offset `at`, followed by its values.
-    QByteArray directory(const QList<Entry> &entries, quint32 at, quint32 next = 0) const
-    {
-        QByteArray table = u16(quint16(entries.size())), values;
-        for (const Entry &e : entries) {
-            table += u16(e.tag) + u16(e.format) + u32(e.count);
-            if (e.field || e.value.size() > 4)
-                table += u32(e.field.value_or(at + 6 + 12 * quint32(entries.size()) +
-                                              quint32(values.size())));
-            else
-                table += e.value + QByteArray(4 - e.value.size(), '\0');
-            if (!e.field && e.value.size() > 4)
-                values += e.value;
-        }
-        return table + u32(next) + values;
-    }
-    // Header, IFD0 at `ifd0At` pointing to the EXIF directory when there is one, the EXIF
-    // directory, then IFD1 linked from IFD0.
-    QByteArray tiff(QList<Entry> ifd0, const QList<Entry> &exif = {}, const QList<Entry> &ifd1 = {},
-                    quint32 ifd0At = 8) const
-    {
-        if (!exif.isEmpty())
-            ifd0 << long32(ExifPointer, 0);
-        const auto exifAt = quint32(ifd0At + directory(ifd0, 0).size());
-        if (!exif.isEmpty())
-            ifd0.last().value = u32(exifAt);
-        const QByteArray exifDir = exif.isEmpty() ? QByteArray() : directory(exif, exifAt);
-        const auto ifd1At = quint32(exifAt + exifDir.size());
-        return QByteArray(big ? "MM" : "II") + u16(42) + u32(ifd0At) +
-               QByteArray(ifd0At - 8, '\0') + directory(ifd0, ifd0At, ifd1.isEmpty() ? 0 : ifd1At) +
-               exifDir + (ifd1.isEmpty() ? QByteArray() : directory(ifd1, ifd1At));
-    }
-    QByteArray app1(const QByteArray &t) const
-    {
-        return segment(0xE1, QByteArray("Exif\0\0", 6) + t);
-    }
-    QByteArray file(const QList<Entry> &ifd0, const QList<Entry> &exif = {}) const
-    {
-        return jpeg(app1(tiff(ifd0, exif)));
-    }
-};
 
 inline QList<QUrl> fileUrls(const QStringList &paths)
 {

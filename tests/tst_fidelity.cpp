@@ -201,7 +201,7 @@ private Q_SLOTS:
         QVERIFY(result.ok());
         QVERIFY(result.note.isEmpty());
 
-        const QImage written = ImageToolkit::decode(result.outputPath).image();
+        const QImage written = ImageToolkit::decode(result.outputPath)->image();
         QCOMPARE(written.size(), QSize(Width, Height));
         QVERIFY(near(written.pixel(5, 5), qRgb(255, 0, 0), 40));
         QVERIFY(near(written.pixel(Width - 5, Height - 5), qRgb(255, 255, 255), 40));

@@ -132,8 +132,10 @@ private:
     {
         Stamper stamper(fixedExpander());
         QImage photo = whitePhoto(reducedTo.isEmpty() ? photoSize : reducedTo);
-        return stamper.watermark(std::make_shared<WorkFile>(m_photo),
-                                 DecodedImage(photo, 72.0f, photoSize), overlays);
+        return stamper
+            .watermark(std::make_shared<WorkFile>(m_photo), DecodedImage(photo, 72.0f, photoSize),
+                       overlays)
+            .image;
     }
     // A 40 x 10 red picture.
     std::shared_ptr<Overlay> redPicture(float relativeSize)
@@ -158,7 +160,7 @@ private:
             QStringLiteral("\\s*<key>(relativeSize|margin)</key>\\s*<real>[^<]*</real>")));
         OverlayList overlays;
         std::shared_ptr<OutputOptions> options;
-        StateFile::decode(xml.toUtf8(), overlays, options);
+        (void)StateFile::decode(xml.toUtf8(), overlays, options);
         if (overlays.size() != 1)
             return {};
         auto turned = std::make_shared<Overlay>(*overlays.first());
@@ -226,7 +228,7 @@ void TestFitting::oldStateUnchanged()
     if (!reducedTo.isEmpty())
         photo = photo.scaled(reducedTo, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const QImage drawn =
-        stamper.watermark(file, DecodedImage(photo, 72.0f, QSize(900, 600)), overlays);
+        stamper.watermark(file, DecodedImage(photo, 72.0f, QSize(900, 600)), overlays).image;
     QCOMPARE(checksum(drawn), expected);
 }
 
@@ -267,8 +269,8 @@ void TestFitting::archive()
     // The first-run state gives new watermarks' sizes.
     OverlayList overlays;
     std::shared_ptr<OutputOptions> options;
-    StateFile::decode(readFile(QStringLiteral(INKVEIL_RESOURCES_DIR "/state.bin")), overlays,
-                      options);
+    QVERIFY(StateFile::decode(readFile(QStringLiteral(INKVEIL_RESOURCES_DIR "/state.bin")),
+                              overlays, options));
     QCOMPARE(overlays.size(), 1);
     QCOMPARE(overlays.first()->relativeSize(), Overlay::NewRelativeSize);
     QCOMPARE(overlays.first()->margin(), Overlay::NewMargin);

@@ -168,7 +168,7 @@ private Q_SLOTS:
         FileGathering::appendWorkFiles(files, FileGathering::expandPaths({folder}));
         QCOMPARE(files.size(), qsizetype(1));
         QCOMPARE(RegularFile::encodeName(files.first()->filePath()), native);
-        QVERIFY(!ImageToolkit::decode(files.first()->filePath()).isNull());
+        QVERIFY(ImageToolkit::decode(files.first()->filePath()));
         // QDir would not see the name to remove it with the temporary folder.
         QCOMPARE(::unlink(native.constData()), 0);
     }
@@ -299,9 +299,9 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::Append));
         QVERIFY(file.write(QByteArray(4 * 1024 * 1024, '\0')) > 0);
         file.close();
-        const DecodedImage decoded = ImageToolkit::decode(path);
-        QVERIFY2(!decoded.isNull(), qPrintable(decoded.errorString()));
-        QCOMPARE(decoded.image().size(), QSize(40, 30));
+        const Result<DecodedImage> decoded = ImageToolkit::decode(path);
+        QVERIFY2(decoded, qPrintable(decoded.reason()));
+        QCOMPARE(decoded->image().size(), QSize(40, 30));
     }
 
 private:

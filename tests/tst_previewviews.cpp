@@ -292,9 +292,10 @@ void TestPreviewViews::previewEqualsOutputScaled()
     QCOMPARE(shown.size(), QSize(300, 200));
 
     Stamper stamper;
-    const QImage output = stamper.watermark(std::make_shared<WorkFile>(path), {mark})
-                              .scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                              .convertToFormat(QImage::Format_RGB32);
+    const QImage output =
+        stamper.watermark(std::make_shared<WorkFile>(path), {mark})
+            ->image.scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_RGB32);
     qint64 difference = 0;
     int far = 0;
     for (int y = 0; y < shown.height(); ++y) {

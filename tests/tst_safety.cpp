@@ -296,12 +296,11 @@ private Q_SLOTS:
         const QString photo = writePhoto(m_in + QStringLiteral("/p.png"), {8, 8}, Qt::red);
 
         BatchEngine engine;
-        QString message;
-        const bool started = engine.start(workFiles({photo}), {}, m_options, 1, &message);
+        const Status started = engine.start(workFiles({photo}), {}, m_options, 1);
         engine.wait();
-        QCOMPARE(started, reason.isEmpty());
+        QCOMPARE(started.ok(), reason.isEmpty());
         if (!started)
-            QCOMPARE(message, reason);
+            QCOMPARE(started.reason(), reason);
         if (reason.isEmpty())
             return;
         QCOMPARE(engine.processSingleFile(std::make_shared<WorkFile>(photo), {}, *m_options).status,
@@ -331,7 +330,7 @@ private Q_SLOTS:
         // A full disk, as the writer sees it.
         const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
         if (full >= 0) {
-            QCOMPARE(SafeWrite::writeAll(full, QByteArray(100, 'x')), ENOSPC);
+            QCOMPARE(SafeWrite::writeAll(full, QByteArray(100, 'x')).error().code, ENOSPC);
             ::close(full);
         }
 
@@ -426,12 +425,12 @@ private Q_SLOTS:
         const QByteArray old =
             readFile(QStringLiteral(INKVEIL_RESOURCES_DIR) + QStringLiteral("/state.bin"));
         QVERIFY(!old.isEmpty() && !old.contains("existing"));
-        StateFile::decode(old, overlays, options);
+        QVERIFY(StateFile::decode(old, overlays, options));
         QCOMPARE(options->existing(), int(OutputOptions::ReplaceExisting));
         QVERIFY(options->nameProblem().isNull());
         // Written again, the choice is kept.
         options->setExisting(OutputOptions::SkipExisting);
-        StateFile::decode(StateFile::encode(overlays, *options), overlays, options);
+        QVERIFY(StateFile::decode(StateFile::encode(overlays, *options), overlays, options));
         QCOMPARE(options->existing(), int(OutputOptions::SkipExisting));
     }
 
@@ -526,7 +525,7 @@ private Q_SLOTS:
         stored->setFilePath(m_in + QStringLiteral("/gone-before.png"));
         OverlayList loaded;
         auto ignored = std::make_shared<OutputOptions>();
-        StateFile::decode(StateFile::encode({stored}, OutputOptions()), loaded, ignored);
+        QVERIFY(StateFile::decode(StateFile::encode({stored}, OutputOptions()), loaded, ignored));
         QCOMPARE(loaded.size(), 1);
         const QStringList notes = SummaryText::warnings(
             workFiles(paths), {moved, present, unused, broken, longText, loaded.first()},

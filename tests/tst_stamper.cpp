@@ -148,7 +148,7 @@ private:
     {
         Stamper stamper(
             PlaceholderExpander(QStringLiteral("Test User"), [] { return QDateTime(); }));
-        return stamper.watermark(std::make_shared<WorkFile>(photoPath), overlays);
+        return stamper.watermark(std::make_shared<WorkFile>(photoPath), overlays)->image;
     }
 
     QTemporaryDir m_dir;
@@ -279,9 +279,11 @@ void TestStamper::highResolution()
 {
     Stamper stamper(PlaceholderExpander(QStringLiteral("Test User"), [] { return QDateTime(); }));
     const auto file = std::make_shared<WorkFile>(photo(600, 300, 300));
-    const QImage result = stamper.watermark(file, {imageOverlay({.position = 8})});
+    const Result<Stamper::Stamped> stamped =
+        stamper.watermark(file, {imageOverlay({.position = 8})});
+    const QImage result = stamped->image;
     QCOMPARE(result.size(), QSize(600, 300));
-    QCOMPARE(file->originalSize(), QSizeF(144, 72));
+    QCOMPARE(stamped->originalSize, QSizeF(144, 72));
     QCOMPARE(stamper.baseImage(), file);
     // Watermark units are the photo's pixels, whatever its resolution.
     QCOMPARE(inkBounds(result, White), QRect(560, 0, 40, 10));

@@ -75,8 +75,9 @@ private Q_SLOTS:
 
         OverlayList overlays;
         auto options = std::make_shared<OutputOptions>();
-        StateFile::decode(StateFile::encode({o, std::make_shared<Overlay>()}, OutputOptions()),
-                          overlays, options);
+        QVERIFY(
+            StateFile::decode(StateFile::encode({o, std::make_shared<Overlay>()}, OutputOptions()),
+                              overlays, options));
         QCOMPARE(overlays.size(), 2);
         QCOMPARE(storedFields(*overlays.first()), storedFields(*o));
         QCOMPARE(overlays.first()->width(), qint16(0));
@@ -140,7 +141,7 @@ private Q_SLOTS:
 
         OverlayList overlays;
         auto decoded = std::make_shared<OutputOptions>();
-        StateFile::decode(StateFile::encode({}, o), overlays, decoded);
+        QVERIFY(StateFile::decode(StateFile::encode({}, o), overlays, decoded));
         QVERIFY(overlays.isEmpty());
         QVERIFY(sameOptions(*decoded, o));
     }
@@ -164,7 +165,7 @@ private Q_SLOTS:
         QFETCH(bool, valid);
         QCOMPARE(Presets::isValidName(name), valid);
         OutputOptions o;
-        QCOMPARE(Presets::save(name, {}, o), valid);
+        QCOMPARE(Presets::save(name, {}, o).ok(), valid);
         QCOMPARE(Presets::names(), valid ? QStringList{name} : QStringList());
         QCOMPARE(Presets::path(name).isNull(), !valid);
     }

@@ -79,7 +79,7 @@ private:
     {
         OverlayList overlays;
         auto options = std::make_shared<OutputOptions>();
-        StateFile::decode(stateBytes(), overlays, options);
+        (void)StateFile::decode(stateBytes(), overlays, options);
         return overlays;
     }
     void selectRow(int row) const

@@ -241,7 +241,8 @@ void AppController::loadState()
 
 void AppController::saveState()
 {
-    StateFile::saveState(m_overlays, *m_outputOptions);
+    // A state that can't be saved is only not kept; the session log says why.
+    (void)StateFile::saveState(m_overlays, *m_outputOptions);
 }
 
 bool AppController::openPreset(const QString &name)
@@ -260,7 +261,7 @@ bool AppController::openPreset(const QString &name)
 
 bool AppController::savePreset(const QString &name)
 {
-    return Presets::save(name, m_overlays, *m_outputOptions);
+    return Presets::save(name, m_overlays, *m_outputOptions).ok();
 }
 
 void AppController::askSavePreset()

@@ -14,9 +14,9 @@ namespace inkveil {
 
 namespace {
 
-QString systemError(const int error)
+Error systemError(const int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char('.');
+    return {QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char('.'), error};
 }
 
 QString kindReason(const mode_t mode)
@@ -58,69 +58,62 @@ qsizetype validSequence(const QByteArray &bytes, const qsizetype i)
 
 } // namespace
 
-bool RegularFile::open(const QString &path)
+Status RegularFile::open(const QString &path)
 {
     const QByteArray native = encodeName(path);
     // Without O_NONBLOCK, opening a named pipe waits for a writer; the kind is checked on the
     // open descriptor, so the file cannot be swapped for a pipe between a look and the open.
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        m_missing = errno == ENOENT;
-        m_errorString = systemError(errno);
-        return false;
-    }
+    if (fd < 0)
+        return systemError(errno);
     struct stat info
     {
     };
-    const bool looked = ::fstat(fd, &info) == 0;
-    if (!looked || !S_ISREG(info.st_mode)) {
-        m_errorString = looked ? kindReason(info.st_mode) : systemError(errno);
+    if (::fstat(fd, &info) != 0) {
+        const Error error = systemError(errno);
         ::close(fd);
-        return false;
+        return error;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return Error{kindReason(info.st_mode)};
     }
     // Reads of a regular file never block anyway; the flag is cleared for readers that check.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     m_size = static_cast<qint64>(info.st_size);
     if (!m_device.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        m_errorString = m_device.errorString();
-        return false;
+        return Error{m_device.errorString()};
     }
-    return true;
+    return {};
 }
 
-bool RegularFile::readAll(const qint64 maxBytes, QByteArray &bytes)
+Result<QByteArray> RegularFile::readAll(const qint64 maxBytes)
 {
-    bytes.clear();
+    QByteArray bytes;
     char chunk[64 * 1024];
     for (;;) {
         const qint64 got = m_device.read(chunk, sizeof chunk);
-        if (got < 0) {
-            m_errorString = m_device.errorString();
-            return false;
-        }
+        if (got < 0)
+            return Error{m_device.errorString()};
         if (got == 0)
-            return true;
+            return bytes;
         if (bytes.size() + got > maxBytes) {
             constexpr qint64 MiB = 1024 * 1024;
-            m_errorString = maxBytes % MiB == 0
-                                ? QStringLiteral("It is larger than %1 MB.").arg(maxBytes / MiB)
-                                : QStringLiteral("It is larger than %1 bytes.").arg(maxBytes);
-            bytes.clear();
-            return false;
+            return Error{maxBytes % MiB == 0
+                             ? QStringLiteral("It is larger than %1 MB.").arg(maxBytes / MiB)
+                             : QStringLiteral("It is larger than %1 bytes.").arg(maxBytes)};
         }
         bytes.append(chunk, static_cast<qsizetype>(got));
     }
 }
 
-bool RegularFile::readFile(const QString &path, const qint64 maxBytes, QByteArray &bytes,
-                           QString *errorString)
+Result<QByteArray> RegularFile::readFile(const QString &path, const qint64 maxBytes)
 {
     RegularFile file;
-    const bool read = file.open(path) && file.readAll(maxBytes, bytes);
-    if (!read && errorString)
-        *errorString = file.errorString();
-    return read;
+    if (Status opened = file.open(path); !opened)
+        return opened.error();
+    return file.readAll(maxBytes);
 }
 
 QString RegularFile::notRegularReason(const QString &path)

@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "base/Result.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -24,24 +26,21 @@ public:
     RegularFile(const RegularFile &) = delete;
     RegularFile &operator=(const RegularFile &) = delete;
 
-    // Opens path for reading; false, with the reason in errorString(), when it cannot be opened
-    // or is not a regular file. Never blocks on a named pipe.
-    bool open(const QString &path);
-    QString errorString() const { return m_errorString; }
-    // Whether the last open failed because nothing is at the path.
-    bool missing() const { return m_missing; }
+    // Opens path for reading; fails with the reason (and the system's error number, ENOENT when
+    // nothing is at the path) when it cannot be opened or is not a regular file. Never blocks on
+    // a named pipe.
+    Status open(const QString &path);
     qint64 size() const { return m_size; }
 
     // The open file as a device, for readers that stream (Qt's image readers, libjpeg, EXIF).
     QFile &device() { return m_device; }
 
-    // Reads at most maxBytes, counting what arrives rather than trusting the size; false, with
-    // the reason in errorString(), when there is more or reading fails.
-    bool readAll(qint64 maxBytes, QByteArray &bytes);
+    // Reads at most maxBytes, counting what arrives rather than trusting the size; fails when
+    // there is more or reading fails.
+    Result<QByteArray> readAll(qint64 maxBytes);
 
     // Opens and reads a whole small file (a state file) the same way.
-    static bool readFile(const QString &path, qint64 maxBytes, QByteArray &bytes,
-                         QString *errorString = nullptr);
+    static Result<QByteArray> readFile(const QString &path, qint64 maxBytes);
 
     // Why path, which exists, is not a regular file ("a named pipe, not a file."), or a null
     // string when it is one or cannot be looked at. Does not open it.
@@ -55,9 +54,7 @@ public:
 
 private:
     QFile m_device;
-    QString m_errorString;
     qint64 m_size = 0;
-    bool m_missing = false;
 };
 
 } // namespace inkveil

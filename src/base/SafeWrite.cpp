@@ -87,7 +87,15 @@ bool isSymLink(const QString &path)
     return lstatPath(path, info) && S_ISLNK(info.st_mode);
 }
 
-int writeAll(int fd, const QByteArray &bytes)
+namespace {
+
+Error systemError(const int error)
+{
+    return {errorText(error), error};
+}
+
+// 0 or the system's error number.
+int writeAllBytes(int fd, const QByteArray &bytes)
 {
     const char *data = bytes.constData();
     qsizetype left = bytes.size();
@@ -106,25 +114,33 @@ int writeAll(int fd, const QByteArray &bytes)
     return 0;
 }
 
-Result write(const QString &path, const QByteArray &bytes, bool replace)
+} // namespace
+
+Status writeAll(int fd, const QByteArray &bytes)
 {
-    const auto failed = [](int error) { return Result{Outcome::Failed, error, errorText(error)}; };
+    if (const int error = writeAllBytes(fd, bytes); error != 0)
+        return systemError(error);
+    return {};
+}
+
+Result<Outcome> write(const QString &path, const QByteArray &bytes, bool replace)
+{
     const QByteArray target = QFile::encodeName(path);
     struct stat info
     {
     };
     if (lstatPath(path, info)) {
         if (S_ISLNK(info.st_mode))
-            return {Outcome::Failed, ELOOP, linkReason()};
+            return Error{linkReason(), ELOOP};
         if (!replace)
-            return {Outcome::Exists, 0, {}};
+            return Outcome::Exists;
     }
 
     QByteArray temporary;
     const int fd = createTemporary(target, temporary);
     if (fd < 0)
-        return failed(errno);
-    int error = writeAll(fd, bytes);
+        return systemError(errno);
+    int error = writeAllBytes(fd, bytes);
     // On disk before it takes the target's place, so a crash leaves the old file or the new.
     if (error == 0 && ::fdatasync(fd) != 0)
         error = errno;
@@ -137,11 +153,11 @@ Result write(const QString &path, const QByteArray &bytes, bool replace)
             error = renameNoReplace(temporary, target);
     }
     if (error == 0)
-        return {Outcome::Written, 0, {}};
+        return Outcome::Written;
     ::unlink(temporary.constData());
     if (error == EEXIST && !replace)
-        return {Outcome::Exists, 0, {}};
-    return failed(error);
+        return Outcome::Exists;
+    return systemError(error);
 }
 
 } // namespace SafeWrite

@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "base/Result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -15,22 +17,15 @@ namespace inkveil {
 // its target.
 namespace SafeWrite {
 
-enum class Outcome { Written, Exists, Failed };
-
-struct Result
-{
-    Outcome outcome = Outcome::Failed;
-    // The system's error number for a failure; 0 otherwise.
-    int error = 0;
-    // Why it failed, as a sentence: "No space left on device.", or the link refused.
-    QString reason;
-};
+enum class Outcome { Written, Exists };
 
 // With `replace` off, an entry already at the path is left alone and the answer is Exists.
-Result write(const QString &path, const QByteArray &bytes, bool replace);
+// A failure carries the system's error number and its text as a sentence ("No space left on
+// device."), or ELOOP and linkReason() for a link.
+Result<Outcome> write(const QString &path, const QByteArray &bytes, bool replace);
 
-// Writes all the bytes to an open descriptor; answers 0 or the system's error number.
-int writeAll(int fd, const QByteArray &bytes);
+// Writes all the bytes to an open descriptor.
+Status writeAll(int fd, const QByteArray &bytes);
 
 // Anything at the path, a dangling symbolic link included (the link is not followed).
 bool entryExists(const QString &path);

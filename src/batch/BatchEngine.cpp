@@ -3,6 +3,8 @@
 
 #include "batch/BatchEngine.h"
 
+#include "base/Logging.h"
+#include "base/Paths.h"
 #include "base/Printable.h"
 #include "base/SafeWrite.h"
 #include "batch/MemoryBudget.h"
@@ -11,7 +13,6 @@
 #include "render/Stamper.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMetaProperty>
@@ -39,35 +40,19 @@ const QString BatchEngine::NoMetadataNote = QStringLiteral("Written without its 
 
 namespace {
 
-// The path as the file system resolves it, also for a file that does not exist yet.
-QString canonicalPath(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.exists())
-        return info.canonicalFilePath();
-    const QString folder = QFileInfo(info.path()).canonicalFilePath();
-    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath())
-                            : folder + QLatin1Char('/') + info.fileName();
-}
-
 QSet<QString> canonicalSources(const WorkFileList &files)
 {
     QSet<QString> paths;
     paths.reserve(files.size());
     for (const auto &file : files)
-        paths.insert(canonicalPath(file->filePath()));
+        paths.insert(Paths::resolved(file->filePath()));
     return paths;
 }
 
-// The reason part of a decoder's error: without the "Cannot read PATH: " it starts with, as a
-// sentence.
-QString readReason(const QString &error, const QString &path)
+// Why a photo can't be read, as the status line shows it: printable, as a sentence.
+QString readReason(const QString &error)
 {
-    QString reason = error;
-    const QString prefix = QStringLiteral("Cannot read %1: ").arg(path);
-    if (reason.startsWith(prefix))
-        reason = reason.mid(prefix.size());
-    reason = printable(reason.trimmed());
+    QString reason = printable(error.trimmed());
     if (reason.isEmpty())
         return reason;
     reason[0] = reason.at(0).toUpper();
@@ -100,11 +85,13 @@ QString BatchEngine::cantWrite(int error, const QString &reason)
     return QStringLiteral("Can't write file. ") + printable(reason);
 }
 
-QString BatchEngine::refusal(const OutputOptions &options)
+Status BatchEngine::canStart(const OutputOptions &options)
 {
     if (!options.isFolderSet())
-        return NoFolderMessage;
-    return options.nameProblem();
+        return Error{NoFolderMessage};
+    if (const QString problem = options.nameProblem(); !problem.isNull())
+        return Error{problem};
+    return {};
 }
 
 QString BatchEngine::photoInProgress()
@@ -152,12 +139,11 @@ BatchEngine::~BatchEngine()
     wait();
 }
 
-bool BatchEngine::start(const WorkFileList &files, const OverlayList &overlays,
-                        const std::shared_ptr<OutputOptions> &options, int workers,
-                        QString *message)
+Status BatchEngine::start(const WorkFileList &files, const OverlayList &overlays,
+                          const std::shared_ptr<OutputOptions> &options, int workers)
 {
     return start(files, shardIndices(static_cast<int>(files.size()), 1, 1), overlays, options,
-                 workers, message);
+                 workers);
 }
 
 QList<int> BatchEngine::shardIndices(int size, int shard, int count)
@@ -171,21 +157,16 @@ QList<int> BatchEngine::shardIndices(int size, int shard, int count)
     return indices;
 }
 
-bool BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
-                        const OverlayList &overlays, const std::shared_ptr<OutputOptions> &options,
-                        int workers, QString *message)
+Status BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
+                          const OverlayList &overlays,
+                          const std::shared_ptr<OutputOptions> &options, int workers)
 {
-    if (m_running) {
-        if (message)
-            *message = QStringLiteral("A batch is already running.");
-        return false;
-    }
-    const QString refused = options ? refusal(*options) : NoFolderMessage;
-    if (!refused.isNull()) {
-        if (message)
-            *message = refused;
-        return false;
-    }
+    if (m_running)
+        return Error{QStringLiteral("A batch is already running.")};
+    if (!options)
+        return Error{NoFolderMessage};
+    if (Result<void> ready = canStart(*options); !ready)
+        return ready;
     wait();
     auto run = std::make_shared<Run>();
     run->files = files;
@@ -205,7 +186,7 @@ bool BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
     m_running = true;
     qInfo("Thread start");
     m_thread = std::thread([this, run] { runAll(run); });
-    return true;
+    return {};
 }
 
 void BatchEngine::wait()
@@ -269,11 +250,11 @@ BatchEngine::FileResult BatchEngine::processSingleFile(const std::shared_ptr<Wor
     }
     run.sources = canonicalSources(run.files);
     run.startValue = options.lastValue();
-    if (const QString refused = refusal(options); !refused.isNull()) {
-        report(0, refused);
+    if (const Result<void> ready = canStart(options); !ready) {
+        report(0, ready.reason());
         FileResult result;
         result.status = Status::Failed;
-        result.failure = refused;
+        result.failure = ready.reason();
         return result;
     }
     run.plan = plan(run.files, *run.options);
@@ -299,7 +280,7 @@ int BatchEngine::counterValue(const int start, const qsizetype index)
 
 qint64 BatchEngine::memoryNeeded(const QString &path, const OutputOptions &options)
 {
-    const std::optional<ImageToolkit::Header> header = ImageToolkit::readHeader(path);
+    const Result<ImageToolkit::Header> header = ImageToolkit::readHeader(path);
     if (!header || header->size.isEmpty())
         return 0;
     const qint64 pixels = qint64(header->size.width()) * header->size.height();
@@ -329,162 +310,263 @@ void BatchEngine::preview(const QImage &image)
                                          Qt::FastTransformation));
 }
 
+// One photo of a run, taken through its steps: read, draw, encode, write, thumbnail. The
+// result collects what became of it; a step that fails marks it and says so on the status line.
+class BatchEngine::Job
+{
+public:
+    Job(BatchEngine &engine, Worker &worker, const Run &run, const int index)
+        : m_engine(engine)
+        , m_worker(worker)
+        , m_run(run)
+        , m_index(index)
+        , m_file(run.files.at(index))
+        , m_options(*run.options)
+        , m_planned(run.plan.entries().at(index))
+    {
+        const int edge = OutputOptions::thumbnailDim(m_options.fitIndex());
+        m_thumbnailEdge = m_options.createThumbnails() && edge > 0 ? edge : 0;
+        m_thumbnailFromSource = m_thumbnailEdge > 0 && m_options.sourceIndex() == 0;
+    }
+
+    FileResult process();
+
+private:
+    // The photo as it is to be encoded, and what else was made on the way.
+    struct Drawn
+    {
+        QImage image;
+        // The watermarked pixels at their decoded size, to become the worker's buffer again.
+        QImage canvas;
+        QImage thumbnailSource;
+        float dpi = 72.0f;
+    };
+
+    void fail(const QString &message);
+    void skip();
+    void reserveMemory();
+    QList<QSize> fitBoxes() const;
+    // Reads, watermarks and resizes the photo; fails with the step's message.
+    Result<Drawn> draw();
+    // The photo's file with its camera data; fails when the format names no encoder or the
+    // encoder failed. Camera data that can't be carried only notes so.
+    Result<QByteArray> encode(Drawn &drawn, const MetadataCopier &metadata);
+    // Writes one file of the photo; false, with the photo failed or skipped, when it was not
+    // written.
+    bool write(const QString &target, const QByteArray &data, const QString &step);
+    void writeThumbnail(QImage source);
+
+    BatchEngine &m_engine;
+    Worker &m_worker;
+    const Run &m_run;
+    const int m_index;
+    const std::shared_ptr<WorkFile> &m_file;
+    const OutputOptions &m_options;
+    const OutputPlan::Entry &m_planned;
+    // The thumbnail's edge, 0 for none; whether it shows the photo before its watermarks.
+    int m_thumbnailEdge = 0;
+    bool m_thumbnailFromSource = false;
+    FileResult m_result;
+};
+
 BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run, int index)
 {
-    const auto &file = run.files.at(index);
-    const PhotoInProgress inProgress(file->filePath());
-    const OutputOptions &options = *run.options;
-    const OutputPlan::Entry &planned = run.plan.entries().at(index);
-    FileResult result;
-    const auto fail = [&](const QString &message) {
-        report(index, message);
-        result.status = Status::Failed;
-        result.failure = message;
-        return result;
-    };
-    if (planned.skip) {
-        report(index, OutputPlan::SkippedMessage);
-        result.status = Status::Skipped;
-        result.failure = OutputPlan::SkippedMessage;
-        return result;
+    return Job(*this, worker, run, index).process();
+}
+
+BatchEngine::FileResult BatchEngine::Job::process()
+{
+    const PhotoInProgress inProgress(m_file->filePath());
+    if (m_planned.skip) {
+        skip();
+        return m_result;
     }
-    result.renamed = planned.collided || planned.keptExisting;
+    m_result.renamed = m_planned.collided || m_planned.keptExisting;
+    reserveMemory();
 
-    const QString name = planned.fileName;
-    const QString path = options.buildFinalPath(name);
-
-    const int edge = OutputOptions::thumbnailDim(options.fitIndex());
-    const bool thumbnail = options.createThumbnails() && edge > 0;
-    // A photo that is only ever written smaller need not be decoded at full size.
-    QList<QSize> fitBoxes;
-    if (options.resize()) {
-        fitBoxes.append(QSize(options.width(), options.height()));
-        if (thumbnail && options.sourceIndex() == 0)
-            fitBoxes.append(QSize(edge, edge));
-    }
-
-    // Room for this photo's pixels before they are decoded. The buffer kept from the previous
-    // photo counts as held; it goes unless this photo needs the same.
-    if (run.budget) {
-        const qint64 needed = memoryNeeded(file->filePath(), options);
-        if (needed != worker.held) {
-            worker.buffer = QImage();
-            run.budget->release(worker.held);
-            worker.held = 0;
-            run.budget->acquire(needed);
-            worker.held = needed;
-        }
-    }
-
-    report(index, ReadingMessage);
+    m_engine.report(m_index, ReadingMessage);
     // The camera data is read from the file's header once, before its pixels.
-    const MetadataCopier::Mode metadataMode =
-        MetadataCopier::formatCarriesMetadata(options.fileFormat())
-            ? MetadataCopier::modeFromOption(options.metadata())
-            : MetadataCopier::Mode::None;
-    MetadataCopier metadata(file->filePath(), metadataMode);
-    DecodedImage source = ImageToolkit::decodeInto(file->filePath(), worker.buffer, fitBoxes);
+    const MetadataCopier metadata(m_file->filePath(),
+                                  MetadataCopier::formatCarriesMetadata(m_options.fileFormat())
+                                      ? MetadataCopier::modeFromOption(m_options.metadata())
+                                      : MetadataCopier::Mode::None);
+    Result<Drawn> drawn = draw();
+    if (!drawn) {
+        fail(drawn.reason());
+        return m_result;
+    }
+    const Result<QByteArray> bytes = encode(*drawn, metadata);
+    // The photo's memory goes back to the worker's buffer before the thumbnail is made.
+    m_worker.buffer = std::move(drawn->canvas);
+    const QString path = m_options.buildFinalPath(m_planned.fileName);
+    if (!bytes) {
+        // The status line shows no message for it; the result says it.
+        qCDebug(lcBatch, "%s: not encoded: %s", qUtf8Printable(m_file->filePath()),
+                qUtf8Printable(bytes.reason()));
+        m_result.status = Status::Failed;
+        m_result.failure = NotEncodedMessage;
+    } else if (write(path, *bytes, WritingMessage)) {
+        m_result.outputPath = path;
+    }
+    // A skipped photo gets no thumbnail either.
+    if (m_result.status != Status::Skipped)
+        writeThumbnail(std::move(drawn->thumbnailSource));
+    return m_result;
+}
+
+void BatchEngine::Job::fail(const QString &message)
+{
+    m_engine.report(m_index, message);
+    m_result.status = Status::Failed;
+    m_result.failure = message;
+}
+
+void BatchEngine::Job::skip()
+{
+    m_engine.report(m_index, OutputPlan::SkippedMessage);
+    m_result.status = Status::Skipped;
+    m_result.failure = OutputPlan::SkippedMessage;
+}
+
+// Room for this photo's pixels before they are decoded. The buffer kept from the previous photo
+// counts as held; it goes unless this photo needs the same.
+void BatchEngine::Job::reserveMemory()
+{
+    if (!m_run.budget)
+        return;
+    const qint64 needed = memoryNeeded(m_file->filePath(), m_options);
+    if (needed == m_worker.held)
+        return;
+    m_worker.buffer = QImage();
+    m_run.budget->release(m_worker.held);
+    m_worker.held = 0;
+    m_run.budget->acquire(needed);
+    m_worker.held = needed;
+}
+
+// A photo that is only ever written smaller need not be decoded at full size.
+QList<QSize> BatchEngine::Job::fitBoxes() const
+{
+    QList<QSize> boxes;
+    if (m_options.resize()) {
+        boxes.append(QSize(m_options.width(), m_options.height()));
+        if (m_thumbnailFromSource)
+            boxes.append(QSize(m_thumbnailEdge, m_thumbnailEdge));
+    }
+    return boxes;
+}
+
+Result<BatchEngine::Job::Drawn> BatchEngine::Job::draw()
+{
+    const QString &path = m_file->filePath();
+    Result<DecodedImage> source = ImageToolkit::decodeInto(path, m_worker.buffer, fitBoxes());
     // The watermarks are drawn into the decoded pixels themselves: were the worker still holding
     // them, the painter would first copy the whole photo. They come back once it is written.
-    worker.buffer = QImage();
-    if (source.isNull())
-        return fail(cantRead(readReason(
-            source.reason().isEmpty() ? source.errorString() : source.reason(), file->filePath())));
-    preview(source.image());
-    const QSize pixelSize = source.pixelSize();
+    m_worker.buffer = QImage();
+    if (!source)
+        return Error{cantRead(readReason(source.reason()))};
+    m_engine.preview(source->image());
+    const QSize pixelSize = source->pixelSize();
     const QImage::Format greyFormat =
-        ImageToolkit::greyscaleOutput(source.image(), options.fileFormat());
+        ImageToolkit::greyscaleOutput(source->image(), m_options.fileFormat());
 
+    Drawn drawn;
     // A thumbnail of the unwatermarked photo is taken now, before the watermarks are drawn
     // into the same pixels.
-    QImage thumbnailSource;
-    if (thumbnail && options.sourceIndex() == 0)
-        thumbnailSource = ImageToolkit::imageFromResizing(source.image(), edge, edge, pixelSize);
+    if (m_thumbnailFromSource)
+        drawn.thumbnailSource = ImageToolkit::imageFromResizing(source->image(), m_thumbnailEdge,
+                                                                m_thumbnailEdge, pixelSize);
 
-    report(index, WatermarkingMessage);
-    QImage image = worker.stamper.watermark(file, std::move(source), run.overlays);
-    if (image.isNull())
-        return fail(CantReadMessage);
-    preview(image);
-    QImage canvas = image;
-    if (options.resize())
-        image =
-            ImageToolkit::imageFromResizing(image, options.width(), options.height(), pixelSize);
+    m_engine.report(m_index, WatermarkingMessage);
+    Stamper::Stamped stamped =
+        m_worker.stamper.watermark(m_file, std::move(source).value(), m_run.overlays);
+    if (stamped.image.isNull())
+        return Error{CantReadMessage};
+    m_engine.preview(stamped.image);
+    drawn.canvas = stamped.image;
+    QImage image = std::move(stamped.image);
+    if (m_options.resize())
+        image = ImageToolkit::imageFromResizing(image, m_options.width(), m_options.height(),
+                                                pixelSize);
 
     // The written resolution keeps the photo's physical size: its own dpi when not resized,
     // proportionally less when it was.
-    const QSizeF points = file->originalSize();
-    const float dpi =
+    const QSizeF points = stamped.originalSize;
+    drawn.dpi =
         points.width() > 0 ? static_cast<float>(72.0 * image.width() / points.width()) : 72.0f;
-    if (thumbnail && options.sourceIndex() != 0)
-        thumbnailSource = ImageToolkit::imageFromResizing(image, edge, edge);
+    if (m_thumbnailEdge > 0 && !m_thumbnailFromSource)
+        drawn.thumbnailSource =
+            ImageToolkit::imageFromResizing(image, m_thumbnailEdge, m_thumbnailEdge);
 
     // A greyscale photo stays greyscale (its watermarks too) where the format holds it.
     if (greyFormat != QImage::Format_Invalid)
         image = ImageToolkit::greyscale(std::move(image), greyFormat);
-    const QSize outputSize = image.size();
+    drawn.image = std::move(image);
+    return drawn;
+}
+
+Result<QByteArray> BatchEngine::Job::encode(Drawn &drawn, const MetadataCopier &metadata)
+{
+    const QString &format = m_options.fileFormat();
+    const QSize outputSize = drawn.image.size();
     // AVIF's encoder embeds the camera data itself; the other formats get it once encoded.
-    CameraData embedded;
-    const bool embeddable = metadata.embeddedData(embedded, options.fileFormat(), outputSize, dpi);
-    QByteArray bytes = ImageToolkit::encode(std::move(image), options.fileFormat(),
-                                            options.quality(), dpi, embedded);
-    if (!bytes.isEmpty() &&
-        !(embeddable && metadata.writeInto(bytes, options.fileFormat(), outputSize, dpi))) {
-        result.note = NoMetadataNote.arg(metadata.errorString());
-        qInfo("%s: %s", qUtf8Printable(file->filePath()), qUtf8Printable(result.note));
+    const Result<CameraData> embedded = metadata.embeddedData(format, outputSize, drawn.dpi);
+    Result<QByteArray> encoded =
+        ImageToolkit::encode(std::move(drawn.image), format, m_options.quality(), drawn.dpi,
+                             embedded ? *embedded : CameraData());
+    if (!encoded)
+        return encoded;
+    QByteArray &bytes = *encoded;
+    const Result<void> carried =
+        embedded ? metadata.writeInto(bytes, format, outputSize, drawn.dpi) : embedded.error();
+    if (!carried) {
+        m_result.note = NoMetadataNote.arg(carried.reason());
+        qInfo("%s: %s", qUtf8Printable(m_file->filePath()), qUtf8Printable(m_result.note));
     }
-    // The photo's memory goes back to the worker's buffer before the thumbnail is made.
-    image = QImage();
-    worker.buffer = std::move(canvas);
+    return encoded;
+}
+
+bool BatchEngine::Job::write(const QString &target, const QByteArray &data, const QString &step)
+{
+    if (m_run.sources.contains(Paths::resolved(target))) {
+        fail(WouldReplaceSourceMessage);
+        return false;
+    }
+    m_engine.report(m_index, step);
     // Only the plan's mode replaces; skip and keep both never write over a file that turned
     // up after planning.
-    const bool replace = options.existing() != OutputOptions::SkipExisting &&
-                         options.existing() != OutputOptions::KeepBothExisting;
-    const auto write = [&](const QString &target, const QByteArray &data, const QString &step) {
-        if (run.sources.contains(canonicalPath(target))) {
-            fail(WouldReplaceSourceMessage);
-            return false;
-        }
-        report(index, step);
-        const SafeWrite::Result written = SafeWrite::write(target, data, replace);
-        if (written.outcome == SafeWrite::Outcome::Written)
-            return true;
-        if (written.outcome == SafeWrite::Outcome::Exists &&
-            options.existing() == OutputOptions::SkipExisting && result.outputPath.isEmpty()) {
-            report(index, OutputPlan::SkippedMessage);
-            result.status = Status::Skipped;
-            result.failure = OutputPlan::SkippedMessage;
-        } else if (written.outcome == SafeWrite::Outcome::Exists) {
-            fail(cantWrite(EEXIST, SafeWrite::errorText(EEXIST)));
-        } else {
-            fail(cantWrite(written.error, written.reason));
-        }
+    const bool replace = m_options.existing() != OutputOptions::SkipExisting &&
+                         m_options.existing() != OutputOptions::KeepBothExisting;
+    const Result<SafeWrite::Outcome> written = SafeWrite::write(target, data, replace);
+    if (!written) {
+        fail(cantWrite(written.error().code, written.reason()));
         return false;
-    };
-    if (bytes.isEmpty()) {
-        result.status = Status::Failed;
-        result.failure = NotEncodedMessage;
-    } else {
-        if (write(path, bytes, WritingMessage))
-            result.outputPath = path;
     }
+    if (*written == SafeWrite::Outcome::Written)
+        return true;
+    if (m_options.existing() == OutputOptions::SkipExisting && m_result.outputPath.isEmpty())
+        skip();
+    else
+        fail(cantWrite(EEXIST, SafeWrite::errorText(EEXIST)));
+    return false;
+}
 
-    // A skipped photo gets no thumbnail either.
-    if (thumbnail && !thumbnailSource.isNull() && result.status != Status::Skipped) {
-        const QString thumbPath = options.buildFinalThumbsPath(name);
-        const QByteArray thumbBytes = ImageToolkit::encode(
-            std::move(thumbnailSource), options.fileFormat(), options.quality(), 72.0f);
-        if (!thumbBytes.isEmpty()) {
-            if (SafeWrite::isSymLink(QFileInfo(thumbPath).path())) {
-                // Thumbnails go into the thumbs folder itself, never where a link points.
-                fail(cantWrite(ELOOP, SafeWrite::linkReason()));
-            } else {
-                if (write(thumbPath, thumbBytes, WritingThumbnailMessage))
-                    result.thumbnailPath = thumbPath;
-            }
-        }
+void BatchEngine::Job::writeThumbnail(QImage source)
+{
+    if (m_thumbnailEdge == 0 || source.isNull())
+        return;
+    const QString path = m_options.buildFinalThumbsPath(m_planned.fileName);
+    const Result<QByteArray> bytes =
+        ImageToolkit::encode(std::move(source), m_options.fileFormat(), m_options.quality(), 72.0f);
+    if (!bytes)
+        return;
+    if (SafeWrite::isSymLink(QFileInfo(path).path())) {
+        // Thumbnails go into the thumbs folder itself, never where a link points.
+        fail(cantWrite(ELOOP, SafeWrite::linkReason()));
+        return;
     }
-    return result;
+    if (write(path, *bytes, WritingThumbnailMessage))
+        m_result.thumbnailPath = path;
 }
 
 } // namespace inkveil

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "base/Result.h"
 #include "output/OutputOptions.h"
 #include "output/OutputPlan.h"
 #include "render/PlaceholderExpander.h"
@@ -54,7 +55,8 @@ public:
     // the source, or Exiv2 failed to write it); %1 says why.
     static const QString NoMetadataNote;
 
-    // What became of one photo.
+    // What became of one photo. Within the engine this is what Status names; the success or
+    // failure of a step is spelled Result<void>.
     enum class Status { Written, Failed, Skipped };
     struct FileResult
     {
@@ -105,18 +107,17 @@ public:
     // counter near its largest value stays there instead of overflowing.
     static int counterValue(int start, qsizetype index);
 
-    // Starts a run with the given number of workers (at least 1). Answers false, with the
-    // reason in `message`, when the run cannot start (no output folder, names that would leave
-    // it, already running). Every name is planned before the first write.
-    bool start(const WorkFileList &files, const OverlayList &overlays,
-               const std::shared_ptr<OutputOptions> &options, int workers,
-               QString *message = nullptr);
+    // Starts a run with the given number of workers (at least 1). Fails with the reason when
+    // the run cannot start (no output folder, names that would leave it, already running).
+    // Every name is planned before the first write.
+    Result<void> start(const WorkFileList &files, const OverlayList &overlays,
+                       const std::shared_ptr<OutputOptions> &options, int workers);
     // The same, processing only the photos of the batch at `indices` (in that order): the whole
     // batch is still planned and numbered, and signals name photos by their batch index, so that
     // parts of one batch run anywhere write exactly what the whole run writes.
-    bool start(const WorkFileList &files, const QList<int> &indices, const OverlayList &overlays,
-               const std::shared_ptr<OutputOptions> &options, int workers,
-               QString *message = nullptr);
+    Result<void> start(const WorkFileList &files, const QList<int> &indices,
+                       const OverlayList &overlays, const std::shared_ptr<OutputOptions> &options,
+                       int workers);
     // The batch indices of shard `shard` (1 to `count`) of a batch of `size` photos: every
     // `count`th photo, starting with photo shard - 1.
     static QList<int> shardIndices(int size, int shard, int count);
@@ -137,8 +138,9 @@ public:
     {
         return OutputPlan(files, options);
     }
-    // Why a run of these options cannot start, or a null string.
-    static QString refusal(const OutputOptions &options);
+    // Whether a run of these options can start, or why not (no output folder, names that would
+    // leave it).
+    static Result<void> canStart(const OutputOptions &options);
 
 Q_SIGNALS:
     // "name (i of n)" as photo i starts.
@@ -152,6 +154,7 @@ Q_SIGNALS:
 private:
     struct Worker;
     struct Run;
+    class Job;
 
     void runAll(std::shared_ptr<Run> run);
     FileResult processFile(Worker &worker, const Run &run, int index);

@@ -9,14 +9,12 @@
 
 namespace inkveil {
 
-bool RunReport::open(const QString &path, QString *error)
+Status RunReport::open(const QString &path)
 {
     m_file.setFileName(path);
-    if (m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return true;
-    if (error)
-        *error = m_file.errorString();
-    return false;
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return Error{m_file.errorString()};
+    return {};
 }
 
 bool RunReport::add(const QString &source, const QString &output,

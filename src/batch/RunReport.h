@@ -17,8 +17,8 @@ namespace inkveil {
 class RunReport
 {
 public:
-    // Creates (or empties) the file; answers false with the system's reason in `error`.
-    bool open(const QString &path, QString *error = nullptr);
+    // Creates (or empties) the file; fails with the system's reason.
+    Status open(const QString &path);
     bool isOpen() const { return m_file.isOpen(); }
     // Appends the line of one photo; `output` is the path the photo was to be written to.
     bool add(const QString &source, const QString &output, const BatchEngine::FileResult &result);

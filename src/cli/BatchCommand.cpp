@@ -3,6 +3,7 @@
 
 #include "cli/BatchCommand.h"
 
+#include "base/Paths.h"
 #include "base/Printable.h"
 #include "base/SafeWrite.h"
 #include "batch/BatchEngine.h"
@@ -26,6 +27,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <optional>
 
 namespace inkveil {
 
@@ -78,17 +80,6 @@ bool parseShard(const QString &text, int &shard, int &count)
     shard = parts.at(0).toInt(&shardOk);
     count = parts.at(1).toInt(&countOk);
     return shardOk && countOk && shard >= 1 && shard <= count;
-}
-
-// The path as the file system resolves it, also for a file that does not exist yet.
-QString resolvedPath(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.exists())
-        return info.canonicalFilePath();
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath())
-                            : folder + QLatin1Char('/') + info.fileName();
 }
 
 // Parses into `options`; answers an error text for a usage error, or a null string.
@@ -237,6 +228,315 @@ QString progressBar(int done, int total, const ProgressEstimate &estimate)
     return bar + QStringLiteral("\033[K");
 }
 
+// One run of the tool from its parsed arguments on: settings, photos, plan, engine, closing
+// line. Each step prints what it has to say; one that ends the run answers the exit code.
+class Invocation
+{
+public:
+    Invocation(const Options &options, QTextStream &out, QTextStream &err, bool interactive)
+        : m_options(options)
+        , m_out(out)
+        , m_err(err)
+        , m_interactive(interactive)
+    {}
+
+    int exec();
+
+private:
+    // An exit code when the run ends at this step; nothing when it goes on.
+    using Exit = std::optional<int>;
+    // Counting the photos as they end, for the progress bar and the closing line.
+    struct Progress
+    {
+        explicit Progress(int photos)
+            : total(photos)
+            , tally(photos)
+            , estimate(photos)
+        {}
+        int total;
+        BatchTally tally;
+        ProgressEstimate estimate;
+        QElapsedTimer clock;
+    };
+
+    Exit loadSettings();
+    void applyOverrides();
+    Exit gatherPhotos();
+    int printExif() const;
+    Exit checkOutput() const;
+    int printPlan(const QList<int> &indices, const OutputPlan &plan) const;
+    Exit openReport(const OutputPlan &plan);
+    int process(const QList<int> &indices, const OutputPlan &plan);
+    void photoFinished(int index, const BatchEngine::FileResult &result, const OutputPlan &plan,
+                       Progress &progress);
+    int closingCode() const
+    {
+        return m_unreadable.isEmpty() ? BatchCommand::Success : BatchCommand::SomeFailed;
+    }
+
+    const Options &m_options;
+    QTextStream &m_out;
+    QTextStream &m_err;
+    const bool m_interactive;
+    OverlayList m_overlays;
+    std::shared_ptr<OutputOptions> m_outputOptions = std::make_shared<OutputOptions>();
+    WorkFileList m_files;
+    // The paths asked for that could not be read; the run then ends with 1.
+    QStringList m_unreadable;
+    RunReport m_report;
+};
+
+int Invocation::exec()
+{
+    if (const Exit exit = loadSettings())
+        return *exit;
+    applyOverrides();
+    if (const Exit exit = gatherPhotos())
+        return *exit;
+    if (m_options.exif)
+        return printExif();
+    if (const Exit exit = checkOutput())
+        return *exit;
+    const QList<int> indices = BatchEngine::shardIndices(static_cast<int>(m_files.size()),
+                                                         m_options.shard, m_options.shardCount);
+    const OutputPlan plan = BatchEngine::plan(m_files, *m_outputOptions);
+    if (m_options.dryRun)
+        return printPlan(indices, plan);
+    if (const Exit exit = openReport(plan))
+        return *exit;
+    return process(indices, plan);
+}
+
+Invocation::Exit Invocation::loadSettings()
+{
+    if (m_options.usePreset) {
+        if (!Presets::load(m_options.preset, m_overlays, m_outputOptions)) {
+            const QStringList known = Presets::names();
+            m_err << "inkveil-batch: No preset named \"" << m_options.preset << "\"; "
+                  << (known.isEmpty() ? QStringLiteral("none are saved yet.")
+                                      : QStringLiteral("known presets:\n  ") +
+                                            known.join(QStringLiteral("\n  ")))
+                  << '\n';
+            return BatchCommand::UsageError;
+        }
+    } else if (!m_options.stateFile.isEmpty()) {
+        if (!QFileInfo(m_options.stateFile).isReadable()) {
+            m_err << "inkveil-batch: Can't read the state file " << m_options.stateFile << "\n";
+            return BatchCommand::UsageError;
+        }
+        const StateFile::LoadResult loaded =
+            StateFile::loadStateFrom(m_options.stateFile, m_overlays, m_outputOptions);
+        if (loaded.damaged()) {
+            m_err << "inkveil-batch: Can't read the state file " << m_options.stateFile << ". "
+                  << loaded.problem << "\n";
+            return BatchCommand::UsageError;
+        }
+    } else {
+        const StateFile::LoadResult loaded = StateFile::loadState(m_overlays, m_outputOptions);
+        if (loaded.damaged()) {
+            m_err << "inkveil-batch: The saved watermarks and options can't be read. "
+                  << loaded.problem << " Using the defaults";
+            if (!loaded.keptAs.isEmpty())
+                m_err << "; the damaged file is kept as " << loaded.keptAs;
+            m_err << ".\n";
+        }
+    }
+    return std::nullopt;
+}
+
+// Overrides for this run only: the state file is never written here.
+void Invocation::applyOverrides()
+{
+    if (!m_options.output.isEmpty())
+        m_outputOptions->setFolder(QFileInfo(m_options.output).absoluteFilePath());
+    if (!m_options.format.isEmpty())
+        m_outputOptions->setFileFormat(m_options.format);
+    if (m_options.quality >= 0)
+        m_outputOptions->setQuality(m_options.quality);
+    if (m_options.existing >= 0)
+        m_outputOptions->setExisting(m_options.existing);
+    if (m_options.metadata >= 0)
+        m_outputOptions->setMetadata(m_options.metadata);
+}
+
+Invocation::Exit Invocation::gatherPhotos()
+{
+    QStringList absolute;
+    for (const QString &path : m_options.paths)
+        absolute.append(QFileInfo(path).absoluteFilePath());
+    FileGathering::appendWorkFiles(m_files, FileGathering::expandPaths(absolute, &m_unreadable),
+                                   &m_unreadable);
+    // Reported before anything else, and the run ends with 1 even when every photo found is
+    // written: the user asked for photos that were not processed.
+    for (const QString &problem : std::as_const(m_unreadable))
+        m_err << "inkveil-batch: " << problem << '\n';
+    if (m_files.isEmpty()) {
+        m_err << "inkveil-batch: No photos found in the given paths.\n";
+        return BatchCommand::SomeFailed;
+    }
+    return std::nullopt;
+}
+
+int Invocation::printExif() const
+{
+    for (const auto &file : m_files) {
+        m_out << printable(file->filePath()) << '\n';
+        const QString summary = ExifSummary::text(file->readExif());
+        for (const QString &line : summary.split(QLatin1Char('\n')))
+            m_out << "  " << printable(line) << '\n';
+    }
+    return closingCode();
+}
+
+Invocation::Exit Invocation::checkOutput() const
+{
+    if (!m_outputOptions->isFolderSet()) {
+        m_err << "inkveil-batch: " << BatchEngine::NoFolderMessage
+              << " Use --output DIR or set one in Inkveil.\n";
+        return BatchCommand::UsageError;
+    }
+    if (const Status ready = BatchEngine::canStart(*m_outputOptions); !ready) {
+        m_err << "inkveil-batch: " << printable(ready.reason()) << '\n';
+        return BatchCommand::UsageError;
+    }
+    // Keeping both steps around the files in the folder, so each shard would plan around the
+    // files the others had written so far; replacing and skipping plan the same names anywhere.
+    if (m_options.shardCount > 1 &&
+        m_outputOptions->existing() == OutputOptions::KeepBothExisting) {
+        m_err << "inkveil-batch: --shard can't keep both files where one exists: each part would "
+                 "rename around the files the others write. Use --existing replace or skip.\n";
+        return BatchCommand::UsageError;
+    }
+    return std::nullopt;
+}
+
+int Invocation::printPlan(const QList<int> &indices, const OutputPlan &plan) const
+{
+    for (const int index : indices) {
+        const auto &planned = plan.entries().at(index);
+        m_out << printable(planned.sourcePath) << " -> " << printable(planned.outputPath) << '\n';
+        if (planned.skip) {
+            m_out << "  " << OutputPlan::SkippedMessage << '\n';
+            continue;
+        }
+        if (!planned.thumbnailPath.isEmpty())
+            m_out << "  thumbnail -> " << printable(planned.thumbnailPath) << '\n';
+        if (planned.collided)
+            m_out << "  Renamed: an earlier photo has that name.\n";
+        else if (planned.keptExisting)
+            m_out << "  Renamed: a file of that name exists.\n";
+        // The run refuses to write through a link; the plan says so rather than "replaces".
+        if (SafeWrite::isSymLink(planned.outputPath))
+            m_out << "  Fails: " << BatchEngine::cantWrite(0, SafeWrite::linkReason()) << '\n';
+        else if (planned.exists)
+            m_out << "  Replaces the file of that name.\n";
+    }
+    return closingCode();
+}
+
+Invocation::Exit Invocation::openReport(const OutputPlan &plan)
+{
+    if (m_options.report.isEmpty())
+        return std::nullopt;
+    // The report must not take the place of a photo or of any part's output.
+    const QString reportPath = Paths::resolved(m_options.report);
+    for (const auto &planned : plan.entries()) {
+        if (reportPath == Paths::resolved(planned.sourcePath) ||
+            reportPath == Paths::resolved(planned.outputPath) ||
+            (!planned.thumbnailPath.isEmpty() &&
+             reportPath == Paths::resolved(planned.thumbnailPath))) {
+            m_err << "inkveil-batch: The report " << printable(m_options.report)
+                  << " would replace a photo or an output of this batch.\n";
+            return BatchCommand::UsageError;
+        }
+    }
+    if (const Status opened = m_report.open(m_options.report); !opened) {
+        m_err << "inkveil-batch: Can't write the report " << printable(m_options.report) << ": "
+              << printable(opened.reason()) << '\n';
+        return BatchCommand::UsageError;
+    }
+    return std::nullopt;
+}
+
+int Invocation::process(const QList<int> &indices, const OutputPlan &plan)
+{
+    BatchEngine engine;
+    if (m_options.memoryBytes > 0)
+        engine.setMemoryBudget(m_options.memoryBytes);
+    Progress progress(static_cast<int>(indices.size()));
+    QObject::connect(&engine, &BatchEngine::fileFinished, &engine,
+                     [&](int index, const BatchEngine::FileResult &result) {
+                         photoFinished(index, result, plan, progress);
+                     });
+    QEventLoop loop;
+    bool completed = false;
+    QObject::connect(&engine, &BatchEngine::finished, &loop, [&](bool whole) {
+        completed = whole;
+        loop.quit();
+    });
+    QTimer interruptWatch;
+    QObject::connect(&interruptWatch, &QTimer::timeout, &engine, [&] {
+        if (interruptRequested)
+            engine.stop();
+    });
+    interruptWatch.start(50);
+
+    const int jobs = BatchEngine::workersFor(
+        m_options.jobs > 0 ? m_options.jobs : QThread::idealThreadCount(), m_files.size());
+    // What the wizard's summary notes before Start (renamed photos, files replaced or skipped,
+    // watermark pictures that can't be read), said before anything is written.
+    if (BatchEngine::canStart(*m_outputOptions)) {
+        for (const QString &note : SummaryText::warnings(m_files, m_overlays, *m_outputOptions))
+            m_err << "Note: " << note << '\n';
+    }
+    progress.clock.start();
+    if (const Status started = engine.start(m_files, indices, m_overlays, m_outputOptions, jobs);
+        !started) {
+        m_err << "inkveil-batch: " << started.reason() << '\n';
+        return BatchCommand::UsageError;
+    }
+    if (m_interactive)
+        m_err << progressBar(0, progress.total, progress.estimate);
+    m_err.flush();
+    loop.exec();
+    engine.wait();
+    if (m_interactive)
+        m_err << '\n';
+    const bool stopped = !completed && interruptRequested;
+    m_err << progress.tally.closingLine(stopped, progress.clock.elapsed()) << '\n';
+    if (stopped)
+        return BatchCommand::Interrupted;
+    return progress.tally.failed() == 0 ? closingCode() : BatchCommand::SomeFailed;
+}
+
+void Invocation::photoFinished(int index, const BatchEngine::FileResult &result,
+                               const OutputPlan &plan, Progress &progress)
+{
+    progress.tally.add(result);
+    progress.estimate.update(progress.tally.done(), progress.clock.elapsed());
+    if (m_report.isOpen())
+        m_report.add(m_files.at(index)->filePath(), plan.entries().at(index).outputPath, result);
+    const QString path = printable(m_files.at(index)->filePath());
+    if (result.status != BatchEngine::Status::Written || result.outputPath.isEmpty()) {
+        if (m_interactive)
+            m_err << "\r\033[K";
+        m_err << path << ": " << printable(result.failure) << '\n';
+    } else if (!m_interactive) {
+        m_err << QStringLiteral("[%1/%2] %3 -> %4\n")
+                     .arg(progress.tally.done())
+                     .arg(progress.total)
+                     .arg(path, printable(result.outputPath));
+    }
+    if (result.status == BatchEngine::Status::Written && !result.note.isEmpty()) {
+        if (m_interactive)
+            m_err << "\r\033[K";
+        m_err << path << ": " << printable(result.note) << '\n';
+    }
+    if (m_interactive)
+        m_err << progressBar(progress.tally.done(), progress.total, progress.estimate);
+    m_err.flush();
+}
+
 } // namespace
 
 void BatchCommand::interrupt()
@@ -265,219 +565,7 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
             out << name << '\n';
         return Success;
     }
-
-    OverlayList overlays;
-    auto outputOptions = std::make_shared<OutputOptions>();
-    if (options.usePreset) {
-        if (!Presets::load(options.preset, overlays, outputOptions)) {
-            const QStringList known = Presets::names();
-            err << "inkveil-batch: No preset named \"" << options.preset << "\"; "
-                << (known.isEmpty()
-                        ? QStringLiteral("none are saved yet.")
-                        : QStringLiteral("known presets:\n  ") + known.join(QStringLiteral("\n  ")))
-                << '\n';
-            return UsageError;
-        }
-    } else if (!options.stateFile.isEmpty()) {
-        if (!QFileInfo(options.stateFile).isReadable()) {
-            err << "inkveil-batch: Can't read the state file " << options.stateFile << "\n";
-            return UsageError;
-        }
-        const StateFile::LoadResult loaded =
-            StateFile::loadStateFrom(options.stateFile, overlays, outputOptions);
-        if (loaded.damaged()) {
-            err << "inkveil-batch: Can't read the state file " << options.stateFile << ". "
-                << loaded.problem << "\n";
-            return UsageError;
-        }
-    } else {
-        const StateFile::LoadResult loaded = StateFile::loadState(overlays, outputOptions);
-        if (loaded.damaged()) {
-            err << "inkveil-batch: The saved watermarks and options can't be read. "
-                << loaded.problem << " Using the defaults";
-            if (!loaded.keptAs.isEmpty())
-                err << "; the damaged file is kept as " << loaded.keptAs;
-            err << ".\n";
-        }
-    }
-    // Overrides for this run only: the state file is never written here.
-    if (!options.output.isEmpty())
-        outputOptions->setFolder(QFileInfo(options.output).absoluteFilePath());
-    if (!options.format.isEmpty())
-        outputOptions->setFileFormat(options.format);
-    if (options.quality >= 0)
-        outputOptions->setQuality(options.quality);
-    if (options.existing >= 0)
-        outputOptions->setExisting(options.existing);
-    if (options.metadata >= 0)
-        outputOptions->setMetadata(options.metadata);
-
-    QStringList absolute;
-    for (const QString &path : options.paths)
-        absolute.append(QFileInfo(path).absoluteFilePath());
-    WorkFileList files;
-    QStringList unreadable;
-    FileGathering::appendWorkFiles(files, FileGathering::expandPaths(absolute, &unreadable),
-                                   &unreadable);
-    // Reported before anything else, and the run ends with 1 even when every photo found is
-    // written: the user asked for photos that were not processed.
-    for (const QString &problem : unreadable)
-        err << "inkveil-batch: " << problem << '\n';
-    if (files.isEmpty()) {
-        err << "inkveil-batch: No photos found in the given paths.\n";
-        return SomeFailed;
-    }
-
-    if (options.exif) {
-        for (const auto &file : files) {
-            out << printable(file->filePath()) << '\n';
-            const QString summary = ExifSummary::text(file->readExif());
-            for (const QString &line : summary.split(QLatin1Char('\n')))
-                out << "  " << printable(line) << '\n';
-        }
-        return unreadable.isEmpty() ? Success : SomeFailed;
-    }
-
-    if (!outputOptions->isFolderSet()) {
-        err << "inkveil-batch: " << BatchEngine::NoFolderMessage
-            << " Use --output DIR or set one in Inkveil.\n";
-        return UsageError;
-    }
-    if (const QString refused = BatchEngine::refusal(*outputOptions); !refused.isNull()) {
-        err << "inkveil-batch: " << printable(refused) << '\n';
-        return UsageError;
-    }
-
-    // Keeping both steps around the files in the folder, so each shard would plan around the
-    // files the others had written so far; replacing and skipping plan the same names anywhere.
-    if (options.shardCount > 1 && outputOptions->existing() == OutputOptions::KeepBothExisting) {
-        err << "inkveil-batch: --shard can't keep both files where one exists: each part would "
-               "rename around the files the others write. Use --existing replace or skip.\n";
-        return UsageError;
-    }
-    const QList<int> indices = BatchEngine::shardIndices(static_cast<int>(files.size()),
-                                                         options.shard, options.shardCount);
-    const OutputPlan plan = BatchEngine::plan(files, *outputOptions);
-
-    if (options.dryRun) {
-        for (const int index : indices) {
-            const auto &planned = plan.entries().at(index);
-            out << printable(planned.sourcePath) << " -> " << printable(planned.outputPath) << '\n';
-            if (planned.skip) {
-                out << "  " << OutputPlan::SkippedMessage << '\n';
-                continue;
-            }
-            if (!planned.thumbnailPath.isEmpty())
-                out << "  thumbnail -> " << printable(planned.thumbnailPath) << '\n';
-            if (planned.collided)
-                out << "  Renamed: an earlier photo has that name.\n";
-            else if (planned.keptExisting)
-                out << "  Renamed: a file of that name exists.\n";
-            // The run refuses to write through a link; the plan says so rather than "replaces".
-            if (SafeWrite::isSymLink(planned.outputPath))
-                out << "  Fails: " << BatchEngine::cantWrite(0, SafeWrite::linkReason()) << '\n';
-            else if (planned.exists)
-                out << "  Replaces the file of that name.\n";
-        }
-        return unreadable.isEmpty() ? Success : SomeFailed;
-    }
-
-    RunReport report;
-    if (!options.report.isEmpty()) {
-        // The report must not take the place of a photo or of any part's output.
-        const QString reportPath = resolvedPath(options.report);
-        for (const auto &planned : plan.entries()) {
-            if (reportPath == resolvedPath(planned.sourcePath) ||
-                reportPath == resolvedPath(planned.outputPath) ||
-                (!planned.thumbnailPath.isEmpty() &&
-                 reportPath == resolvedPath(planned.thumbnailPath))) {
-                err << "inkveil-batch: The report " << printable(options.report)
-                    << " would replace a photo or an output of this batch.\n";
-                return UsageError;
-            }
-        }
-        QString reason;
-        if (!report.open(options.report, &reason)) {
-            err << "inkveil-batch: Can't write the report " << printable(options.report) << ": "
-                << printable(reason) << '\n';
-            return UsageError;
-        }
-    }
-
-    BatchEngine engine;
-    if (options.memoryBytes > 0)
-        engine.setMemoryBudget(options.memoryBytes);
-    const int total = static_cast<int>(indices.size());
-    BatchTally tally(total);
-    ProgressEstimate estimate(total);
-    QElapsedTimer clock;
-    QObject::connect(
-        &engine, &BatchEngine::fileFinished, &engine,
-        [&](int index, const BatchEngine::FileResult &result) {
-            tally.add(result);
-            estimate.update(tally.done(), clock.elapsed());
-            if (report.isOpen())
-                report.add(files.at(index)->filePath(), plan.entries().at(index).outputPath,
-                           result);
-            const QString path = printable(files.at(index)->filePath());
-            if (result.status != BatchEngine::Status::Written || result.outputPath.isEmpty()) {
-                if (interactive)
-                    err << "\r\033[K";
-                err << path << ": " << printable(result.failure) << '\n';
-            } else if (!interactive) {
-                err << QStringLiteral("[%1/%2] %3 -> %4\n")
-                           .arg(tally.done())
-                           .arg(total)
-                           .arg(path, printable(result.outputPath));
-            }
-            if (result.status == BatchEngine::Status::Written && !result.note.isEmpty()) {
-                if (interactive)
-                    err << "\r\033[K";
-                err << path << ": " << printable(result.note) << '\n';
-            }
-            if (interactive)
-                err << progressBar(tally.done(), total, estimate);
-            err.flush();
-        });
-    QEventLoop loop;
-    bool completed = false;
-    QObject::connect(&engine, &BatchEngine::finished, &loop, [&](bool whole) {
-        completed = whole;
-        loop.quit();
-    });
-    QTimer interruptWatch;
-    QObject::connect(&interruptWatch, &QTimer::timeout, &engine, [&] {
-        if (interruptRequested)
-            engine.stop();
-    });
-    interruptWatch.start(50);
-
-    const int jobs = BatchEngine::workersFor(
-        options.jobs > 0 ? options.jobs : QThread::idealThreadCount(), files.size());
-    QString message;
-    // What the wizard's summary notes before Start (renamed photos, files replaced or skipped,
-    // watermark pictures that can't be read), said before anything is written.
-    if (BatchEngine::refusal(*outputOptions).isNull()) {
-        for (const QString &note : SummaryText::warnings(files, overlays, *outputOptions))
-            err << "Note: " << note << '\n';
-    }
-    clock.start();
-    if (!engine.start(files, indices, overlays, outputOptions, jobs, &message)) {
-        err << "inkveil-batch: " << message << '\n';
-        return UsageError;
-    }
-    if (interactive)
-        err << progressBar(0, total, estimate);
-    err.flush();
-    loop.exec();
-    engine.wait();
-    if (interactive)
-        err << '\n';
-    const bool stopped = !completed && interruptRequested;
-    err << tally.closingLine(stopped, clock.elapsed()) << '\n';
-    if (stopped)
-        return Interrupted;
-    return tally.failed() == 0 && unreadable.isEmpty() ? Success : SomeFailed;
+    return Invocation(options, out, err, interactive).exec();
 }
 
 } // namespace inkveil

@@ -24,6 +24,11 @@ struct EncoderDeleter
     void operator()(avifEncoder *encoder) const { avifEncoderDestroy(encoder); }
 };
 
+Error failed(const avifResult result)
+{
+    return {QString::fromLatin1(avifResultToString(result))};
+}
+
 } // namespace
 
 int AvifEncoder::quantizer(const int quality)
@@ -32,10 +37,11 @@ int AvifEncoder::quantizer(const int quality)
     return static_cast<int>(std::lround((100 - clamped) * AVIF_QUANTIZER_WORST_QUALITY / 100.0));
 }
 
-QByteArray AvifEncoder::encode(const QImage &image, const int quality, const CameraData &cameraData)
+Result<QByteArray> AvifEncoder::encode(const QImage &image, const int quality,
+                                       const CameraData &cameraData)
 {
     if (image.isNull())
-        return {};
+        return Error{QStringLiteral("There is no image to encode.")};
     const bool alpha = image.hasAlphaChannel();
     const QImage pixels =
         image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
@@ -43,7 +49,7 @@ QByteArray AvifEncoder::encode(const QImage &image, const int quality, const Cam
         avifImageCreate(static_cast<uint32_t>(pixels.width()),
                         static_cast<uint32_t>(pixels.height()), 8, AVIF_PIXEL_FORMAT_YUV420));
     if (!yuv)
-        return {};
+        return Error{QStringLiteral("There is not enough memory to encode the image.")};
     const QByteArray icc =
         image.colorSpace().isValid() ? image.colorSpace().iccProfile() : QByteArray();
     if (!icc.isEmpty())
@@ -67,12 +73,13 @@ QByteArray AvifEncoder::encode(const QImage &image, const int quality, const Cam
     // libavif only reads the pixels.
     rgb.pixels = const_cast<uint8_t *>(pixels.constBits());
     rgb.rowBytes = static_cast<uint32_t>(pixels.bytesPerLine());
-    if (avifImageRGBToYUV(yuv.get(), &rgb) != AVIF_RESULT_OK)
-        return {};
+    if (const avifResult converted = avifImageRGBToYUV(yuv.get(), &rgb);
+        converted != AVIF_RESULT_OK)
+        return failed(converted);
 
     const std::unique_ptr<avifEncoder, EncoderDeleter> encoder(avifEncoderCreate());
     if (!encoder)
-        return {};
+        return Error{QStringLiteral("There is not enough memory to encode the image.")};
     // One thread per photo: the batch already keeps every core busy with photos of its own.
     encoder->maxThreads = 1;
     encoder->speed = Speed;
@@ -82,11 +89,12 @@ QByteArray AvifEncoder::encode(const QImage &image, const int quality, const Cam
     encoder->minQuantizerAlpha = q;
     encoder->maxQuantizerAlpha = q;
     avifRWData output = AVIF_DATA_EMPTY;
-    QByteArray file;
-    if (avifEncoderWrite(encoder.get(), yuv.get(), &output) == AVIF_RESULT_OK)
-        file = QByteArray(reinterpret_cast<const char *>(output.data),
+    const avifResult written = avifEncoderWrite(encoder.get(), yuv.get(), &output);
+    const QByteArray file(reinterpret_cast<const char *>(output.data),
                           static_cast<qsizetype>(output.size));
     avifRWDataFree(&output);
+    if (written != AVIF_RESULT_OK)
+        return failed(written);
     return file;
 }
 

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "base/Result.h"
 #include "imageio/CameraData.h"
 
 #include <QByteArray>
@@ -22,8 +23,9 @@ public:
 
     // AV1's quantiser for a quality 0-100: 100 is the finest (0), 0 the coarsest (63).
     static int quantizer(int quality);
-    // The encoded file, carrying cameraData's EXIF and XMP, or empty when libavif fails.
-    static QByteArray encode(const QImage &image, int quality, const CameraData &cameraData = {});
+    // The encoded file, carrying cameraData's EXIF and XMP; a failure says what libavif said.
+    static Result<QByteArray> encode(const QImage &image, int quality,
+                                     const CameraData &cameraData = {});
 };
 
 } // namespace inkveil

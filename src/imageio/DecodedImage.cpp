@@ -7,26 +7,6 @@
 
 namespace inkveil {
 
-DecodedImage DecodedImage::failure(const QString &errorString)
-{
-    DecodedImage result;
-    result.m_errorString = errorString;
-    return result;
-}
-
-DecodedImage DecodedImage::failure(const QString &path, const QString &reason)
-{
-    QString sentence = reason.trimmed();
-    if (!sentence.isEmpty()) {
-        sentence[0] = sentence.at(0).toUpper();
-        if (!sentence.endsWith(QLatin1Char('.')))
-            sentence.append(QLatin1Char('.'));
-    }
-    DecodedImage result = failure(QStringLiteral("Cannot read %1: %2").arg(path, reason));
-    result.m_reason = sentence;
-    return result;
-}
-
 DecodedImage::DecodedImage(QImage image, const float dpi, const QSize pixelSize)
     : m_image(std::move(image))
     , m_dpi(dpi)

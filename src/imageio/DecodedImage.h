@@ -6,22 +6,15 @@
 #include "base/FloatGeometry.h"
 
 #include <QImage>
-#include <QString>
 
 namespace inkveil {
 
 // A photo as read from its file: the upright pixels, the resolution the file records, and its
 // size in points (pixels x 72 / dpi). A photo decoded at a reduced size keeps its full pixel size
-// and its size in points; only its image is smaller. A failed read holds a null image and says
-// why.
+// and its size in points; only its image is smaller.
 class DecodedImage
 {
 public:
-    // A failed read.
-    static DecodedImage failure(const QString &errorString);
-    // A failed read of path, for the given reason.
-    static DecodedImage failure(const QString &path, const QString &reason);
-
     DecodedImage() = default;
     // pixelSize: the photo's upright size in the file, when the image is a reduced decode of it.
     DecodedImage(QImage image, float dpi, QSize pixelSize = QSize());
@@ -38,18 +31,10 @@ public:
     QSize pixelSize() const { return m_pixelSize; }
     FloatSize sizeInPoints() const;
 
-    // Why the read failed; empty after a successful one.
-    QString errorString() const { return m_errorString; }
-    // The same reason as a sentence without the path ("It is a named pipe, not a file."), to
-    // follow a message that already names the photo; empty after a successful read.
-    QString reason() const { return m_reason; }
-
 private:
     QImage m_image;
     float m_dpi = 72.0f;
     QSize m_pixelSize{0, 0};
-    QString m_errorString;
-    QString m_reason;
 };
 
 } // namespace inkveil

@@ -123,20 +123,20 @@ struct ExifParser::ParseState
     QList<qsizetype> walked;
 };
 
-bool ExifParser::parseImage(const QString &path, ExifData &data)
+Status ExifParser::parseImage(const QString &path, ExifData &data)
 {
     // Streamed from the file: the walk stops at the first image data, however long the file.
     RegularFile file;
-    if (!file.open(path))
-        return false;
+    if (Status opened = file.open(path); !opened)
+        return opened;
     if (HeifCodec::recognises(file.device().peek(SectionHeaderSize))) {
         file.device().close();
         parseTiffData(HeifCodec::exifData(path), data);
-        return true;
+        return {};
     }
     ParseState state(data);
     readJpeg(file.device(), state);
-    return true;
+    return {};
 }
 
 void ExifParser::parseImageData(const QByteArray &bytes, ExifData &data)
@@ -231,7 +231,6 @@ void ExifParser::processExifDir(qsizetype dirStart, ParseState &state)
     if (!state.holds(dirStart, 2))
         return;
 
-    ExifData &data = state.data;
     const quint16 entryCount = state.read16u(dirStart);
     // The link to the next directory after the entries leads to IFD1, which is not read.
     for (qint64 i = 0; i < entryCount; ++i) {
@@ -251,74 +250,81 @@ void ExifParser::processExifDir(qsizetype dirStart, ParseState &state)
             if (!state.holds(value, byteCount))
                 continue;
         }
-        const auto has = [byteCount](qint64 needed) { return byteCount >= needed; };
+        processEntry(tag, format, value, byteCount, state);
+    }
+}
 
-        switch (tag) {
-        case ImageDescription:
-            data.setDescription(state.text(value, byteCount));
-            break;
-        case Make:
-            data.setMake(state.text(value, byteCount));
-            break;
-        case Model:
-            data.setModel(state.text(value, byteCount));
-            break;
-        case DateTime:
-            data.setDateTime(state.text(value, byteCount));
-            break;
-        case XResolution:
-            if (has(8))
-                data.setResx(state.floatQuotient(value));
-            break;
-        case YResolution:
-            if (has(8))
-                data.setResy(state.floatQuotient(value));
-            break;
-        case ResolutionUnit:
-            if (format == FormatShort && has(2))
-                data.setResolutionUnit(state.read16u(value));
-            break;
-        case ExposureTime:
-            if (has(8))
-                data.setExposure(state.fractionText(value));
-            break;
-        case FNumber:
-        case FocalLength:
-            if (has(8) && state.read32u(value + 4) != 0) {
-                const DecimalNumber quotient(state.read32u(value), state.read32u(value + 4));
-                if (tag == FNumber)
-                    data.setFNumber(quotient);
-                else
-                    data.setFocalLength(quotient);
-            }
-            break;
-        case IsoSpeedRatings:
-            if (has(2))
-                data.setIso(state.read16u(value));
-            break;
-        case PixelXDimension:
-        case PixelYDimension:
-            if (has(format == FormatShort ? 2 : 4)) {
-                const quint16 dimension = format == FormatShort
-                                              ? state.read16u(value)
-                                              : static_cast<quint16>(state.read32u(value));
-                if (tag == PixelXDimension)
-                    data.setWidth(dimension);
-                else
-                    data.setHeight(dimension);
-            }
-            break;
-        case FocalLengthIn35mmFilm:
-            if (format == FormatShort && has(2))
-                data.setKbFl(state.read16u(value));
-            break;
-        case ExifPointer:
-            if (has(4))
-                processExifDir(qint64(state.read32u(value)) - AreaStart, state);
-            break;
-        default:
-            break;
+void ExifParser::processEntry(const quint16 tag, const quint16 format, const qint64 value,
+                              const qint64 byteCount, ParseState &state)
+{
+    ExifData &data = state.data;
+    const auto has = [byteCount](qint64 needed) { return byteCount >= needed; };
+
+    switch (tag) {
+    case ImageDescription:
+        data.setDescription(state.text(value, byteCount));
+        break;
+    case Make:
+        data.setMake(state.text(value, byteCount));
+        break;
+    case Model:
+        data.setModel(state.text(value, byteCount));
+        break;
+    case DateTime:
+        data.setDateTime(state.text(value, byteCount));
+        break;
+    case XResolution:
+        if (has(8))
+            data.setResx(state.floatQuotient(value));
+        break;
+    case YResolution:
+        if (has(8))
+            data.setResy(state.floatQuotient(value));
+        break;
+    case ResolutionUnit:
+        if (format == FormatShort && has(2))
+            data.setResolutionUnit(state.read16u(value));
+        break;
+    case ExposureTime:
+        if (has(8))
+            data.setExposure(state.fractionText(value));
+        break;
+    case FNumber:
+    case FocalLength:
+        if (has(8) && state.read32u(value + 4) != 0) {
+            const DecimalNumber quotient(state.read32u(value), state.read32u(value + 4));
+            if (tag == FNumber)
+                data.setFNumber(quotient);
+            else
+                data.setFocalLength(quotient);
         }
+        break;
+    case IsoSpeedRatings:
+        if (has(2))
+            data.setIso(state.read16u(value));
+        break;
+    case PixelXDimension:
+    case PixelYDimension:
+        if (has(format == FormatShort ? 2 : 4)) {
+            const quint16 dimension = format == FormatShort
+                                          ? state.read16u(value)
+                                          : static_cast<quint16>(state.read32u(value));
+            if (tag == PixelXDimension)
+                data.setWidth(dimension);
+            else
+                data.setHeight(dimension);
+        }
+        break;
+    case FocalLengthIn35mmFilm:
+        if (format == FormatShort && has(2))
+            data.setKbFl(state.read16u(value));
+        break;
+    case ExifPointer:
+        if (has(4))
+            processExifDir(qint64(state.read32u(value)) - AreaStart, state);
+        break;
+    default:
+        break;
     }
 }
 

@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "base/Result.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -47,10 +49,10 @@ public:
     static constexpr qsizetype ScratchSize = 1024;
     static constexpr int MaxDirectories = 8;
 
-    // Fills `data` from the JPEG, HEIC or AVIF file at `path`. Answers false only when the file
-    // cannot be opened, leaving the record untouched; otherwise true, whether or not EXIF was
-    // found (data.valid() tells).
-    static bool parseImage(const QString &path, ExifData &data);
+    // Fills `data` from the JPEG, HEIC or AVIF file at `path`. Fails only when the file cannot
+    // be opened, leaving the record untouched; otherwise succeeds, whether or not EXIF was found
+    // (data.valid() tells).
+    static Status parseImage(const QString &path, ExifData &data);
     // The same for the bytes of a whole file held in memory.
     static void parseImageData(const QByteArray &bytes, ExifData &data);
     // The same for EXIF held apart from any JPEG segment: its TIFF data, from the byte-order
@@ -67,6 +69,9 @@ private:
     static void processExifSection(const QByteArray &section, ParseState &state);
     // `dirStart`: where the directory begins in the state's directory area.
     static void processExifDir(qsizetype dirStart, ParseState &state);
+    // One directory entry: `value` is where its byteCount bytes of the given format lie.
+    static void processEntry(quint16 tag, quint16 format, qint64 value, qint64 byteCount,
+                             ParseState &state);
 };
 
 } // namespace inkveil

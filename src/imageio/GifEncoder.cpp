@@ -53,12 +53,19 @@ ColorMap colorMapFor(const QList<QRgb> &palette)
     return map;
 }
 
+Error failed(const GifFileType *gif)
+{
+    return {QString::fromLatin1(GifErrorString(gif->Error))};
+}
+
 } // namespace
 
-QByteArray GifEncoder::encode(const QImage &image)
+Result<QByteArray> GifEncoder::encode(const QImage &image)
 {
-    if (image.isNull() || image.width() > MaxEdge || image.height() > MaxEdge)
-        return {};
+    if (image.isNull())
+        return Error{QStringLiteral("There is no image to encode.")};
+    if (image.width() > MaxEdge || image.height() > MaxEdge)
+        return Error{QStringLiteral("GIF holds images of at most %1 pixels a side.").arg(MaxEdge)};
     const bool alpha = image.hasAlphaChannel();
     // Qt dithers alpha only from straight ARGB32: its threshold puts every pixel under half
     // opacity on one fully transparent palette entry, which becomes GIF's transparent colour.
@@ -67,7 +74,7 @@ QByteArray GifEncoder::encode(const QImage &image)
             .convertToFormat(QImage::Format_Indexed8, Qt::DiffuseDither | Qt::ThresholdAlphaDither);
     const QList<QRgb> palette = indexed.colorTable();
     if (indexed.isNull() || palette.isEmpty())
-        return {};
+        return Error{QStringLiteral("There is not enough memory to encode the image.")};
     const auto transparent =
         std::find_if(palette.cbegin(), palette.cend(), [](QRgb c) { return qAlpha(c) == 0; });
     const int transparentIndex =
@@ -76,18 +83,19 @@ QByteArray GifEncoder::encode(const QImage &image)
             : NO_TRANSPARENT_COLOR;
     const ColorMap map = colorMapFor(palette);
     if (!map)
-        return {};
+        return Error{QStringLiteral("There is not enough memory to encode the image.")};
 
     QByteArray data;
-    GifHandle gif(EGifOpen(&data, appendToArray, nullptr));
+    int error = 0;
+    GifHandle gif(EGifOpen(&data, appendToArray, &error));
     if (!gif)
-        return {};
+        return Error{QString::fromLatin1(GifErrorString(error))};
     GifFileType *const g = gif.get();
     EGifSetGifVersion(g, true);
     const int width = indexed.width();
     const int height = indexed.height();
     if (EGifPutScreenDesc(g, width, height, 8, 0, map.get()) != GIF_OK)
-        return {};
+        return failed(g);
     if (transparentIndex != NO_TRANSPARENT_COLOR) {
         GraphicsControlBlock control{};
         control.DisposalMode = DISPOSAL_UNSPECIFIED;
@@ -98,21 +106,21 @@ QByteArray GifEncoder::encode(const QImage &image)
         const size_t length = EGifGCBToExtension(&control, extension);
         if (EGifPutExtension(g, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension) !=
             GIF_OK)
-            return {};
+            return failed(g);
     }
     if (EGifPutImageDesc(g, 0, 0, width, height, false, nullptr) != GIF_OK)
-        return {};
+        return failed(g);
     // giflib takes rows as writable although it only reads them; hand it a copy of each.
     std::vector<GifPixelType> row(static_cast<size_t>(width));
     for (int y = 0; y < height; ++y) {
         const uchar *line = indexed.constScanLine(y);
         std::copy(line, line + width, row.begin());
         if (EGifPutLine(g, row.data(), width) != GIF_OK)
-            return {};
+            return failed(g);
     }
     // Closing writes the trailer; its result is the last word on success.
-    if (EGifCloseFile(gif.release(), nullptr) != GIF_OK)
-        return {};
+    if (EGifCloseFile(gif.release(), &error) != GIF_OK)
+        return Error{QString::fromLatin1(GifErrorString(error))};
     return data;
 }
 

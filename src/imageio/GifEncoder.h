@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "base/Result.h"
+
 #include <QByteArray>
 #include <QImage>
 
@@ -17,8 +19,8 @@ class GifEncoder
 public:
     GifEncoder() = delete;
 
-    // The encoded file, or empty when giflib fails or the image is larger than GIF allows.
-    static QByteArray encode(const QImage &image);
+    // The encoded file; fails when giflib does or the image is larger than GIF allows.
+    static Result<QByteArray> encode(const QImage &image);
 };
 
 } // namespace inkveil

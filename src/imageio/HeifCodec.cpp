@@ -34,8 +34,16 @@ struct HandleDeleter
 {
     void operator()(heif_image_handle *handle) const { heif_image_handle_release(handle); }
 };
+struct NclxDeleter
+{
+    void operator()(heif_color_profile_nclx *profile) const
+    {
+        heif_nclx_color_profile_free(profile);
+    }
+};
 using Context = std::unique_ptr<heif_context, ContextDeleter>;
 using Handle = std::unique_ptr<heif_image_handle, HandleDeleter>;
+using NclxProfile = std::unique_ptr<heif_color_profile_nclx, NclxDeleter>;
 
 QString reason(const heif_error &error)
 {
@@ -56,14 +64,15 @@ QColorSpace colorSpaceOf(const heif_image_handle *handle)
     // An nclx box names primaries and a transfer curve instead. Phones use Display P3 with the
     // sRGB curve; everything else we meet is sRGB, which is also what no colour space means.
     heif_color_profile_nclx *nclx = nullptr;
-    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx)
+    const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &nclx);
+    // A box with values libheif does not know comes with an error and the profile all the same.
+    const NclxProfile profile(nclx);
+    if (error.code != heif_error_Ok || !profile)
         return {};
-    QColorSpace space;
-    if (nclx->color_primaries == heif_color_primaries_SMPTE_EG_432_1 &&
-        nclx->transfer_characteristics == heif_transfer_characteristic_IEC_61966_2_1)
-        space = QColorSpace(QColorSpace::DisplayP3);
-    heif_nclx_color_profile_free(nclx);
-    return space;
+    if (profile->color_primaries == heif_color_primaries_SMPTE_EG_432_1 &&
+        profile->transfer_characteristics == heif_transfer_characteristic_IEC_61966_2_1)
+        return QColorSpace(QColorSpace::DisplayP3);
+    return {};
 }
 
 // The primary image handle of a context read from memory or a file.
@@ -124,46 +133,45 @@ const heif_reader DeviceReader{
 
 } // namespace
 
-std::optional<QSize> HeifCodec::imageSize(QIODevice &device)
+Result<QSize> HeifCodec::imageSize(QIODevice &device)
 {
     initialise();
     if (!device.seek(0))
-        return std::nullopt;
+        return Error{device.errorString()};
     const Context context(heif_context_alloc());
     heif_error error =
         heif_context_read_from_reader(context.get(), &DeviceReader, &device, nullptr);
     if (error.code != heif_error_Ok)
-        return std::nullopt;
+        return Error{reason(error)};
     const Handle handle = primaryHandle(context.get(), error);
     if (error.code != heif_error_Ok)
-        return std::nullopt;
+        return Error{reason(error)};
     return QSize(heif_image_handle_get_width(handle.get()),
                  heif_image_handle_get_height(handle.get()));
 }
 
-HeifCodec::Decoding HeifCodec::decode(QIODevice &device, const qint64 maxPixels)
+Result<QImage> HeifCodec::decode(QIODevice &device, const qint64 maxPixels)
 {
     initialise();
     if (!device.seek(0))
-        return {{}, device.errorString()};
+        return Error{device.errorString()};
     const Context context(heif_context_alloc());
     heif_error error =
         heif_context_read_from_reader(context.get(), &DeviceReader, &device, nullptr);
     if (error.code != heif_error_Ok)
-        return {{}, reason(error)};
+        return Error{reason(error)};
     const Handle handle = primaryHandle(context.get(), error);
     if (error.code != heif_error_Ok)
-        return {{}, reason(error)};
+        return Error{reason(error)};
 
     // The handle's size is the upright one, after rotation and crop.
     const int width = heif_image_handle_get_width(handle.get());
     const int height = heif_image_handle_get_height(handle.get());
     if (static_cast<qint64>(width) * height > maxPixels) {
-        return {{},
-                QStringLiteral("%1 x %2 pixels is more than %3 megapixels")
-                    .arg(width)
-                    .arg(height)
-                    .arg(maxPixels / 1'000'000)};
+        return Error{QStringLiteral("%1 x %2 pixels is more than %3 megapixels")
+                         .arg(width)
+                         .arg(height)
+                         .arg(maxPixels / 1'000'000)};
     }
 
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
@@ -172,13 +180,13 @@ HeifCodec::Decoding HeifCodec::decode(QIODevice &device, const qint64 maxPixels)
                               alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
                               nullptr);
     if (error.code != heif_error_Ok)
-        return {{}, reason(error)};
+        return Error{reason(error)};
 
     int stride = 0;
     uint8_t *pixels = heif_image_get_plane(decoded, heif_channel_interleaved, &stride);
     if (!pixels) {
         heif_image_release(decoded);
-        return {{}, QStringLiteral("libheif gave no pixels")};
+        return Error{QStringLiteral("libheif gave no pixels")};
     }
     // The QImage reads libheif's pixels in place and releases them with the last copy.
     QImage image(
@@ -187,7 +195,7 @@ HeifCodec::Decoding HeifCodec::decode(QIODevice &device, const qint64 maxPixels)
         alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888,
         [](void *owner) { heif_image_release(static_cast<heif_image *>(owner)); }, decoded);
     image.setColorSpace(colorSpaceOf(handle.get()));
-    return {std::move(image), {}};
+    return image;
 }
 
 QByteArray HeifCodec::exifData(const QString &path)

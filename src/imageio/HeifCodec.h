@@ -3,13 +3,13 @@
 
 #pragma once
 
+#include "base/Result.h"
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QImage>
 #include <QSize>
 #include <QString>
-
-#include <optional>
 
 namespace inkveil {
 
@@ -27,18 +27,12 @@ public:
     static bool readsHeic();
     static bool readsAvif();
 
-    struct Decoding
-    {
-        // Null on failure.
-        QImage image;
-        QString errorString;
-    };
     // The primary image of the file open on the device, with its colour space (ICC profile, or
     // the primaries of an nclx box). The file is read as far as needed, never whole. Refuses an
     // image of more than maxPixels before decoding it.
-    static Decoding decode(QIODevice &device, qint64 maxPixels);
+    static Result<QImage> decode(QIODevice &device, qint64 maxPixels);
     // The primary image's upright size, read from the file's boxes without decoding pixels.
-    static std::optional<QSize> imageSize(QIODevice &device);
+    static Result<QSize> imageSize(QIODevice &device);
 
     // The TIFF data of the primary image's EXIF block (from its byte-order mark on), empty when
     // there is none or the file is not HEIF.

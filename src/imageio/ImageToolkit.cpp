@@ -3,6 +3,7 @@
 
 #include "imageio/ImageToolkit.h"
 
+#include "base/Logging.h"
 #include "base/RegularFile.h"
 #include "imageio/AvifEncoder.h"
 #include "imageio/ExifData.h"
@@ -220,19 +221,28 @@ QImage flattenedOnWhite(const QImage &image)
     return flat;
 }
 
-DecodedImage cannotRead(const QString &path, const QString &reason)
+// Why the photo at path can't be read, as a sentence that follows a message naming the photo
+// ("It is a named pipe, not a file.").
+Error cannotRead(const QString &path, const QString &reason)
 {
-    return DecodedImage::failure(path, reason);
+    qCDebug(lcImageIo, "Cannot read %s: %s", qUtf8Printable(path), qUtf8Printable(reason));
+    QString sentence = reason.trimmed();
+    if (!sentence.isEmpty()) {
+        sentence[0] = sentence.at(0).toUpper();
+        if (!sentence.endsWith(QLatin1Char('.')))
+            sentence.append(QLatin1Char('.'));
+    }
+    return {sentence};
 }
 
 // A JPEG decoded by libjpeg-turbo straight into the buffer; nothing when the file is of a kind
 // only Qt's reader takes. `size` and `transformation` come from the file's header. The file is
 // streamed, not read whole: libjpeg reads up to the end of the image, so bytes after it cost
 // nothing.
-std::optional<DecodedImage> decodeJpeg(const QString &path, RegularFile &file, const QSize size,
-                                       const QImageIOHandler::Transformations transformation,
-                                       const QList<QSize> &fitBoxes, const qint64 maxPixels,
-                                       QImage &buffer)
+std::optional<Result<DecodedImage>>
+decodeJpeg(const QString &path, RegularFile &file, const QSize size,
+           const QImageIOHandler::Transformations transformation, const QList<QSize> &fitBoxes,
+           const qint64 maxPixels, QImage &buffer)
 {
     // Qt's reader has read the header from where the device stands; it must find it there
     // again when the file is left to it.
@@ -242,34 +252,35 @@ std::optional<DecodedImage> decodeJpeg(const QString &path, RegularFile &file, c
 
     const QSize pixelSize =
         transformation.testFlag(QImageIOHandler::TransformationRotate90) ? size.transposed() : size;
-    const JpegCodec::Decoding decoding =
+    const Result<JpegCodec::Decoding> decoding =
         JpegCodec::decode(file.device(), reductionFor(pixelSize, fitBoxes), maxPixels, buffer);
-    if (decoding.status == JpegCodec::Status::Unsupported) {
+    if (!decoding)
+        return cannotRead(path, decoding.reason());
+    if (decoding->status == JpegCodec::Status::Unsupported) {
+        qCDebug(lcImageIo, "%s: left to Qt's JPEG reader", qUtf8Printable(path));
         file.device().seek(readerPosition);
         return std::nullopt;
     }
-    if (decoding.status == JpegCodec::Status::Failed)
-        return cannotRead(path, decoding.errorString);
-    const bool recorded = decoding.dotsPerMetreX > 0 && decoding.dotsPerMetreY > 0;
-    buffer.setDotsPerMeterX(recorded ? decoding.dotsPerMetreX : UnrecordedDotsPerMetre);
-    buffer.setDotsPerMeterY(recorded ? decoding.dotsPerMetreY : UnrecordedDotsPerMetre);
+    const bool recorded = decoding->dotsPerMetreX > 0 && decoding->dotsPerMetreY > 0;
+    buffer.setDotsPerMeterX(recorded ? decoding->dotsPerMetreX : UnrecordedDotsPerMetre);
+    buffer.setDotsPerMeterY(recorded ? decoding->dotsPerMetreY : UnrecordedDotsPerMetre);
     const float resolution = settleResolution(buffer, true, true, file);
     return DecodedImage(upright(buffer, transformation), resolution, pixelSize);
 }
 
 // A HEIC or AVIF photo, decoded by libheif already upright. HEIF records no resolution of its
 // own; a camera's EXIF XResolution stands in, as for a JPEG without a density.
-DecodedImage decodeHeif(const QString &path, RegularFile &file, const qint64 maxPixels)
+Result<DecodedImage> decodeHeif(const QString &path, RegularFile &file, const qint64 maxPixels)
 {
-    HeifCodec::Decoding decoding = HeifCodec::decode(file.device(), maxPixels);
-    if (decoding.image.isNull())
-        return cannotRead(path, decoding.errorString);
+    Result<QImage> decoded = HeifCodec::decode(file.device(), maxPixels);
+    if (!decoded)
+        return cannotRead(path, decoded.reason());
     ExifData exif;
     ExifParser::parseTiffData(HeifCodec::exifData(path), exif);
     const float dpi = exif.valid() && plausibleDpi(exif.resx()) ? exif.resx() : DefaultDpi;
-    decoding.image.setDotsPerMeterX(dotsPerMetre(dpi));
-    decoding.image.setDotsPerMeterY(dotsPerMetre(dpi));
-    return DecodedImage(std::move(decoding.image), dpi);
+    decoded->setDotsPerMeterX(dotsPerMetre(dpi));
+    decoded->setDotsPerMeterY(dotsPerMetre(dpi));
+    return DecodedImage(std::move(decoded).value(), dpi);
 }
 
 } // namespace
@@ -301,51 +312,51 @@ const QStringList &ImageToolkit::imageFileTypes()
     return types;
 }
 
-std::optional<QSizeF> ImageToolkit::naturalSize(const QString &path)
+Result<QSizeF> ImageToolkit::naturalSize(const QString &path)
 {
     // Only the size is wanted: a JPEG is read at the smallest size its decoder offers.
     QImage buffer;
-    const DecodedImage decoded = decodeInto(path, buffer, {QSize(1, 1)});
-    if (decoded.isNull())
-        return std::nullopt;
-    const FloatSize size = decoded.sizeInPoints();
+    const Result<DecodedImage> decoded = decodeInto(path, buffer, {QSize(1, 1)});
+    if (!decoded)
+        return decoded.error();
+    const FloatSize size = decoded->sizeInPoints();
     return QSizeF(static_cast<qreal>(size.width), static_cast<qreal>(size.height));
 }
 
-DecodedImage ImageToolkit::decode(const QString &path)
+Result<DecodedImage> ImageToolkit::decode(const QString &path)
 {
     QImage buffer;
     return decodeInto(path, buffer);
 }
 
-DecodedImage ImageToolkit::decodeInto(const QString &path, QImage &buffer,
-                                      const QList<QSize> &fitBoxes)
+Result<DecodedImage> ImageToolkit::decodeInto(const QString &path, QImage &buffer,
+                                              const QList<QSize> &fitBoxes)
 {
     return decodeLimited(path, buffer, fitBoxes, MaxPixels);
 }
 
-DecodedImage ImageToolkit::decodePicture(const QString &path)
+Result<DecodedImage> ImageToolkit::decodePicture(const QString &path)
 {
     QImage buffer;
     return decodeLimited(path, buffer, {}, MaxPicturePixels);
 }
 
-std::optional<ImageToolkit::Header> ImageToolkit::readHeader(const QString &path)
+Result<ImageToolkit::Header> ImageToolkit::readHeader(const QString &path)
 {
     RegularFile file;
-    if (!file.open(path))
-        return std::nullopt;
+    if (Status opened = file.open(path); !opened)
+        return opened.error();
     // libheif's own 3- or 4-byte pixels live beside the 4-byte copy the batch draws on: counted
     // as 8 bytes a pixel, which errs on the safe side.
     if (HeifCodec::recognises(file.device().peek(32))) {
-        const std::optional<QSize> size = HeifCodec::imageSize(file.device());
+        const Result<QSize> size = HeifCodec::imageSize(file.device());
         if (!size)
-            return std::nullopt;
+            return size.error();
         return Header{*size, 8};
     }
     QImageReader reader(&file.device());
     if (!reader.canRead())
-        return std::nullopt;
+        return Error{reader.errorString()};
     Header header;
     header.size = reader.size();
     const QSize screen = gifScreenSize(file.device());
@@ -359,12 +370,13 @@ std::optional<ImageToolkit::Header> ImageToolkit::readHeader(const QString &path
     return header;
 }
 
-DecodedImage ImageToolkit::decodeLimited(const QString &path, QImage &buffer,
-                                         const QList<QSize> &fitBoxes, const qint64 maxPixels)
+Result<DecodedImage> ImageToolkit::decodeLimited(const QString &path, QImage &buffer,
+                                                 const QList<QSize> &fitBoxes,
+                                                 const qint64 maxPixels)
 {
     RegularFile file;
-    if (!file.open(path))
-        return cannotRead(path, file.errorString());
+    if (const Status opened = file.open(path); !opened)
+        return cannotRead(path, opened.reason());
     if (HeifCodec::recognises(file.device().peek(32)))
         return decodeHeif(path, file, maxPixels);
     QImageReader reader(&file.device());
@@ -386,7 +398,7 @@ DecodedImage ImageToolkit::decodeLimited(const QString &path, QImage &buffer,
         if (pixelsOf(size) > maxPixels)
             return cannotRead(path, tooManyPixels(size, maxPixels));
         if (jpeg) {
-            std::optional<DecodedImage> decoded =
+            std::optional<Result<DecodedImage>> decoded =
                 decodeJpeg(path, file, size, reader.transformation(), fitBoxes, maxPixels, buffer);
             if (decoded)
                 return *std::move(decoded);
@@ -442,11 +454,11 @@ QImage ImageToolkit::imageFromResizing(const QImage &image, const int width, con
     return image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-QByteArray ImageToolkit::encode(QImage image, const QString &format, const int quality,
-                                const float dpi, const CameraData &cameraData)
+Result<QByteArray> ImageToolkit::encode(QImage image, const QString &format, const int quality,
+                                        const float dpi, const CameraData &cameraData)
 {
     if (image.isNull())
-        return {};
+        return Error{QStringLiteral("There is no image to encode.")};
     const float resolution = plausibleDpi(dpi) ? dpi : DefaultDpi;
     if (format == QLatin1String("tiff") || format == QLatin1String("tif"))
         return TiffEncoder::encode(image, resolution);
@@ -479,7 +491,7 @@ QByteArray ImageToolkit::encode(QImage image, const QString &format, const int q
     if (format == QLatin1String("bmp")) {
         writerFormat = "bmp";
     } else {
-        return {};
+        return Error{QStringLiteral("No encoder writes the format \"%1\".").arg(format)};
     }
 
     // Qt's writers record the image's own dots per metre as the file's resolution.
@@ -490,7 +502,7 @@ QByteArray ImageToolkit::encode(QImage image, const QString &format, const int q
     device.open(QIODevice::WriteOnly);
     QImageWriter writer(&device, writerFormat);
     if (!writer.write(image))
-        return {};
+        return Error{writer.errorString()};
     device.close();
     return data;
 }

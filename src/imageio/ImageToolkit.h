@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "base/Result.h"
 #include "imageio/CameraData.h"
 #include "imageio/DecodedImage.h"
 
@@ -13,8 +14,6 @@
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
-
-#include <optional>
 
 class QPainter;
 
@@ -37,17 +36,17 @@ public:
     // case ("jpg", "JPG"), as camera cards and file managers write them.
     static const QStringList &imageFileTypes();
 
-    // The natural size of the image file in points (pixels x 72 / dpi), or nothing when the file
-    // cannot be read as an image.
-    static std::optional<QSizeF> naturalSize(const QString &path);
+    // The natural size of the image file in points (pixels x 72 / dpi); fails as decode() does.
+    static Result<QSizeF> naturalSize(const QString &path);
 
     // Reads the photo at path, turned upright as its orientation tag (or for HEIC and AVIF, its
     // rotation, mirror and crop) asks, with its colour space.
     // The resolution is the one the decoder finds (JFIF density, PNG pHYs, TIFF tags, BMP header),
     // else for a JPEG, HEIC or AVIF its EXIF XResolution (inches or centimetres; a unit of "none"
-    // records no resolution), else 72 dpi; the image's dots per metre are set to match. On failure
-    // the result is null and says why.
-    static DecodedImage decode(const QString &path);
+    // records no resolution), else 72 dpi; the image's dots per metre are set to match. A failure
+    // says why as a sentence without the path ("It is a named pipe, not a file."), to follow a
+    // message that already names the photo.
+    static Result<DecodedImage> decode(const QString &path);
 
     // As decode(), decoding into buffer when it already has the photo's pixel size and format, so
     // that a batch does not pay for fresh memory on every photo. The result shares buffer's
@@ -58,11 +57,11 @@ public:
     // the photo into, and nothing else. A JPEG is then decoded at the smallest half, quarter or
     // eighth of its size that is still at least as large as the photo fitted into each box; the
     // result keeps the full pixel size. Empty: full size.
-    static DecodedImage decodeInto(const QString &path, QImage &buffer,
-                                   const QList<QSize> &fitBoxes = {});
+    static Result<DecodedImage> decodeInto(const QString &path, QImage &buffer,
+                                           const QList<QSize> &fitBoxes = {});
 
     // As decode(), for a watermark picture: at most MaxPicturePixels.
-    static DecodedImage decodePicture(const QString &path);
+    static Result<DecodedImage> decodePicture(const QString &path);
 
     // What a file's header says about its pixels, before any of them is decoded.
     struct Header
@@ -73,8 +72,8 @@ public:
         // Bytes a decoded pixel takes (at least 4: the batch draws on 4-byte pixels).
         int bytesPerPixel = 4;
     };
-    // Nothing when the file is not a regular file or not an image the decoder reads.
-    static std::optional<Header> readHeader(const QString &path);
+    // Fails when the file is not a regular file or not an image the decoder reads.
+    static Result<Header> readHeader(const QString &path);
 
     // The size that pixelSize takes fitted into a box of width x height pixels with its
     // proportions kept (larger or smaller): the box edges are taken as 16-bit signed numbers and
@@ -93,12 +92,12 @@ public:
     // lossless at 100) and "avif" (quality 0-100 mapped to AV1's quantiser). The file records dpi
     // as its resolution (GIF, WebP and AVIF have none) and, for JPEG, PNG, TIFF, WebP and AVIF,
     // the image's ICC profile. PNG, TIFF and GIF keep an alpha channel; JPEG and BMP show
-    // transparent areas on white. Empty for
-    // any other name or when the encoder fails. Takes the image by value: move it in, and
+    // transparent areas on white. Fails, saying why, for any other name or when the encoder
+    // fails. Takes the image by value: move it in, and
     // recording the resolution does not copy its pixels. AVIF also embeds cameraData; other
     // formats get theirs afterwards (MetadataCopier::writeInto).
-    static QByteArray encode(QImage image, const QString &format, int quality, float dpi,
-                             const CameraData &cameraData = {});
+    static Result<QByteArray> encode(QImage image, const QString &format, int quality, float dpi,
+                                     const CameraData &cameraData = {});
 
     // The greyscale format (Format_Grayscale8 or 16) a photo of this decoded image is written in
     // when the output format holds greyscale (JPEG, TIFF, PNG), else Format_Invalid: colour
@@ -128,8 +127,8 @@ public:
                                const QList<FloatPoint> &ends, float lineWidth, const QColor &color);
 
 private:
-    static DecodedImage decodeLimited(const QString &path, QImage &buffer,
-                                      const QList<QSize> &fitBoxes, qint64 maxPixels);
+    static Result<DecodedImage> decodeLimited(const QString &path, QImage &buffer,
+                                              const QList<QSize> &fitBoxes, qint64 maxPixels);
 };
 
 } // namespace inkveil

@@ -227,9 +227,9 @@ struct Compressor
     bool created = false;
 };
 
-JpegCodec::Decoding failed(const ErrorManager &error)
+Error failed(const ErrorManager &error)
 {
-    return {JpegCodec::Status::Failed, QString::fromLocal8Bit(error.message)};
+    return {QString::fromLocal8Bit(error.message)};
 }
 
 QColorSpace iccColorSpace(Decompressor &decompressor)
@@ -261,8 +261,8 @@ int jfifDotsPerMetre(const jpeg_decompress_struct &info, const UINT16 density)
 
 } // namespace
 
-JpegCodec::Decoding JpegCodec::decode(const QByteArray &file, const int reduction,
-                                      const qint64 maxPixels, QImage &buffer)
+Result<JpegCodec::Decoding> JpegCodec::decode(const QByteArray &file, const int reduction,
+                                              const qint64 maxPixels, QImage &buffer)
 {
     QBuffer device;
     device.setData(file);
@@ -270,8 +270,8 @@ JpegCodec::Decoding JpegCodec::decode(const QByteArray &file, const int reductio
     return decode(device, reduction, maxPixels, buffer);
 }
 
-JpegCodec::Decoding JpegCodec::decode(QIODevice &file, const int reduction, const qint64 maxPixels,
-                                      QImage &buffer)
+Result<JpegCodec::Decoding> JpegCodec::decode(QIODevice &file, const int reduction,
+                                              const qint64 maxPixels, QImage &buffer)
 {
     Decompressor decompressor;
     jpeg_decompress_struct &info = decompressor.info;
@@ -294,10 +294,10 @@ JpegCodec::Decoding JpegCodec::decode(QIODevice &file, const int reduction, cons
         return failed(decompressor.error);
 
     if (qint64(info.image_width) * info.image_height > maxPixels)
-        return {Status::Failed, QStringLiteral("%1 x %2 pixels is more than %3 megapixels")
-                                    .arg(info.image_width)
-                                    .arg(info.image_height)
-                                    .arg(maxPixels / 1'000'000)};
+        return Error{QStringLiteral("%1 x %2 pixels is more than %3 megapixels")
+                         .arg(info.image_width)
+                         .arg(info.image_height)
+                         .arg(maxPixels / 1'000'000)};
 
     QImage::Format format = QImage::Format_Invalid;
     if ((info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_RGB) &&
@@ -308,7 +308,7 @@ JpegCodec::Decoding JpegCodec::decode(QIODevice &file, const int reduction, cons
         format = QImage::Format_Grayscale8;
         info.out_color_space = JCS_GRAYSCALE;
     } else {
-        return {Status::Unsupported, {}};
+        return Decoding{Status::Unsupported};
     }
     info.scale_num = 1;
     info.scale_denom = static_cast<unsigned int>(std::clamp(reduction, 1, 8));
@@ -320,7 +320,7 @@ JpegCodec::Decoding JpegCodec::decode(QIODevice &file, const int reduction, cons
         buffer = QImage(); // let go of the old pixels before taking new ones
         buffer = QImage(size, format);
         if (buffer.isNull())
-            return {Status::Failed, QStringLiteral("not enough memory")};
+            return Error{QStringLiteral("not enough memory")};
     }
     buffer.setColorSpace(iccColorSpace(decompressor));
 
@@ -336,16 +336,14 @@ JpegCodec::Decoding JpegCodec::decode(QIODevice &file, const int reduction, cons
     });
     if (!decoded)
         return failed(decompressor.error);
-    return {Status::Decoded,
-            {},
-            jfifDotsPerMetre(info, info.X_density),
-            jfifDotsPerMetre(info, info.Y_density)};
+    return Decoding{Status::Decoded, jfifDotsPerMetre(info, info.X_density),
+                    jfifDotsPerMetre(info, info.Y_density)};
 }
 
-QByteArray JpegCodec::encode(const QImage &image, const int quality, const int dotsPerInch)
+Result<QByteArray> JpegCodec::encode(const QImage &image, const int quality, const int dotsPerInch)
 {
     if (image.isNull())
-        return {};
+        return Error{QStringLiteral("There is no image to encode.")};
     const QImage::Format format = image.format();
     const bool grey = format == QImage::Format_Grayscale8;
     if (!grey && format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
@@ -355,7 +353,7 @@ QByteArray JpegCodec::encode(const QImage &image, const int quality, const int d
     Compressor compressor;
     jpeg_compress_struct &info = compressor.info;
     if (!compressor.created)
-        return {};
+        return failed(compressor.error);
 
     QByteArray bytes;
     // Room for a byte a pixel, more than a photo takes at any quality short of 100, so that the
@@ -400,7 +398,9 @@ QByteArray JpegCodec::encode(const QImage &image, const int quality, const int d
         }
         jpeg_finish_compress(&info);
     });
-    return encoded ? bytes : QByteArray();
+    if (!encoded)
+        return failed(compressor.error);
+    return bytes;
 }
 
 } // namespace inkveil

@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "base/Result.h"
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QImage>
@@ -27,13 +29,11 @@ public:
     // few kilobytes can otherwise keep a core busy for minutes) and is refused.
     static constexpr int MaxScans = 500;
 
-    enum class Status { Decoded, Unsupported, Failed };
+    enum class Status { Decoded, Unsupported };
 
     struct Decoding
     {
-        Status status = Status::Failed;
-        // libjpeg's words for a failed decode.
-        QString errorString;
+        Status status = Status::Decoded;
         // The JFIF density in dots per metre as Qt's reader records it; 0 when the file records
         // none (no JFIF header, or an aspect ratio only).
         int dotsPerMetreX = 0;
@@ -45,11 +45,14 @@ public:
     // The buffer's memory is reused when it already has the decoded size and format. The ICC
     // profile becomes the image's colour space (none without one).
     // A file cut short decodes as far as it goes, the rest grey, as viewers show it. A header
-    // claiming more than maxPixels (at full size) fails before any memory is taken.
-    static Decoding decode(const QByteArray &file, int reduction, qint64 maxPixels, QImage &buffer);
+    // claiming more than maxPixels (at full size) fails before any memory is taken; other
+    // failures carry libjpeg's words.
+    static Result<Decoding> decode(const QByteArray &file, int reduction, qint64 maxPixels,
+                                   QImage &buffer);
     // The same, streaming the file from its current position in small chunks: only the bytes up
     // to the end of the image are read, however long the file is.
-    static Decoding decode(QIODevice &file, int reduction, qint64 maxPixels, QImage &buffer);
+    static Result<Decoding> decode(QIODevice &file, int reduction, qint64 maxPixels,
+                                   QImage &buffer);
 
     // From this quality on colour is written with full-resolution chroma (4:4:4).
     static constexpr int FullChromaQuality = 90;
@@ -59,8 +62,8 @@ public:
     // FullChromaQuality and above has 4:4:4 chroma where Qt's writer always halves it (4:2:0).
     // Format_RGB32, Format_ARGB32, Format_ARGB32_Premultiplied (colour values written as they are,
     // as Qt's writer does) and Format_Grayscale8 are read in place; other formats are converted to
-    // Format_RGB32 first. Empty on failure.
-    static QByteArray encode(const QImage &image, int quality, int dotsPerInch);
+    // Format_RGB32 first. A failure carries libjpeg's words.
+    static Result<QByteArray> encode(const QImage &image, int quality, int dotsPerInch);
 };
 
 } // namespace inkveil

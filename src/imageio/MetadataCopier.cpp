@@ -305,9 +305,17 @@ Split split(const QByteArray &file, const QString &format)
     return {file, file.size(), 0};
 }
 
-QString describe(const std::exception &error)
+// Runs a step that calls Exiv2, which reports failures by throwing: they stop here and come
+// back as the step's reason.
+template <typename Step> auto guarded(Step step) -> decltype(step())
 {
-    return QString::fromLocal8Bit(error.what());
+    try {
+        return step();
+    } catch (const std::exception &error) {
+        return Error{QString::fromLocal8Bit(error.what())};
+    } catch (...) {
+        return Error{QStringLiteral("unknown error")};
+    }
 }
 
 } // namespace
@@ -334,7 +342,7 @@ MetadataCopier::MetadataCopier(const QString &sourcePath, const Mode mode)
     if (mode == Mode::None)
         return;
     setUpExiv2();
-    try {
+    m_read = guarded([&]() -> Status {
         const auto image = Exiv2::ImageFactory::open(QFile::encodeName(sourcePath).toStdString());
         image->readMetadata();
         auto data = std::make_unique<Data>();
@@ -342,19 +350,11 @@ MetadataCopier::MetadataCopier(const QString &sourcePath, const Mode mode)
         data->iptc = image->iptcData();
         data->xmp = image->xmpData();
         m_data = std::move(data);
-    } catch (const std::exception &error) {
-        m_errorString = describe(error);
-    } catch (...) {
-        m_errorString = QStringLiteral("unknown error");
-    }
+        return {};
+    });
 }
 
 MetadataCopier::~MetadataCopier() = default;
-
-bool MetadataCopier::isRead() const
-{
-    return m_data != nullptr;
-}
 
 bool MetadataCopier::formatCarriesMetadata(const QString &format)
 {
@@ -394,81 +394,71 @@ QByteArray MetadataCopier::xmpPacket(const QSize pixelSize) const
     return QByteArray::fromStdString(packet);
 }
 
-bool MetadataCopier::embeddedData(CameraData &data, const QString &format, const QSize pixelSize,
-                                  const float dpi)
+Result<CameraData> MetadataCopier::embeddedData(const QString &format, const QSize pixelSize,
+                                                const float dpi) const
 {
-    data = {};
     if (m_mode == Mode::None || !formatEmbedsMetadata(format))
-        return true;
+        return CameraData{};
     if (!m_data)
-        return false;
-    try {
+        return m_read.error();
+    return guarded([&]() -> Result<CameraData> {
+        CameraData data;
         data.exif = exifBlob(pixelSize, dpi);
         data.xmp = xmpPacket(pixelSize);
-        return true;
-    } catch (const std::exception &error) {
-        m_errorString = describe(error);
-    } catch (...) {
-        m_errorString = QStringLiteral("unknown error");
-    }
-    data = {};
-    return false;
+        return data;
+    });
 }
 
-bool MetadataCopier::writeInto(QByteArray &encoded, const QString &format, const QSize pixelSize,
-                               const float dpi)
+Status MetadataCopier::writeInto(QByteArray &encoded, const QString &format, const QSize pixelSize,
+                                 const float dpi) const
 {
     if (m_mode == Mode::None || !formatCarriesMetadata(format) || formatEmbedsMetadata(format))
-        return true;
+        return {};
     if (!m_data)
-        return false;
+        return m_read.error();
     if (m_data->exif.empty() && m_data->iptc.empty() && m_data->xmp.empty())
-        return true; // nothing to carry: the file stays exactly as encoded
+        return {}; // nothing to carry: the file stays exactly as encoded
+    return guarded([&]() -> Status { return carryInto(encoded, format, pixelSize, dpi); });
+}
 
-    try {
-        const Split parts = split(encoded, format);
-        const auto image =
-            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(parts.head.constData()),
-                                      static_cast<long>(parts.head.size()));
-        // The output's own metadata first: its colour profile, and for TIFF the tags that
-        // describe its pixels.
-        image->readMetadata();
+Status MetadataCopier::carryInto(QByteArray &encoded, const QString &format, const QSize pixelSize,
+                                 const float dpi) const
+{
+    const Split parts = split(encoded, format);
+    const auto image =
+        Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(parts.head.constData()),
+                                  static_cast<long>(parts.head.size()));
+    // The output's own metadata first: its colour profile, and for TIFF the tags that
+    // describe its pixels.
+    image->readMetadata();
 
-        carryExif(image->exifData(), m_data->exif, m_mode, pixelSize, isTiff(format) ? 0.0f : dpi);
+    carryExif(image->exifData(), m_data->exif, m_mode, pixelSize, isTiff(format) ? 0.0f : dpi);
 
-        Exiv2::IptcData &iptc = image->iptcData();
-        for (const Exiv2::Iptcdatum &datum : m_data->iptc) {
-            if (keepIptc(datum, m_mode))
-                iptc.add(datum);
-        }
-
-        carryXmp(image->xmpData(), m_data->xmp, m_mode, pixelSize);
-
-        image->writeMetadata();
-
-        Exiv2::BasicIo &io = image->io();
-        io.open();
-        const auto headSize = static_cast<qsizetype>(io.size()) - parts.trailer;
-        const qsizetype tailSize = encoded.size() - parts.tailFrom;
-        QByteArray written(std::max<qsizetype>(0, headSize) + tailSize, Qt::Uninitialized);
-        const long read = headSize < 0 ? -1
-                                       : io.read(reinterpret_cast<Exiv2::byte *>(written.data()),
-                                                 static_cast<long>(headSize));
-        io.close();
-        if (read != static_cast<long>(headSize)) {
-            m_errorString = QStringLiteral("Exiv2 wrote a file of an unexpected shape");
-            return false;
-        }
-        std::memcpy(written.data() + headSize, encoded.constData() + parts.tailFrom,
-                    static_cast<size_t>(tailSize));
-        encoded = std::move(written);
-        return true;
-    } catch (const std::exception &error) {
-        m_errorString = describe(error);
-    } catch (...) {
-        m_errorString = QStringLiteral("unknown error");
+    Exiv2::IptcData &iptc = image->iptcData();
+    for (const Exiv2::Iptcdatum &datum : m_data->iptc) {
+        if (keepIptc(datum, m_mode))
+            iptc.add(datum);
     }
-    return false;
+
+    carryXmp(image->xmpData(), m_data->xmp, m_mode, pixelSize);
+
+    image->writeMetadata();
+
+    Exiv2::BasicIo &io = image->io();
+    io.open();
+    const auto headSize = static_cast<qsizetype>(io.size()) - parts.trailer;
+    const qsizetype tailSize = encoded.size() - parts.tailFrom;
+    QByteArray written(std::max<qsizetype>(0, headSize) + tailSize, Qt::Uninitialized);
+    const long read = headSize < 0 ? -1
+                                   : io.read(reinterpret_cast<Exiv2::byte *>(written.data()),
+                                             static_cast<long>(headSize));
+    io.close();
+    if (read != static_cast<long>(headSize))
+        return Error{QStringLiteral("Exiv2 wrote a file of an unexpected shape")};
+    std::memcpy(written.data() + headSize, encoded.constData() + parts.tailFrom,
+                static_cast<size_t>(tailSize));
+    encoded = std::move(written);
+    return {};
 }
 
 } // namespace inkveil

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "base/Result.h"
 #include "imageio/CameraData.h"
 
 #include <QByteArray>
@@ -41,12 +42,6 @@ public:
     MetadataCopier(const MetadataCopier &) = delete;
     MetadataCopier &operator=(const MetadataCopier &) = delete;
 
-    // Whether the source's metadata was read; false for None too (nothing was read). When a
-    // read failed, errorString() says why.
-    bool isRead() const;
-    // Why the last read or write failed; empty when none did.
-    QString errorString() const { return m_errorString; }
-
     // Whether files of this format (the output option's name: "jpeg", "tif", ...) can carry
     // camera data. GIF and BMP cannot.
     static bool formatCarriesMetadata(const QString &format);
@@ -56,26 +51,29 @@ public:
 
     // For a format whose encoder embeds the camera data: what writeInto() would write, for an
     // image of pixelSize at dpi, as EXIF and XMP blobs (empty when there is nothing to carry).
-    // For other formats, and in mode None, `data` is left empty. Answers false, with the reason
-    // in errorString(), when the source could not be read or Exiv2 fails.
-    bool embeddedData(CameraData &data, const QString &format, QSize pixelSize, float dpi);
+    // For other formats, and in mode None, it is empty. Fails with the reason when the source
+    // could not be read or Exiv2 fails.
+    Result<CameraData> embeddedData(const QString &format, QSize pixelSize, float dpi) const;
 
     // Writes the camera data into `encoded`, a complete file of `format` that holds an image of
-    // pixelSize recorded at dpi. Answers false, with `encoded` left as it was and the reason in
-    // errorString(), when the source could not be read or Exiv2 fails; true when the file now
-    // carries what the mode promises (also when that is nothing, or the encoder embedded it).
-    bool writeInto(QByteArray &encoded, const QString &format, QSize pixelSize, float dpi);
+    // pixelSize recorded at dpi. Fails, with `encoded` left as it was, when the source could not
+    // be read or Exiv2 fails; succeeds when the file now carries what the mode promises (also
+    // when that is nothing, or the encoder embedded it).
+    Status writeInto(QByteArray &encoded, const QString &format, QSize pixelSize, float dpi) const;
 
 private:
     // The EXIF as a TIFF structure, or empty when nothing of it is carried.
     QByteArray exifBlob(QSize pixelSize, float dpi) const;
     // The XMP packet, or empty when nothing of it is carried.
     QByteArray xmpPacket(QSize pixelSize) const;
+    // writeInto()'s work on the finished file; Exiv2 may throw.
+    Status carryInto(QByteArray &encoded, const QString &format, QSize pixelSize, float dpi) const;
 
     struct Data;
     std::unique_ptr<Data> m_data;
     Mode m_mode;
-    QString m_errorString;
+    // Why the source's camera data could not be read; told by the first step that needs it.
+    Status m_read;
 };
 
 } // namespace inkveil

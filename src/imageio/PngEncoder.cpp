@@ -80,17 +80,22 @@ const uchar *packedRow(const QImage &pixels, const Layout &layout, const int y,
     return row.data();
 }
 
+Error failed(const int error)
+{
+    return {QString::fromLatin1(spng_strerror(error))};
+}
+
 } // namespace
 
-QByteArray PngEncoder::encode(const QImage &image, const int dotsPerMetre)
+Result<QByteArray> PngEncoder::encode(const QImage &image, const int dotsPerMetre)
 {
     if (image.isNull())
-        return {};
+        return Error{QStringLiteral("There is no image to encode.")};
     const Layout layout = layoutFor(image);
     const QImage pixels = image.convertToFormat(layout.format);
     const std::unique_ptr<spng_ctx, ContextDeleter> context(spng_ctx_new(SPNG_CTX_ENCODER));
     if (!context)
-        return {};
+        return Error{QStringLiteral("There is not enough memory to encode the image.")};
     spng_ctx *const ctx = context.get();
     spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);
     spng_set_option(ctx, SPNG_FILTER_CHOICE, SPNG_FILTER_CHOICE_SUB);
@@ -102,8 +107,8 @@ QByteArray PngEncoder::encode(const QImage &image, const int dotsPerMetre)
     header.height = static_cast<uint32_t>(pixels.height());
     header.bit_depth = layout.bitDepth;
     header.color_type = layout.colorType;
-    if (spng_set_ihdr(ctx, &header) != 0)
-        return {};
+    if (const int set = spng_set_ihdr(ctx, &header); set != 0)
+        return failed(set);
     if (dotsPerMetre > 0) {
         spng_phys phys{static_cast<uint32_t>(dotsPerMetre), static_cast<uint32_t>(dotsPerMetre), 1};
         spng_set_phys(ctx, &phys);
@@ -118,9 +123,10 @@ QByteArray PngEncoder::encode(const QImage &image, const int dotsPerMetre)
     }
 
     // Row by row, so that the rows' padding in the QImage never reaches the file.
-    if (spng_encode_image(ctx, nullptr, 0, SPNG_FMT_PNG,
-                          SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE) != 0)
-        return {};
+    if (const int started = spng_encode_image(ctx, nullptr, 0, SPNG_FMT_PNG,
+                                              SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE);
+        started != 0)
+        return failed(started);
     const size_t rowBytes = static_cast<size_t>(pixels.width()) *
                             static_cast<size_t>(layout.channels) * (layout.bitDepth / 8u);
     std::vector<uchar> row(layout.format == QImage::Format_RGBX64 ? rowBytes : 0);
@@ -128,13 +134,15 @@ QByteArray PngEncoder::encode(const QImage &image, const int dotsPerMetre)
     for (int y = 0; y < pixels.height() && status == 0; ++y)
         status = spng_encode_row(ctx, packedRow(pixels, layout, y, row), rowBytes);
     if (status != SPNG_EOI)
-        return {};
+        return failed(status);
 
     size_t size = 0;
     int error = 0;
     void *const buffer = spng_get_png_buffer(ctx, &size, &error);
-    if (!buffer || error != 0)
-        return {};
+    if (!buffer || error != 0) {
+        std::free(buffer);
+        return failed(error);
+    }
     QByteArray file(static_cast<const char *>(buffer), static_cast<qsizetype>(size));
     std::free(buffer);
     return file;

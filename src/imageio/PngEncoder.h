@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "base/Result.h"
+
 #include <QByteArray>
 #include <QImage>
 
@@ -18,8 +20,8 @@ class PngEncoder
 public:
     PngEncoder() = delete;
 
-    // The encoded file, or empty when libspng fails.
-    static QByteArray encode(const QImage &image, int dotsPerMetre);
+    // The encoded file; a failure says what libspng said.
+    static Result<QByteArray> encode(const QImage &image, int dotsPerMetre);
 };
 
 } // namespace inkveil

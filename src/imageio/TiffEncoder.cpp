@@ -103,10 +103,10 @@ using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 
 } // namespace
 
-QByteArray TiffEncoder::encode(const QImage &image, const float dpi)
+Result<QByteArray> TiffEncoder::encode(const QImage &image, const float dpi)
 {
     if (image.isNull())
-        return {};
+        return Error{QStringLiteral("There is no image to encode.")};
     const bool grey =
         image.format() == QImage::Format_Grayscale8 || image.format() == QImage::Format_Grayscale16;
     const bool alpha = !grey && image.hasAlphaChannel();
@@ -121,7 +121,7 @@ QByteArray TiffEncoder::encode(const QImage &image, const float dpi)
         format = alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64;
     const QImage pixels = image.convertToFormat(format);
     if (pixels.isNull())
-        return {};
+        return Error{QStringLiteral("There is not enough memory to encode the image.")};
     const auto width = static_cast<uint32_t>(pixels.width());
     const auto height = static_cast<uint32_t>(pixels.height());
     const uint16_t samples = grey ? 1 : alpha ? 4 : 3;
@@ -134,7 +134,7 @@ QByteArray TiffEncoder::encode(const QImage &image, const float dpi)
         TiffHandle tiff(TIFFClientOpen("inkveil", "wm", &file, readProc, writeProc, seekProc,
                                        closeProc, sizeProc, mapProc, unmapProc));
         if (!tiff)
-            return {};
+            return Error{QStringLiteral("libtiff could not write the image.")};
         TIFF *const t = tiff.get();
         TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
         TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
@@ -174,10 +174,10 @@ QByteArray TiffEncoder::encode(const QImage &image, const float dpi)
                 std::memcpy(row.data(), line, row.size());
             }
             if (TIFFWriteScanline(t, row.data(), y, 0) < 0)
-                return {};
+                return Error{QStringLiteral("libtiff could not write the image.")};
         }
         if (!TIFFWriteDirectory(t))
-            return {};
+            return Error{QStringLiteral("libtiff could not write the image.")};
     }
     return file.data;
 }

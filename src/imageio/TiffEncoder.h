@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "base/Result.h"
+
 #include <QByteArray>
 #include <QImage>
 
@@ -18,8 +20,8 @@ class TiffEncoder
 public:
     TiffEncoder() = delete;
 
-    // The encoded file, or empty when libtiff fails.
-    static QByteArray encode(const QImage &image, float dpi);
+    // The encoded file, or why libtiff could not write it.
+    static Result<QByteArray> encode(const QImage &image, float dpi);
 };
 
 } // namespace inkveil

@@ -17,7 +17,7 @@ namespace {
 // Adds the chunks that travel beside the bitstream. This is where EXIF ("EXIF") and XMP ("XMP ")
 // chunks go when the output keeps the photo's metadata; WebPMux orders them and sets the VP8X
 // flags.
-QByteArray withChunks(const QByteArray &bitstream, const QByteArray &icc)
+Result<QByteArray> withChunks(const QByteArray &bitstream, const QByteArray &icc)
 {
     if (icc.isEmpty())
         return bitstream;
@@ -25,7 +25,7 @@ QByteArray withChunks(const QByteArray &bitstream, const QByteArray &icc)
                          static_cast<size_t>(bitstream.size())};
     WebPMux *mux = WebPMuxCreate(&image, 0);
     if (!mux)
-        return {};
+        return Error{QStringLiteral("libwebp could not add the colour profile.")};
     const WebPData profile{reinterpret_cast<const uint8_t *>(icc.constData()),
                            static_cast<size_t>(icc.size())};
     WebPData assembled{nullptr, 0};
@@ -36,16 +36,25 @@ QByteArray withChunks(const QByteArray &bitstream, const QByteArray &icc)
                           static_cast<qsizetype>(assembled.size));
     WebPDataClear(&assembled);
     WebPMuxDelete(mux);
+    if (file.isEmpty())
+        return Error{QStringLiteral("libwebp could not add the colour profile.")};
     return file;
+}
+
+Error failed(const WebPEncodingError error)
+{
+    return {QStringLiteral("libwebp could not encode the image (error %1).").arg(int(error))};
 }
 
 } // namespace
 
-QByteArray WebpEncoder::encode(const QImage &image, const int quality)
+Result<QByteArray> WebpEncoder::encode(const QImage &image, const int quality)
 {
+    if (image.isNull())
+        return Error{QStringLiteral("There is no image to encode.")};
     WebPConfig config;
-    if (image.isNull() || !WebPConfigInit(&config))
-        return {};
+    if (!WebPConfigInit(&config))
+        return Error{QStringLiteral("libwebp does not match its headers.")};
     const bool lossless = quality >= LosslessQuality;
     // Efforts chosen for batches of camera photos (docs/performance.md): lossy method 2 writes the
     // same size as libwebp's default 4 in a fifth of the time; lossless level 2 is five times
@@ -63,7 +72,7 @@ QByteArray WebpEncoder::encode(const QImage &image, const int quality)
         image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
     WebPPicture picture;
     if (!WebPPictureInit(&picture))
-        return {};
+        return Error{QStringLiteral("libwebp does not match its headers.")};
     picture.use_argb = lossless ? 1 : 0;
     picture.width = pixels.width();
     picture.height = pixels.height();
@@ -75,13 +84,14 @@ QByteArray WebpEncoder::encode(const QImage &image, const int quality)
     picture.writer = WebPMemoryWrite;
     picture.custom_ptr = &writer;
     const bool encoded = imported && WebPEncode(&config, &picture);
+    const WebPEncodingError error = picture.error_code;
     WebPPictureFree(&picture);
     const QByteArray bitstream = encoded ? QByteArray(reinterpret_cast<const char *>(writer.mem),
                                                       static_cast<qsizetype>(writer.size))
                                          : QByteArray();
     WebPMemoryWriterClear(&writer);
-    if (bitstream.isEmpty())
-        return {};
+    if (!encoded || bitstream.isEmpty())
+        return failed(error);
     return withChunks(bitstream, image.colorSpace().isValid() ? image.colorSpace().iccProfile()
                                                               : QByteArray());
 }

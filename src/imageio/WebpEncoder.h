@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "base/Result.h"
+
 #include <QByteArray>
 #include <QImage>
 
@@ -18,8 +20,8 @@ public:
     // Lossless from this quality on.
     static constexpr int LosslessQuality = 100;
 
-    // The encoded file, or empty when libwebp fails (an edge over 16383 pixels, for one).
-    static QByteArray encode(const QImage &image, int quality);
+    // The encoded file; fails when libwebp does (an edge over 16383 pixels, for one).
+    static Result<QByteArray> encode(const QImage &image, int quality);
 };
 
 } // namespace inkveil

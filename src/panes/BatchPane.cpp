@@ -119,14 +119,14 @@ void BatchPane::all_start()
         m_engine.stop();
         return;
     }
-    QString refusal;
     m_saveLastValue = m_outputOptions->lastValue();
     const int workers = m_workers > 0 ? m_workers : std::max(1, QThread::idealThreadCount());
     clearOutcome();
     m_runFiles = m_workFiles;
     m_tally = BatchTally(static_cast<int>(m_runFiles.size()));
-    if (!m_engine.start(m_workFiles, m_overlays, m_outputOptions, workers, &refusal)) {
-        setOutputStatus(refusal);
+    if (const Status started = m_engine.start(m_workFiles, m_overlays, m_outputOptions, workers);
+        !started) {
+        setOutputStatus(started.reason());
         return;
     }
     m_estimate = ProgressEstimate(static_cast<int>(m_workFiles.size()));

@@ -99,8 +99,8 @@ void ImageEditor::setPreviewImage()
             m_preview->clear();
         return;
     }
-    const DecodedImage decoded = ImageToolkit::decodePicture(m_currentFilePath);
-    if (!decoded.isNull()) {
+    if (const Result<DecodedImage> picture = ImageToolkit::decodePicture(m_currentFilePath)) {
+        const DecodedImage &decoded = *picture;
         const FloatSize size = decoded.sizeInPoints();
         m_currentWidth = static_cast<qint16>(static_cast<int>(size.width));
         m_currentHeight = static_cast<qint16>(static_cast<int>(size.height));

@@ -59,16 +59,17 @@ QSize shownSize(QSize pixelSize, QSize box)
 // reads it at an eighth, quarter or half of its size where that is still large enough, and the
 // rest of the way is one smooth scaling. Every render then draws on the shown size only, so an
 // edit costs the same on a 100-megapixel photo as on a small one. An empty box: full size.
-DecodedImage readForView(const QString &path, QImage &buffer, QSize box)
+Result<DecodedImage> readForView(const QString &path, QImage &buffer, QSize box)
 {
     if (box.isEmpty())
         return ImageToolkit::decodeInto(path, buffer);
-    DecodedImage decoded = ImageToolkit::decodeInto(path, buffer, {box});
-    if (decoded.isNull())
-        return decoded;
+    Result<DecodedImage> read = ImageToolkit::decodeInto(path, buffer, {box});
+    if (!read)
+        return read;
+    DecodedImage &decoded = *read;
     const QSize shown = shownSize(decoded.pixelSize(), box);
     if (decoded.image().size() == shown)
-        return decoded;
+        return read;
     const float dpi = decoded.dpi();
     const QSize pixelSize = decoded.pixelSize();
     QImage image = decoded.takeImage();
@@ -199,7 +200,9 @@ void PreviewRenderer::run(Task &task)
     if (space.path.isNull() || space.path != path || !space.shows(task.displaySize)) {
         // Read into the previous photo's memory when the sizes match, as photos of one camera do.
         QImage buffer = space.photo.takeImage();
-        space.photo = readForView(path, buffer, task.displaySize);
+        Result<DecodedImage> read = readForView(path, buffer, task.displaySize);
+        // An unreadable photo is held as a null one, which renders as nothing.
+        space.photo = read ? std::move(read).value() : DecodedImage();
         buffer = QImage();
         space.spares.clear();
         space.displaySize = task.displaySize;
@@ -220,16 +223,17 @@ void PreviewRenderer::run(Task &task)
         restoredCanvas(photo, space.spares.isEmpty() ? QImage() : space.spares.takeLast());
     // The photo's full size goes with the canvas: the watermarks are placed and sized on it and
     // drawn shrunk, as the batch draws them on a photo written small.
-    task.rendered = space.stamper.watermark(
+    Stamper::Stamped stamped = space.stamper.watermark(
         space.file, DecodedImage(std::move(canvas), space.photo.dpi(), space.photo.pixelSize()),
         task.overlays);
+    task.rendered = std::move(stamped.image);
+    task.originalSize = stamped.originalSize;
     if (task.rendered.format() != photo.format()) {
         // The Stamper gives a photo in a format it cannot draw on pixels it can. Keep the photo
         // in that form, so that later canvases are plain copies.
         space.photo = DecodedImage(photo.convertToFormat(task.rendered.format()), space.photo.dpi(),
                                    space.photo.pixelSize());
     }
-    task.originalSize = space.file->originalSize();
     task.exifParsed = space.file->exifParsed();
     if (task.exifParsed)
         task.exif = space.file->exifData();

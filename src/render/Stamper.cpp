@@ -3,6 +3,7 @@
 
 #include "render/Stamper.h"
 
+#include "base/Logging.h"
 #include "imageio/IccProfile.h"
 #include "imageio/ImageToolkit.h"
 #include "render/StamperGeometry.h"
@@ -144,23 +145,24 @@ Stamper::Stamper(PlaceholderExpander expander)
     , m_expander(std::move(expander))
 {}
 
-QImage Stamper::watermark(const std::shared_ptr<WorkFile> &file, const OverlayList &overlays)
+Result<Stamper::Stamped> Stamper::watermark(const std::shared_ptr<WorkFile> &file,
+                                            const OverlayList &overlays)
 {
     m_baseImage = file;
-    DecodedImage source = ImageToolkit::decode(file->filePath());
-    if (source.isNull())
-        return {};
-    return watermark(file, std::move(source), overlays);
+    Result<DecodedImage> source = ImageToolkit::decode(file->filePath());
+    if (!source)
+        return source.error();
+    return watermark(file, std::move(source).value(), overlays);
 }
 
-QImage Stamper::watermark(const std::shared_ptr<WorkFile> &file, DecodedImage source,
-                          const OverlayList &overlays)
+Stamper::Stamped Stamper::watermark(const std::shared_ptr<WorkFile> &file, DecodedImage source,
+                                    const OverlayList &overlays)
 {
     m_baseImage = file;
     if (source.isNull())
         return {};
     const FloatSize points = source.sizeInPoints();
-    file->setOriginalSize(QSizeF(points.width, points.height));
+    Stamped stamped{{}, QSizeF(points.width, points.height)};
     const FloatSize canvasSize{static_cast<float>(source.pixelSize().width()),
                                static_cast<float>(source.pixelSize().height())};
     QImage canvas = source.takeImage();
@@ -174,7 +176,8 @@ QImage Stamper::watermark(const std::shared_ptr<WorkFile> &file, DecodedImage so
         if (overlay->use())
             drawOverlay(canvas, canvasSize, *overlay);
     }
-    return canvas;
+    stamped.image = std::move(canvas);
+    return stamped;
 }
 
 void Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Overlay &overlay)
@@ -509,8 +512,14 @@ QString Stamper::overlayProblem(const Overlay &overlay)
 const DecodedImage &Stamper::picture(const QString &path)
 {
     auto cached = m_pictures.find(path);
-    if (cached == m_pictures.end())
-        cached = m_pictures.insert(path, ImageToolkit::decodePicture(path));
+    if (cached == m_pictures.end()) {
+        Result<DecodedImage> decoded = ImageToolkit::decodePicture(path);
+        // Left out of every photo, as the summary warned before the run.
+        if (!decoded)
+            qCDebug(lcRender, "Watermark picture %s left out: %s", qUtf8Printable(path),
+                    qUtf8Printable(decoded.reason()));
+        cached = m_pictures.insert(path, decoded ? std::move(decoded).value() : DecodedImage());
+    }
     return *cached;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/FloatGeometry.h"
+#include "base/Result.h"
 #include "imageio/DecodedImage.h"
 #include "render/PlaceholderExpander.h"
 #include "sources/WorkFile.h"
@@ -13,6 +14,7 @@
 #include <QFont>
 #include <QHash>
 #include <QImage>
+#include <QSizeF>
 
 #include <memory>
 
@@ -28,14 +30,23 @@ public:
     Stamper();
     explicit Stamper(PlaceholderExpander expander);
 
-    // The photo with every used watermark drawn on it at full pixel size, or a null image when
-    // the file cannot be read. Sets the file's originalSize and may read its EXIF.
-    QImage watermark(const std::shared_ptr<WorkFile> &file, const OverlayList &overlays);
+    // A photo with its watermarks on, and what was measured of it on the way.
+    struct Stamped
+    {
+        QImage image;
+        // The photo's size in points (its full pixel size x 72 / dpi).
+        QSizeF originalSize;
+    };
+
+    // The photo with every used watermark drawn on it at full pixel size; fails with the reason
+    // when the file cannot be read. May read the file's EXIF.
+    Result<Stamped> watermark(const std::shared_ptr<WorkFile> &file, const OverlayList &overlays);
     // The same on a photo the caller has decoded already; its pixels are drawn into in place.
     // On a photo decoded at a reduced size, the watermarks are placed and sized on its full
-    // pixel size and drawn shrunk to match, as if drawn at full size and then scaled.
-    QImage watermark(const std::shared_ptr<WorkFile> &file, DecodedImage source,
-                     const OverlayList &overlays);
+    // pixel size and drawn shrunk to match, as if drawn at full size and then scaled. The image
+    // is null when the photo is, or when there was no memory for its drawable pixels.
+    Stamped watermark(const std::shared_ptr<WorkFile> &file, DecodedImage source,
+                      const OverlayList &overlays);
 
     std::shared_ptr<WorkFile> baseImage() const { return m_baseImage; }
     void setBaseImage(const std::shared_ptr<WorkFile> &file) { m_baseImage = file; }

@@ -64,12 +64,14 @@ bool Presets::exists(const QString &name)
     return !file.isNull() && QFileInfo(file).isFile();
 }
 
-bool Presets::save(const QString &name, const OverlayList &overlays,
-                   const OutputOptions &outputOptions)
+Status Presets::save(const QString &name, const OverlayList &overlays,
+                     const OutputOptions &outputOptions)
 {
     const QString file = path(name);
-    if (file.isNull() || !QDir().mkpath(folder()))
-        return false;
+    if (file.isNull())
+        return Error{QStringLiteral("\"%1\" can't name a preset.").arg(name)};
+    if (!QDir().mkpath(folder()))
+        return Error{QStringLiteral("Can't create the folder %1.").arg(folder())};
     return StateFile::saveStateTo(file, overlays, outputOptions);
 }
 

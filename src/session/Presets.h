@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "base/Result.h"
 #include "output/OutputOptions.h"
 #include "watermarks/Overlay.h"
 
@@ -33,9 +34,9 @@ public:
     static QStringList names();
     static bool exists(const QString &name);
 
-    // Writes the preset atomically, replacing one of the same name; creates the folder. Answers
-    // whether it was written.
-    static bool save(const QString &name, const OverlayList &overlays,
+    // Writes the preset atomically, replacing one of the same name; creates the folder. Fails
+    // with the reason when it was not written.
+    static Status save(const QString &name, const OverlayList &overlays,
                      const OutputOptions &outputOptions);
     // Replaces the watermarks, and the options when the preset holds them, as opening a state
     // file does. Answers false, changing nothing, for an unknown or invalid name.

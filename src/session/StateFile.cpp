@@ -5,6 +5,7 @@
 
 #include "archive/KeyedArchiver.h"
 #include "archive/KeyedUnarchiver.h"
+#include "base/Logging.h"
 #include "base/RegularFile.h"
 #include "base/Resources.h"
 
@@ -15,6 +16,7 @@
 #include <QStandardPaths>
 
 #include <atomic>
+#include <cerrno>
 
 namespace inkveil {
 
@@ -64,37 +66,43 @@ StateFile::LoadResult StateFile::loadStateFrom(const QString &path, OverlayList 
                                                std::shared_ptr<OutputOptions> &outputOptions)
 {
     LoadResult result;
-    QByteArray data;
     if (!path.isEmpty()) {
-        RegularFile file;
-        if (file.open(path) && file.readAll(maxFileSize, data)) {
-            result.problem = decode(data, overlays, outputOptions);
-            if (!result.damaged())
+        const Result<QByteArray> data = RegularFile::readFile(path, maxFileSize);
+        if (data) {
+            const Status decoded = decode(*data, overlays, outputOptions);
+            if (decoded)
                 return result;
-        } else if (!file.missing()) {
-            result.problem = file.errorString();
+            result.problem = decoded.reason();
+        } else if (data.error().code != ENOENT) {
+            result.problem = data.reason();
         }
+        if (!result.problem.isEmpty())
+            qCDebug(lcSession, "Not using %s: %s", qUtf8Printable(path),
+                    qUtf8Printable(result.problem));
     }
-    QByteArray defaults;
-    RegularFile::readFile(Resources::path(QStringLiteral("state"), QStringLiteral("bin")),
-                          DefaultMaxFileSize, defaults);
-    decode(defaults, overlays, outputOptions);
+    const Result<QByteArray> defaults = RegularFile::readFile(
+        Resources::path(QStringLiteral("state"), QStringLiteral("bin")), DefaultMaxFileSize);
+    (void)decode(defaults ? *defaults : QByteArray(), overlays, outputOptions);
     return result;
 }
 
-bool StateFile::saveState(const OverlayList &overlays, const OutputOptions &outputOptions)
+Status StateFile::saveState(const OverlayList &overlays, const OutputOptions &outputOptions)
 {
     return saveStateTo(pathForStateFile(), overlays, outputOptions);
 }
 
-bool StateFile::saveStateTo(const QString &path, const OverlayList &overlays,
-                            const OutputOptions &outputOptions)
+Status StateFile::saveStateTo(const QString &path, const OverlayList &overlays,
+                              const OutputOptions &outputOptions)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(encode(overlays, outputOptions));
-    return file.commit();
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(encode(overlays, outputOptions));
+        if (file.commit())
+            return {};
+    }
+    qCWarning(lcSession, "Can't save %s: %s", qUtf8Printable(path),
+              qUtf8Printable(file.errorString()));
+    return Error{file.errorString()};
 }
 
 QByteArray StateFile::encode(const OverlayList &overlays, const OutputOptions &outputOptions)
@@ -109,8 +117,8 @@ QByteArray StateFile::encode(const OverlayList &overlays, const OutputOptions &o
     return archiver.finishEncoding();
 }
 
-QString StateFile::decode(const QByteArray &data, OverlayList &overlays,
-                          std::shared_ptr<OutputOptions> &outputOptions)
+Status StateFile::decode(const QByteArray &data, OverlayList &overlays,
+                         std::shared_ptr<OutputOptions> &outputOptions)
 {
     const KeyedUnarchiver unarchiver(data);
     if (const auto records = unarchiver.decodeRecordArray(OverlaysKey, Overlay::ClassName)) {
@@ -122,7 +130,9 @@ QString StateFile::decode(const QByteArray &data, OverlayList &overlays,
     }
     if (const auto record = unarchiver.decodeRecord(OutputOptionsKey, OutputOptions::ClassName))
         outputOptions = OutputOptions::decode(*record);
-    return unarchiver.problem();
+    if (const QString problem = unarchiver.problem(); !problem.isEmpty())
+        return Error{problem};
+    return {};
 }
 
 } // namespace inkveil

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "base/Result.h"
 #include "output/OutputOptions.h"
 #include "watermarks/Overlay.h"
 
@@ -47,17 +48,17 @@ public:
     // no size to trust). Settable so that tests need not write 16 MB.
     static constexpr qint64 DefaultMaxFileSize = 16 * 1024 * 1024;
     static void setMaxFileSize(qint64 bytes);
-    // Writes both atomically; answers whether the file was written.
-    static bool saveState(const OverlayList &overlays, const OutputOptions &outputOptions);
+    // Writes both atomically; fails with the reason when the file was not written.
+    static Status saveState(const OverlayList &overlays, const OutputOptions &outputOptions);
     // The same into a given file (a preset).
-    static bool saveStateTo(const QString &path, const OverlayList &overlays,
+    static Status saveStateTo(const QString &path, const OverlayList &overlays,
                             const OutputOptions &outputOptions);
 
     static QByteArray encode(const OverlayList &overlays, const OutputOptions &outputOptions);
     // Bytes that are not a readable archive read as an archive holding neither key: one
-    // default watermark, the options left as they are. Answers why the bytes were not readable,
-    // or an empty string.
-    static QString decode(const QByteArray &data, OverlayList &overlays,
+    // default watermark, the options left as they are. Fails with why the bytes were not
+    // readable (what was read is used all the same).
+    static Status decode(const QByteArray &data, OverlayList &overlays,
                           std::shared_ptr<OutputOptions> &outputOptions);
 };
 

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <optional>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -38,15 +37,16 @@ const QCollator &naturalOrder()
     return collator;
 }
 
-// The names in a folder, or nothing with the reason when it can't be listed. Read with the
+// The names in a folder, or why it can't be listed. Read with the
 // system's calls: Qt leaves out names that are not valid UTF-8.
-std::optional<QStringList> folderEntries(const QString &folder, QString &reason)
+Result<QStringList> folderEntries(const QString &folder)
 {
+    const auto failed = [](const int error) {
+        return Error{QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char('.'), error};
+    };
     DIR *dir = ::opendir(RegularFile::encodeName(folder).constData());
-    if (!dir) {
-        reason = QString::fromLocal8Bit(std::strerror(errno)) + QLatin1Char('.');
-        return std::nullopt;
-    }
+    if (!dir)
+        return failed(errno);
     QStringList names;
     errno = 0;
     while (const dirent *entry = ::readdir(dir)) {
@@ -57,10 +57,8 @@ std::optional<QStringList> folderEntries(const QString &folder, QString &reason)
     }
     const int error = errno;
     ::closedir(dir);
-    if (error != 0) {
-        reason = QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char('.');
-        return std::nullopt;
-    }
+    if (error != 0)
+        return failed(error);
     return names;
 }
 
@@ -78,13 +76,11 @@ void appendEntries(const QString &folder, const QString &relative, QStringList &
                    QStringList *problems)
 {
     const QString path = relative.isEmpty() ? folder : folder + QLatin1Char('/') + relative;
-    QString reason;
-    std::optional<QStringList> names =
-        folderEntries(path.isEmpty() ? QStringLiteral("/") : path, reason);
+    Result<QStringList> names = folderEntries(path.isEmpty() ? QStringLiteral("/") : path);
     if (!names) {
         if (problems)
             problems->append(QStringLiteral("%1: Can't read folder. %2")
-                                 .arg(path.isEmpty() ? QStringLiteral("/") : path, reason));
+                                 .arg(path.isEmpty() ? QStringLiteral("/") : path, names.reason()));
         return;
     }
     // Ties in the natural order (names differing only in case) fall back to plain text order.
@@ -100,7 +96,8 @@ void appendEntries(const QString &folder, const QString &relative, QStringList &
     }
 }
 
-QString unreadableReason(const QString &path)
+// Whether a photo can be opened; a missing file and a folder pass, to fail when processed.
+Status openable(const QString &path)
 {
     struct stat info
     {
@@ -108,7 +105,7 @@ QString unreadableReason(const QString &path)
     if (::stat(RegularFile::encodeName(path).constData(), &info) != 0 || S_ISDIR(info.st_mode))
         return {};
     RegularFile probe;
-    return probe.open(path) ? QString() : probe.errorString();
+    return probe.open(path);
 }
 
 QString extensionOf(const QString &path)
@@ -164,9 +161,9 @@ qsizetype FileGathering::appendWorkFiles(WorkFileList &files, const QStringList 
         // Opened once here (without blocking), so that a file nobody can read is reported now
         // rather than failing the run, and a pipe never reaches a decoder. A missing file and
         // a folder named like a photo stay in the list as dropped, to fail when processed.
-        if (const QString reason = unreadableReason(path); !reason.isEmpty()) {
+        if (const Status opened = openable(path); !opened) {
             if (problems)
-                problems->append(QStringLiteral("%1: %2").arg(path, reason));
+                problems->append(QStringLiteral("%1: %2").arg(path, opened.reason()));
             continue;
         }
         auto file = std::make_shared<WorkFile>(path);

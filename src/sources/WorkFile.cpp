@@ -29,8 +29,10 @@ const ExifData &WorkFile::readExif()
 {
     if (!m_exifParsed) {
         // A work file without a path (the empty one a fresh Stamper holds) has nothing to read.
+        // A photo that can't be opened has no camera data: its placeholders stay empty, and
+        // reading its pixels reports the failure.
         if (!m_filePath.isEmpty())
-            ExifParser::parseImage(m_filePath, m_exifData);
+            (void)ExifParser::parseImage(m_filePath, m_exifData);
         m_exifParsed = true;
     }
     return m_exifData;

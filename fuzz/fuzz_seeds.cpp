@@ -1,0 +1,110 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// Writes a starting corpus for each fuzzer into FOLDER/<fuzzer>/: tiny camera photos with EXIF in
+// every format the readers take, made by our own encoders, so that a fresh machine needs no
+// image tools and nothing binary is kept in the repository.
+//
+//   fuzz_seeds FOLDER
+#include "PhotoBuilders.h"
+
+#include "imageio/CameraData.h"
+#include "imageio/ImageToolkit.h"
+#include "imageio/JpegCodec.h"
+#include "imageio/MetadataCopier.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTextStream>
+
+#include <cstdlib>
+
+using namespace inkveil;
+
+namespace {
+
+constexpr QSize PhotoSize(16, 12);
+constexpr float Dpi = 300.0f;
+
+void save(const QString &folder, const QString &name, const QByteArray &bytes)
+{
+    QDir().mkpath(folder);
+    QFile file(folder + QLatin1Char('/') + name);
+    if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        QTextStream(stderr) << "fuzz_seeds: cannot write " << file.fileName() << Qt::endl;
+        std::exit(1);
+    }
+}
+
+QImage photo(QImage::Format format)
+{
+    QImage image(PhotoSize, format);
+    image.fill(Qt::darkCyan);
+    QPainter(&image).fillRect(0, 0, 8, 6, Qt::yellow);
+    return image;
+}
+
+QByteArray exifOf(const Tiff &t)
+{
+    return cameraTiff(t, "Seed Optics", "SX-1", "2024:06:01 12:00:00", quint32(PhotoSize.width()),
+                      quint32(PhotoSize.height()));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 2) {
+        QTextStream(stderr) << "usage: fuzz_seeds FOLDER" << Qt::endl;
+        return 2;
+    }
+    const QString root = QString::fromLocal8Bit(argv[1]);
+    const QString exifSeeds = root + QStringLiteral("/exif");
+    const QString jpegSeeds = root + QStringLiteral("/jpeg");
+    const QString heifSeeds = root + QStringLiteral("/heif");
+    const QString metadataSeeds = root + QStringLiteral("/metadata");
+
+    // Both byte orders, the big-endian one with a thumbnail directory after the first.
+    const Tiff little{false};
+    const Tiff big{true};
+    const QByteArray colour = JpegCodec::encode(photo(QImage::Format_RGB32), 75, 72).value();
+    const QByteArray camera = withExifSegment(colour, little.app1(exifOf(little)));
+    save(exifSeeds, QStringLiteral("little-endian.jpg"), camera);
+    save(exifSeeds, QStringLiteral("big-endian.jpg"),
+         jpeg(big.app1(big.tiff({big.text(0x010F, "Seed Optics"), big.ratio(0x011A, 72, 1)},
+                                {big.ratio(0x829D, 28, 10)}, {big.long32(0x0201, 0)}))));
+
+    // 4:2:0, 4:4:4 (high quality) and greyscale.
+    save(jpegSeeds, QStringLiteral("camera.jpg"), camera);
+    save(jpegSeeds, QStringLiteral("full-chroma.jpg"),
+         JpegCodec::encode(photo(QImage::Format_RGB32), 95, 72).value());
+    save(jpegSeeds, QStringLiteral("grey.jpg"),
+         JpegCodec::encode(photo(QImage::Format_Grayscale8), 75, 72).value());
+
+    // What the metadata copier reads from: a camera JPEG, and the same data carried into every
+    // format Exiv2 reads.
+    save(metadataSeeds, QStringLiteral("camera.jpg"), camera);
+    const QString source = metadataSeeds + QStringLiteral("/camera.jpg");
+    MetadataCopier copier(source, MetadataCopier::Mode::Keep);
+    for (const QString &format :
+         {QStringLiteral("png"), QStringLiteral("tif"), QStringLiteral("webp")}) {
+        QByteArray file =
+            ImageToolkit::encode(photo(QImage::Format_RGB32), format, 80, Dpi).value();
+        if (const Status carried = copier.writeInto(file, format, PhotoSize, Dpi); !carried) {
+            QTextStream(stderr) << "fuzz_seeds: " << carried.reason() << Qt::endl;
+            return 1;
+        }
+        save(metadataSeeds, QStringLiteral("camera.") + format, file);
+    }
+    const QByteArray avif =
+        ImageToolkit::encode(photo(QImage::Format_RGB32), QStringLiteral("avif"), 60, Dpi,
+                             CameraData{exifOf(big), {}})
+            .value();
+    save(metadataSeeds, QStringLiteral("camera.avif"), avif);
+    save(heifSeeds, QStringLiteral("camera.avif"), avif);
+    return 0;
+}
