@@ -4,14 +4,15 @@
 #include "TestSupport.h"
 #include "app/ApplicationPanes.h"
 #include "base/Resources.h"
+#include "panes/WatermarksPane.h"
 #include "session/StateFile.h"
 #include "widgets/ListView.h"
 #include "wizard/PaneController.h"
 #include "wizard/PaneRegistry.h"
-#include "wizard/UiLoader.h"
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -47,8 +48,20 @@ namespace {
 const QStringList TestTitles{QStringLiteral("Alpha"), QStringLiteral("Bravo"),
                              QStringLiteral("Charlie"), QStringLiteral("Delta")};
 
-// A pane's form: just its view.
-const QByteArray PaneForm("<ui version=\"4.0\"><widget class=\"QWidget\" name=\"ownView\"/></ui>");
+// The names of the panes' forms in the source tree (every form but the main window's).
+QStringList paneFormsInSources()
+{
+    QStringList forms;
+    QDirIterator it(QStringLiteral(INKVEIL_SOURCE_DIR), {QStringLiteral("*.ui")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString form = it.nextFileInfo().baseName();
+        if (form != QLatin1String("MainWindow"))
+            forms.append(form);
+    }
+    forms.sort();
+    return forms;
+}
 
 // The letter of a text's mnemonic ("&Next" gives N; "&&" is a plain ampersand), or 0.
 QChar mnemonicOf(const QString &text)
@@ -123,13 +136,13 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
-        // Resources of the test's own: the real window and images, and four test panes of which
-        // the third names a form that does not exist.
+        // Resources of the test's own: the real images, and four test panes of which the third
+        // names a form that does not exist.
         m_resources = m_dir.filePath(QStringLiteral("resources"));
         QVERIFY(QDir().mkpath(m_resources));
         const QDir real(QStringLiteral(INKVEIL_RESOURCES_DIR));
-        for (const char *name : {"MainWindow.ui", "current.png", "processed.png", "unprocessed.png",
-                                 "state.bin", "bomb.png"}) {
+        for (const char *name :
+             {"current.png", "processed.png", "unprocessed.png", "state.bin", "bomb.png"}) {
             const QString file = QString::fromLatin1(name);
             QVERIFY(QFile::copy(real.filePath(file), m_resources + QLatin1Char('/') + file));
         }
@@ -140,8 +153,6 @@ private Q_SLOTS:
             m_panes += "<dict><key>class</key><string>TestPane</string><key>title</key><string>" +
                        TestTitles.at(i).toUtf8() + "</string><key>form</key><string>" +
                        form.toUtf8() + "</string></dict>";
-            if (i != 2)
-                QVERIFY(writeFile(m_resources + QStringLiteral("/Pane%1.ui").arg(i), PaneForm));
         }
         m_panes += "</array></plist>";
     }
@@ -152,6 +163,10 @@ private Q_SLOTS:
         QVERIFY(writeFile(m_resources + QStringLiteral("/Panes.plist"), m_panes));
         PaneRegistry::clear();
         PaneRegistry::registerPane<TestPane>(QStringLiteral("TestPane"));
+        // A test pane's form is just its view.
+        for (const int i : {0, 1, 3})
+            PaneRegistry::registerForm(QStringLiteral("Pane%1").arg(i),
+                                       [] { return std::make_unique<PaneForm>(new QWidget); });
         QTest::ignoreMessage(QtInfoMsg, "PaneController: Can't load Missing");
         m_controller = startWizard();
         QVERIFY(m_controller);
@@ -298,32 +313,44 @@ private Q_SLOTS:
         QVERIFY(help->toPlainText().contains(QStringLiteral("Alt+N")));
     }
 
-    void everyFormLoadsWithItsControls()
+    // Every form in the source tree is compiled in under its name, and the real pane list
+    // builds all five panes with their forms.
+    void everyFormIsCompiledIn()
     {
         m_controller.reset();
         Resources::setDirectory(QStringLiteral(INKVEIL_RESOURCES_DIR));
         PaneRegistry::clear();
         ApplicationPanes::registerAll();
 
-        const QStringList forms =
-            QDir(Resources::directory()).entryList({QStringLiteral("*.ui")}, QDir::Files);
-        QVERIFY(forms.contains(QStringLiteral("MainWindow.ui")));
+        const QStringList forms = paneFormsInSources();
+        QCOMPARE(forms.size(), 5);
         for (const QString &form : forms) {
-            UiLoader loader;
-            const std::unique_ptr<QWidget> widget(loader.loadForm(QFileInfo(form).baseName()));
-            QVERIFY2(widget, qPrintable(form + loader.errorString()));
+            const std::unique_ptr<PaneForm> built = PaneRegistry::createForm(form);
+            QVERIFY2(built && built->view(), qPrintable(form));
         }
 
         AppController controller;
-        QVERIFY(controller.loadMainWindow());
+        controller.loadMainWindow();
         QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
         controller.setUpForm();
         QCOMPARE(controller.numberOfPanes(), 5);
-        for (PaneController *paneController : controller.panes()) {
+        for (PaneController *paneController : controller.panes())
             QVERIFY2(paneController->ownView(), qPrintable(paneController->title()));
-            QVERIFY2(paneController->missingOutlets().isEmpty(),
-                     qPrintable(paneController->missingOutlets().join(QLatin1Char(' '))));
-        }
+    }
+
+    // A pane handed a form of another pane can't use it: it is left without a view, as with a
+    // missing form, and the frame may still drive it.
+    void paneRefusesAnotherPanesForm()
+    {
+        PaneRegistry::clear();
+        ApplicationPanes::registerAll();
+        WatermarksPane pane;
+        QTest::ignoreMessage(QtInfoMsg, "PaneController: Can't load BatchPane");
+        QVERIFY(
+            !pane.setUpForm(QStringLiteral("BatchPane"), QStringLiteral("W"), m_controller.get()));
+        QVERIFY(!pane.ownView());
+        pane.activate();
+        pane.modelReplaced();
     }
 
     // Each Alt+letter on screen leads to one control, and Alt+N, Alt+P (the frame's buttons) and
@@ -331,38 +358,32 @@ private Q_SLOTS:
     void mnemonicsAreUniqueOnEveryScreen_data()
     {
         QTest::addColumn<QString>("form");
-        const QStringList forms = QDir(QStringLiteral(INKVEIL_RESOURCES_DIR))
-                                      .entryList({QStringLiteral("*.ui")}, QDir::Files);
-        for (const QString &form : forms) {
-            if (form != QLatin1String("MainWindow.ui"))
-                QTest::newRow(qPrintable(form)) << QFileInfo(form).baseName();
-        }
+        for (const QString &form : paneFormsInSources())
+            QTest::newRow(qPrintable(form)) << form;
     }
 
     void mnemonicsAreUniqueOnEveryScreen()
     {
         QFETCH(QString, form);
         m_controller.reset();
-        Resources::setDirectory(QStringLiteral(INKVEIL_RESOURCES_DIR));
         PaneRegistry::clear();
         ApplicationPanes::registerAll();
-        // The panes' own widget classes are registered when a pane is made.
-        for (const char *name : {"SourceFilesPane", "WatermarksPane"})
-            delete PaneRegistry::create(QString::fromLatin1(name));
 
-        UiLoader loader;
-        const std::unique_ptr<QWidget> frame(loader.loadForm(QStringLiteral("MainWindow")));
-        const std::unique_ptr<QWidget> pane(loader.loadForm(form));
-        QVERIFY(frame && pane);
+        AppController controller;
+        controller.loadMainWindow();
+        QWidget *const frame = controller.mainWindow();
+        const std::unique_ptr<PaneForm> built = PaneRegistry::createForm(form);
+        QVERIFY(built);
+        QWidget *const pane = built->view();
         Mnemonics frameTexts;
         QList<Mnemonics> framePages;
-        collectMnemonics(frame.get(), frameTexts, framePages);
+        collectMnemonics(frame, frameTexts, framePages);
         for (const QChar reserved : {QLatin1Char('N'), QLatin1Char('P')})
             QVERIFY2(frameTexts.contains(reserved), "the frame's buttons have lost Alt+N or Alt+P");
 
         Mnemonics common = frameTexts;
         QList<Mnemonics> pages;
-        collectMnemonics(pane.get(), common, pages);
+        collectMnemonics(pane, common, pages);
         // Start owns Alt+S wherever it is; elsewhere no control may take it either.
         if (!pane->findChild<QPushButton *>(QStringLiteral("all_start")))
             common[QLatin1Char('S')].prepend(QStringLiteral("Start, on the batch pane"));
@@ -443,7 +464,7 @@ private Q_SLOTS:
 
         // The frame survives with no pane at all; main() then tells the user and quits.
         AppController controller;
-        QVERIFY(controller.loadMainWindow());
+        controller.loadMainWindow();
         QTest::ignoreMessage(QtInfoMsg, "AppController: awakeFromNib");
         if (!logLine.isEmpty())
             QTest::ignoreMessage(QtInfoMsg, logLine.constData());

@@ -9,7 +9,8 @@
 #include "widgets/ListView.h"
 #include "wizard/PaneController.h"
 #include "wizard/PaneRegistry.h"
-#include "wizard/UiLoader.h"
+
+#include "ui_MainWindow.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -80,10 +81,7 @@ QList<PaneDescription> readPaneDescriptions()
 AppController::AppController(QObject *parent)
     : QObject(parent)
     , m_outputOptions(std::make_shared<OutputOptions>())
-{
-    UiLoader::registerWidget(QStringLiteral("ListView"),
-                             [](QWidget *parentWidget) { return new ListView(parentWidget); });
-}
+{}
 
 AppController::~AppController()
 {
@@ -91,44 +89,48 @@ AppController::~AppController()
     delete m_mainWindow;
 }
 
-bool AppController::loadMainWindow()
+void AppController::loadMainWindow()
 {
-    UiLoader loader;
-    m_mainWindow = loader.loadForm(QStringLiteral("MainWindow"));
-    if (!m_mainWindow)
-        return false;
-    m_box = m_mainWindow->findChild<QWidget *>(QStringLiteral("box"));
-    m_previous = m_mainWindow->findChild<QPushButton *>(QStringLiteral("previous"));
-    m_next = m_mainWindow->findChild<QPushButton *>(QStringLiteral("next"));
-    m_help = m_mainWindow->findChild<QPushButton *>(QStringLiteral("help"));
-    m_headline = m_mainWindow->findChild<QLabel *>(QStringLiteral("headline"));
-    m_list = m_mainWindow->findChild<ListView *>(QStringLiteral("list"));
-    if (!m_box || !m_previous || !m_next || !m_help || !m_headline || !m_list)
-        return false;
-    if (!m_box->layout()) {
-        auto *layout = new QVBoxLayout(m_box);
+    m_mainWindow = new QWidget;
+    m_ui = std::make_unique<Ui::MainWindow>();
+    m_ui->setupUi(m_mainWindow);
+    if (!m_ui->box->layout()) {
+        auto *layout = new QVBoxLayout(m_ui->box);
         layout->setContentsMargins(0, 0, 0, 0);
     }
-    connect(m_previous, &QPushButton::clicked, this, &AppController::previous);
-    connect(m_next, &QPushButton::clicked, this, &AppController::next);
-    connect(m_help, &QPushButton::clicked, this, &AppController::showHelp);
+    connect(m_ui->previous, &QPushButton::clicked, this, &AppController::previous);
+    connect(m_ui->next, &QPushButton::clicked, this, &AppController::next);
+    connect(m_ui->help, &QPushButton::clicked, this, &AppController::showHelp);
     // Ctrl+Q closes every window of the application, which ends it.
     auto *quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), m_mainWindow);
     quit->setContext(Qt::ApplicationShortcut);
     connect(quit, &QShortcut::activated, qApp, &QApplication::closeAllWindows);
-    m_savePreset = m_mainWindow->findChild<QPushButton *>(QStringLiteral("savePreset"));
-    m_openPreset = m_mainWindow->findChild<QPushButton *>(QStringLiteral("openPreset"));
     // Every Alt+letter is taken on some pane, so the preset buttons answer to the keys that save
     // and open elsewhere.
-    if (m_savePreset) {
-        m_savePreset->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-        connect(m_savePreset, &QPushButton::clicked, this, &AppController::askSavePreset);
-    }
-    if (m_openPreset) {
-        m_openPreset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-        connect(m_openPreset, &QPushButton::clicked, this, &AppController::askOpenPreset);
-    }
-    return true;
+    m_ui->savePreset->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    connect(m_ui->savePreset, &QPushButton::clicked, this, &AppController::askSavePreset);
+    m_ui->openPreset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(m_ui->openPreset, &QPushButton::clicked, this, &AppController::askOpenPreset);
+}
+
+ListView *AppController::list() const
+{
+    return m_ui ? m_ui->list : nullptr;
+}
+
+QLabel *AppController::headline() const
+{
+    return m_ui ? m_ui->headline : nullptr;
+}
+
+QPushButton *AppController::previousButton() const
+{
+    return m_ui ? m_ui->previous : nullptr;
+}
+
+QPushButton *AppController::nextButton() const
+{
+    return m_ui ? m_ui->next : nullptr;
 }
 
 namespace {
@@ -186,17 +188,16 @@ void AppController::buildPanes()
         pane->setParent(this);
         pane->setUpForm(description.form, description.title, this);
         m_panes.append(pane);
-        if (m_list)
-            m_list->addToTitles(pane->title());
+        m_ui->list->addToTitles(pane->title());
         // The pane fills the box and follows its size; where the box is smaller than the
         // pane's least size, the pane scrolls.
-        auto *frame = new QScrollArea(m_box);
+        auto *frame = new QScrollArea(m_ui->box);
         frame->setFrameShape(QFrame::NoFrame);
         frame->setWidgetResizable(true);
         frame->hide();
         if (QWidget *view = pane->ownView())
             frame->setWidget(view);
-        m_box->layout()->addWidget(frame);
+        m_ui->box->layout()->addWidget(frame);
         m_paneFrames.append(frame);
     }
     // Only panes that could be made take part in the sequence.
@@ -310,14 +311,14 @@ void AppController::askOpenPreset()
 
 void AppController::enableNext()
 {
-    if (m_next)
-        m_next->setEnabled(m_currentPaneController && m_currentPaneController->canProceed());
+    if (m_ui)
+        m_ui->next->setEnabled(m_currentPaneController && m_currentPaneController->canProceed());
 }
 
 void AppController::enablePrevious()
 {
-    if (m_previous)
-        m_previous->setEnabled(m_currentPaneController && m_currentPaneController->canGoBack());
+    if (m_ui)
+        m_ui->previous->setEnabled(m_currentPaneController && m_currentPaneController->canGoBack());
 }
 
 void AppController::stateChanged(QObject *)
@@ -387,20 +388,20 @@ void AppController::setBoxContentFromSelection()
 
 void AppController::setHeadlineFromSelection()
 {
-    if (m_headline)
-        m_headline->setText(m_currentPaneController->title());
+    if (m_ui)
+        m_ui->headline->setText(m_currentPaneController->title());
 }
 
 void AppController::setListViewFromSelection()
 {
-    if (m_list)
-        m_list->setCurrentPaneIndex(m_currentPaneIndex);
+    if (m_ui)
+        m_ui->list->setCurrentPaneIndex(m_currentPaneIndex);
 }
 
 void AppController::setButtons()
 {
-    if (m_previous)
-        m_previous->setEnabled(m_currentPaneIndex != 0);
+    if (m_ui)
+        m_ui->previous->setEnabled(m_currentPaneIndex != 0);
     enableNext();
 }
 

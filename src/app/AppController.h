@@ -6,6 +6,7 @@
 #include "output/OutputOptions.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
+#include "wizard/PaneHost.h"
 
 #include <QList>
 #include <QObject>
@@ -20,6 +21,10 @@ class QRect;
 class QSettings;
 class QWidget;
 
+namespace Ui {
+class MainWindow;
+}
+
 namespace inkveil {
 
 class ListView;
@@ -28,7 +33,7 @@ class PaneController;
 // The one application-wide controller: owns the shared model (the batch, the watermarks, the
 // output options), builds the panes from the pane list, shows one at a time and moves between
 // them with Previous and Next under each pane's rules.
-class AppController : public QObject
+class AppController : public QObject, public PaneHost
 {
     Q_OBJECT
 
@@ -36,8 +41,8 @@ public:
     explicit AppController(QObject *parent = nullptr);
     ~AppController() override;
 
-    // Loads the main window form; false when it (or one of its controls) is missing.
-    bool loadMainWindow();
+    // Builds the main window and connects its buttons.
+    void loadMainWindow();
     // Start-up: default model, stored state, panes, first pane shown.
     void setUpForm();
 
@@ -48,11 +53,11 @@ public:
     // The help window, once it has been opened.
     QTextBrowser *helpWindow() const { return m_helpWindow; }
 
-    QWidget *mainWindow() const { return m_mainWindow; }
-    ListView *list() const { return m_list; }
-    QLabel *headline() const { return m_headline; }
-    QPushButton *previousButton() const { return m_previous; }
-    QPushButton *nextButton() const { return m_next; }
+    QWidget *mainWindow() const override { return m_mainWindow; }
+    ListView *list() const;
+    QLabel *headline() const;
+    QPushButton *previousButton() const;
+    QPushButton *nextButton() const;
 
     PaneController *currentPaneController() const { return m_currentPaneController; }
     int currentPaneIndex() const { return m_currentPaneIndex; }
@@ -60,15 +65,15 @@ public:
     QList<PaneController *> panes() const { return m_panes; }
 
     // The model. The list setters keep a copy of the list; the records in it stay shared.
-    WorkFileList workFiles() const { return m_workFiles; }
-    void setWorkFiles(const WorkFileList &workFiles);
-    OverlayList overlays() const { return m_overlays; }
-    void setOverlays(const OverlayList &overlays);
-    std::shared_ptr<OutputOptions> outputOptions() const { return m_outputOptions; }
-    void setOutputOptions(const std::shared_ptr<OutputOptions> &outputOptions);
+    WorkFileList workFiles() const override { return m_workFiles; }
+    void setWorkFiles(const WorkFileList &workFiles) override;
+    OverlayList overlays() const override { return m_overlays; }
+    void setOverlays(const OverlayList &overlays) override;
+    std::shared_ptr<OutputOptions> outputOptions() const override { return m_outputOptions; }
+    void setOutputOptions(const std::shared_ptr<OutputOptions> &outputOptions) override;
 
     void loadState();
-    void saveState();
+    void saveState() override;
 
     // Replaces the watermarks and output options with the preset's, shows them in the panes and
     // saves the state; false, changing nothing, for an unknown name.
@@ -77,11 +82,11 @@ public:
     bool savePreset(const QString &name);
 
     void enableNext();
-    void enablePrevious();
+    void enablePrevious() override;
 
 public Q_SLOTS:
     // A pane's data changed: Next may have become possible or impossible.
-    void stateChanged(QObject *sender = nullptr);
+    void stateChanged(QObject *sender = nullptr) override;
     void next();
     void previous();
     void showHelp();
@@ -98,14 +103,8 @@ private:
     void setButtons();
 
     QPointer<QWidget> m_mainWindow;
-    QWidget *m_box = nullptr;
-    QPushButton *m_previous = nullptr;
-    QPushButton *m_next = nullptr;
-    QPushButton *m_help = nullptr;
-    QPushButton *m_savePreset = nullptr;
-    QPushButton *m_openPreset = nullptr;
-    QLabel *m_headline = nullptr;
-    ListView *m_list = nullptr;
+    // The main window's controls; null until it is built.
+    std::unique_ptr<Ui::MainWindow> m_ui;
     PaneController *m_currentPaneController = nullptr;
     int m_currentPaneIndex = 0;
     int m_numberOfPanes = 0;

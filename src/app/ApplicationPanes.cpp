@@ -5,6 +5,7 @@
 
 #include "panes/BatchPane.h"
 #include "panes/OutputOptionsPane.h"
+#include "panes/PaneForms.h"
 #include "panes/SourceFilesPane.h"
 #include "panes/SummaryPane.h"
 #include "panes/WatermarksPane.h"
@@ -19,6 +20,7 @@ void ApplicationPanes::registerAll()
     PaneRegistry::registerPane<OutputOptionsPane>(QStringLiteral("OutputOptionsPane"));
     PaneRegistry::registerPane<SummaryPane>(QStringLiteral("SummaryPane"));
     PaneRegistry::registerPane<BatchPane>(QStringLiteral("BatchPane"));
+    PaneForms::registerAll();
 }
 
 } // namespace inkveil

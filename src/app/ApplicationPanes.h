@@ -5,7 +5,7 @@
 
 namespace inkveil {
 
-// Registers the wizard's five pane classes under the names the pane list uses.
+// Registers the wizard's five pane classes and their forms under the names the pane list uses.
 class ApplicationPanes
 {
 public:

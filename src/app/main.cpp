@@ -34,13 +34,7 @@ int main(int argc, char *argv[])
     ApplicationPanes::registerAll();
 
     AppController controller;
-    if (!controller.loadMainWindow()) {
-        QMessageBox::critical(nullptr, QStringLiteral("Inkveil"),
-                              QStringLiteral("The main window could not be loaded from %1. "
-                                             "Reinstall Inkveil.")
-                                  .arg(Resources::directory()));
-        return 1;
-    }
+    controller.loadMainWindow();
     controller.setUpForm();
     if (controller.numberOfPanes() == 0) {
         QMessageBox::critical(nullptr, QStringLiteral("Inkveil"),

@@ -7,14 +7,14 @@
 
 namespace inkveil {
 
-// The application's resources: pane list, interface descriptions, images, default state and
-// help pages. Installed builds find them beside the executable's share folder; a build tree
-// uses the source tree's resources folder.
+// The application's resources: pane list, images, default state and help pages. Installed builds
+// find them beside the executable's share folder; a build tree uses the source tree's resources
+// folder.
 class Resources
 {
 public:
     static QString directory();
-    // Points every lookup at another folder (tests bring their own pane lists and forms).
+    // Points every lookup at another folder (tests bring their own pane lists).
     static void setDirectory(const QString &directory);
 
     // The full path of the resource name.type, or a null string when there is no such file.

@@ -3,31 +3,28 @@
 
 #include "panes/BackgroundEditor.h"
 
-#include "panes/WatermarksPane.h"
 #include "watermarks/Overlay.h"
 #include "widgets/ColorWell.h"
+
+#include "ui_WatermarksPane.h"
 
 #include <QCheckBox>
 
 namespace inkveil {
 
-BackgroundEditor::BackgroundEditor(WatermarksPane *controller)
-    : QObject(controller)
-    , m_controller(controller)
+BackgroundEditor::BackgroundEditor(QObject *parent)
+    : QObject(parent)
 {}
 
-void BackgroundEditor::formLoaded()
+void BackgroundEditor::formLoaded(const Ui::Watermarks &form)
 {
-    m_color = m_controller->outlet<ColorWell>(QStringLiteral("bgColor"));
-    m_extend = m_controller->outlet<QCheckBox>(QStringLiteral("extend"));
-    m_show = m_controller->outlet<QCheckBox>(QStringLiteral("show"));
-    if (m_color)
-        connect(m_color, &ColorWell::colorChosen, this, &BackgroundEditor::changeColor);
+    m_color = form.bgColor;
+    m_extend = form.extend;
+    m_show = form.show;
+    connect(m_color, &ColorWell::colorChosen, this, &BackgroundEditor::changeColor);
     // clicked, not toggled: loading a watermark sets the boxes without it counting as an edit.
-    if (m_extend)
-        connect(m_extend, &QCheckBox::clicked, this, &BackgroundEditor::changeExtend);
-    if (m_show)
-        connect(m_show, &QCheckBox::clicked, this, &BackgroundEditor::changeShow);
+    connect(m_extend, &QCheckBox::clicked, this, &BackgroundEditor::changeExtend);
+    connect(m_show, &QCheckBox::clicked, this, &BackgroundEditor::changeShow);
 }
 
 void BackgroundEditor::activate(const Overlay &overlay)
@@ -59,20 +56,20 @@ void BackgroundEditor::setButtons()
 void BackgroundEditor::changeColor(const QColor &color)
 {
     m_currentColor = color;
-    m_controller->refresh(this);
+    Q_EMIT edited();
 }
 
 void BackgroundEditor::changeShow(bool on)
 {
     m_currentShow = on;
     setButtons();
-    m_controller->refresh(this);
+    Q_EMIT edited();
 }
 
 void BackgroundEditor::changeExtend(bool on)
 {
     m_currentExtend = on;
-    m_controller->refresh(this);
+    Q_EMIT edited();
 }
 
 } // namespace inkveil

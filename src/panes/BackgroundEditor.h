@@ -9,11 +9,14 @@
 
 class QCheckBox;
 
+namespace Ui {
+class Watermarks;
+}
+
 namespace inkveil {
 
 class ColorWell;
 class Overlay;
-class WatermarksPane;
 
 // The background tab: the box behind the watermark, whether it is drawn and whether it is
 // stretched into a band across the photo. The two switches are independent; the band needs
@@ -23,9 +26,10 @@ class BackgroundEditor : public QObject
     Q_OBJECT
 
 public:
-    explicit BackgroundEditor(WatermarksPane *controller);
+    explicit BackgroundEditor(QObject *parent = nullptr);
 
-    void formLoaded();
+    // Takes this editor's controls from the watermark pane's form and sets them up.
+    void formLoaded(const Ui::Watermarks &form);
     void activate(const Overlay &overlay);
 
     QColor currentColor() const { return m_currentColor; }
@@ -43,10 +47,13 @@ public Q_SLOTS:
     void changeShow(bool on);
     void changeExtend(bool on);
 
+Q_SIGNALS:
+    // The user changed a value: the pane writes every editor's values into the watermark.
+    void edited();
+
 private:
     void setButtons();
 
-    WatermarksPane *m_controller;
     QPointer<ColorWell> m_color;
     QPointer<QCheckBox> m_extend;
     QPointer<QCheckBox> m_show;

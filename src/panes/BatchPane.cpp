@@ -3,15 +3,14 @@
 
 #include "panes/BatchPane.h"
 
-#include "app/AppController.h"
 #include "base/Printable.h"
 #include "widgets/SystemSound.h"
+#include "wizard/PaneHost.h"
+
+#include "ui_BatchPane.h"
 
 #include <QFileInfo>
-#include <QLabel>
-#include <QListWidget>
 #include <QPixmap>
-#include <QPushButton>
 #include <QThread>
 
 namespace inkveil {
@@ -30,10 +29,8 @@ BatchPane::BatchPane(QObject *parent)
     m_engine.setPreviewSize(PreviewEdge);
     // The engine reports from its worker threads; these connections queue each report onto
     // the interface thread in the order it was made.
-    connect(&m_engine, &BatchEngine::progressChanged, this, [this](const QString &text) {
-        if (m_progressText)
-            m_progressText->setText(text);
-    });
+    connect(&m_engine, &BatchEngine::progressChanged, this,
+            [this](const QString &text) { ui->progress_text->setText(text); });
     connect(&m_engine, &BatchEngine::statusChanged, this,
             [this](int, const QString &message) { setOutputStatus(message); });
     connect(&m_engine, &BatchEngine::imageChanged, this, &BatchPane::showImage);
@@ -41,36 +38,28 @@ BatchPane::BatchPane(QObject *parent)
     connect(&m_engine, &BatchEngine::finished, this, &BatchPane::runFinished);
     connect(&m_engine, &BatchEngine::fileFinished, this, [this] {
         m_estimate.update(m_estimate.done() + 1, m_runTime.elapsed());
-        if (m_rate)
-            m_rate->setText(m_estimate.text());
+        ui->rate->setText(m_estimate.text());
     });
 }
 
-void BatchPane::formLoaded()
+bool BatchPane::formLoaded()
 {
-    m_allStart = outlet<QPushButton>(QStringLiteral("all_start"));
-    m_input = outlet<QLabel>(QStringLiteral("input"));
-    m_status = outlet<QLabel>(QStringLiteral("status"));
-    m_output = outlet<QLabel>(QStringLiteral("output"));
-    m_progressText = outlet<QLabel>(QStringLiteral("progress_text"));
-    m_singleStart = outlet<QPushButton>(QStringLiteral("single_start"));
-    m_total = outlet<QLabel>(QStringLiteral("total"));
-    m_imageView = outlet<QLabel>(QStringLiteral("imageview"));
-    m_rate = outlet<QLabel>(QStringLiteral("rate"));
-    m_outcome = outlet<QLabel>(QStringLiteral("outcome"));
-    m_problems = outlet<QListWidget>(QStringLiteral("problems"));
+    ui = controls<Ui::BatchRun>();
+    if (!ui)
+        return false;
     clearOutcome();
-    if (m_allStart)
-        connect(m_allStart, &QPushButton::clicked, this, &BatchPane::all_start);
-    if (m_singleStart)
-        connect(m_singleStart, &QPushButton::clicked, this, &BatchPane::single_start);
+    connect(ui->all_start, &QPushButton::clicked, this, &BatchPane::all_start);
+    connect(ui->single_start, &QPushButton::clicked, this, &BatchPane::single_start);
+    return true;
 }
 
 void BatchPane::activate()
 {
-    setWorkFiles(appController()->workFiles());
-    setOutputOptions(appController()->outputOptions());
-    setOverlays(appController()->overlays());
+    if (!ui)
+        return;
+    setWorkFiles(host()->workFiles());
+    setOutputOptions(host()->outputOptions());
+    setOverlays(host()->overlays());
     update();
 }
 
@@ -92,16 +81,12 @@ void BatchPane::setOutputOptions(const std::shared_ptr<OutputOptions> &options)
 void BatchPane::update()
 {
     const auto count = m_workFiles.size();
-    if (m_total)
-        m_total->setText(count == 1 ? QStringLiteral("1 file")
-                                    : QStringLiteral("%1 files").arg(count));
+    ui->total->setText(count == 1 ? QStringLiteral("1 file")
+                                  : QStringLiteral("%1 files").arg(count));
     const QString first = m_workFiles.isEmpty() ? QString() : m_workFiles.first()->fileName();
-    if (m_input)
-        m_input->setText(first);
-    if (m_output)
-        m_output->setText(first.isEmpty() ? QString() : m_outputOptions->buildFileName(first));
-    if (m_progressText)
-        m_progressText->setText(QStringLiteral("Idle"));
+    ui->input->setText(first);
+    ui->output->setText(first.isEmpty() ? QString() : m_outputOptions->buildFileName(first));
+    ui->progress_text->setText(QStringLiteral("Idle"));
     enableStartButtons();
 }
 
@@ -112,10 +97,8 @@ void BatchPane::enableStartButtons()
     const bool folderSet = m_outputOptions->isFolderSet();
     const QString problem = m_outputOptions->nameProblem();
     const bool ready = folderSet && problem.isNull();
-    if (m_allStart)
-        m_allStart->setEnabled(m_processing || ready);
-    if (m_singleStart)
-        m_singleStart->setEnabled(!m_processing && ready);
+    ui->all_start->setEnabled(m_processing || ready);
+    ui->single_start->setEnabled(!m_processing && ready);
     if (!folderSet)
         setOutputStatus(BatchEngine::NoFolderMessage);
     else if (!problem.isNull())
@@ -124,12 +107,13 @@ void BatchPane::enableStartButtons()
 
 void BatchPane::setOutputStatus(const QString &message)
 {
-    if (m_status)
-        m_status->setText(message);
+    ui->status->setText(message);
 }
 
 void BatchPane::all_start()
 {
+    if (!ui)
+        return;
     if (m_processing) {
         // The run ends after the photos in progress; the button says "Stop" until then.
         m_engine.stop();
@@ -147,19 +131,16 @@ void BatchPane::all_start()
     }
     m_estimate = ProgressEstimate(static_cast<int>(m_workFiles.size()));
     m_runTime.start();
-    if (m_rate)
-        m_rate->clear();
-    if (m_singleStart)
-        m_singleStart->setEnabled(false);
-    if (m_allStart)
-        m_allStart->setText(QStringLiteral("&Stop"));
+    ui->rate->clear();
+    ui->single_start->setEnabled(false);
+    ui->all_start->setText(QStringLiteral("&Stop"));
     m_processing = true;
-    appController()->enablePrevious();
+    host()->enablePrevious();
 }
 
 void BatchPane::single_start()
 {
-    if (m_processing || m_workFiles.isEmpty())
+    if (!ui || m_processing || m_workFiles.isEmpty())
         return;
     if (!m_outputOptions->isFolderSet()) {
         setOutputStatus(BatchEngine::NoFolderMessage);
@@ -169,39 +150,34 @@ void BatchPane::single_start()
     m_runFiles = {m_workFiles.first()};
     m_tally = BatchTally(1);
     fileFinished(0, m_engine.processSingleFile(m_workFiles.first(), m_overlays, *m_outputOptions));
-    if (m_outcome)
-        m_outcome->setText(m_tally.closingLine(false));
+    ui->outcome->setText(m_tally.closingLine(false));
     playSound(QStringLiteral("Glass"));
 }
 
 void BatchPane::fileFinished(int index, const BatchEngine::FileResult &result)
 {
     m_tally.add(result);
-    if (result.status == BatchEngine::Status::Written || !m_problems || index >= m_runFiles.size())
+    if (result.status == BatchEngine::Status::Written || index >= m_runFiles.size())
         return;
     const QString path = m_runFiles.at(index)->filePath();
     auto *item = new QListWidgetItem(
         QStringLiteral("%1: %2").arg(printable(QFileInfo(path).fileName()), result.failure));
     item->setToolTip(printable(path));
-    m_problems->addItem(item);
-    m_problems->show();
+    ui->problems->addItem(item);
+    ui->problems->show();
 }
 
 void BatchPane::clearOutcome()
 {
-    if (m_outcome)
-        m_outcome->clear();
-    if (m_problems) {
-        m_problems->clear();
-        m_problems->hide();
-    }
+    ui->outcome->clear();
+    ui->problems->clear();
+    ui->problems->hide();
 }
 
 void BatchPane::runFinished(bool completed)
 {
     m_engine.wait();
-    if (m_outcome)
-        m_outcome->setText(m_tally.closingLine(!completed));
+    ui->outcome->setText(m_tally.closingLine(!completed));
     if (completed)
         playSound(QStringLiteral("Glass"));
     revertToNormal();
@@ -209,27 +185,24 @@ void BatchPane::runFinished(bool completed)
 
 void BatchPane::revertToNormal()
 {
-    if (m_allStart)
-        m_allStart->setText(QStringLiteral("&Start"));
-    if (m_progressText)
-        m_progressText->setText(QStringLiteral("Idle"));
+    ui->all_start->setText(QStringLiteral("&Start"));
+    ui->progress_text->setText(QStringLiteral("Idle"));
     m_outputOptions->setLastValue(m_saveLastValue);
-    if (m_imageView)
-        m_imageView->clear();
+    ui->imageview->clear();
     m_processing = false;
     enableStartButtons();
-    appController()->enablePrevious();
+    host()->enablePrevious();
 }
 
 void BatchPane::showImage(const QImage &image)
 {
-    if (!m_imageView || !m_processing)
+    if (!m_processing)
         return;
-    const QSize box = m_imageView->size();
+    const QSize box = ui->imageview->size();
     QPixmap pixmap = QPixmap::fromImage(image);
     if (pixmap.width() > box.width() || pixmap.height() > box.height())
         pixmap = pixmap.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    m_imageView->setPixmap(pixmap);
+    ui->imageview->setPixmap(pixmap);
 }
 
 void BatchPane::playSound(const QString &name)

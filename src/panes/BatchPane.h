@@ -12,11 +12,10 @@
 #include "wizard/PaneController.h"
 
 #include <QElapsedTimer>
-#include <QPointer>
 
-class QLabel;
-class QListWidget;
-class QPushButton;
+namespace Ui {
+class BatchRun;
+}
 
 namespace inkveil {
 
@@ -62,7 +61,7 @@ Q_SIGNALS:
     void soundPlayed(const QString &name);
 
 protected:
-    void formLoaded() override;
+    bool formLoaded() override;
 
 private:
     void runFinished(bool completed);
@@ -73,17 +72,8 @@ private:
     void showImage(const QImage &image);
     void playSound(const QString &name);
 
-    QPointer<QPushButton> m_allStart;
-    QPointer<QLabel> m_input;
-    QPointer<QLabel> m_status;
-    QPointer<QLabel> m_output;
-    QPointer<QLabel> m_progressText;
-    QPointer<QPushButton> m_singleStart;
-    QPointer<QLabel> m_total;
-    QPointer<QLabel> m_imageView;
-    QPointer<QLabel> m_rate;
-    QPointer<QLabel> m_outcome;
-    QPointer<QListWidget> m_problems;
+    // The form's controls; null until the form is built.
+    Ui::BatchRun *ui = nullptr;
 
     WorkFileList m_workFiles;
     OverlayList m_overlays;

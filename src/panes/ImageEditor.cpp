@@ -6,9 +6,10 @@
 #include "base/Resources.h"
 #include "imageio/ImageToolkit.h"
 #include "panes/EditorControls.h"
-#include "panes/WatermarksPane.h"
 #include "watermarks/Overlay.h"
 #include "widgets/SingleDropView.h"
+
+#include "ui_WatermarksPane.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -20,43 +21,31 @@
 
 namespace inkveil {
 
-ImageEditor::ImageEditor(WatermarksPane *controller)
-    : QObject(controller)
-    , m_controller(controller)
+ImageEditor::ImageEditor(QObject *parent)
+    : QObject(parent)
 {}
 
-void ImageEditor::formLoaded()
+void ImageEditor::formLoaded(const Ui::Watermarks &form)
 {
-    m_preview = m_controller->outlet<QLabel>(QStringLiteral("imgPreview"));
-    m_alpha = m_controller->outlet<QSlider>(QStringLiteral("imgAlpha"));
-    m_rotation = m_controller->outlet<QComboBox>(QStringLiteral("imgRotation"));
-    m_delete = m_controller->outlet<QPushButton>(QStringLiteral("imgDelete"));
-    m_dropView = m_controller->outlet<SingleDropView>(QStringLiteral("imgDrop"));
-    m_sizeMode = m_controller->outlet<QComboBox>(QStringLiteral("imgSizeMode"));
-    m_relativeSize = m_controller->outlet<QDoubleSpinBox>(QStringLiteral("imgRelativeSize"));
-    if (m_sizeMode) {
-        EditorControls::fillSizeModes(m_sizeMode);
-        m_sizeMode->setItemText(0, QStringLiteral("own size"));
-        connect(m_sizeMode, &QComboBox::activated, this, &ImageEditor::changeSizeMode);
-    }
-    if (m_relativeSize) {
-        m_relativeSize->setKeyboardTracking(false);
-        connect(m_relativeSize, &QDoubleSpinBox::valueChanged, this,
-                &ImageEditor::changeRelativeSize);
-    }
-    if (m_alpha) {
-        EditorControls::setUpOpacitySlider(m_alpha);
-        m_alpha->setValue(EditorControls::opacityToSlider(m_currentAlpha));
-        connect(m_alpha, &QSlider::valueChanged, this, &ImageEditor::changeAlpha);
-    }
-    if (m_rotation) {
-        EditorControls::fillRotations(m_rotation);
-        connect(m_rotation, &QComboBox::activated, this, &ImageEditor::changeRotation);
-    }
-    if (m_delete)
-        connect(m_delete, &QPushButton::clicked, this, &ImageEditor::deleteImage);
-    if (m_dropView)
-        connect(m_dropView, &SingleDropView::fileChosen, this, &ImageEditor::setCurrentFilePath);
+    m_preview = form.imgPreview;
+    m_alpha = form.imgAlpha;
+    m_rotation = form.imgRotation;
+    m_delete = form.imgDelete;
+    m_dropView = form.imgDrop;
+    m_sizeMode = form.imgSizeMode;
+    m_relativeSize = form.imgRelativeSize;
+    EditorControls::fillSizeModes(m_sizeMode);
+    m_sizeMode->setItemText(0, QStringLiteral("own size"));
+    connect(m_sizeMode, &QComboBox::activated, this, &ImageEditor::changeSizeMode);
+    m_relativeSize->setKeyboardTracking(false);
+    connect(m_relativeSize, &QDoubleSpinBox::valueChanged, this, &ImageEditor::changeRelativeSize);
+    EditorControls::setUpOpacitySlider(m_alpha);
+    m_alpha->setValue(EditorControls::opacityToSlider(m_currentAlpha));
+    connect(m_alpha, &QSlider::valueChanged, this, &ImageEditor::changeAlpha);
+    EditorControls::fillRotations(m_rotation);
+    connect(m_rotation, &QComboBox::activated, this, &ImageEditor::changeRotation);
+    connect(m_delete, &QPushButton::clicked, this, &ImageEditor::deleteImage);
+    connect(m_dropView, &SingleDropView::fileChosen, this, &ImageEditor::setCurrentFilePath);
     setButtons();
 }
 
@@ -99,7 +88,7 @@ void ImageEditor::setCurrentFilePath(const QString &path)
     // A null path counts as empty and is stored as the empty string the archive expects.
     m_currentFilePath = path.isNull() ? QString(QLatin1String("")) : path;
     setPreviewImage();
-    m_controller->refresh(this);
+    Q_EMIT edited();
     setButtons();
 }
 
@@ -157,7 +146,7 @@ void ImageEditor::deleteImage()
 {
     setCurrentFilePath(QLatin1String(""));
     setPreviewImage();
-    m_controller->refresh(this);
+    Q_EMIT edited();
     setButtons();
 }
 
@@ -169,7 +158,7 @@ void ImageEditor::changeSizeMode(int index)
     m_currentRelativeSize =
         relative && m_relativeSize ? static_cast<float>(m_relativeSize->value()) : 0.0f;
     setButtons();
-    m_controller->refresh(this);
+    Q_EMIT edited();
 }
 
 void ImageEditor::changeRelativeSize(double size)
@@ -177,13 +166,13 @@ void ImageEditor::changeRelativeSize(double size)
     if (!(m_currentRelativeSize > 0.0f) || !(size > 0.0))
         return;
     m_currentRelativeSize = static_cast<float>(size);
-    m_controller->refresh(this);
+    Q_EMIT edited();
 }
 
 void ImageEditor::changeAlpha(int value)
 {
     m_currentAlpha = EditorControls::sliderToOpacity(value);
-    m_controller->refresh(this);
+    Q_EMIT edited();
 }
 
 void ImageEditor::changeRotation(int index)
@@ -191,7 +180,7 @@ void ImageEditor::changeRotation(int index)
     if (index < 0)
         return;
     m_currentRotation = EditorControls::rotationAt(index);
-    m_controller->refresh(this);
+    Q_EMIT edited();
 }
 
 } // namespace inkveil

@@ -13,10 +13,13 @@ class QLabel;
 class QPushButton;
 class QSlider;
 
+namespace Ui {
+class Watermarks;
+}
+
 namespace inkveil {
 
 class Overlay;
-class WatermarksPane;
 class SingleDropView;
 
 // The image tab: which image file the watermark shows (chosen in the drop area, removed with
@@ -28,9 +31,10 @@ class ImageEditor : public QObject
     Q_OBJECT
 
 public:
-    explicit ImageEditor(WatermarksPane *controller);
+    explicit ImageEditor(QObject *parent = nullptr);
 
-    void formLoaded();
+    // Takes this editor's controls from the watermark pane's form and sets them up.
+    void formLoaded(const Ui::Watermarks &form);
     void activate(const Overlay &overlay);
 
     QString currentFilePath() const { return m_currentFilePath; }
@@ -61,8 +65,11 @@ public Q_SLOTS:
     void changeSizeMode(int index);
     void changeRelativeSize(double size);
 
+Q_SIGNALS:
+    // The user changed a value: the pane writes every editor's values into the watermark.
+    void edited();
+
 private:
-    WatermarksPane *m_controller;
     QPointer<QLabel> m_preview;
     QPointer<QSlider> m_alpha;
     QPointer<QComboBox> m_rotation;

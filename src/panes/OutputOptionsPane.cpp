@@ -3,16 +3,14 @@
 
 #include "panes/OutputOptionsPane.h"
 
-#include "app/AppController.h"
+#include "imageio/ImageFormat.h"
 #include "output/SummaryText.h"
+#include "wizard/PaneHost.h"
 #include "wizard/PropertyBinder.h"
 
-#include <QComboBox>
+#include "ui_OutputOptionsPane.h"
+
 #include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSlider>
 #include <QStandardItemModel>
 
 namespace inkveil {
@@ -24,54 +22,42 @@ const QString SampleSourceName = QStringLiteral("IMG_0042.JPG");
 
 } // namespace
 
-void OutputOptionsPane::formLoaded()
+bool OutputOptionsPane::formLoaded()
 {
-    // Every option has a control named after it; a form that loses one fails the form test
-    // instead of silently dropping a setting.
-    for (const OutputOptions::Field &field : OutputOptions::fields())
-        outlet<QWidget>(QString::fromLatin1(field.key));
+    ui = controls<Ui::OutputOptions>();
+    if (!ui)
+        return false;
+    connect(ui->folder, &QLineEdit::editingFinished, this, &OutputOptionsPane::expandFolder);
     // The formats offered are the ones the program writes, under each of their names.
-    if (auto *formats = outlet<QComboBox>(QStringLiteral("fileFormat"))) {
-        formats->clear();
-        formats->addItems(ImageFormats::writableNames());
-    }
-    m_quality = outlet<QSlider>(QStringLiteral("quality"));
-    m_qualityValue = outlet<QLabel>(QStringLiteral("qualityValue"));
-    m_sample = outlet<QLabel>(QStringLiteral("sample"));
-    m_folder = outlet<QLineEdit>(QStringLiteral("folder"));
-    m_folderMessage = outlet<QLabel>(QStringLiteral("folderMessage"));
-    if (m_folder)
-        connect(m_folder, &QLineEdit::editingFinished, this, &OutputOptionsPane::expandFolder);
+    ui->fileFormat->clear();
+    ui->fileFormat->addItems(ImageFormats::writableNames());
     // The two "(none)" sizes write no thumbnail at all: they stay in the list, so that the
     // stored index of every size keeps its meaning, but cannot be chosen.
-    if (auto *fit = outlet<QComboBox>(QStringLiteral("fitIndex"))) {
-        if (auto *model = qobject_cast<QStandardItemModel *>(fit->model())) {
-            for (int i = 0; i < model->rowCount(); ++i) {
-                if (OutputOptions::thumbnailDim(i) == 0)
-                    model->item(i)->setEnabled(false);
-            }
+    if (auto *model = qobject_cast<QStandardItemModel *>(ui->fitIndex->model())) {
+        for (int i = 0; i < model->rowCount(); ++i) {
+            if (OutputOptions::thumbnailDim(i) == 0)
+                model->item(i)->setEnabled(false);
         }
     }
-    if (auto *button = outlet<QPushButton>(QStringLiteral("pickFolder")))
-        connect(button, &QPushButton::clicked, this, &OutputOptionsPane::pickFolder);
+    connect(ui->pickFolder, &QPushButton::clicked, this, &OutputOptionsPane::pickFolder);
 
-    const auto dependent = [this](const char *name, bool (*enabled)(const OutputOptions &)) {
-        m_dependents.append({outlet<QWidget>(QString::fromLatin1(name)), enabled});
+    const auto dependent = [this](QWidget *control, bool (*enabled)(const OutputOptions &)) {
+        m_dependents.append({control, enabled});
     };
-    dependent("width", [](const OutputOptions &o) { return o.resize(); });
-    dependent("height", [](const OutputOptions &o) { return o.resize(); });
-    dependent("custom",
-              [](const OutputOptions &o) { return o.baseIndex() == OutputOptions::CustomName; });
-    dependent("digits", [](const OutputOptions &o) { return o.useCounter(); });
-    dependent("lastValue", [](const OutputOptions &o) { return o.useCounter(); });
-    dependent("postfix", [](const OutputOptions &o) { return o.usePostfix(); });
-    dependent("fitIndex", [](const OutputOptions &o) { return o.createThumbnails(); });
-    dependent("sourceIndex", [](const OutputOptions &o) { return o.createThumbnails(); });
+    dependent(ui->width, [](const OutputOptions &o) { return o.resize(); });
+    dependent(ui->height, [](const OutputOptions &o) { return o.resize(); });
+    dependent(ui->custom, [](const OutputOptions &o) { return o.baseIndex() == OutputOptions::CustomName;
+    });
+    dependent(ui->digits, [](const OutputOptions &o) { return o.useCounter(); });
+    dependent(ui->lastValue, [](const OutputOptions &o) { return o.useCounter(); });
+    dependent(ui->postfix, [](const OutputOptions &o) { return o.usePostfix(); });
+    dependent(ui->fitIndex, [](const OutputOptions &o) { return o.createThumbnails(); });
+    dependent(ui->sourceIndex, [](const OutputOptions &o) { return o.createThumbnails(); });
 
     m_binder = new PropertyBinder(ownView(), this);
     connect(m_binder, &PropertyBinder::propertyChanged, this, &OutputOptionsPane::optionChanged);
-    setCurrentOptions(appController() ? appController()->outputOptions()
-                                      : std::make_shared<OutputOptions>());
+    setCurrentOptions(host() ? host()->outputOptions() : std::make_shared<OutputOptions>());
+    return true;
 }
 
 void OutputOptionsPane::setCurrentOptions(const std::shared_ptr<OutputOptions> &options)
@@ -93,8 +79,8 @@ void OutputOptionsPane::activate()
 
 void OutputOptionsPane::modelReplaced()
 {
-    if (appController())
-        setCurrentOptions(appController()->outputOptions());
+    if (host())
+        setCurrentOptions(host()->outputOptions());
 }
 
 void OutputOptionsPane::optionChanged()
@@ -105,31 +91,31 @@ void OutputOptionsPane::optionChanged()
 
 void OutputOptionsPane::save()
 {
-    if (!appController() || !m_currentOptions)
+    if (!host() || !m_currentOptions)
         return;
-    appController()->setOutputOptions(m_currentOptions);
-    appController()->saveState();
+    host()->setOutputOptions(m_currentOptions);
+    host()->saveState();
 }
 
 void OutputOptionsPane::showOptions()
 {
     setQualitySlider();
     enableDependentControls();
-    if (m_qualityValue && m_currentOptions)
-        m_qualityValue->setText(QStringLiteral("%1%").arg(m_currentOptions->quality()));
+    if (ui && m_currentOptions)
+        ui->qualityValue->setText(QStringLiteral("%1%").arg(m_currentOptions->quality()));
     showSample();
     showFolderMessage();
 }
 
 void OutputOptionsPane::showFolderMessage()
 {
-    if (!m_folderMessage || !m_currentOptions)
+    if (!ui || !m_currentOptions)
         return;
     // A "~" is turned into the home folder when the typing ends; only a relative path is
     // refused (and the batch does not start with it).
     const QString folder = m_currentOptions->folder();
-    m_folderMessage->setVisible(!folder.isEmpty() &&
-                                OutputOptions::expandedFolder(folder).isNull());
+    ui->folderMessage->setVisible(!folder.isEmpty() &&
+                                  OutputOptions::expandedFolder(folder).isNull());
 }
 
 void OutputOptionsPane::expandFolder()
@@ -143,13 +129,11 @@ void OutputOptionsPane::expandFolder()
 
 void OutputOptionsPane::setQualitySlider()
 {
-    if (!m_currentOptions)
+    if (!ui || !m_currentOptions)
         return;
     const bool enabled = SummaryText::formatHasQuality(m_currentOptions->fileFormat());
-    if (m_quality)
-        m_quality->setEnabled(enabled);
-    if (m_qualityValue)
-        m_qualityValue->setEnabled(enabled);
+    ui->quality->setEnabled(enabled);
+    ui->qualityValue->setEnabled(enabled);
 }
 
 void OutputOptionsPane::enableDependentControls()
@@ -164,13 +148,13 @@ void OutputOptionsPane::enableDependentControls()
 
 void OutputOptionsPane::showSample()
 {
-    if (!m_sample || !m_currentOptions)
+    if (!ui || !m_currentOptions)
         return;
-    const WorkFileList files = appController() ? appController()->workFiles() : WorkFileList();
+    const WorkFileList files = host() ? host()->workFiles() : WorkFileList();
     const QString source = files.isEmpty() ? SampleSourceName : files.first()->fileName();
     // Names that would leave the output folder show why instead; the batch will not start.
     const QString problem = m_currentOptions->nameProblem();
-    m_sample->setText(
+    ui->sample->setText(
         !problem.isNull()
             ? problem
             : QStringLiteral("%1 \u2192 %2").arg(source, m_currentOptions->buildFileName(source)));
@@ -178,7 +162,7 @@ void OutputOptionsPane::showSample()
 
 void OutputOptionsPane::pickFolder()
 {
-    QWidget *window = appController() ? appController()->mainWindow() : nullptr;
+    QWidget *window = host() ? host()->mainWindow() : nullptr;
     if (!window && ownView())
         window = ownView()->window();
     auto *dialog = new QFileDialog(window, QStringLiteral("Choose the output folder"));

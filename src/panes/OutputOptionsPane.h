@@ -12,9 +12,9 @@
 
 #include <memory>
 
-class QLabel;
-class QLineEdit;
-class QSlider;
+namespace Ui {
+class OutputOptions;
+}
 
 namespace inkveil {
 
@@ -49,7 +49,7 @@ public Q_SLOTS:
     void save();
 
 protected:
-    void formLoaded() override;
+    bool formLoaded() override;
 
 private:
     // A control that means something only while an option is on, as the quality slider only
@@ -72,11 +72,8 @@ private:
 
     std::shared_ptr<OutputOptions> m_currentOptions;
     PropertyBinder *m_binder = nullptr;
-    QPointer<QSlider> m_quality;
-    QPointer<QLabel> m_qualityValue;
-    QPointer<QLabel> m_sample;
-    QPointer<QLineEdit> m_folder;
-    QPointer<QLabel> m_folderMessage;
+    // The form's controls; null until the form is built.
+    Ui::OutputOptions *ui = nullptr;
     QList<Dependent> m_dependents;
 };
 

@@ -3,8 +3,9 @@
 
 #include "panes/PlacementEditor.h"
 
-#include "panes/WatermarksPane.h"
 #include "watermarks/Overlay.h"
+
+#include "ui_WatermarksPane.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -12,28 +13,22 @@
 
 namespace inkveil {
 
-PlacementEditor::PlacementEditor(WatermarksPane *controller)
-    : QObject(controller)
-    , m_controller(controller)
+PlacementEditor::PlacementEditor(QObject *parent)
+    : QObject(parent)
 {}
 
-void PlacementEditor::formLoaded()
+void PlacementEditor::formLoaded(const Ui::Watermarks &form)
 {
-    m_margin = m_controller->outlet<QDoubleSpinBox>(QStringLiteral("margin"));
-    m_tile = m_controller->outlet<QCheckBox>(QStringLiteral("tile"));
-    m_tileSpacing = m_controller->outlet<QDoubleSpinBox>(QStringLiteral("tileSpacing"));
+    m_margin = form.margin;
+    m_tile = form.tile;
+    m_tileSpacing = form.tileSpacing;
     // Typing counts at Enter or when leaving the field; the arrows count at once.
-    if (m_margin) {
-        m_margin->setKeyboardTracking(false);
-        connect(m_margin, &QDoubleSpinBox::valueChanged, this, &PlacementEditor::changeMargin);
-    }
-    if (m_tile)
-        connect(m_tile, &QCheckBox::clicked, this, &PlacementEditor::changeTile);
-    if (m_tileSpacing) {
-        m_tileSpacing->setKeyboardTracking(false);
-        connect(m_tileSpacing, &QDoubleSpinBox::valueChanged, this,
-                &PlacementEditor::changeTileSpacing);
-    }
+    m_margin->setKeyboardTracking(false);
+    connect(m_margin, &QDoubleSpinBox::valueChanged, this, &PlacementEditor::changeMargin);
+    connect(m_tile, &QCheckBox::clicked, this, &PlacementEditor::changeTile);
+    m_tileSpacing->setKeyboardTracking(false);
+    connect(m_tileSpacing, &QDoubleSpinBox::valueChanged, this,
+            &PlacementEditor::changeTileSpacing);
 }
 
 void PlacementEditor::activate(const Overlay &overlay)
@@ -57,20 +52,20 @@ void PlacementEditor::activate(const Overlay &overlay)
 void PlacementEditor::changeMargin(double margin)
 {
     m_currentMargin = static_cast<float>(margin);
-    m_controller->refresh(this);
+    Q_EMIT edited();
 }
 
 void PlacementEditor::changeTile(bool on)
 {
     m_currentTile = on;
     setButtons();
-    m_controller->refresh(this);
+    Q_EMIT edited();
 }
 
 void PlacementEditor::changeTileSpacing(double spacing)
 {
     m_currentTileSpacing = static_cast<float>(spacing);
-    m_controller->refresh(this);
+    Q_EMIT edited();
 }
 
 void PlacementEditor::setMarginPossible(bool possible)

@@ -9,10 +9,13 @@
 class QCheckBox;
 class QDoubleSpinBox;
 
+namespace Ui {
+class Watermarks;
+}
+
 namespace inkveil {
 
 class Overlay;
-class WatermarksPane;
 
 // The controls beside the position picker: the margin kept from the photo's edges and whether
 // the watermark is repeated over the whole photo, with the spacing of the repetitions. Like the
@@ -22,9 +25,10 @@ class PlacementEditor : public QObject
     Q_OBJECT
 
 public:
-    explicit PlacementEditor(WatermarksPane *controller);
+    explicit PlacementEditor(QObject *parent = nullptr);
 
-    void formLoaded();
+    // Takes this editor's controls from the watermark pane's form and sets them up.
+    void formLoaded(const Ui::Watermarks &form);
     void activate(const Overlay &overlay);
 
     float currentMargin() const { return m_currentMargin; }
@@ -41,10 +45,13 @@ public Q_SLOTS:
     void changeTile(bool on);
     void changeTileSpacing(double spacing);
 
+Q_SIGNALS:
+    // The user changed a value: the pane writes every editor's values into the watermark.
+    void edited();
+
 private:
     void setButtons();
 
-    WatermarksPane *m_controller;
     QPointer<QDoubleSpinBox> m_margin;
     QPointer<QCheckBox> m_tile;
     QPointer<QDoubleSpinBox> m_tileSpacing;

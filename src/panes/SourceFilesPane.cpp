@@ -3,21 +3,19 @@
 
 #include "panes/SourceFilesPane.h"
 
-#include "app/AppController.h"
 #include "imageio/ExifSummary.h"
 #include "sources/FileGathering.h"
 #include "widgets/DropView.h"
-#include "wizard/UiLoader.h"
+#include "wizard/PaneHost.h"
+
+#include "ui_SourceFilesPane.h"
 
 #include <QAbstractTableModel>
 #include <QDropEvent>
 #include <QFontMetrics>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QPushButton>
 #include <QScopedValueRollback>
-#include <QTableView>
 
 #include <algorithm>
 #include <functional>
@@ -99,8 +97,6 @@ SourceFilesPane::SourceFilesPane(QObject *parent)
     : PaneController(parent)
     , m_filesModel(new FilesModel(this))
 {
-    UiLoader::registerWidget(QStringLiteral("DropView"),
-                             [](QWidget *parentWidget) { return new DropView(parentWidget); });
     connect(m_filesModel, &QAbstractItemModel::rowsInserted, this,
             &SourceFilesPane::filesOrSelectionChanged);
     connect(m_filesModel, &QAbstractItemModel::rowsRemoved, this,
@@ -112,41 +108,29 @@ WorkFileList SourceFilesPane::files() const
     return m_filesModel->files();
 }
 
-void SourceFilesPane::formLoaded()
+bool SourceFilesPane::formLoaded()
 {
-    m_table = outlet<QTableView>(QStringLiteral("files"));
-    m_status = outlet<QLabel>(QStringLiteral("status"));
-    m_exif = outlet<QLabel>(QStringLiteral("exif"));
-    m_remove = outlet<QPushButton>(QStringLiteral("remove"));
-    m_dropView = outlet<DropView>(QStringLiteral("dropView"));
-    auto *addPhotos = outlet<QPushButton>(QStringLiteral("addPhotos"));
-
-    if (m_table) {
-        m_table->setModel(m_filesModel);
-        connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                &SourceFilesPane::filesOrSelectionChanged);
-        m_table->installEventFilter(this);
-        // Tab leaves the table for the next control; the arrows move within it.
-        m_table->setTabKeyNavigation(false);
-        // The table is the largest target on the pane: it takes drops as the drop area does.
-        m_table->setAcceptDrops(true);
-        m_tableViewport = m_table->viewport();
-        m_tableViewport->setAcceptDrops(true);
-        m_tableViewport->installEventFilter(this);
-    }
-    if (m_exif) {
-        // Room for the three lines of a summary from the start, so the pane does not jump.
-        m_exif->setMinimumHeight(3 * QFontMetrics(m_exif->font()).lineSpacing());
-    }
-    if (m_remove) {
-        m_remove->setEnabled(false);
-        connect(m_remove, &QPushButton::clicked, this, &SourceFilesPane::removeSelected);
-    }
-    if (m_dropView) {
-        connect(m_dropView, &DropView::pathsChosen, this, &SourceFilesPane::addPaths);
-        if (addPhotos)
-            connect(addPhotos, &QPushButton::clicked, m_dropView, &DropView::openPanel);
-    }
+    ui = controls<Ui::SourceFiles>();
+    if (!ui)
+        return false;
+    ui->files->setModel(m_filesModel);
+    connect(ui->files->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &SourceFilesPane::filesOrSelectionChanged);
+    ui->files->installEventFilter(this);
+    // Tab leaves the table for the next control; the arrows move within it.
+    ui->files->setTabKeyNavigation(false);
+    // The table is the largest target on the pane: it takes drops as the drop area does.
+    ui->files->setAcceptDrops(true);
+    m_tableViewport = ui->files->viewport();
+    m_tableViewport->setAcceptDrops(true);
+    m_tableViewport->installEventFilter(this);
+    // Room for the three lines of a summary from the start, so the pane does not jump.
+    ui->exif->setMinimumHeight(3 * QFontMetrics(ui->exif->font()).lineSpacing());
+    ui->remove->setEnabled(false);
+    connect(ui->remove, &QPushButton::clicked, this, &SourceFilesPane::removeSelected);
+    connect(ui->dropView, &DropView::pathsChosen, this, &SourceFilesPane::addPaths);
+    connect(ui->addPhotos, &QPushButton::clicked, ui->dropView, &DropView::openPanel);
+    return true;
 }
 
 void SourceFilesPane::addPaths(const QStringList &paths)
@@ -164,9 +148,9 @@ void SourceFilesPane::addPaths(const QStringList &paths)
 
 void SourceFilesPane::removeSelected()
 {
-    if (!m_table)
+    if (!ui)
         return;
-    const QModelIndexList selected = m_table->selectionModel()->selectedRows();
+    const QModelIndexList selected = ui->files->selectionModel()->selectedRows();
     if (selected.isEmpty())
         return;
     QList<int> rows;
@@ -186,7 +170,7 @@ void SourceFilesPane::removeSelected()
 
 bool SourceFilesPane::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_table && event->type() == QEvent::KeyPress) {
+    if (ui && watched == ui->files && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
         if (plain && (key->key() == Qt::Key_Delete || key->key() == Qt::Key_Backspace)) {
@@ -196,13 +180,13 @@ bool SourceFilesPane::eventFilter(QObject *watched, QEvent *event)
     }
     // The viewport is compared as kept: while the table is being destroyed, asking it for its
     // viewport would call into a half-destroyed object.
-    if (m_dropView && m_tableViewport && watched == m_tableViewport) {
+    if (ui && m_tableViewport && watched == m_tableViewport) {
         switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             // As on the drop area: only local file names, and always a copy.
             auto *drag = static_cast<QDragMoveEvent *>(event);
-            if (m_dropView->acceptsDrag(drag->mimeData(), drag->source()) &&
+            if (ui->dropView->acceptsDrag(drag->mimeData(), drag->source()) &&
                 (drag->possibleActions() & Qt::CopyAction)) {
                 drag->setDropAction(Qt::CopyAction);
                 drag->accept();
@@ -213,7 +197,7 @@ bool SourceFilesPane::eventFilter(QObject *watched, QEvent *event)
         }
         case QEvent::Drop: {
             auto *drop = static_cast<QDropEvent *>(event);
-            if (!m_dropView->acceptsDrag(drop->mimeData(), drop->source())) {
+            if (!ui->dropView->acceptsDrag(drop->mimeData(), drop->source())) {
                 drop->ignore();
                 return true;
             }
@@ -236,19 +220,19 @@ void SourceFilesPane::filesOrSelectionChanged()
     const WorkFileList selected = selectedFiles();
     for (const auto &file : selected)
         file->readExif();
-    if (AppController *controller = appController()) {
-        controller->setWorkFiles(files());
-        controller->stateChanged(this);
+    if (PaneHost *frame = host()) {
+        frame->setWorkFiles(files());
+        frame->stateChanged(this);
     }
     setStatus();
     setExif();
-    if (m_remove)
-        m_remove->setEnabled(!selected.isEmpty());
+    if (ui)
+        ui->remove->setEnabled(!selected.isEmpty());
 }
 
 void SourceFilesPane::setStatus()
 {
-    if (!m_status)
+    if (!ui)
         return;
     const qsizetype count = files().size();
     QString text = count == 0   ? QStringLiteral("No files.")
@@ -262,25 +246,25 @@ void SourceFilesPane::setStatus()
                                              .arg(m_problems.size())
                                              .arg(m_problems.first());
     }
-    m_status->setText(text);
-    m_status->setToolTip(m_problems.join(QLatin1Char('\n')));
+    ui->status->setText(text);
+    ui->status->setToolTip(m_problems.join(QLatin1Char('\n')));
 }
 
 void SourceFilesPane::setExif()
 {
-    if (!m_exif)
+    if (!ui)
         return;
     QList<const ExifData *> records;
     for (const auto &file : selectedFiles())
         records.append(&file->readExif());
-    m_exif->setText(ExifSummary::text(records));
+    ui->exif->setText(ExifSummary::text(records));
 }
 
 void SourceFilesPane::selectRow(int row)
 {
-    if (!m_table)
+    if (!ui)
         return;
-    QItemSelectionModel *selection = m_table->selectionModel();
+    QItemSelectionModel *selection = ui->files->selectionModel();
     if (row < 0) {
         selection->clear();
         return;
@@ -288,14 +272,14 @@ void SourceFilesPane::selectRow(int row)
     const QModelIndex index = m_filesModel->index(row, FilesModel::Name);
     selection->setCurrentIndex(index,
                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    m_table->scrollTo(index);
+    ui->files->scrollTo(index);
 }
 
 WorkFileList SourceFilesPane::selectedFiles() const
 {
-    if (!m_table)
+    if (!ui)
         return {};
-    QModelIndexList rows = m_table->selectionModel()->selectedRows();
+    QModelIndexList rows = ui->files->selectionModel()->selectedRows();
     std::sort(rows.begin(), rows.end());
     WorkFileList selected;
     selected.reserve(rows.size());

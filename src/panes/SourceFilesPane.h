@@ -9,13 +9,11 @@
 #include <QPointer>
 #include <QStringList>
 
-class QLabel;
-class QPushButton;
-class QTableView;
+namespace Ui {
+class SourceFiles;
+}
 
 namespace inkveil {
-
-class DropView;
 
 // The source files pane: the batch of photos to watermark, gathered from drops, the file
 // dialog and the command line. Every change of the list or of its selection reads the EXIF of
@@ -44,7 +42,7 @@ public:
     void setExif();
 
 protected:
-    void formLoaded() override;
+    bool formLoaded() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -55,12 +53,9 @@ private:
     WorkFileList selectedFiles() const;
 
     FilesModel *m_filesModel = nullptr;
-    QTableView *m_table = nullptr;
+    // The form's controls; null until the form is built.
+    Ui::SourceFiles *ui = nullptr;
     QPointer<QWidget> m_tableViewport;
-    QLabel *m_status = nullptr;
-    QLabel *m_exif = nullptr;
-    QPushButton *m_remove = nullptr;
-    DropView *m_dropView = nullptr;
     // Set while one user action changes the list and the selection in several steps.
     bool m_changing = false;
     // What the last gathering could not read ("PATH: reason"), shown in the status line.

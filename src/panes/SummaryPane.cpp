@@ -3,39 +3,35 @@
 
 #include "panes/SummaryPane.h"
 
-#include "app/AppController.h"
 #include "output/SummaryText.h"
 #include "output/UsedWatermarksModel.h"
+#include "wizard/PaneHost.h"
+
+#include "ui_SummaryPane.h"
 
 #include <QHeaderView>
-#include <QLabel>
-#include <QTableView>
 
 namespace inkveil {
 
-void SummaryPane::formLoaded()
+bool SummaryPane::formLoaded()
 {
-    for (const char *name : {"source", "tofolder", "fileformat", "resize", "filename",
-                             "originalname", "samplename", "thumbnails", "warnings"}) {
-        const QString key = QString::fromLatin1(name);
-        m_texts.insert(key, outlet<QLabel>(key));
-    }
-    m_warningsLabel = outlet<QLabel>(QStringLiteral("warningsLabel"));
+    ui = controls<Ui::Summary>();
+    if (!ui)
+        return false;
     m_watermarksModel = new UsedWatermarksModel(this);
-    if (auto *table = outlet<QTableView>(QStringLiteral("watermarks"))) {
-        table->setModel(m_watermarksModel);
-        table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-        table->horizontalHeader()->setStretchLastSection(true);
-    }
+    ui->watermarks->setModel(m_watermarksModel);
+    ui->watermarks->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    ui->watermarks->horizontalHeader()->setStretchLastSection(true);
+    return true;
 }
 
 void SummaryPane::activate()
 {
-    if (!appController())
+    if (!host())
         return;
-    setWorkFiles(appController()->workFiles());
-    setOutputOptions(appController()->outputOptions());
-    setOverlays(appController()->overlays());
+    setWorkFiles(host()->workFiles());
+    setOutputOptions(host()->outputOptions());
+    setOverlays(host()->overlays());
     if (m_watermarksModel)
         m_watermarksModel->setOverlays(m_overlays);
     update();
@@ -43,22 +39,22 @@ void SummaryPane::activate()
 
 void SummaryPane::update()
 {
+    if (!ui)
+        return;
     const SummaryText text(m_workFiles, *m_outputOptions);
-    setText(QStringLiteral("source"), text.source());
-    setText(QStringLiteral("tofolder"), text.tofolder());
-    setText(QStringLiteral("fileformat"), text.fileformat());
-    setText(QStringLiteral("resize"), text.resize());
-    setText(QStringLiteral("filename"), text.filename());
-    setText(QStringLiteral("originalname"), text.originalname());
-    setText(QStringLiteral("samplename"), text.samplename());
-    setText(QStringLiteral("thumbnails"), text.thumbnails());
+    ui->source->setText(text.source());
+    ui->tofolder->setText(text.tofolder());
+    ui->fileformat->setText(text.fileformat());
+    ui->resize->setText(text.resize());
+    ui->filename->setText(text.filename());
+    ui->originalname->setText(text.originalname());
+    ui->samplename->setText(text.samplename());
+    ui->thumbnails->setText(text.thumbnails());
     const QStringList warnings = SummaryText::warnings(m_workFiles, m_overlays, *m_outputOptions);
-    setText(QStringLiteral("warnings"), warnings.join(QLatin1Char('\n')));
+    ui->warnings->setText(warnings.join(QLatin1Char('\n')));
     // The row is there only when there is something to say.
-    if (QLabel *label = m_texts.value(QStringLiteral("warnings")))
-        label->setVisible(!warnings.isEmpty());
-    if (m_warningsLabel)
-        m_warningsLabel->setVisible(!warnings.isEmpty());
+    ui->warnings->setVisible(!warnings.isEmpty());
+    ui->warningsLabel->setVisible(!warnings.isEmpty());
 }
 
 void SummaryPane::setWorkFiles(const WorkFileList &workFiles)
@@ -78,12 +74,6 @@ void SummaryPane::setOutputOptions(const std::shared_ptr<OutputOptions> &outputO
     // Never without options: a null hand-over keeps the ones held.
     if (outputOptions)
         m_outputOptions = outputOptions;
-}
-
-void SummaryPane::setText(const QString &name, const QString &text)
-{
-    if (QLabel *label = m_texts.value(name))
-        label->setText(text);
 }
 
 } // namespace inkveil

@@ -8,12 +8,12 @@
 #include "watermarks/Overlay.h"
 #include "wizard/PaneController.h"
 
-#include <QHash>
-#include <QPointer>
-
 #include <memory>
 
-class QLabel;
+namespace Ui {
+class Summary;
+}
+
 namespace inkveil {
 
 class UsedWatermarksModel;
@@ -42,18 +42,15 @@ public:
     void setOutputOptions(const std::shared_ptr<OutputOptions> &outputOptions);
 
 protected:
-    void formLoaded() override;
+    bool formLoaded() override;
 
 private:
-    void setText(const QString &name, const QString &text);
-
     WorkFileList m_workFiles;
     std::shared_ptr<OutputOptions> m_outputOptions = std::make_shared<OutputOptions>();
     OverlayList m_overlays;
     UsedWatermarksModel *m_watermarksModel = nullptr;
-    // The text displays, by name.
-    QHash<QString, QPointer<QLabel>> m_texts;
-    QPointer<QLabel> m_warningsLabel;
+    // The form's controls; null until the form is built.
+    Ui::Summary *ui = nullptr;
 };
 
 } // namespace inkveil

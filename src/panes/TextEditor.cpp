@@ -4,9 +4,10 @@
 #include "panes/TextEditor.h"
 
 #include "panes/EditorControls.h"
-#include "panes/WatermarksPane.h"
 #include "watermarks/Overlay.h"
 #include "widgets/ColorWell.h"
+
+#include "ui_WatermarksPane.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -36,9 +37,8 @@ QString sizeText(float size)
 
 } // namespace
 
-TextEditor::TextEditor(WatermarksPane *controller)
-    : QObject(controller)
-    , m_controller(controller)
+TextEditor::TextEditor(QObject *parent)
+    : QObject(parent)
 {
     m_textPause.setSingleShot(true);
     m_textPause.setInterval(TextPauseMs);
@@ -87,85 +87,76 @@ float TextEditor::leadingNumber(const QString &text)
     return match.hasMatch() ? match.captured(0).trimmed().toFloat() : 0.0f;
 }
 
-void TextEditor::formLoaded()
+void TextEditor::formLoaded(const Ui::Watermarks &form)
 {
-    m_text = m_controller->outlet<QPlainTextEdit>(QStringLiteral("text"));
-    m_font = m_controller->outlet<QComboBox>(QStringLiteral("font"));
-    m_size = m_controller->outlet<QComboBox>(QStringLiteral("size"));
-    m_blocks = m_controller->outlet<QComboBox>(QStringLiteral("blocks"));
-    m_color = m_controller->outlet<ColorWell>(QStringLiteral("color"));
-    m_alpha = m_controller->outlet<QSlider>(QStringLiteral("alpha"));
-    m_rotation = m_controller->outlet<QComboBox>(QStringLiteral("rotation"));
-    m_sizeMode = m_controller->outlet<QComboBox>(QStringLiteral("sizeMode"));
-    m_style = m_controller->outlet<QComboBox>(QStringLiteral("fontStyle"));
-    m_outlineWidth = m_controller->outlet<QDoubleSpinBox>(QStringLiteral("outlineWidth"));
-    m_outlineColor = m_controller->outlet<ColorWell>(QStringLiteral("outlineColor"));
-    m_shadow = m_controller->outlet<QCheckBox>(QStringLiteral("shadow"));
-    m_shadowColor = m_controller->outlet<ColorWell>(QStringLiteral("shadowColor"));
-    if (m_sizeMode) {
-        EditorControls::fillSizeModes(m_sizeMode);
-        connect(m_sizeMode, &QComboBox::activated, this, &TextEditor::changeSizeMode);
-    }
-    if (m_style)
-        connect(m_style, &QComboBox::activated, this, &TextEditor::changeStyle);
-    if (m_outlineWidth) {
-        // Typing counts at Enter or when leaving the field; the arrows count at once.
-        m_outlineWidth->setKeyboardTracking(false);
-        connect(m_outlineWidth, &QDoubleSpinBox::valueChanged, this,
-                &TextEditor::changeOutlineWidth);
-    }
-    if (m_outlineColor)
-        connect(m_outlineColor, &ColorWell::colorChosen, this, &TextEditor::changeOutlineColor);
-    if (m_shadow)
-        connect(m_shadow, &QCheckBox::clicked, this, &TextEditor::changeShadow);
-    if (m_shadowColor)
-        connect(m_shadowColor, &ColorWell::colorChosen, this, &TextEditor::changeShadowColor);
+    m_text = form.text;
+    m_font = form.font;
+    m_size = form.size;
+    m_blocks = form.blocks;
+    m_color = form.color;
+    m_alpha = form.alpha;
+    m_rotation = form.rotation;
+    m_sizeMode = form.sizeMode;
+    m_style = form.fontStyle;
+    m_outlineWidth = form.outlineWidth;
+    m_outlineColor = form.outlineColor;
+    m_shadow = form.shadow;
+    m_shadowColor = form.shadowColor;
+    setUpFontControls();
+    setUpSizeControls();
+    setUpLookControls();
+    // Tab moves on to the next control: a watermark text has no use for tab characters.
+    m_text->setTabChangesFocus(true);
+    connect(m_text, &QPlainTextEdit::textChanged, this, &TextEditor::textEdited);
+    for (const TextBlock &block : textBlocks())
+        m_blocks->addItem(block.entry);
+    m_blocks->setCurrentIndex(0);
+    connect(m_blocks, &QComboBox::activated, this, &TextEditor::insertBlock);
+}
 
+void TextEditor::setUpFontControls()
+{
     m_fonts = QFontDatabase::families();
     std::sort(m_fonts.begin(), m_fonts.end(), [](const QString &a, const QString &b) {
         const int order = a.compare(b, Qt::CaseInsensitive);
         return order != 0 ? order < 0 : a < b;
     });
-    if (m_font) {
-        m_font->addItems(m_fonts);
-        connect(m_font, &QComboBox::activated, this, &TextEditor::changeFont);
-    }
-    if (m_size) {
-        m_size->setEditable(true);
-        m_size->setInsertPolicy(QComboBox::NoInsert);
-        for (const float size : sizes())
-            m_size->addItem(sizeText(size));
-        connect(m_size, &QComboBox::activated, this, &TextEditor::changeSize);
-        // A typed size counts once the user presses Enter or leaves the field.
-        connect(m_size->lineEdit(), &QLineEdit::editingFinished, this, [this] {
-            if (m_size->lineEdit()->isModified())
-                changeSize();
-        });
-    }
-    if (m_blocks) {
-        for (const TextBlock &block : textBlocks())
-            m_blocks->addItem(block.entry);
-        m_blocks->setCurrentIndex(0);
-        connect(m_blocks, &QComboBox::activated, this, &TextEditor::insertBlock);
-    }
-    if (m_color) {
-        // The text has an opacity slider of its own; the drawing takes only the colour.
-        m_color->setAlphaShown(false);
-        connect(m_color, &ColorWell::colorChosen, this, &TextEditor::changeColor);
-    }
-    if (m_alpha) {
-        EditorControls::setUpOpacitySlider(m_alpha);
-        connect(m_alpha, &QSlider::valueChanged, this, &TextEditor::changeAlpha);
-    }
-    if (m_rotation) {
-        EditorControls::fillRotations(m_rotation);
-        connect(m_rotation, &QComboBox::activated, this, &TextEditor::changeRotation);
-    }
-    if (m_text) {
-        // Tab moves on to the next control: a watermark text has no use for tab characters.
-        m_text->setTabChangesFocus(true);
-        connect(m_text, &QPlainTextEdit::textChanged, this, &TextEditor::textEdited);
-    }
+    m_font->addItems(m_fonts);
+    connect(m_font, &QComboBox::activated, this, &TextEditor::changeFont);
+    connect(m_style, &QComboBox::activated, this, &TextEditor::changeStyle);
+}
+
+void TextEditor::setUpSizeControls()
+{
+    EditorControls::fillSizeModes(m_sizeMode);
+    connect(m_sizeMode, &QComboBox::activated, this, &TextEditor::changeSizeMode);
+    m_size->setEditable(true);
+    m_size->setInsertPolicy(QComboBox::NoInsert);
+    for (const float size : sizes())
+        m_size->addItem(sizeText(size));
+    connect(m_size, &QComboBox::activated, this, &TextEditor::changeSize);
+    // A typed size counts once the user presses Enter or leaves the field.
+    connect(m_size->lineEdit(), &QLineEdit::editingFinished, this, [this] {
+        if (m_size->lineEdit()->isModified())
+            changeSize();
+    });
+}
+
+void TextEditor::setUpLookControls()
+{
+    // The text has an opacity slider of its own; the drawing takes only the colour.
+    m_color->setAlphaShown(false);
+    connect(m_color, &ColorWell::colorChosen, this, &TextEditor::changeColor);
+    EditorControls::setUpOpacitySlider(m_alpha);
+    connect(m_alpha, &QSlider::valueChanged, this, &TextEditor::changeAlpha);
+    EditorControls::fillRotations(m_rotation);
+    connect(m_rotation, &QComboBox::activated, this, &TextEditor::changeRotation);
+    // Typing counts at Enter or when leaving the field; the arrows count at once.
+    m_outlineWidth->setKeyboardTracking(false);
+    connect(m_outlineWidth, &QDoubleSpinBox::valueChanged, this, &TextEditor::changeOutlineWidth);
+    connect(m_outlineColor, &ColorWell::colorChosen, this, &TextEditor::changeOutlineColor);
+    connect(m_shadow, &QCheckBox::clicked, this, &TextEditor::changeShadow);
+    connect(m_shadowColor, &ColorWell::colorChosen, this, &TextEditor::changeShadowColor);
 }
 
 void TextEditor::activate(const Overlay &overlay)
@@ -430,7 +421,7 @@ void TextEditor::textEdited()
 
 void TextEditor::refresh()
 {
-    m_controller->refresh(this);
+    Q_EMIT edited();
 }
 
 } // namespace inkveil

@@ -15,11 +15,14 @@ class QDoubleSpinBox;
 class QPlainTextEdit;
 class QSlider;
 
+namespace Ui {
+class Watermarks;
+}
+
 namespace inkveil {
 
 class ColorWell;
 class Overlay;
-class WatermarksPane;
 
 // The text tab of the watermark pane. Holds the text settings of the selected watermark in
 // fields of its own; after each user change it asks the pane to write every editor's values
@@ -36,11 +39,11 @@ public:
         QString inserts;
     };
 
-    explicit TextEditor(WatermarksPane *controller);
+    explicit TextEditor(QObject *parent = nullptr);
 
-    // Finds the tab's controls in the pane's form and fills the font, size, block and rotation
-    // lists.
-    void formLoaded();
+    // Takes the tab's controls from the watermark pane's form and fills the font, size, block
+    // and rotation lists.
+    void formLoaded(const Ui::Watermarks &form);
     // Shows the watermark's text settings; nothing is written back while loading.
     void activate(const Overlay &overlay);
     // The text controls are usable only for a text watermark; otherwise the text shows grey.
@@ -101,7 +104,15 @@ public Q_SLOTS:
     void changeShadow(bool on);
     void changeShadowColor(const QColor &color);
 
+Q_SIGNALS:
+    // The user changed a value: the pane writes every editor's values into the watermark.
+    void edited();
+
 private:
+    void setUpFontControls();
+    void setUpSizeControls();
+    // Colour, opacity, rotation, outline and shadow.
+    void setUpLookControls();
     // Fills the style list with the current font's styles and shows the current style.
     void fillStyles();
     void showSize();
@@ -110,7 +121,6 @@ private:
     void textEdited();
     void refresh();
 
-    WatermarksPane *m_controller;
     QStringList m_fonts;
     QString m_currentName;
     QColor m_currentColor;

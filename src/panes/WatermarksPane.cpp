@@ -3,26 +3,22 @@
 
 #include "panes/WatermarksPane.h"
 
-#include "app/AppController.h"
 #include "panes/BackgroundEditor.h"
 #include "panes/ImageEditor.h"
 #include "panes/PlacementEditor.h"
 #include "panes/TextEditor.h"
 #include "watermarks/OverlayListModel.h"
-#include "widgets/ColorWell.h"
 #include "widgets/PositionView.h"
 #include "widgets/PreviewView.h"
-#include "widgets/SingleDropView.h"
-#include "wizard/UiLoader.h"
+#include "wizard/PaneHost.h"
 
-#include <QAbstractItemView>
+#include "ui_WatermarksPane.h"
+
 #include <QCoreApplication>
 #include <QItemSelectionModel>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
-#include <QTabWidget>
 
 #include <algorithm>
 
@@ -51,11 +47,13 @@ WatermarksPane::WatermarksPane(QObject *parent)
     , m_placementEditor(new PlacementEditor(this))
     , m_confirmDelete(askBeforeDeleting)
 {
-    PreviewView::registerWithLoader();
-    PositionView::registerWithLoader();
-    SingleDropView::registerWithLoader();
-    UiLoader::registerWidget(QStringLiteral("ColorWell"),
-                             [](QWidget *parentWidget) { return new ColorWell(parentWidget); });
+    // An edit in any editor writes every editor's values into the selected watermark.
+    connect(m_textEditor, &TextEditor::edited, this, [this] { refresh(m_textEditor); });
+    connect(m_backgroundEditor, &BackgroundEditor::edited, this,
+            [this] { refresh(m_backgroundEditor); });
+    connect(m_imageEditor, &ImageEditor::edited, this, [this] { refresh(m_imageEditor); });
+    connect(m_placementEditor, &PlacementEditor::edited, this,
+            [this] { refresh(m_placementEditor); });
     // Typing is saved after a short pause; one still pending when the application quits is
     // saved then.
     if (auto *application = QCoreApplication::instance())
@@ -63,39 +61,42 @@ WatermarksPane::WatermarksPane(QObject *parent)
                 &TextEditor::flushPendingText);
 }
 
-void WatermarksPane::formLoaded()
+bool WatermarksPane::formLoaded()
 {
-    m_overlayList = outlet<QAbstractItemView>(QStringLiteral("overlayList"));
-    m_addOverlay = outlet<QPushButton>(QStringLiteral("addOverlay"));
-    m_removeOverlay = outlet<QPushButton>(QStringLiteral("removeOverlay"));
-    m_tabs = outlet<QTabWidget>(QStringLiteral("tabs"));
-    m_next = outlet<QPushButton>(QStringLiteral("next"));
-    m_previous = outlet<QPushButton>(QStringLiteral("previous"));
-    m_status = outlet<QLabel>(QStringLiteral("status"));
-    m_preview = outlet<PreviewView>(QStringLiteral("preview"));
-    m_position = outlet<PositionView>(QStringLiteral("position"));
-    m_textEditor->formLoaded();
-    m_backgroundEditor->formLoaded();
-    m_imageEditor->formLoaded();
-    m_placementEditor->formLoaded();
+    ui = controls<Ui::Watermarks>();
+    if (!ui)
+        return false;
+    m_textEditor->formLoaded(*ui);
+    m_backgroundEditor->formLoaded(*ui);
+    m_imageEditor->formLoaded(*ui);
+    m_placementEditor->formLoaded(*ui);
+    loadOverlays();
+    connectControls();
+    setButtons();
+    return true;
+}
 
+void WatermarksPane::loadOverlays()
+{
     m_workFiles.clear();
-    const OverlayList stored = appController()->overlays();
+    const OverlayList stored = host()->overlays();
     for (const std::shared_ptr<Overlay> &overlay : stored)
         m_overlaysModel->append(overlay);
     if (stored.isEmpty()) {
         m_overlaysModel->append(Overlay::newWatermark());
         // The batch draws what the pane shows, even before the first edit is saved.
-        appController()->setOverlays(overlays());
+        host()->setOverlays(overlays());
     }
-    if (m_overlayList) {
-        m_overlayList->setModel(m_overlaysModel);
-        m_overlayList->setSelectionModel(m_selection);
-    }
+    ui->overlayList->setModel(m_overlaysModel);
+    ui->overlayList->setSelectionModel(m_selection);
     selectRow(0);
     m_currentOverlay = m_overlaysModel->overlayAt(0);
     m_currentImage = 0;
+    ui->preview->setOverlays(overlays());
+}
 
+void WatermarksPane::connectControls()
+{
     // Watched only from here on: filling the list above is not a change to save.
     connect(m_overlaysModel, &OverlayListModel::rowsInserted, this, &WatermarksPane::listChanged);
     connect(m_overlaysModel, &OverlayListModel::rowsRemoved, this, &WatermarksPane::listChanged);
@@ -108,20 +109,11 @@ void WatermarksPane::formLoaded()
             });
     connect(m_selection, &QItemSelectionModel::selectionChanged, this,
             &WatermarksPane::listChanged);
-    if (m_preview)
-        m_preview->setOverlays(overlays());
-
-    if (m_addOverlay)
-        connect(m_addOverlay, &QPushButton::clicked, this, &WatermarksPane::addOverlay);
-    if (m_removeOverlay)
-        connect(m_removeOverlay, &QPushButton::clicked, this, &WatermarksPane::removeOverlay);
-    if (m_next)
-        connect(m_next, &QPushButton::clicked, this, &WatermarksPane::nextPreview);
-    if (m_previous)
-        connect(m_previous, &QPushButton::clicked, this, &WatermarksPane::previousPreview);
-    if (m_position)
-        connect(m_position, &PositionView::positionChosen, this, [this] { refresh(m_position); });
-    setButtons();
+    connect(ui->addOverlay, &QPushButton::clicked, this, &WatermarksPane::addOverlay);
+    connect(ui->removeOverlay, &QPushButton::clicked, this, &WatermarksPane::removeOverlay);
+    connect(ui->next, &QPushButton::clicked, this, &WatermarksPane::nextPreview);
+    connect(ui->previous, &QPushButton::clicked, this, &WatermarksPane::previousPreview);
+    connect(ui->position, &PositionView::positionChosen, this, [this] { refresh(ui->position); });
 }
 
 OverlayList WatermarksPane::overlays() const
@@ -136,8 +128,10 @@ void WatermarksPane::setWorkFiles(const WorkFileList &workFiles)
 
 void WatermarksPane::activate()
 {
+    if (!ui)
+        return;
     m_textEditor->flushPendingText();
-    setWorkFiles(appController()->workFiles());
+    setWorkFiles(host()->workFiles());
     m_currentImage = 0;
     loadCurrentOverlay();
     update();
@@ -146,23 +140,24 @@ void WatermarksPane::activate()
 
 void WatermarksPane::modelReplaced()
 {
+    if (!ui)
+        return;
     // Typing not yet written back belongs to the watermarks being replaced.
     m_textEditor->flushPendingText();
     {
         const QScopedValueRollback<bool> quiet(m_changingList, true);
         while (m_overlaysModel->rowCount() > 0)
             m_overlaysModel->removeAt(0);
-        for (const std::shared_ptr<Overlay> &overlay : appController()->overlays())
+        for (const std::shared_ptr<Overlay> &overlay : host()->overlays())
             m_overlaysModel->append(overlay);
         if (m_overlaysModel->rowCount() == 0) {
             m_overlaysModel->append(std::make_shared<Overlay>());
-            appController()->setOverlays(overlays());
+            host()->setOverlays(overlays());
         }
     }
     selectRow(0);
     m_currentOverlay = m_overlaysModel->overlayAt(0);
-    if (m_preview)
-        m_preview->setOverlays(overlays());
+    ui->preview->setOverlays(overlays());
     loadCurrentOverlay();
     update();
     setButtons();
@@ -174,8 +169,7 @@ void WatermarksPane::loadCurrentOverlay()
         return;
     // Hold the record itself: loading the image editor may write back into it.
     const std::shared_ptr<Overlay> overlay = m_currentOverlay;
-    if (m_position)
-        m_position->setPosition(overlay->position());
+    ui->position->setPosition(overlay->position());
     m_textEditor->activate(*overlay);
     m_backgroundEditor->activate(*overlay);
     m_placementEditor->activate(*overlay);
@@ -187,8 +181,7 @@ void WatermarksPane::listChanged()
 {
     if (m_changingList)
         return;
-    if (m_preview)
-        m_preview->setOverlays(overlays());
+    ui->preview->setOverlays(overlays());
     const std::shared_ptr<Overlay> selected = selectedOverlay();
     if (selected && selected != m_currentOverlay) {
         // Typing not yet written back belongs to the watermark being left.
@@ -198,15 +191,14 @@ void WatermarksPane::listChanged()
         update();
     }
     setButtons();
-    appController()->setOverlays(overlays());
-    appController()->saveState();
+    host()->setOverlays(overlays());
+    host()->saveState();
 }
 
 void WatermarksPane::useChanged()
 {
-    appController()->saveState();
-    if (m_preview)
-        m_preview->redraw();
+    host()->saveState();
+    ui->preview->redraw();
 }
 
 std::shared_ptr<Overlay> WatermarksPane::selectedOverlay()
@@ -238,8 +230,7 @@ void WatermarksPane::addOverlay()
     }
     listChanged();
     // The new watermark is named next.
-    if (m_overlayList)
-        m_overlayList->edit(m_selection->currentIndex());
+    ui->overlayList->edit(m_selection->currentIndex());
 }
 
 void WatermarksPane::removeOverlay()
@@ -270,8 +261,7 @@ void WatermarksPane::refresh(QObject *)
     overlay.setRotation(m_textEditor->currentRotation());
     overlay.setText(m_textEditor->text());
     m_textEditor->textWrittenBack();
-    if (m_position)
-        overlay.setPosition(static_cast<qint16>(m_position->position()));
+    overlay.setPosition(static_cast<qint16>(ui->position->position()));
     overlay.setShow(m_backgroundEditor->currentShow());
     overlay.setExtend(m_backgroundEditor->currentExtend());
     overlay.setBgColor(m_backgroundEditor->currentColor());
@@ -292,9 +282,8 @@ void WatermarksPane::refresh(QObject *)
     overlay.setTile(m_placementEditor->currentTile());
     overlay.setTileSpacing(m_placementEditor->currentTileSpacing());
     setTextField();
-    appController()->saveState();
-    if (m_preview)
-        m_preview->redraw();
+    host()->saveState();
+    ui->preview->redraw();
 }
 
 void WatermarksPane::nextPreview()
@@ -319,32 +308,27 @@ void WatermarksPane::update()
 {
     if (m_workFiles.isEmpty())
         return;
-    if (m_preview) {
-        m_preview->setFile(m_workFiles.at(m_currentImage));
-        m_preview->redraw();
-    }
+    ui->preview->setFile(m_workFiles.at(m_currentImage));
+    ui->preview->redraw();
     setStatus();
 }
 
 void WatermarksPane::setStatus()
 {
-    if (m_workFiles.isEmpty() || !m_status)
+    if (m_workFiles.isEmpty() || !ui)
         return;
     // One pass, so that a file name holding "%2" stays as it is.
-    m_status->setText(QStringLiteral("%1, file %2 of %3")
-                          .arg(m_workFiles.at(m_currentImage)->fileName(),
-                               QString::number(m_currentImage + 1),
-                               QString::number(m_workFiles.size())));
+    ui->status->setText(QStringLiteral("%1, file %2 of %3")
+                            .arg(m_workFiles.at(m_currentImage)->fileName(),
+                                 QString::number(m_currentImage + 1),
+                                 QString::number(m_workFiles.size())));
 }
 
 void WatermarksPane::setButtons()
 {
-    if (m_previous)
-        m_previous->setEnabled(m_currentImage != 0);
-    if (m_next)
-        m_next->setEnabled(m_currentImage + 1 < m_workFiles.size());
-    if (m_removeOverlay)
-        m_removeOverlay->setEnabled(m_overlaysModel->rowCount() >= 2);
+    ui->previous->setEnabled(m_currentImage != 0);
+    ui->next->setEnabled(m_currentImage + 1 < m_workFiles.size());
+    ui->removeOverlay->setEnabled(m_overlaysModel->rowCount() >= 2);
 }
 
 void WatermarksPane::setTextField()

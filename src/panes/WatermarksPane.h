@@ -7,15 +7,13 @@
 #include "watermarks/Overlay.h"
 #include "wizard/PaneController.h"
 
-#include <QPointer>
-
 #include <functional>
 
-class QAbstractItemView;
 class QItemSelectionModel;
-class QLabel;
-class QPushButton;
-class QTabWidget;
+
+namespace Ui {
+class Watermarks;
+}
 
 namespace inkveil {
 
@@ -24,8 +22,6 @@ class ImageEditor;
 class PlacementEditor;
 class TextEditor;
 class OverlayListModel;
-class PositionView;
-class PreviewView;
 
 // The watermark pane: the list of watermarks, the text, background and image editors of the
 // selected one, its anchor position and a live preview on the photos of the batch. Every change
@@ -49,10 +45,6 @@ public:
     // An editor or the position picker changed a value: every editor value goes into the
     // selected watermark, the state is saved and the preview redrawn.
     void refresh(QObject *sender) override;
-
-    // The editors look their controls up in this pane's form, so that a control missing from
-    // the form is reported with the pane's own.
-    using PaneController::outlet;
 
     OverlayList overlays() const;
     std::shared_ptr<Overlay> currentOverlay() const { return m_currentOverlay; }
@@ -80,9 +72,13 @@ public Q_SLOTS:
     void removeOverlay();
 
 protected:
-    void formLoaded() override;
+    bool formLoaded() override;
 
 private:
+    // Fills the list with the host's watermarks (a new one when it has none) and selects the
+    // first.
+    void loadOverlays();
+    void connectControls();
     // What every change of the list's membership, of the selection or of a name sets off:
     // the selected watermark goes into the editors, and the list is handed over and saved.
     void listChanged();
@@ -104,15 +100,8 @@ private:
     ImageEditor *m_imageEditor;
     PlacementEditor *m_placementEditor;
 
-    QPointer<QAbstractItemView> m_overlayList;
-    QPointer<QPushButton> m_addOverlay;
-    QPointer<QPushButton> m_removeOverlay;
-    QPointer<QTabWidget> m_tabs;
-    QPointer<QPushButton> m_next;
-    QPointer<QPushButton> m_previous;
-    QPointer<QLabel> m_status;
-    QPointer<PreviewView> m_preview;
-    QPointer<PositionView> m_position;
+    // The form's controls; null until the form is built.
+    Ui::Watermarks *ui = nullptr;
 
     WorkFileList m_workFiles;
     int m_currentImage = 0;

@@ -3,8 +3,6 @@
 
 #include "widgets/PositionView.h"
 
-#include "wizard/UiLoader.h"
-
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -55,12 +53,6 @@ PositionView::PositionView(QWidget *parent)
     : QWidget(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
-}
-
-void PositionView::registerWithLoader()
-{
-    UiLoader::registerWidget(QStringLiteral("PositionView"),
-                             [](QWidget *parent) { return new PositionView(parent); });
 }
 
 void PositionView::setPosition(int position)

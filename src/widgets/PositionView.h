@@ -22,9 +22,6 @@ class PositionView : public QWidget
 public:
     explicit PositionView(QWidget *parent = nullptr);
 
-    // Lets forms name the class.
-    static void registerWithLoader();
-
     int position() const { return m_position; }
     // Shows a position; one outside 0 to 8 fills no cell. Sends no signal.
     void setPosition(int position);

@@ -5,7 +5,6 @@
 
 #include "render/PreviewGeometry.h"
 #include "render/PreviewRenderer.h"
-#include "wizard/UiLoader.h"
 
 #include <QPainter>
 
@@ -19,12 +18,6 @@ PreviewView::PreviewView(QWidget *parent)
         update();
         Q_EMIT rendered();
     });
-}
-
-void PreviewView::registerWithLoader()
-{
-    UiLoader::registerWidget(QStringLiteral("PreviewView"),
-                             [](QWidget *parent) { return new PreviewView(parent); });
 }
 
 void PreviewView::setFile(const std::shared_ptr<WorkFile> &file)

@@ -27,9 +27,6 @@ class PreviewView : public QWidget
 public:
     explicit PreviewView(QWidget *parent = nullptr);
 
-    // Lets forms name the class.
-    static void registerWithLoader();
-
     // The photo to show; null shows nothing. Another photo is rendered at once.
     void setFile(const std::shared_ptr<WorkFile> &file);
     // The watermarks to draw, in order. The records stay shared: call redraw() after editing one.

@@ -4,7 +4,6 @@
 #include "widgets/SingleDropView.h"
 
 #include "imageio/ImageToolkit.h"
-#include "wizard/UiLoader.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -38,12 +37,6 @@ SingleDropView::SingleDropView(QWidget *parent)
     setAcceptDrops(true);
     setCursor(Qt::PointingHandCursor);
     setToolTip(QStringLiteral("Drop an image file here, or click to choose one"));
-}
-
-void SingleDropView::registerWithLoader()
-{
-    UiLoader::registerWidget(QStringLiteral("SingleDropView"),
-                             [](QWidget *parent) { return new SingleDropView(parent); });
 }
 
 bool SingleDropView::isSupportedFormat(const QString &extension)

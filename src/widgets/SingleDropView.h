@@ -22,8 +22,6 @@ class SingleDropView : public QWidget
 public:
     explicit SingleDropView(QWidget *parent = nullptr);
 
-    static void registerWithLoader();
-
     // An extension the image toolkit reads, compared exactly: "png" and "PNG" pass, "Png" not.
     static bool isSupportedFormat(const QString &extension);
 

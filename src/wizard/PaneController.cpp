@@ -3,7 +3,7 @@
 
 #include "wizard/PaneController.h"
 
-#include "wizard/UiLoader.h"
+#include "wizard/PaneRegistry.h"
 
 #include <QDebug>
 
@@ -13,18 +13,18 @@ PaneController::PaneController(QObject *parent)
     : QObject(parent)
 {}
 
-bool PaneController::setUpForm(const QString &form, const QString &title,
-                               AppController *appController)
+PaneController::~PaneController() = default;
+
+bool PaneController::setUpForm(const QString &form, const QString &title, PaneHost *host)
 {
-    m_appController = appController;
+    m_host = host;
     m_title = title;
-    UiLoader loader;
-    m_ownView = loader.loadForm(form);
-    if (!m_ownView) {
+    m_form = PaneRegistry::createForm(form);
+    if (!m_form || !formLoaded()) {
+        m_form.reset();
         qInfo().noquote() << QStringLiteral("PaneController: Can't load %1").arg(form);
         return false;
     }
-    formLoaded();
     setStatus();
     return true;
 }

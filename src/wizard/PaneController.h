@@ -3,62 +3,61 @@
 
 #pragma once
 
+#include "wizard/PaneForm.h"
+
 #include <QObject>
-#include <QPointer>
 #include <QString>
-#include <QStringList>
 #include <QWidget>
+
+#include <memory>
 
 namespace inkveil {
 
-class AppController;
+class PaneHost;
 
 // Base of the wizard's panes: the contract by which the frame drives a pane, with the default
-// answer of each operation. A pane loads its own form; controls are found by object name.
+// answer of each operation. A pane builds the form the pane list names and reaches its controls
+// through the form's typed members.
 class PaneController : public QObject
 {
     Q_OBJECT
 
 public:
     explicit PaneController(QObject *parent = nullptr);
+    ~PaneController() override;
 
-    // Stores the controller and title, loads the form `form` as this pane's view and, when that
-    // worked, runs formLoaded and setStatus. Answers whether the form loaded.
-    bool setUpForm(const QString &form, const QString &title, AppController *appController);
+    // Stores the host and title, builds the form `form` as this pane's view and, when the pane
+    // can use it, runs setStatus. Answers whether the form loaded.
+    bool setUpForm(const QString &form, const QString &title, PaneHost *host);
 
     QString title() const { return m_title; }
-    QWidget *ownView() const { return m_ownView; }
-    AppController *appController() const { return m_appController; }
+    QWidget *ownView() const { return m_form ? m_form->view() : nullptr; }
+    PaneHost *host() const { return m_host; }
 
     virtual bool canProceed() const { return true; }
     virtual bool canGoBack() const { return true; }
     virtual void activate() {}
     virtual void setStatus() {}
     virtual void refresh(QObject *sender) { Q_UNUSED(sender) }
-    // The controller's watermarks and output options were replaced (a preset was opened): show
-    // the new ones.
+    // The host's watermarks and output options were replaced (a preset was opened): show the
+    // new ones.
     virtual void modelReplaced() {}
 
-    // Object names this pane looked up that its form does not have.
-    QStringList missingOutlets() const { return m_missingOutlets; }
-
 protected:
-    virtual void formLoaded() {}
+    // The form has been built: the pane takes its controls. False when the form is not one
+    // this pane can show; the pane is then left without a view.
+    virtual bool formLoaded() { return true; }
 
-    // The control of the given object name in this pane's view, or null (recorded as missing).
-    template <typename T> T *outlet(const QString &name)
+    // The typed controls of this pane's form when uic's class Ui built it; otherwise null.
+    template <typename Ui> Ui *controls() const
     {
-        T *control = m_ownView ? m_ownView->findChild<T *>(name) : nullptr;
-        if (!control)
-            m_missingOutlets.append(name);
-        return control;
+        return m_form ? m_form->controls<Ui>() : nullptr;
     }
 
 private:
-    QPointer<QWidget> m_ownView;
-    AppController *m_appController = nullptr;
+    std::unique_ptr<PaneForm> m_form;
+    PaneHost *m_host = nullptr;
     QString m_title;
-    QStringList m_missingOutlets;
 };
 
 } // namespace inkveil
