@@ -10,6 +10,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace inkveil {
 
 SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &options)
@@ -100,6 +102,11 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
               QStringLiteral("%1 photos are renamed to keep the files of their names that "
                              "exist."));
     }
+    if (!overlays.isEmpty() &&
+        std::none_of(overlays.begin(), overlays.end(),
+                     [](const auto &overlay) { return Stamper::mayShow(*overlay); }))
+        texts.append(QStringLiteral("No watermark will show: each is empty, turned off or can't "
+                                    "be read. Photos without one are not written."));
     for (const auto &overlay : overlays) {
         if (!overlay->use())
             continue;
