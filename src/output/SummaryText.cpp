@@ -102,6 +102,20 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
               QStringLiteral("%1 photos are renamed to keep the files of their names that "
                              "exist."));
     }
+    QStringList damaged;
+    for (const auto &file : workFiles) {
+        if (!file->problem().isEmpty())
+            damaged.append(QStringLiteral("%1 (%2)").arg(printable(file->fileName()),
+                                                         printable(file->problem())));
+    }
+    if (damaged.size() == 1)
+        texts.append(QStringLiteral("1 photo can't be read or is damaged, and fails: ") +
+                     damaged.first());
+    else if (damaged.size() > 1)
+        texts.append(QStringLiteral("%1 photos can't be read or are damaged, and fail; the "
+                                    "first: ")
+                         .arg(damaged.size()) +
+                     damaged.first());
     if (!overlays.isEmpty() &&
         std::none_of(overlays.begin(), overlays.end(),
                      [](const auto &overlay) { return Stamper::mayShow(*overlay); }))
