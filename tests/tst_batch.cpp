@@ -443,6 +443,11 @@ private Q_SLOTS:
         m_options->setFolder(m_in + QLatin1Char('/') + folder);
         m_options->setFolderCreate(folderCreate);
         m_options->setFileFormat(QStringLiteral("jpg"));
+        // Said before the run: photos that would land on themselves are skipped, not replaced.
+        const QString notes = SummaryText::warnings(workFiles(sources), {}, *m_options).join(' ');
+        QCOMPARE(notes.contains("2 photos will be skipped: their outputs would replace them"),
+                 failure == BatchEngine::WouldReplaceSourceMessage);
+        QVERIFY(!notes.contains("will be replaced"));
         BatchEngine engine;
         const RunRecord record = runEngine(engine, workFiles(sources), {}, m_options, 1);
         QVERIFY(record.completed);

@@ -384,6 +384,13 @@ BatchEngine::FileResult BatchEngine::Job::process()
         skip();
         return m_result;
     }
+    if (m_planned.source) {
+        // Said in the summary before the run: skipped, not failed.
+        m_engine.report(m_index, WouldReplaceSourceMessage);
+        m_result.status = Status::Skipped;
+        m_result.failure = WouldReplaceSourceMessage;
+        return m_result;
+    }
     m_result.renamed = m_planned.collided || m_planned.keptExisting;
     reserveMemory();
 
