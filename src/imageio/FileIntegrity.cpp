@@ -104,12 +104,4 @@ QString FileIntegrity::endProblem(QIODevice &file)
     return ok ? QString() : QString::fromLatin1(JpegCodec::EndsEarly);
 }
 
-bool FileIntegrity::isJpeg(QIODevice &file)
-{
-    const qint64 position = file.pos();
-    const bool jpeg = bytesAt(file, 0, 3) == QByteArrayLiteral("\xFF\xD8\xFF");
-    file.seek(position);
-    return jpeg;
-}
-
 } // namespace inkveil

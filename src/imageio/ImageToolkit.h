@@ -65,8 +65,8 @@ public:
 
     // Whether the photo at path looks readable and whole, from its header and its end only (see
     // FileIntegrity), as the source list shows it the moment the photo is added; fails with the
-    // reason. A JPEG without its end marker near its end (a video appended by a phone, or a file
-    // cut short) is decoded at an eighth of its size to be sure.
+    // reason. A file whose end looks wrong (a video appended by a phone, or a file cut short) is
+    // decoded to be sure, a JPEG at an eighth of its size.
     static Status checkSource(const QString &path);
 
     // What a file's header says about its pixels, before any of them is decoded.
