@@ -226,6 +226,11 @@ private Q_SLOTS:
         QTest::newRow("run, a million jobs") << QStringList{"--jobs", "1000000"} << 1 << 2;
         QTest::newRow("small memory budget") << QStringList{"--memory", "1"} << 1 << 2;
         QTest::newRow("bad memory") << QStringList{"--memory", "lots"} << 2 << 0;
+        QTest::newRow("shard of the largest count")
+            << QStringList{"--shard", "2/2147483647", "--dry-run"} << 1 << 0;
+        QTest::newRow("shard with a space") << QStringList{"--shard", " 1/2"} << 2 << 0;
+        QTest::newRow("shard with a sign") << QStringList{"--shard", "+1/2"} << 2 << 0;
+        QTest::newRow("shard beyond int") << QStringList{"--shard", "1/4294967297"} << 2 << 0;
     }
 
     void commandLine()

@@ -152,8 +152,9 @@ QList<int> BatchEngine::shardIndices(int size, int shard, int count)
     if (count < 1 || shard < 1 || shard > count)
         return indices;
     indices.reserve(size / count + 1);
-    for (int i = shard - 1; i < size; i += count)
-        indices.append(i);
+    // Counted wide: with a part count near the largest int, the next index would overflow.
+    for (qint64 i = shard - 1; i < size; i += count)
+        indices.append(static_cast<int>(i));
     return indices;
 }
 

@@ -23,11 +23,13 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <QThread>
 #include <QTimer>
 
 #include <atomic>
+#include <cerrno>
 #include <optional>
 
 namespace inkveil {
@@ -68,17 +70,19 @@ struct Options
     }
 };
 
-// "K/N" with 1 <= K <= N; answers false for anything else.
+// "K/N" with 1 <= K <= N, both plain decimal digits; answers false for anything else (signs,
+// spaces, numbers beyond int).
 bool parseShard(const QString &text, int &shard, int &count)
 {
-    const QStringList parts = text.split(QLatin1Char('/'));
-    if (parts.size() != 2)
+    static const QRegularExpression form(QStringLiteral("^([1-9][0-9]*)/([1-9][0-9]*)$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
         return false;
     bool shardOk = false;
     bool countOk = false;
-    shard = parts.at(0).toInt(&shardOk);
-    count = parts.at(1).toInt(&countOk);
-    return shardOk && countOk && shard >= 1 && shard <= count;
+    shard = match.captured(1).toInt(&shardOk);
+    count = match.captured(2).toInt(&countOk);
+    return shardOk && countOk && shard <= count;
 }
 
 // The tool's options, in the order the help lists them.
