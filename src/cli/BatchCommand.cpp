@@ -351,6 +351,8 @@ private:
     Exit checkOutput() const;
     int printPlan(const QList<int> &indices, const OutputPlan &plan) const;
     Exit openReport(const OutputPlan &plan);
+    // Every file the run reads: the settings, the watermark pictures, the photos.
+    QStringList inputs() const;
     int process(const QList<int> &indices, const OutputPlan &plan);
     void photoFinished(int index, const BatchEngine::FileResult &result, const OutputPlan &plan,
                        Progress &progress);
@@ -527,12 +529,29 @@ Invocation::Exit Invocation::openReport(const OutputPlan &plan)
             return BatchCommand::UsageError;
         }
     }
-    if (const Status opened = m_report.open(m_options.report); !opened) {
+    if (const Status opened = m_report.open(m_options.report, inputs()); !opened) {
         m_err << "inkveil-batch: Can't write the report " << printable(m_options.report) << ": "
               << printable(opened.reason()) << '\n';
         return BatchCommand::UsageError;
     }
     return std::nullopt;
+}
+
+QStringList Invocation::inputs() const
+{
+    QStringList paths;
+    if (m_options.usePreset)
+        paths.append(Presets::path(m_options.preset));
+    else
+        paths.append(m_options.stateFile.isEmpty() ? StateFile::pathForStateFile()
+                                                   : m_options.stateFile);
+    for (const auto &overlay : m_overlays) {
+        if (overlay->isImage())
+            paths.append(overlay->filePath());
+    }
+    for (const auto &file : m_files)
+        paths.append(file->filePath());
+    return paths;
 }
 
 int Invocation::process(const QList<int> &indices, const OutputPlan &plan)
@@ -583,6 +602,12 @@ int Invocation::process(const QList<int> &indices, const OutputPlan &plan)
     m_err << progress.tally.closingLine(stopped, progress.clock.elapsed()) << '\n';
     if (stopped)
         return BatchCommand::Interrupted;
+    // A report with lines missing would tell less than what happened.
+    if (const QString failure = m_report.failure(); !failure.isNull()) {
+        m_err << "inkveil-batch: Can't write the report " << printable(m_options.report) << ": "
+              << printable(failure) << '\n';
+        return BatchCommand::SomeFailed;
+    }
     return progress.tally.failed() == 0 ? closingCode() : BatchCommand::SomeFailed;
 }
 
