@@ -11,6 +11,7 @@
 #include "render/Stamper.h"
 #include "session/StateFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QEventLoop>
@@ -22,6 +23,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 using namespace inkveil;
@@ -345,13 +347,81 @@ private Q_SLOTS:
             QVERIFY(QDir().mkpath(locked));
             QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
             m_options->setFolder(locked);
-            results = runBatch(workFiles({photo}), m_options);
-            QCOMPARE(results.value(0).failure,
-                     QStringLiteral("Can't write file. Permission denied."));
+            QCOMPARE(BatchEngine::canWrite(*m_options).reason(),
+                     QStringLiteral("Can't write into the output folder %1. Permission denied.")
+                         .arg(locked));
             QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         }
         // No temporary file is left behind by a failed write.
         QCOMPARE(entriesUnder(m_out).filter(QStringLiteral(".tmp")), QStringList());
+    }
+
+    // Output folders are made whole when asked for, and checked before the first photo: one
+    // that can't take a file stops the run with the reason and nothing else is done.
+    void outputFolders_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing levels made") << "new/run1" << 0 << "1 written";
+        QTest::newRow("a file where a level goes")
+            << "p.png/run1" << 2 << "Can't create the output folder %1. Not a directory.";
+        QTest::newRow("no permission")
+            << "locked" << 2 << "Can't write into the output folder %1. Permission denied.";
+    }
+
+    void outputFolders()
+    {
+        QFETCH(QString, folder);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const bool locked = folder == QLatin1String("locked");
+        if (locked && ::geteuid() == 0)
+            QSKIP("root writes into any folder");
+        const QString photo = writePhoto(m_in + QStringLiteral("/p.png"), {8, 8}, Qt::red);
+        const QString out = m_in + QLatin1Char('/') + folder;
+        if (locked) {
+            QVERIFY(QDir().mkpath(out));
+            QVERIFY(QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        m_options->setFolder(out);
+        m_options->setFolderCreate(true);
+        const QString state = m_in + QStringLiteral("/state.bin");
+        QVERIFY(writeFile(state, StateFile::encode({std::make_shared<Overlay>()}, *m_options)));
+        const ToolRun run = runTool({QStringLiteral("--state"), state, photo});
+        QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.err.contains(message.arg(out)), qPrintable(run.err));
+        QCOMPARE(QFileInfo::exists(out + QStringLiteral("/p.jpeg")), exitCode == 0);
+        // The probe leaves nothing behind.
+        if (exitCode == 0)
+            QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"p.jpeg"});
+    }
+
+    // A run killed during a write leaves its temporary file; the next run removes it, but not
+    // one a writer still holds, nor any file not named as ours.
+    void staleTemporaries()
+    {
+        const QString photo = writePhoto(m_in + QStringLiteral("/p.png"), {8, 8}, Qt::red);
+        const QString left = m_out + QStringLiteral("/.p.jpeg.k3x9a.tmp");
+        const QString held = m_out + QStringLiteral("/thumbs/.p.jpeg.zz1.tmp");
+        const QString other = m_out + QStringLiteral("/.notes.tmp");
+        for (const QString &path : {left, held, other}) {
+            QVERIFY(writeFile(path, "half a photo"));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                     QFileDevice::FileModificationTime));
+        }
+        const int writer = ::open(QFile::encodeName(held).constData(), O_RDONLY | O_CLOEXEC);
+        QCOMPARE(::flock(writer, LOCK_EX), 0);
+        m_options->setCreateThumbnails(true);
+        QCOMPARE(runBatch(workFiles({photo}), m_options).value(0).status,
+                 BatchEngine::Status::Written);
+        ::close(writer);
+        QVERIFY(!QFileInfo::exists(left));
+        QVERIFY(QFileInfo::exists(held));
+        QVERIFY(QFileInfo::exists(other));
     }
 
     void readFailureReasons()

@@ -13,6 +13,7 @@
 #include "render/Stamper.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMetaProperty>
@@ -94,6 +95,37 @@ Status BatchEngine::canStart(const OutputOptions &options)
     return {};
 }
 
+QStringList BatchEngine::outputFolders(const OutputOptions &options)
+{
+    QStringList folders{options.folder()};
+    if (options.createThumbnails() && OutputOptions::thumbnailDim(options.fitIndex()) > 0)
+        folders.append(QDir(options.folder()).filePath(QStringLiteral("thumbs")));
+    return folders;
+}
+
+Status BatchEngine::canWrite(const OutputOptions &options)
+{
+    for (const QString &folder : outputFolders(options)) {
+        // A link in the thumbnails' place fails each photo's thumbnail; nothing is written
+        // through it, not even a probe.
+        if (SafeWrite::isSymLink(folder))
+            continue;
+        if (options.folderCreate() && !SafeWrite::entryExists(folder)) {
+            if (const Result<void> made = SafeWrite::makeFolders(folder); !made)
+                return Error{QStringLiteral("Can't create the output folder %1. %2")
+                                 .arg(printable(folder), made.reason()),
+                             made.error().code};
+        }
+        if (!QFileInfo(folder).isDir())
+            continue;
+        if (const Result<void> probed = SafeWrite::probeFolder(folder); !probed)
+            return Error{QStringLiteral("Can't write into the output folder %1. %2")
+                             .arg(printable(folder), probed.reason()),
+                         probed.error().code};
+    }
+    return {};
+}
+
 QString BatchEngine::photoInProgress()
 {
     return currentPhoto;
@@ -168,6 +200,16 @@ Status BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
         return Error{NoFolderMessage};
     if (Result<void> ready = canStart(*options); !ready)
         return ready;
+    if (Result<void> writable = canWrite(*options); !writable)
+        return writable;
+    for (const QString &folder : outputFolders(*options)) {
+        // Nothing is removed where a link points.
+        if (SafeWrite::isSymLink(folder))
+            continue;
+        if (const int removed = SafeWrite::removeStaleTemporaries(folder); removed > 0)
+            qCInfo(lcBatch, "Removed %d temporary files left in %s by an interrupted run", removed,
+                   qUtf8Printable(folder));
+    }
     wait();
     auto run = std::make_shared<Run>();
     run->files = files;
