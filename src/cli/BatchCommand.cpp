@@ -397,13 +397,21 @@ int Invocation::exec()
 Invocation::Exit Invocation::loadSettings()
 {
     if (m_options.usePreset) {
-        if (!Presets::load(m_options.preset, m_overlays, m_outputOptions)) {
-            const QStringList known = Presets::names();
-            m_err << "inkveil-batch: No preset named \"" << m_options.preset << "\"; "
+        const Status loaded = Presets::load(m_options.preset, m_overlays, m_outputOptions);
+        if (!loaded && loaded.error().code == ENOENT) {
+            QStringList known = Presets::names();
+            for (QString &name : known)
+                name = printable(name);
+            m_err << "inkveil-batch: No preset named \"" << printable(m_options.preset) << "\"; "
                   << (known.isEmpty() ? QStringLiteral("none are saved yet.")
                                       : QStringLiteral("known presets:\n  ") +
                                             known.join(QStringLiteral("\n  ")))
                   << '\n';
+            return BatchCommand::UsageError;
+        }
+        if (!loaded) {
+            m_err << "inkveil-batch: Can't read the preset \"" << printable(m_options.preset)
+                  << "\". " << printable(loaded.reason()) << '\n';
             return BatchCommand::UsageError;
         }
     } else if (!m_options.stateFile.isEmpty()) {
@@ -460,8 +468,7 @@ int Invocation::printExif() const
 {
     for (const auto &file : m_files) {
         m_out << printable(file->filePath()) << '\n';
-        const QString summary = ExifSummary::text(file->readExif());
-        for (const QString &line : summary.split(QLatin1Char('\n')))
+        for (const QString &line : ExifSummary::lines(file->readExif()))
             m_out << "  " << printable(line) << '\n';
     }
     return closingCode();
@@ -664,7 +671,7 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
 
     if (options.listPresets) {
         for (const QString &name : Presets::names())
-            out << name << '\n';
+            out << printable(name) << '\n';
         return Success;
     }
     return Invocation(options, out, err, interactive).exec();

@@ -3,6 +3,8 @@
 
 #include "output/SummaryText.h"
 
+#include "base/RegularFile.h"
+
 #include "base/Printable.h"
 #include "imageio/MetadataCopier.h"
 #include "output/OutputPlan.h"
@@ -112,8 +114,13 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
         const QFileInfo picture(path);
         if (!path.isEmpty() &&
             (!overlay->missingFilePath().isEmpty() || !picture.isFile() || !picture.isReadable())) {
-            texts.append(QStringLiteral("The picture of watermark \u201c%1\u201d can't be read: %2")
-                             .arg(printable(overlay->name()), printable(path)));
+            QString text =
+                QStringLiteral("The picture of watermark \u201c%1\u201d can't be read: %2")
+                    .arg(printable(overlay->name()), printable(path));
+            // A pipe or a device in its place says so; a missing file needs no more words.
+            if (const QString kind = RegularFile::notRegularReason(path); !kind.isEmpty())
+                text += QStringLiteral(": ") + kind;
+            texts.append(text);
         } else if (const QString overlayProblem = Stamper::overlayProblem(*overlay);
                    !overlayProblem.isEmpty()) {
             texts.append(QStringLiteral("Watermark \u201c%1\u201d: %2")
