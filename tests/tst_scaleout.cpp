@@ -385,6 +385,29 @@ private Q_SLOTS:
         QVERIFY(tree(parts) == whole);
     }
 
+    // Runs keeping both that write into one folder at once each take the next free "-N" name
+    // where another took theirs first: every photo of every run is written.
+    void keepBothAcrossRuns()
+    {
+        const QString base = m_dir.filePath(QStringLiteral("keep-both"));
+        QVERIFY(QDir().mkpath(base + QStringLiteral("/in")));
+        for (int i = 0; i < 20; ++i)
+            writePhoto(base + QStringLiteral("/in/%1.png").arg(i), {8, 8}, Qt::red);
+        QList<std::shared_ptr<QProcess>> runs;
+        for (int i = 0; i < 3; ++i) {
+            runs.append(std::make_shared<QProcess>());
+            runs.last()->start(QStringLiteral(INKVEIL_BATCH_TOOL),
+                               {QStringLiteral("--output"), base + QStringLiteral("/out"),
+                                QStringLiteral("--existing"), QStringLiteral("rename"),
+                                base + QStringLiteral("/in")});
+        }
+        for (const auto &run : std::as_const(runs)) {
+            QVERIFY(run->waitForFinished(120000));
+            QVERIFY2(run->exitCode() == 0, run->readAllStandardError().constData());
+        }
+        QCOMPARE(QDir(base + QStringLiteral("/out")).entryList(QDir::Files).size(), 60);
+    }
+
 private:
     QTemporaryDir m_dir;
     int m_count = 0;

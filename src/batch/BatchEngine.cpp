@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace inkveil {
@@ -366,6 +367,7 @@ public:
         , m_file(run.files.at(index))
         , m_options(*run.options)
         , m_planned(run.plan.entries().at(index))
+        , m_fileName(m_planned.fileName)
     {
         const int edge = OutputOptions::thumbnailDim(m_options.fitIndex());
         m_thumbnailEdge = m_options.createThumbnails() && edge > 0 ? edge : 0;
@@ -397,6 +399,11 @@ private:
     // Writes one file of the photo; false, with the photo failed or skipped, when it was not
     // written.
     bool write(const QString &target, const QByteArray &data, const QString &step);
+    // Writes without replacing; the outcome, or nothing when it failed (the photo failed).
+    std::optional<SafeWrite::Outcome> put(const QString &target, const QByteArray &data,
+                                          const QString &step, bool replace);
+    // Writes the photo itself under its planned name, or a later free "-N" one when keeping both.
+    bool writePhoto(const QByteArray &data);
     void writeThumbnail(QImage source);
 
     BatchEngine &m_engine;
@@ -410,6 +417,8 @@ private:
     int m_thumbnailEdge = 0;
     bool m_thumbnailFromSource = false;
     FileResult m_result;
+    // The name the photo is written under: the plan's, unless another run took it first.
+    QString m_fileName;
 };
 
 BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run, int index)
@@ -441,15 +450,14 @@ BatchEngine::FileResult BatchEngine::Job::process()
     const Result<QByteArray> bytes = encode(*drawn, metadata);
     // The photo's memory goes back to the worker's buffer before the thumbnail is made.
     m_worker.buffer = std::move(drawn->canvas);
-    const QString path = m_options.buildFinalPath(m_planned.fileName);
     if (!bytes) {
         // The status line shows no message for it; the result says it.
         qCDebug(lcBatch, "%s: not encoded: %s", qUtf8Printable(m_file->filePath()),
                 qUtf8Printable(bytes.reason()));
         m_result.status = Status::Failed;
         m_result.failure = NotEncodedMessage;
-    } else if (write(path, *bytes, WritingMessage)) {
-        m_result.outputPath = path;
+    } else if (writePhoto(*bytes)) {
+        m_result.outputPath = m_options.buildFinalPath(m_fileName);
     }
     // A skipped photo gets no thumbnail either.
     if (m_result.status != Status::Skipped)
@@ -569,22 +577,55 @@ Result<QByteArray> BatchEngine::Job::encode(Drawn &drawn, const MetadataCopier &
     return encoded;
 }
 
-bool BatchEngine::Job::write(const QString &target, const QByteArray &data, const QString &step)
+std::optional<SafeWrite::Outcome> BatchEngine::Job::put(const QString &target,
+                                                        const QByteArray &data, const QString &step,
+                                                        const bool replace)
 {
     if (m_run.sources.contains(Paths::resolved(target))) {
         fail(WouldReplaceSourceMessage);
-        return false;
+        return std::nullopt;
     }
     m_engine.report(m_index, step);
+    const Result<SafeWrite::Outcome> written = SafeWrite::write(target, data, replace);
+    if (!written) {
+        fail(cantWrite(written.error().code, written.reason()));
+        return std::nullopt;
+    }
+    return *written;
+}
+
+bool BatchEngine::Job::writePhoto(const QByteArray &data)
+{
+    if (m_options.existing() != OutputOptions::KeepBothExisting)
+        return write(m_options.buildFinalPath(m_fileName), data, WritingMessage);
+    // Another run writing into the same folder may take the planned name after planning: the
+    // photo then takes the next free "-N" name. The rename that never replaces settles who
+    // gets a name; a name seen taken costs one look, not a write.
+    constexpr qint64 MostNames = 100000;
+    for (qint64 n = 2; n <= MostNames; ++n) {
+        const std::optional<SafeWrite::Outcome> written =
+            put(m_options.buildFinalPath(m_fileName), data, WritingMessage, false);
+        if (!written)
+            return false;
+        if (*written == SafeWrite::Outcome::Written)
+            return true;
+        m_fileName = OutputPlan::numberedName(m_planned.builtName,
+                                              QLatin1Char('.') + m_options.fileFormat(), n);
+        m_result.renamed = true;
+    }
+    fail(cantWrite(EEXIST, SafeWrite::errorText(EEXIST)));
+    return false;
+}
+
+bool BatchEngine::Job::write(const QString &target, const QByteArray &data, const QString &step)
+{
     // Only the plan's mode replaces; skip and keep both never write over a file that turned
     // up after planning.
     const bool replace = m_options.existing() != OutputOptions::SkipExisting &&
                          m_options.existing() != OutputOptions::KeepBothExisting;
-    const Result<SafeWrite::Outcome> written = SafeWrite::write(target, data, replace);
-    if (!written) {
-        fail(cantWrite(written.error().code, written.reason()));
+    const std::optional<SafeWrite::Outcome> written = put(target, data, step, replace);
+    if (!written)
         return false;
-    }
     if (*written == SafeWrite::Outcome::Written)
         return true;
     if (m_options.existing() == OutputOptions::SkipExisting && m_result.outputPath.isEmpty())
@@ -598,7 +639,7 @@ void BatchEngine::Job::writeThumbnail(QImage source)
 {
     if (m_thumbnailEdge == 0 || source.isNull())
         return;
-    const QString path = m_options.buildFinalThumbsPath(m_planned.fileName);
+    const QString path = m_options.buildFinalThumbsPath(m_fileName);
     const Result<QByteArray> bytes =
         ImageToolkit::encode(std::move(source), m_options.fileFormat(), m_options.quality(), 72.0f);
     if (!bytes)

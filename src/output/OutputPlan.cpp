@@ -39,8 +39,6 @@ OutputPlan::OutputPlan(const WorkFileList &files, const OutputOptions &options)
         const int counter = static_cast<int>(
             std::min<qint64>(qint64(options.lastValue()) + i, std::numeric_limits<int>::max()));
         const QString first = options.buildFileName(files.at(i)->fileName(), counter);
-        // Every built name ends in the extension; "-N" goes before it.
-        const QString stem = first.endsWith(extension) ? first.chopped(extension.size()) : first;
         QString name = first;
         for (qint64 n = 2;; ++n) {
             if (taken.contains(name)) {
@@ -51,10 +49,10 @@ OutputPlan::OutputPlan(const WorkFileList &files, const OutputOptions &options)
                     break;
                 entry.keptExisting = true;
             }
-            name = stem + QLatin1Char('-') + QString::number(n) +
-                   (first.endsWith(extension) ? extension : QString());
+            name = numberedName(first, extension, n);
         }
         taken.insert(name);
+        entry.builtName = first;
         entry.fileName = name;
         entry.outputPath = folder + name;
         if (thumbnails)
@@ -62,6 +60,14 @@ OutputPlan::OutputPlan(const WorkFileList &files, const OutputOptions &options)
         entry.skip = entry.exists && mode == OutputOptions::SkipExisting;
         m_entries.append(entry);
     }
+}
+
+QString OutputPlan::numberedName(const QString &builtName, const QString &extension, qint64 n)
+{
+    // Every built name ends in the extension; "-N" goes before it.
+    const bool hasExtension = builtName.endsWith(extension);
+    const QString stem = hasExtension ? builtName.chopped(extension.size()) : builtName;
+    return stem + QLatin1Char('-') + QString::number(n) + (hasExtension ? extension : QString());
 }
 
 int OutputPlan::collidedCount() const

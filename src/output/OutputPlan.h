@@ -23,6 +23,7 @@ public:
     struct Entry
     {
         QString sourcePath;
+        QString builtName;     // the output's file name as the options build it, before "-N"
         QString fileName;      // the output's file name, after any "-2"
         QString outputPath;    // the output folder + fileName
         QString thumbnailPath; // the thumbs folder + fileName; empty when no thumbnail is made
@@ -50,6 +51,9 @@ public:
     int skippedCount() const;
     // Photos renamed to keep a file already in the output folder.
     int keptCount() const;
+
+    // The name with "-N" before its extension (the format's, with its dot), or at its end.
+    static QString numberedName(const QString &builtName, const QString &extension, qint64 n);
 
     // The skip message of the run and the dry run.
     static const QString SkippedMessage;
