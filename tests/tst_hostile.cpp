@@ -227,6 +227,8 @@ private Q_SLOTS:
         QTest::newRow("run, a million jobs") << QStringList{"--jobs", "1000000"} << 1 << 2;
         QTest::newRow("small memory budget") << QStringList{"--memory", "1"} << 1 << 2;
         QTest::newRow("bad memory") << QStringList{"--memory", "lots"} << 2 << 0;
+        QTest::newRow("memory beyond a petabyte")
+            << QStringList{"--memory", "1073741825"} << 2 << 0;
         QTest::newRow("shard of the largest count")
             << QStringList{"--shard", "2/2147483647", "--dry-run"} << 1 << 0;
         QTest::newRow("shard with a space") << QStringList{"--shard", " 1/2"} << 2 << 0;
@@ -252,6 +254,10 @@ private Q_SLOTS:
         QCOMPARE(QDir(out).entryList(QDir::Files).size(), written);
         if (exitCode == 1)
             QVERIFY2(run.err.contains(folder + QStringLiteral("/c.jpg: It is a named pipe")),
+                     qPrintable(run.err));
+        // A usage error names what was wrong with the value given.
+        if (arguments.contains(QLatin1String("1073741825")))
+            QVERIFY2(run.err.contains(QStringLiteral("at most 1073741824 megabytes")),
                      qPrintable(run.err));
     }
 

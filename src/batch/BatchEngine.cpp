@@ -39,6 +39,7 @@ const QString BatchEngine::NoFolderMessage = QStringLiteral("Choose an output fo
 const QString BatchEngine::NotEncodedMessage =
     QStringLiteral("Can't write file. The image could not be encoded in this format.");
 const QString BatchEngine::NoMetadataNote = QStringLiteral("Written without its camera data: %1");
+const QString BatchEngine::NoThumbnailNote = QStringLiteral("Written without its thumbnail: %1");
 
 namespace {
 
@@ -644,13 +645,18 @@ void BatchEngine::Job::writeThumbnail(QImage source)
         ImageToolkit::encode(std::move(source), m_options.fileFormat(), m_options.quality(), 72.0f);
     if (!bytes)
         return;
-    if (SafeWrite::isSymLink(QFileInfo(path).path())) {
-        // Thumbnails go into the thumbs folder itself, never where a link points.
+    // Thumbnails go into the thumbs folder itself, never where a link points.
+    if (SafeWrite::isSymLink(QFileInfo(path).path()))
         fail(cantWrite(ELOOP, SafeWrite::linkReason()));
-        return;
-    }
-    if (write(path, *bytes, WritingThumbnailMessage))
+    else if (write(path, *bytes, WritingThumbnailMessage))
         m_result.thumbnailPath = path;
+    // The photo itself is written all the same: it counts as written, noting what it lacks.
+    if (m_result.status == Status::Failed && !m_result.outputPath.isEmpty()) {
+        const QString note = NoThumbnailNote.arg(m_result.failure);
+        m_result.note = m_result.note.isEmpty() ? note : m_result.note + QLatin1Char(' ') + note;
+        m_result.status = Status::Written;
+        m_result.failure.clear();
+    }
 }
 
 } // namespace inkveil

@@ -225,9 +225,13 @@ QString readMemory(const QCommandLineParser &parser, const Switches &s, Options 
         return {};
     bool ok = false;
     const qint64 megabytes = parser.value(s.memory).toLongLong(&ok);
-    // Up to a petabyte: beyond it the byte count would overflow.
-    if (!ok || megabytes < 1 || megabytes > (qint64(1) << 30))
+    if (!ok || megabytes < 1)
         return QStringLiteral("--memory needs a whole number of megabytes of at least 1.");
+    // Up to a petabyte: beyond it the byte count would overflow.
+    constexpr qint64 MostMegabytes = qint64(1) << 30;
+    if (megabytes > MostMegabytes)
+        return QStringLiteral("--memory can be at most %1 megabytes (a petabyte).")
+            .arg(MostMegabytes);
     options.memoryBytes = megabytes * 1024 * 1024;
     return {};
 }
