@@ -24,6 +24,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace inkveil;
@@ -538,6 +539,34 @@ private Q_SLOTS:
             tally.add(result);
         }
         QCOMPARE(tally.closingLine(stopped), line);
+    }
+
+    // The notes of a part count that part's photos only; a link where a photo would replace a
+    // file is no replacement but a failure, and a pipe as a picture says what it is.
+    void summaryOfAPart()
+    {
+        QStringList paths;
+        for (const char *name : {"a.png", "b.png", "c.png"})
+            paths.append(
+                writePhoto(m_in + QLatin1Char('/') + QLatin1String(name), {8, 8}, Qt::red));
+        QVERIFY(writeFile(m_out + QStringLiteral("/a.jpeg"), "old"));
+        QVERIFY(QFile::link(m_in + QStringLiteral("/victim"), m_out + QStringLiteral("/b.jpeg")));
+        auto piped = std::make_shared<Overlay>();
+        piped->setName(QStringLiteral("Piped"));
+        piped->setFilePath(m_in + QStringLiteral("/pipe.png"));
+        QCOMPARE(::mkfifo(QFile::encodeName(piped->filePath()).constData(), 0600), 0);
+        const QString linked =
+            QStringLiteral("1 photo can't be written: a symbolic link is in its place.");
+        const QString pipeNote =
+            QStringLiteral("The picture of watermark \u201cPiped\u201d can't be read: %1: It is a "
+                           "named pipe, not a file.")
+                .arg(piped->filePath());
+        QCOMPARE(SummaryText::warnings(workFiles(paths), {piped}, *m_options),
+                 (QStringList{"1 file already in the output folder will be replaced.", linked,
+                              pipeNote}));
+        const QList<int> secondAndThird{1, 2};
+        QCOMPARE(SummaryText::warnings(workFiles(paths), {}, *m_options, &secondAndThird),
+                 QStringList{linked});
     }
 
     void summaryWarnings_data()

@@ -593,7 +593,8 @@ int Invocation::process(const QList<int> &indices, const OutputPlan &plan)
     // What the wizard's summary notes before Start (renamed photos, files replaced or skipped,
     // watermark pictures that can't be read), said before anything is written.
     if (BatchEngine::canStart(*m_outputOptions)) {
-        for (const QString &note : SummaryText::warnings(m_files, m_overlays, *m_outputOptions))
+        for (const QString &note :
+             SummaryText::warnings(m_files, m_overlays, *m_outputOptions, &indices))
             m_err << "Note: " << note << '\n';
     }
     progress.clock.start();

@@ -58,6 +58,8 @@ OutputPlan::OutputPlan(const WorkFileList &files, const OutputOptions &options)
         if (thumbnails)
             entry.thumbnailPath = thumbs + name;
         entry.skip = entry.exists && mode == OutputOptions::SkipExisting;
+        entry.linked = entry.exists && mode == OutputOptions::ReplaceExisting &&
+                       SafeWrite::isSymLink(entry.outputPath);
         m_entries.append(entry);
     }
 }
@@ -76,10 +78,27 @@ int OutputPlan::collidedCount() const
                                           [](const Entry &e) { return e.collided; }));
 }
 
+OutputPlan OutputPlan::part(const QList<int> &indices) const
+{
+    OutputPlan part;
+    for (const int index : indices) {
+        if (index >= 0 && index < m_entries.size())
+            part.m_entries.append(m_entries.at(index));
+    }
+    return part;
+}
+
 int OutputPlan::replacedCount() const
 {
+    return static_cast<int>(std::count_if(m_entries.cbegin(), m_entries.cend(), [](const Entry &e) {
+        return e.exists && !e.skip && !e.linked;
+    }));
+}
+
+int OutputPlan::linkedCount() const
+{
     return static_cast<int>(std::count_if(m_entries.cbegin(), m_entries.cend(),
-                                          [](const Entry &e) { return e.exists && !e.skip; }));
+                                          [](const Entry &e) { return e.linked; }));
 }
 
 int OutputPlan::skippedCount() const

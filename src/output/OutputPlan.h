@@ -35,6 +35,8 @@ public:
         bool exists = false;
         // Not written: a file of its name exists and the options say skip.
         bool skip = false;
+        // To be replaced, but a symbolic link stands at its output path: the photo fails.
+        bool linked = false;
     };
 
     OutputPlan() = default;
@@ -45,8 +47,13 @@ public:
     const QList<Entry> &entries() const { return m_entries; }
     // Photos renamed because an earlier photo of the batch had their name.
     int collidedCount() const;
+    // The entries of the photos at `indices` only (a part of the batch), as planned for all.
+    OutputPlan part(const QList<int> &indices) const;
+
     // Files already in the output folder that the run will replace.
     int replacedCount() const;
+    // Photos that will fail because a symbolic link stands where they would replace a file.
+    int linkedCount() const;
     // Photos skipped because a file of their name exists.
     int skippedCount() const;
     // Photos renamed to keep a file already in the output folder.

@@ -71,7 +71,7 @@ bool SummaryText::formatHasQuality(const QString &format)
 }
 
 QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayList &overlays,
-                                  const OutputOptions &options)
+                                  const OutputOptions &options, const QList<int> *part)
 {
     QStringList texts;
     // One sentence for one photo, another for several.
@@ -85,7 +85,8 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
     if (!problem.isNull())
         texts.append(problem + QStringLiteral(" The run can't start."));
     else if (options.isFolderSet() && !workFiles.isEmpty()) {
-        const OutputPlan plan(workFiles, options);
+        const OutputPlan whole(workFiles, options);
+        const OutputPlan plan = part ? whole.part(*part) : whole;
         count(plan.collidedCount(),
               QStringLiteral("1 photo is renamed with \u201c-2\u201d: an earlier photo has its "
                              "name."),
@@ -94,6 +95,9 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
         count(plan.replacedCount(),
               QStringLiteral("1 file already in the output folder will be replaced."),
               QStringLiteral("%1 files already in the output folder will be replaced."));
+        count(plan.linkedCount(),
+              QStringLiteral("1 photo can't be written: a symbolic link is in its place."),
+              QStringLiteral("%1 photos can't be written: symbolic links are in their places."));
         count(plan.skippedCount(),
               QStringLiteral("1 photo will be skipped: a file of its name exists."),
               QStringLiteral("%1 photos will be skipped: files of their names exist."));
