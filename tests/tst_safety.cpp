@@ -561,7 +561,9 @@ private Q_SLOTS:
             QStringLiteral("The picture of watermark \u201cPiped\u201d can't be read: %1: It is a "
                            "named pipe, not a file.")
                 .arg(piped->filePath());
-        QCOMPARE(SummaryText::warnings(workFiles(paths), {piped}, *m_options),
+        auto shown = std::make_shared<Overlay>();
+        shown->setText(QStringLiteral("\u00A9 Ana"));
+        QCOMPARE(SummaryText::warnings(workFiles(paths), {shown, piped}, *m_options),
                  (QStringList{"1 file already in the output folder will be replaced.", linked,
                               pipeNote}));
         const QList<int> secondAndThird{1, 2};

@@ -3,6 +3,7 @@
 
 #include "output/OutputPlan.h"
 
+#include "base/Paths.h"
 #include "base/SafeWrite.h"
 
 #include <QSet>
@@ -62,6 +63,25 @@ OutputPlan::OutputPlan(const WorkFileList &files, const OutputOptions &options)
                        SafeWrite::isSymLink(entry.outputPath);
         m_entries.append(entry);
     }
+    markSources(files);
+}
+
+// Only paths that exist can be a source; the sources are resolved once, and only if one does.
+void OutputPlan::markSources(const WorkFileList &files)
+{
+    QSet<QString> sources;
+    for (Entry &entry : m_entries) {
+        if (!entry.exists || entry.skip)
+            continue;
+        if (sources.isEmpty()) {
+            sources.reserve(files.size());
+            for (const auto &file : files)
+                sources.insert(Paths::resolved(file->filePath()));
+        }
+        entry.source = sources.contains(Paths::resolved(entry.outputPath)) ||
+                       (!entry.thumbnailPath.isEmpty() &&
+                        sources.contains(Paths::resolved(entry.thumbnailPath)));
+    }
 }
 
 QString OutputPlan::numberedName(const QString &builtName, const QString &extension, qint64 n)
@@ -91,14 +111,14 @@ OutputPlan OutputPlan::part(const QList<int> &indices) const
 int OutputPlan::replacedCount() const
 {
     return static_cast<int>(std::count_if(m_entries.cbegin(), m_entries.cend(), [](const Entry &e) {
-        return e.exists && !e.skip && !e.linked;
+        return e.exists && !e.skip && !e.source && !e.linked;
     }));
 }
 
 int OutputPlan::linkedCount() const
 {
     return static_cast<int>(std::count_if(m_entries.cbegin(), m_entries.cend(),
-                                          [](const Entry &e) { return e.linked; }));
+                                          [](const Entry &e) { return e.linked && !e.source; }));
 }
 
 int OutputPlan::skippedCount() const
@@ -111,6 +131,12 @@ int OutputPlan::keptCount() const
 {
     return static_cast<int>(std::count_if(m_entries.cbegin(), m_entries.cend(),
                                           [](const Entry &e) { return e.keptExisting; }));
+}
+
+int OutputPlan::sourceCount() const
+{
+    return static_cast<int>(std::count_if(m_entries.cbegin(), m_entries.cend(),
+                                          [](const Entry &e) { return e.source; }));
 }
 
 } // namespace inkveil

@@ -37,6 +37,9 @@ public:
         bool skip = false;
         // To be replaced, but a symbolic link stands at its output path: the photo fails.
         bool linked = false;
+        // Not written: its output or thumbnail would replace a photo of the batch (the photos'
+        // own folder, format and names), and sources are never replaced.
+        bool source = false;
     };
 
     OutputPlan() = default;
@@ -58,6 +61,8 @@ public:
     int skippedCount() const;
     // Photos renamed to keep a file already in the output folder.
     int keptCount() const;
+    // Photos not written because their output would replace a photo of the batch.
+    int sourceCount() const;
 
     // The name with "-N" before its extension (the format's, with its dot), or at its end.
     static QString numberedName(const QString &builtName, const QString &extension, qint64 n);
@@ -66,6 +71,8 @@ public:
     static const QString SkippedMessage;
 
 private:
+    void markSources(const WorkFileList &files);
+
     QList<Entry> m_entries;
 };
 

@@ -12,6 +12,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace inkveil {
 
 SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &options)
@@ -64,11 +66,59 @@ SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &opt
                        : QStringLiteral("No");
 }
 
+QString SummaryText::sourcesKept(const int count, const QString &firstPath)
+{
+    const QString name = printable(QFileInfo(firstPath).fileName());
+    return count == 1
+               ? QStringLiteral("1 photo will be skipped: its output would replace it, and "
+                                "sources are never replaced (%1).")
+                     .arg(name)
+               : QStringLiteral("%1 photos will be skipped: their outputs would replace them, "
+                                "and sources are never replaced (the first: %2).")
+                     .arg(count)
+                     .arg(name);
+}
+
 bool SummaryText::formatHasQuality(const QString &format)
 {
     const ImageFormatInfo *const kind = ImageFormats::find(format);
     return kind && kind->writable && kind->quality;
 }
+
+namespace {
+
+// The notes of watermark pictures that can't be read, and of watermarks that draw less than
+// they hold.
+void appendPictureNotes(const OverlayList &overlays, QStringList &texts)
+{
+    for (const auto &overlay : overlays) {
+        if (!overlay->use())
+            continue;
+        // A picture that is not a readable file is only looked at, never opened (it may be a
+        // pipe); one that is a file is read as the batch will read it.
+        // A picture that was already missing when the watermarks were loaded has the
+        // missing-image picture in its place, which would otherwise pass unnoticed.
+        const QString path =
+            overlay->missingFilePath().isEmpty() ? overlay->filePath() : overlay->missingFilePath();
+        const QFileInfo picture(path);
+        if (!path.isEmpty() &&
+            (!overlay->missingFilePath().isEmpty() || !picture.isFile() || !picture.isReadable())) {
+            QString text =
+                QStringLiteral("The picture of watermark \u201c%1\u201d can't be read: %2")
+                    .arg(printable(overlay->name()), printable(path));
+            // A pipe or a device in its place says so; a missing file needs no more words.
+            if (const QString kind = RegularFile::notRegularReason(path); !kind.isEmpty())
+                text += QStringLiteral(": ") + kind;
+            texts.append(text);
+        } else if (const QString overlayProblem = Stamper::overlayProblem(*overlay);
+                   !overlayProblem.isEmpty()) {
+            texts.append(QStringLiteral("Watermark \u201c%1\u201d: %2")
+                             .arg(printable(overlay->name()), printable(overlayProblem)));
+        }
+    }
+}
+
+} // namespace
 
 QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayList &overlays,
                                   const OutputOptions &options, const QList<int> *part)
@@ -101,36 +151,35 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
         count(plan.skippedCount(),
               QStringLiteral("1 photo will be skipped: a file of its name exists."),
               QStringLiteral("%1 photos will be skipped: files of their names exist."));
+        const auto firstSource = std::find_if(plan.entries().cbegin(), plan.entries().cend(),
+                                              [](const auto &entry) { return entry.source; });
+        if (firstSource != plan.entries().cend())
+            texts.append(sourcesKept(plan.sourceCount(), firstSource->sourcePath));
         count(plan.keptCount(),
               QStringLiteral("1 photo is renamed to keep the file of its name that exists."),
               QStringLiteral("%1 photos are renamed to keep the files of their names that "
                              "exist."));
     }
-    for (const auto &overlay : overlays) {
-        if (!overlay->use())
-            continue;
-        // A picture that is not a readable file is only looked at, never opened (it may be a
-        // pipe); one that is a file is read as the batch will read it.
-        // A picture that was already missing when the watermarks were loaded has the
-        // missing-image picture in its place, which would otherwise pass unnoticed.
-        const QString path =
-            overlay->missingFilePath().isEmpty() ? overlay->filePath() : overlay->missingFilePath();
-        const QFileInfo picture(path);
-        if (!path.isEmpty() &&
-            (!overlay->missingFilePath().isEmpty() || !picture.isFile() || !picture.isReadable())) {
-            QString text =
-                QStringLiteral("The picture of watermark \u201c%1\u201d can't be read: %2")
-                    .arg(printable(overlay->name()), printable(path));
-            // A pipe or a device in its place says so; a missing file needs no more words.
-            if (const QString kind = RegularFile::notRegularReason(path); !kind.isEmpty())
-                text += QStringLiteral(": ") + kind;
-            texts.append(text);
-        } else if (const QString overlayProblem = Stamper::overlayProblem(*overlay);
-                   !overlayProblem.isEmpty()) {
-            texts.append(QStringLiteral("Watermark \u201c%1\u201d: %2")
-                             .arg(printable(overlay->name()), printable(overlayProblem)));
-        }
+    QStringList damaged;
+    for (const auto &file : workFiles) {
+        if (!file->problem().isEmpty())
+            damaged.append(QStringLiteral("%1 (%2)").arg(printable(file->fileName()),
+                                                         printable(file->problem())));
     }
+    if (damaged.size() == 1)
+        texts.append(QStringLiteral("1 photo can't be read or is damaged, and fails: ") +
+                     damaged.first());
+    else if (damaged.size() > 1)
+        texts.append(QStringLiteral("%1 photos can't be read or are damaged, and fail; the "
+                                    "first: ")
+                         .arg(damaged.size()) +
+                     damaged.first());
+    if (!overlays.isEmpty() &&
+        std::none_of(overlays.begin(), overlays.end(),
+                     [](const auto &overlay) { return Stamper::mayShow(*overlay); }))
+        texts.append(QStringLiteral("No watermark will show: each is empty, turned off or can't "
+                                    "be read. Photos without one are not written."));
+    appendPictureNotes(overlays, texts);
     return texts;
 }
 
