@@ -5,6 +5,7 @@
 // files, lying headers, names that are not UTF-8, more workers and memory than is sane. Every
 // case must end promptly with a reason, never block, crash or take the memory a header claims.
 
+#include "HeifBuilder.h"
 #include "TestSupport.h"
 #include "archive/KeyedUnarchiver.h"
 #include "base/RegularFile.h"
@@ -299,6 +300,56 @@ private Q_SLOTS:
         QVERIFY(finished.wait(10000));
         QCOMPARE(engine.peakMemoryInFlight(), needed);
         QCOMPARE(QDir(folder + QStringLiteral("/out")).entryList(QDir::Files).size(), 2);
+    }
+
+    // Grid HEIF files whose records lie: each is refused from its boxes alone, before libheif
+    // allocates or decodes anything, while an honest grid decodes whole.
+    void heifGrid_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QSize>("output");
+        QTest::addColumn<QSize>("claimed");
+        QTest::addColumn<quint32>("shift");
+        QTest::addColumn<QString>("reason");
+        const QSize tiles2x2(128, 96);
+        QTest::newRow("honest 2 x 2") << 2 << tiles2x2 << tiles2x2 << 0u << QString();
+        QTest::newRow("grid far larger than its ispe")
+            << 2 << QSize(30000, 30000) << QSize(64, 48) << 0u
+            << "30000 x 30000 pixels is more than 200 megapixels.";
+        QTest::newRow("19600 tiles") << 140 << QSize(8960, 6720) << QSize(8960, 6720) << 0u
+                                     << "Its grid has 19600 tiles, more than 4096.";
+        QTest::newRow("tiles of a few pixels") << 60 << QSize(640, 480) << QSize(640, 480) << 0u
+                                               << "Its grid cuts 640 x 480 pixels into 3600 tiles.";
+        QTest::newRow("tile data past the end") << 2 << tiles2x2 << tiles2x2 << 1000000u
+                                                << "Its image data lies past the end of the file.";
+        // An 'ftyp' box claiming 3 GB of an 80-byte file.
+        QTest::newRow("box longer than the file")
+            << 0 << tiles2x2 << tiles2x2 << 0u << "Damaged: ends early.";
+    }
+
+    void heifGrid()
+    {
+        QFETCH(int, rows);
+        QFETCH(QSize, output);
+        QFETCH(QSize, claimed);
+        QFETCH(quint32, shift);
+        QFETCH(QString, reason);
+        QByteArray bytes =
+            heifbuilder::gridFile({qMax(rows, 2), qMax(rows, 2), output, claimed, shift});
+        if (rows == 0)
+            bytes = heifbuilder::be(0xc0000000u, 4) + bytes.mid(4, 76);
+        const QString path = m_dir.filePath(QStringLiteral("grid-%1.avif").arg(++m_count));
+        QVERIFY(writeFile(path, bytes));
+        QElapsedTimer clock;
+        clock.start();
+        const Result<DecodedImage> decoded = ImageToolkit::decode(path);
+        QVERIFY(clock.elapsed() < 5000);
+        QCOMPARE(decoded ? QString() : decoded.reason(), reason);
+        if (decoded)
+            QCOMPARE(decoded->image().size(), output);
+        // The memory a batch sets aside comes from the size that is decoded, not the claim.
+        if (const Result<ImageToolkit::Header> header = ImageToolkit::readHeader(path); header)
+            QCOMPARE(header->size, output);
     }
 
     // Only the pages libjpeg reads are touched: the zeros after the image cost nothing, and

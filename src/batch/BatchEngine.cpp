@@ -448,16 +448,17 @@ BatchEngine::FileResult BatchEngine::Job::process()
     reserveMemory();
 
     m_engine.report(m_index, ReadingMessage);
-    // The camera data is read from the file's header once, before its pixels.
-    const MetadataCopier metadata(m_file->filePath(),
-                                  MetadataCopier::formatCarriesMetadata(m_options.fileFormat())
-                                      ? MetadataCopier::modeFromOption(m_options.metadata())
-                                      : MetadataCopier::Mode::None);
     Result<Drawn> drawn = draw();
     if (!drawn) {
         fail(drawn.reason());
         return m_result;
     }
+    // The camera data is read once the pixels have decoded: a file the decoders refuse for
+    // its lying boxes never reaches the metadata reader, which would believe them.
+    const MetadataCopier metadata(m_file->filePath(),
+                                  MetadataCopier::formatCarriesMetadata(m_options.fileFormat())
+                                      ? MetadataCopier::modeFromOption(m_options.metadata())
+                                      : MetadataCopier::Mode::None);
     const Result<QByteArray> bytes = encode(*drawn, metadata);
     // The photo's memory goes back to the worker's buffer before the thumbnail is made.
     m_worker.buffer = std::move(drawn->canvas);

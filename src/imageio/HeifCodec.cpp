@@ -3,7 +3,10 @@
 
 #include "imageio/HeifCodec.h"
 
+#include "imageio/HeifLayout.h"
+
 #include <QColorSpace>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QtEndian>
 
@@ -108,79 +111,151 @@ bool HeifCodec::readsAvif()
 
 namespace {
 
-// libheif reads the file through the device as it needs its parts, so a file's length (a photo
-// followed by a gigabyte of anything) costs no memory.
-QIODevice *deviceOf(void *userdata)
+// A photo's grid is a few hundred tiles of 256 or 512 pixels a side. Thousands of tiles, or tiles
+// far smaller than that, only make a small file cost minutes of decoding.
+constexpr int MaxTiles = 4096;
+constexpr qint64 MinPixelsPerTile = 32 * 32;
+// Long enough for the largest photo we accept on a slow, busy machine.
+constexpr int MaxDecodeSeconds = 60;
+
+// The file libheif reads, with what may end the reading early: the time a photo may take. libheif
+// asks for each tile's data as it decodes it, on threads of its own, so a failed read abandons the
+// decode between tiles.
+struct Source
 {
-    return static_cast<QIODevice *>(userdata);
+    QIODevice *device;
+    QDeadlineTimer deadline{std::chrono::seconds(MaxDecodeSeconds)};
+    std::atomic<bool> late{false};
+
+    bool goOn()
+    {
+        if (deadline.hasExpired())
+            late = true;
+        return !late;
+    }
+};
+
+Source &sourceOf(void *userdata)
+{
+    return *static_cast<Source *>(userdata);
 }
 
+// libheif reads the file through the device as it needs its parts, so a file's length (a photo
+// followed by a gigabyte of anything) costs no memory.
 const heif_reader DeviceReader{
     1,
-    [](void *userdata) -> int64_t { return deviceOf(userdata)->pos(); },
+    [](void *userdata) -> int64_t { return sourceOf(userdata).device->pos(); },
     [](void *data, const size_t size, void *userdata) -> int {
+        Source &source = sourceOf(userdata);
         const auto wanted = static_cast<qint64>(size);
-        return deviceOf(userdata)->read(static_cast<char *>(data), wanted) == wanted ? 0 : 1;
+        return source.goOn() && source.device->read(static_cast<char *>(data), wanted) == wanted
+                   ? 0
+                   : 1;
     },
     [](const int64_t position, void *userdata) -> int {
-        return deviceOf(userdata)->seek(position) ? 0 : 1;
+        return sourceOf(userdata).device->seek(position) ? 0 : 1;
     },
     [](const int64_t size, void *userdata) -> heif_reader_grow_status {
-        return size <= deviceOf(userdata)->size() ? heif_reader_grow_status_size_reached
-                                                  : heif_reader_grow_status_size_beyond_eof;
+        return size <= sourceOf(userdata).device->size() ? heif_reader_grow_status_size_reached
+                                                         : heif_reader_grow_status_size_beyond_eof;
     },
 };
+
+// The reason a read that was cut short gives, in place of libheif's own.
+QString reason(const heif_error &error, const Source &source)
+{
+    if (source.late)
+        return QStringLiteral("decoding it took longer than %1 seconds").arg(MaxDecodeSeconds);
+    return reason(error);
+}
+
+// The file's primary image, once its boxes have been checked against the file. The layout says
+// what libheif's handle does not: the size that will actually be decoded.
+struct Opened
+{
+    Context context;
+    Handle handle;
+    HeifLayout layout;
+};
+
+QString tooManyTiles(const HeifLayout &layout)
+{
+    const qint64 pixels = static_cast<qint64>(layout.size.width()) * layout.size.height();
+    if (layout.tiles > MaxTiles)
+        return QStringLiteral("its grid has %1 tiles, more than %2")
+            .arg(layout.tiles)
+            .arg(MaxTiles);
+    if (layout.tiles > 1 && layout.tiles > pixels / MinPixelsPerTile)
+        return QStringLiteral("its grid cuts %1 x %2 pixels into %3 tiles")
+            .arg(layout.size.width())
+            .arg(layout.size.height())
+            .arg(layout.tiles);
+    return {};
+}
+
+Result<Opened> open(Source &source)
+{
+    initialise();
+    Result<HeifLayout> layout = HeifLayout::read(*source.device);
+    if (!layout)
+        return layout.error();
+    // libheif's own reading of thousands of items is slow already.
+    if (const QString tiles = tooManyTiles(*layout); !tiles.isEmpty())
+        return Error{tiles};
+    if (!source.device->seek(0))
+        return Error{source.device->errorString()};
+    Opened opened{Context(heif_context_alloc()), nullptr, *layout};
+    heif_error error =
+        heif_context_read_from_reader(opened.context.get(), &DeviceReader, &source, nullptr);
+    if (error.code != heif_error_Ok)
+        return Error{reason(error, source)};
+    opened.handle = primaryHandle(opened.context.get(), error);
+    if (error.code != heif_error_Ok)
+        return Error{reason(error, source)};
+    // The handle's size is the upright one, after rotation and crop; a grid that claims more
+    // pixels than that is decoded at its own size.
+    const QSize handleSize(heif_image_handle_get_width(opened.handle.get()),
+                           heif_image_handle_get_height(opened.handle.get()));
+    const auto pixels = [](const QSize size) {
+        return static_cast<qint64>(size.width()) * size.height();
+    };
+    if (pixels(handleSize) >= pixels(opened.layout.size))
+        opened.layout.size = handleSize;
+    return opened;
+}
 
 } // namespace
 
 Result<QSize> HeifCodec::imageSize(QIODevice &device)
 {
-    initialise();
-    if (!device.seek(0))
-        return Error{device.errorString()};
-    const Context context(heif_context_alloc());
-    heif_error error =
-        heif_context_read_from_reader(context.get(), &DeviceReader, &device, nullptr);
-    if (error.code != heif_error_Ok)
-        return Error{reason(error)};
-    const Handle handle = primaryHandle(context.get(), error);
-    if (error.code != heif_error_Ok)
-        return Error{reason(error)};
-    return QSize(heif_image_handle_get_width(handle.get()),
-                 heif_image_handle_get_height(handle.get()));
+    Source source{&device};
+    const Result<Opened> opened = open(source);
+    if (!opened)
+        return opened.error();
+    return opened->layout.size;
 }
 
 Result<QImage> HeifCodec::decode(QIODevice &device, const qint64 maxPixels)
 {
-    initialise();
-    if (!device.seek(0))
-        return Error{device.errorString()};
-    const Context context(heif_context_alloc());
-    heif_error error =
-        heif_context_read_from_reader(context.get(), &DeviceReader, &device, nullptr);
-    if (error.code != heif_error_Ok)
-        return Error{reason(error)};
-    const Handle handle = primaryHandle(context.get(), error);
-    if (error.code != heif_error_Ok)
-        return Error{reason(error)};
-
-    // The handle's size is the upright one, after rotation and crop.
-    const int width = heif_image_handle_get_width(handle.get());
-    const int height = heif_image_handle_get_height(handle.get());
-    if (static_cast<qint64>(width) * height > maxPixels) {
+    Source source{&device};
+    const Result<Opened> opened = open(source);
+    if (!opened)
+        return opened.error();
+    const QSize size = opened->layout.size;
+    if (static_cast<qint64>(size.width()) * size.height() > maxPixels) {
         return Error{QStringLiteral("%1 x %2 pixels is more than %3 megapixels")
-                         .arg(width)
-                         .arg(height)
+                         .arg(size.width())
+                         .arg(size.height())
                          .arg(maxPixels / 1'000'000)};
     }
-
-    const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
+    const heif_image_handle *handle = opened->handle.get();
+    const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
     heif_image *decoded = nullptr;
-    error = heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
-                              alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                              nullptr);
+    const heif_error error = heif_decode_image(
+        handle, &decoded, heif_colorspace_RGB,
+        alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
     if (error.code != heif_error_Ok)
-        return Error{reason(error)};
+        return Error{reason(error, source)};
 
     int stride = 0;
     uint8_t *pixels = heif_image_get_plane(decoded, heif_channel_interleaved, &stride);
@@ -194,28 +269,27 @@ Result<QImage> HeifCodec::decode(QIODevice &device, const qint64 maxPixels)
         heif_image_get_height(decoded, heif_channel_interleaved), stride,
         alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888,
         [](void *owner) { heif_image_release(static_cast<heif_image *>(owner)); }, decoded);
-    image.setColorSpace(colorSpaceOf(handle.get()));
+    image.setColorSpace(colorSpaceOf(handle));
     return image;
 }
 
 QByteArray HeifCodec::exifData(const QString &path)
 {
-    initialise();
-    const Context context(heif_context_alloc());
-    heif_error error =
-        heif_context_read_from_file(context.get(), QFile::encodeName(path).constData(), nullptr);
-    if (error.code != heif_error_Ok)
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return {};
-    const Handle handle = primaryHandle(context.get(), error);
-    if (error.code != heif_error_Ok)
+    Source source{&file};
+    const Result<Opened> opened = open(source);
+    if (!opened)
         return {};
+    const heif_image_handle *handle = opened->handle.get();
     heif_item_id id = 0;
-    if (heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), "Exif", &id, 1) < 1)
+    if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1)
         return {};
-    QByteArray block(static_cast<qsizetype>(heif_image_handle_get_metadata_size(handle.get(), id)),
+    QByteArray block(static_cast<qsizetype>(heif_image_handle_get_metadata_size(handle, id)),
                      Qt::Uninitialized);
     if (block.size() < 4 ||
-        heif_image_handle_get_metadata(handle.get(), id, block.data()).code != heif_error_Ok)
+        heif_image_handle_get_metadata(handle, id, block.data()).code != heif_error_Ok)
         return {};
     // The block opens with the big-endian offset from its fifth byte to the TIFF header (0, or 6
     // when "Exif\0\0" comes first).

@@ -28,10 +28,13 @@ public:
     static bool readsAvif();
 
     // The primary image of the file open on the device, with its colour space (ICC profile, or
-    // the primaries of an nclx box). The file is read as far as needed, never whole. Refuses an
-    // image of more than maxPixels before decoding it.
+    // the primaries of an nclx box). The file is read as far as needed, never whole. Refuses,
+    // before decoding, a file whose boxes don't fit it, an image of more than maxPixels at the
+    // size it will be decoded, and a grid of absurdly many tiles; gives up between tiles when the
+    // photo takes too long.
     static Result<QImage> decode(QIODevice &device, qint64 maxPixels);
-    // The primary image's upright size, read from the file's boxes without decoding pixels.
+    // The primary image's upright size as it will be decoded, read from the file's boxes without
+    // decoding pixels.
     static Result<QSize> imageSize(QIODevice &device);
 
     // The TIFF data of the primary image's EXIF block (from its byte-order mark on), empty when

@@ -1,0 +1,30 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include "base/Result.h"
+
+#include <QIODevice>
+#include <QSize>
+
+namespace inkveil {
+
+// What a HEIF or AVIF file's boxes say about its primary image, read before libheif sees the
+// file. libheif reports the size from the image's 'ispe' box, but a grid or overlay is decoded at
+// the size its own record gives, and libheif believes box lengths before it checks them against
+// the file. So the boxes up to and including 'meta' must lie inside the file, every piece of an
+// item inside the file or its 'idat', and the size here is the one that will be decoded.
+struct HeifLayout
+{
+    // Upright size of the primary image as it will be decoded (rotation applied, before any
+    // crop); empty when the file records none.
+    QSize size;
+    // Images decoded to make it: the tiles of a grid, else 1.
+    int tiles = 1;
+
+    // Reads only the boxes ahead of the pixel data, never the pixels.
+    static Result<HeifLayout> read(QIODevice &device);
+};
+
+} // namespace inkveil
