@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "archive/KeyedUnarchiver.h"
 #include "base/RegularFile.h"
+#include "base/StopScope.h"
 #include "batch/BatchEngine.h"
 #include "batch/MemoryBudget.h"
 #include "cli/BatchCommand.h"
@@ -350,6 +351,17 @@ private Q_SLOTS:
         // The memory a batch sets aside comes from the size that is decoded, not the claim.
         if (const Result<ImageToolkit::Header> header = ImageToolkit::readHeader(path); header)
             QCOMPARE(header->size, output);
+    }
+
+    // A stopped run gives up a photo between its tiles rather than decoding it to the end.
+    void heifStopped()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("stopped.avif"));
+        QVERIFY(writeFile(path, heifbuilder::gridFile({})));
+        const std::atomic<bool> running{false};
+        const StopScope scope(running);
+        QCOMPARE(ImageToolkit::decode(path).reason(),
+                 QStringLiteral("The run was stopped while it was being decoded."));
     }
 
     // Only the pages libjpeg reads are touched: the zeros after the image cost nothing, and

@@ -7,6 +7,7 @@
 #include "base/Paths.h"
 #include "base/Printable.h"
 #include "base/SafeWrite.h"
+#include "base/StopScope.h"
 #include "batch/MemoryBudget.h"
 #include "imageio/ImageToolkit.h"
 #include "imageio/MetadataCopier.h"
@@ -247,6 +248,7 @@ void BatchEngine::runAll(std::shared_ptr<Run> run)
 {
     const auto work = [this, run] {
         Worker worker(m_expander);
+        const StopScope stopScope(m_processing);
         while (m_processing) {
             const int position = run->next.fetch_add(1);
             if (position >= run->indices.size())
@@ -260,6 +262,9 @@ void BatchEngine::runAll(std::shared_ptr<Run> run)
             clock.start();
             FileResult result = processFile(worker, *run, index);
             result.ms = clock.elapsed();
+            // A photo given up because the run stopped is left undone, like those after it.
+            if (!result.ok() && !m_processing)
+                break;
             Q_EMIT fileFinished(index, result);
         }
         worker.buffer = QImage();

@@ -3,6 +3,7 @@
 
 #include "imageio/HeifCodec.h"
 
+#include "base/StopScope.h"
 #include "imageio/HeifLayout.h"
 
 #include <QColorSpace>
@@ -118,20 +119,24 @@ constexpr qint64 MinPixelsPerTile = 32 * 32;
 // Long enough for the largest photo we accept on a slow, busy machine.
 constexpr int MaxDecodeSeconds = 60;
 
-// The file libheif reads, with what may end the reading early: the time a photo may take. libheif
-// asks for each tile's data as it decodes it, on threads of its own, so a failed read abandons the
-// decode between tiles.
+// The file libheif reads, with what may end the reading early: the run's stop request and the
+// time a photo may take. libheif asks for each tile's data as it decodes it, on threads of its
+// own, so refusing a read abandons the decode between tiles.
 struct Source
 {
     QIODevice *device;
+    const std::atomic<bool> *running = StopScope::current();
     QDeadlineTimer deadline{std::chrono::seconds(MaxDecodeSeconds)};
+    std::atomic<bool> stopped{false};
     std::atomic<bool> late{false};
 
     bool goOn()
     {
-        if (deadline.hasExpired())
+        if (StopScope::requested(running))
+            stopped = true;
+        else if (deadline.hasExpired())
             late = true;
-        return !late;
+        return !stopped && !late;
     }
 };
 
@@ -146,24 +151,28 @@ const heif_reader DeviceReader{
     1,
     [](void *userdata) -> int64_t { return sourceOf(userdata).device->pos(); },
     [](void *data, const size_t size, void *userdata) -> int {
-        Source &source = sourceOf(userdata);
         const auto wanted = static_cast<qint64>(size);
-        return source.goOn() && source.device->read(static_cast<char *>(data), wanted) == wanted
-                   ? 0
-                   : 1;
+        return sourceOf(userdata).device->read(static_cast<char *>(data), wanted) == wanted ? 0 : 1;
     },
     [](const int64_t position, void *userdata) -> int {
         return sourceOf(userdata).device->seek(position) ? 0 : 1;
     },
+    // libheif asks here before each read and takes "timeout" as an error; a read that fails
+    // after this said yes stops the process on one of libheif's assertions.
     [](const int64_t size, void *userdata) -> heif_reader_grow_status {
-        return size <= sourceOf(userdata).device->size() ? heif_reader_grow_status_size_reached
-                                                         : heif_reader_grow_status_size_beyond_eof;
+        Source &source = sourceOf(userdata);
+        if (!source.goOn())
+            return heif_reader_grow_status_timeout;
+        return size <= source.device->size() ? heif_reader_grow_status_size_reached
+                                             : heif_reader_grow_status_size_beyond_eof;
     },
 };
 
 // The reason a read that was cut short gives, in place of libheif's own.
 QString reason(const heif_error &error, const Source &source)
 {
+    if (source.stopped)
+        return QStringLiteral("the run was stopped while it was being decoded");
     if (source.late)
         return QStringLiteral("decoding it took longer than %1 seconds").arg(MaxDecodeSeconds);
     return reason(error);

@@ -31,7 +31,7 @@ public:
     // the primaries of an nclx box). The file is read as far as needed, never whole. Refuses,
     // before decoding, a file whose boxes don't fit it, an image of more than maxPixels at the
     // size it will be decoded, and a grid of absurdly many tiles; gives up between tiles when the
-    // photo takes too long.
+    // run is stopped (StopScope) or the photo takes too long.
     static Result<QImage> decode(QIODevice &device, qint64 maxPixels);
     // The primary image's upright size as it will be decoded, read from the file's boxes without
     // decoding pixels.
