@@ -16,9 +16,12 @@ namespace inkveil {
 
 namespace {
 
-// Phones put a few kilobytes ahead of the pixels; a few boxes come before 'meta' in any file.
-constexpr qint64 MaxMetaBytes = 16 * 1024 * 1024;
+// Phones put a few kilobytes ahead of the pixels, and a grid of as many tiles as we take needs a
+// few hundred; a few boxes come before 'meta' in any file.
+constexpr qint64 MaxMetaBytes = 4 * 1024 * 1024;
 constexpr int MaxBoxesBeforeMeta = 64;
+// A photo, its alpha, its thumbnail and a gain map or depth map each may be a grid.
+constexpr int MaxDerivedImages = 64;
 
 QString pastTheEnd()
 {
@@ -265,10 +268,11 @@ void derivedSize(const QByteArray &head, const QByteArray &type, HeifLayout &lay
                             static_cast<int>(qMin<quint64>(height, INT_MAX)));
 }
 
-void primarySize(QIODevice &device, const QByteArray &metaBytes, const Meta &meta,
-                 HeifLayout &layout)
+// An item's upright size and tiles, from its 'ispe' and 'irot' and a grid's or overlay's record.
+HeifLayout itemLayout(QIODevice &device, const QByteArray &metaBytes, const Meta &meta,
+                      const Item &item)
 {
-    const Item item = meta.items.value(meta.primary);
+    HeifLayout layout;
     bool quarterTurn = false;
     for (const int index : item.properties) {
         if (index < 1 || index > meta.properties.size())
@@ -289,6 +293,31 @@ void primarySize(QIODevice &device, const QByteArray &metaBytes, const Meta &met
         derivedSize(itemHead(device, metaBytes, meta, item), item.type, layout);
     if (quarterTurn)
         layout.size.transpose();
+    return layout;
+}
+
+qint64 area(const QSize size)
+{
+    return static_cast<qint64>(size.width()) * size.height();
+}
+
+// The primary image's layout, grown to the largest grid or overlay in the file and counting the
+// tiles of all grids: its alpha is one of them and is decoded with it.
+Result<HeifLayout> layoutOf(QIODevice &device, const QByteArray &metaBytes, const Meta &meta)
+{
+    HeifLayout layout = itemLayout(device, metaBytes, meta, meta.items.value(meta.primary));
+    int derived = 0;
+    for (auto it = meta.items.cbegin(); it != meta.items.cend(); ++it) {
+        if (it.key() == meta.primary || (it->type != "grid" && it->type != "iovl"))
+            continue;
+        if (++derived > MaxDerivedImages)
+            return Error{QStringLiteral("it has more than %1 grids").arg(MaxDerivedImages)};
+        const HeifLayout other = itemLayout(device, metaBytes, meta, *it);
+        layout.tiles += other.tiles;
+        if (area(other.size) > area(layout.size))
+            layout.size = other.size;
+    }
+    return layout;
 }
 
 } // namespace
@@ -310,7 +339,7 @@ Result<HeifLayout> HeifLayout::read(QIODevice &device)
             return Error{pastTheEnd()};
         if (header.mid(4, 4) == "meta") {
             if (size > static_cast<quint64>(MaxMetaBytes))
-                return Error{QStringLiteral("its description of the image is over 16 MB")};
+                return Error{QStringLiteral("its description of the image is over 4 MB")};
             const qint64 headerSize = qFromBigEndian<quint32>(header.constData()) == 1 ? 16 : 8;
             device.seek(pos + headerSize);
             const QByteArray bytes = device.read(static_cast<qint64>(size) - headerSize);
@@ -319,9 +348,7 @@ Result<HeifLayout> HeifLayout::read(QIODevice &device)
                 return meta.error();
             if (!extentsInside(*meta, fileSize))
                 return Error{QStringLiteral("its image data lies past the end of the file")};
-            HeifLayout layout;
-            primarySize(device, bytes, *meta, layout);
-            return layout;
+            return layoutOf(device, bytes, *meta);
         }
         pos += static_cast<qint64>(size);
     }

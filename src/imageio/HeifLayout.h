@@ -18,9 +18,10 @@ namespace inkveil {
 struct HeifLayout
 {
     // Upright size of the primary image as it will be decoded (rotation applied, before any
-    // crop); empty when the file records none.
+    // crop), or of a larger grid in the file (its alpha is decoded with it); empty when the file
+    // records none.
     QSize size;
-    // Images decoded to make it: the tiles of a grid, else 1.
+    // Images decoded to make it: the tiles of its grid and of the file's other grids, else 1.
     int tiles = 1;
 
     // Reads only the boxes ahead of the pixel data, never the pixels.
