@@ -37,6 +37,18 @@ inline QByteArray payloadOf(const QByteArray &file, const char *type)
     return file.mid(at + 4, size - 8);
 }
 
+// A single AVIF of this size whose 'ispe' box claims another.
+inline QByteArray lyingAvif(const QSize size, const QSize claimed)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QByteArray avif =
+        inkveil::ImageToolkit::encode(image, QStringLiteral("avif"), 80, 72.0f).value();
+    const qsizetype at = avif.indexOf("ispe") + 8;
+    avif.replace(at, 8, QByteArray(be(claimed.width(), 4) + be(claimed.height(), 4)));
+    return avif;
+}
+
 struct Grid
 {
     int rows = 2, columns = 2;

@@ -303,8 +303,8 @@ private Q_SLOTS:
         QCOMPARE(QDir(folder + QStringLiteral("/out")).entryList(QDir::Files).size(), 2);
     }
 
-    // Grid HEIF files whose records lie: each is refused from its boxes alone, before libheif
-    // allocates or decodes anything, while an honest grid decodes whole.
+    // HEIF files whose records lie: each is refused, from its boxes alone where they tell, while
+    // an honest grid decodes whole. Rows -1 and 0 are a single image and a cut-off file.
     void heifGrid_data()
     {
         QTest::addColumn<int>("rows");
@@ -323,6 +323,9 @@ private Q_SLOTS:
                                                << "Its grid cuts 640 x 480 pixels into 3600 tiles.";
         QTest::newRow("tile data past the end") << 2 << tiles2x2 << tiles2x2 << 1000000u
                                                 << "Its image data lies past the end of the file.";
+        QTest::newRow("single image larger than its ispe")
+            << -1 << QSize(64, 48) << QSize(64, 48) << 0u
+            << "Its pixels are 128 x 96, more than the 64 x 48 its header says.";
         // An 'ftyp' box claiming 3 GB of an 80-byte file.
         QTest::newRow("box longer than the file")
             << 0 << tiles2x2 << tiles2x2 << 0u << "Damaged: ends early.";
@@ -336,7 +339,9 @@ private Q_SLOTS:
         QFETCH(quint32, shift);
         QFETCH(QString, reason);
         QByteArray bytes =
-            heifbuilder::gridFile({qMax(rows, 2), qMax(rows, 2), output, claimed, shift});
+            rows < 0
+                ? heifbuilder::lyingAvif(QSize(128, 96), claimed)
+                : heifbuilder::gridFile({qMax(rows, 2), qMax(rows, 2), output, claimed, shift});
         if (rows == 0)
             bytes = heifbuilder::be(0xc0000000u, 4) + bytes.mid(4, 76);
         const QString path = m_dir.filePath(QStringLiteral("grid-%1.avif").arg(++m_count));

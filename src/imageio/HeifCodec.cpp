@@ -268,14 +268,26 @@ Result<QImage> HeifCodec::decode(QIODevice &device, const qint64 maxPixels)
 
     int stride = 0;
     uint8_t *pixels = heif_image_get_plane(decoded, heif_channel_interleaved, &stride);
+    const QSize decodedSize(heif_image_get_width(decoded, heif_channel_interleaved),
+                            heif_image_get_height(decoded, heif_channel_interleaved));
     if (!pixels) {
         heif_image_release(decoded);
         return Error{QStringLiteral("libheif gave no pixels")};
     }
+    // libheif decodes what the compressed stream holds, whatever the boxes said; a photo larger
+    // than they said is not the one its header describes.
+    if (static_cast<qint64>(decodedSize.width()) * decodedSize.height() >
+        static_cast<qint64>(size.width()) * size.height()) {
+        heif_image_release(decoded);
+        return Error{QStringLiteral("its pixels are %1 x %2, more than the %3 x %4 its header says")
+                         .arg(decodedSize.width())
+                         .arg(decodedSize.height())
+                         .arg(size.width())
+                         .arg(size.height())};
+    }
     // The QImage reads libheif's pixels in place and releases them with the last copy.
     QImage image(
-        pixels, heif_image_get_width(decoded, heif_channel_interleaved),
-        heif_image_get_height(decoded, heif_channel_interleaved), stride,
+        pixels, decodedSize.width(), decodedSize.height(), stride,
         alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888,
         [](void *owner) { heif_image_release(static_cast<heif_image *>(owner)); }, decoded);
     image.setColorSpace(colorSpaceOf(handle));
