@@ -6,6 +6,7 @@
 // image tools and nothing binary is kept in the repository.
 //
 //   fuzz_seeds FOLDER
+#include "HeifBuilder.h"
 #include "PhotoBuilders.h"
 
 #include "imageio/CameraData.h"
@@ -106,5 +107,7 @@ int main(int argc, char *argv[])
             .value();
     save(metadataSeeds, QStringLiteral("camera.avif"), avif);
     save(heifSeeds, QStringLiteral("camera.avif"), avif);
+    // A grid, whose boxes are checked before libheif reads them.
+    save(heifSeeds, QStringLiteral("grid.avif"), heifbuilder::gridFile({}));
     return 0;
 }
