@@ -121,7 +121,7 @@ constexpr int MaxDecodeSeconds = 60;
 
 // The file libheif reads, with what may end the reading early: the run's stop request and the
 // time a photo may take. libheif asks for each tile's data as it decodes it, on threads of its
-// own, so refusing a read abandons the decode between tiles.
+// own, so declining its next request abandons the decode between tiles.
 struct Source
 {
     QIODevice *device;
