@@ -221,8 +221,10 @@ bool Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Over
     // into it, so that red looks the same red on every photo. The photo's pixels stay as read.
     QColor bandColor = overlay.bgColor();
     const QColorSpace space = canvas.colorSpace();
+    // A grey profile counts too: a greyscale photo is drawn on in colour, and its grey curve
+    // then applies to each channel.
     if (space.isValid() && space != QColorSpace::SRgb &&
-        iccFitsChannels(space.iccProfile(), false)) {
+        (iccFitsChannels(space.iccProfile(), false) || iccFitsChannels(space.iccProfile(), true))) {
         contentImage.setColorSpace(QColorSpace::SRgb);
         contentImage.convertToColorSpace(space);
         if (bandColor.isValid())
