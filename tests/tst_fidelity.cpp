@@ -239,6 +239,45 @@ private Q_SLOTS:
                  before.value(QStringLiteral("JFIF:XResolution")).toInt());
     }
 
+    void heifSources_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("mode");
+        for (const char *format : {"jpeg", "png", "webp", "avif"}) {
+            QTest::addRow("%s keep", format) << QString::fromLatin1(format) << 0;
+            QTest::addRow("%s private", format) << QString::fromLatin1(format) << 1;
+        }
+    }
+
+    // A HEIF photo's camera data sits in items of the file, where Exiv2 alone would see a video.
+    void heifSources()
+    {
+        QFETCH(QString, format);
+        QFETCH(int, mode);
+        if (QStandardPaths::findExecutable(QStringLiteral("exiftool")).isEmpty())
+            QSKIP("exiftool (libimage-exiftool-perl) is not installed");
+        const QString source = heifSource();
+        QVERIFY(!source.isEmpty());
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("from-heif")));
+        options.setFileFormat(format);
+        options.setMetadata(OutputOptions::Metadata(mode));
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+        QVERIFY(result.ok());
+        QVERIFY(result.note.isEmpty());
+
+        const QVariantMap tags = exiftool(result.outputPath);
+        for (auto tag = tags.cbegin(); tag != tags.cend(); ++tag) {
+            QVERIFY2(!tag.key().startsWith(QLatin1String("XMP-video")), qPrintable(tag.key()));
+            QVERIFY2(!tag.value().toString().contains(source), qPrintable(tag.key()));
+        }
+        const QStringList creator{"XMP-dc:Creator"};
+        const QStringList location{"XMP-exif:GPSLatitude"};
+        QCOMPARE(keysIn(tags, creator + location), mode == 0 ? creator + location : creator);
+    }
+
     void unreadableMetadataStillWrites()
     {
         // Qt reads PPM, Exiv2 does not.
@@ -469,6 +508,23 @@ private Q_SLOTS:
     }
 
 private:
+    // An AVIF photo with the camera photo's EXIF and XMP, made once by our own encoder.
+    QString heifSource()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("heif-source.avif"));
+        if (QFile::exists(path))
+            return path;
+        const QString camera = m_dir.filePath(QStringLiteral("heif-camera.jpg"));
+        writeCameraPhoto(camera, 1);
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("heif")));
+        options.setFileFormat(QStringLiteral("avif"));
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(camera), {}, options);
+        return result.ok() && QFile::rename(result.outputPath, path) ? path : QString();
+    }
+
     QTemporaryDir m_dir;
 };
 

@@ -3,6 +3,7 @@
 
 #include "imageio/MetadataCopier.h"
 
+#include "imageio/HeifCodec.h"
 #include "imageio/ImageFormat.h"
 
 #include <QFile>
@@ -135,6 +136,9 @@ constexpr std::array<std::string_view, 7> IptcLocationKeys{
 };
 // A stale preview of the source: the output's own pixels are what counts.
 constexpr std::string_view XmpThumbnailPrefix = "Xmp.xmp.Thumbnails";
+// Properties Exiv2 makes up when it reads a file as a video (its own file name and path, MIME
+// type, frame sizes): they describe how Exiv2 saw the source, not the photo.
+constexpr std::array<std::string_view, 2> XmpContainerPrefixes{"Xmp.video.", "Xmp.audio."};
 
 template <std::size_t N>
 bool matchesAny(const std::string &key, const std::array<std::string_view, N> &prefixes)
@@ -160,7 +164,7 @@ bool keepExif(const Exiv2::Exifdatum &datum, const MetadataCopier::Mode mode)
 bool keepXmp(const Exiv2::Xmpdatum &datum, const MetadataCopier::Mode mode)
 {
     const std::string key = datum.key();
-    if (startsWith(key, XmpThumbnailPrefix))
+    if (startsWith(key, XmpThumbnailPrefix) || matchesAny(key, XmpContainerPrefixes))
         return false;
     return mode != MetadataCopier::Mode::Private ||
            !(matchesAny(key, XmpLocationPrefixes) || matchesAny(key, XmpSerialPrefixes));
@@ -321,6 +325,12 @@ template <typename Step> auto guarded(Step step) -> decltype(step())
     }
 }
 
+bool isHeif(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && HeifCodec::recognises(file.read(64));
+}
+
 } // namespace
 
 struct MetadataCopier::Data
@@ -329,6 +339,16 @@ struct MetadataCopier::Data
     Exiv2::IptcData iptc;
     Exiv2::XmpData xmp;
 };
+
+// Exiv2 would read a HEIF file as a video and describe the container instead of the photo.
+std::unique_ptr<MetadataCopier::Data> MetadataCopier::heifData(const QString &path)
+{
+    auto data = std::make_unique<Data>();
+    const QByteArray xmp = HeifCodec::xmpData(path);
+    if (!xmp.isEmpty() && Exiv2::XmpParser::decode(data->xmp, xmp.toStdString()) != 0)
+        throw std::runtime_error("Exiv2 could not read the XMP packet");
+    return data;
+}
 
 MetadataCopier::Mode MetadataCopier::modeFromOption(const int option)
 {
@@ -346,6 +366,10 @@ MetadataCopier::MetadataCopier(const QString &sourcePath, const Mode mode)
         return;
     setUpExiv2();
     m_read = guarded([&]() -> Status {
+        if (isHeif(sourcePath)) {
+            m_data = heifData(sourcePath);
+            return {};
+        }
         const auto image = Exiv2::ImageFactory::open(QFile::encodeName(sourcePath).toStdString());
         image->readMetadata();
         auto data = std::make_unique<Data>();

@@ -70,6 +70,8 @@ private:
     Status carryInto(QByteArray &encoded, const QString &format, QSize pixelSize, float dpi) const;
 
     struct Data;
+    // A HEIC or AVIF photo's camera data, from the items libheif finds; Exiv2 throws.
+    static std::unique_ptr<Data> heifData(const QString &path);
     std::unique_ptr<Data> m_data;
     Mode m_mode;
     // Why the source's camera data could not be read; told by the first step that needs it.
