@@ -68,6 +68,8 @@ void writeCameraPhoto(const QString &path, const int orientation)
     exif["Exif.Photo.LensSerialNumber"] = "LSN-3";
     exif["Exif.Photo.PixelXDimension"] = static_cast<uint32_t>(stored.width());
     exif["Exif.Photo.PixelYDimension"] = static_cast<uint32_t>(stored.height());
+    exif["Exif.Photo.CameraOwnerName"] = "Ana Lopez";
+    exif["Exif.Photo.ImageUniqueID"] = "0123456789abcdef0123456789abcdef";
     exif["Exif.Canon.OwnerName"] = "Ana Lopez";
     exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
     exif["Exif.GPSInfo.GPSLatitude"] = "48/1 6/1 0/1";
@@ -86,6 +88,8 @@ void writeCameraPhoto(const QString &path, const int orientation)
     xmp["Xmp.photoshop.City"] = "Lyon";
     xmp["Xmp.exif.GPSLatitude"] = "48,6.0N";
     xmp["Xmp.aux.SerialNumber"] = "BSN-2";
+    xmp["Xmp.aux.OwnerName"] = "Ana Lopez";
+    xmp["Xmp.exifEX.CameraOwnerName"] = "Ana Lopez";
     image->writeMetadata();
 }
 
@@ -144,9 +148,11 @@ const QStringList Authorship{"IFD0:Make",    "IFD0:Artist",          "ExifIFD:Da
                              "IPTC:By-line", "IPTC:CopyrightNotice", "XMP-dc:Creator",
                              "XMP-dc:Rights"};
 const QStringList Private{
-    "GPS:GPSLatitude",         "ExifIFD:SerialNumber", "ExifIFD:LensSerialNumber",
-    "IFD0:CameraSerialNumber", "Canon:OwnerName",      "IPTC:City",
-    "XMP-photoshop:City",      "XMP-exif:GPSLatitude", "XMP-aux:SerialNumber"};
+    "GPS:GPSLatitude",         "ExifIFD:SerialNumber",  "ExifIFD:LensSerialNumber",
+    "IFD0:CameraSerialNumber", "Canon:OwnerName",       "IPTC:City",
+    "XMP-photoshop:City",      "XMP-exif:GPSLatitude",  "XMP-aux:SerialNumber",
+    "ExifIFD:OwnerName",       "ExifIFD:ImageUniqueID", "XMP-aux:OwnerName",
+    "XMP-exifEX:OwnerName"};
 
 } // namespace
 

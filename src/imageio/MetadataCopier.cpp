@@ -106,15 +106,17 @@ bool isMakerNote(const Exiv2::Exifdatum &datum)
            datum.key() == "Exif.Photo.MakerNote";
 }
 
-// Serial numbers of the body, the lens and the camera's internals, wherever a camera files them.
-constexpr std::array<std::string_view, 3> ExifSerialKeys{
-    "Exif.Photo.BodySerialNumber",
-    "Exif.Photo.LensSerialNumber",
-    "Exif.Image.CameraSerialNumber",
+// What ties a photo to a person or to one camera: the owner's name, serial numbers of the body,
+// the lens and the camera's internals, and the camera's unique number for the picture, wherever
+// a camera files them.
+constexpr std::array<std::string_view, 5> ExifIdentityKeys{
+    "Exif.Photo.BodySerialNumber", "Exif.Photo.LensSerialNumber", "Exif.Image.CameraSerialNumber",
+    "Exif.Photo.CameraOwnerName",  "Exif.Photo.ImageUniqueID",
 };
-constexpr std::array<std::string_view, 5> XmpSerialPrefixes{
-    "Xmp.aux.SerialNumber",        "Xmp.aux.LensSerialNumber",      "Xmp.exifEX.BodySerialNumber",
-    "Xmp.exifEX.LensSerialNumber", "Xmp.exifEX.CameraSerialNumber",
+constexpr std::array<std::string_view, 8> XmpIdentityPrefixes{
+    "Xmp.aux.SerialNumber",        "Xmp.aux.LensSerialNumber",    "Xmp.aux.OwnerName",
+    "Xmp.exifEX.BodySerialNumber", "Xmp.exifEX.LensSerialNumber", "Xmp.exifEX.CameraSerialNumber",
+    "Xmp.exifEX.CameraOwnerName",  "Xmp.exif.ImageUniqueID",
 };
 // Where a photo was taken or what place it shows.
 constexpr std::array<std::string_view, 9> XmpLocationPrefixes{
@@ -158,7 +160,7 @@ bool keepExif(const Exiv2::Exifdatum &datum, const MetadataCopier::Mode mode)
         return false;
     if (mode != MetadataCopier::Mode::Private)
         return true;
-    return group != "GPSInfo" && !isMakerNote(datum) && !matchesAny(datum.key(), ExifSerialKeys);
+    return group != "GPSInfo" && !isMakerNote(datum) && !matchesAny(datum.key(), ExifIdentityKeys);
 }
 
 bool keepXmp(const Exiv2::Xmpdatum &datum, const MetadataCopier::Mode mode)
@@ -167,7 +169,7 @@ bool keepXmp(const Exiv2::Xmpdatum &datum, const MetadataCopier::Mode mode)
     if (startsWith(key, XmpThumbnailPrefix) || matchesAny(key, XmpContainerPrefixes))
         return false;
     return mode != MetadataCopier::Mode::Private ||
-           !(matchesAny(key, XmpLocationPrefixes) || matchesAny(key, XmpSerialPrefixes));
+           !(matchesAny(key, XmpLocationPrefixes) || matchesAny(key, XmpIdentityPrefixes));
 }
 
 bool keepIptc(const Exiv2::Iptcdatum &datum, const MetadataCopier::Mode mode)

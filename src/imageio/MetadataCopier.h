@@ -31,7 +31,7 @@ public:
     // What goes into the output, as the "metadata" output option numbers it.
     enum class Mode {
         Keep = 0,    // everything
-        Private = 1, // all but location fields, serial numbers and maker notes
+        Private = 1, // all but location, identity (serials, owner) and maker notes
         None = 2,    // no EXIF, IPTC or XMP at all
     };
     static Mode modeFromOption(int option);
