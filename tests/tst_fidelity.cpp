@@ -122,6 +122,14 @@ QByteArray greyProfile()
     return header + table + data;
 }
 
+// The previews Exiv2 finds in a file, its EXIF thumbnail and maker notes' previews among them.
+int previewCount(const QString &path)
+{
+    const auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+    image->readMetadata();
+    return static_cast<int>(Exiv2::PreviewManager(*image).getPreviewProperties().size());
+}
+
 // exiftool's reading of a file: "Group:Tag" to the value, numbers as numbers.
 QVariantMap exiftool(const QString &path)
 {
@@ -282,6 +290,49 @@ private Q_SLOTS:
         const QStringList creator{"XMP-dc:Creator"};
         const QStringList location{"XMP-exif:GPSLatitude"};
         QCOMPARE(keysIn(tags, creator + location), mode == 0 ? creator + location : creator);
+    }
+
+    void makerNotePreviewsDropped_data()
+    {
+        QTest::addColumn<QString>("format");
+        for (const char *format : {"jpeg", "tiff", "png"})
+            QTest::newRow(format) << QString::fromLatin1(format);
+    }
+
+    // A preview in the maker note is the photo without its watermarks.
+    void makerNotePreviewsDropped()
+    {
+        QFETCH(QString, format);
+        const QString source = m_dir.filePath(QStringLiteral("casio-%1.jpg").arg(format));
+        QVERIFY(writeFile(source, jpegOf(uprightPhoto())));
+        {
+            auto image = Exiv2::ImageFactory::open(QFile::encodeName(source).toStdString());
+            Exiv2::ExifData &exif = image->exifData();
+            exif["Exif.Image.Make"] = "CASIO COMPUTER CO.,LTD.";
+            exif["Exif.Casio2.FocusMode"] = static_cast<uint16_t>(2);
+            const QByteArray preview = jpegOf(uprightPhoto());
+            Exiv2::DataValue value(Exiv2::undefined);
+            value.read(reinterpret_cast<const Exiv2::byte *>(preview.constData()),
+                       static_cast<long>(preview.size()), Exiv2::littleEndian);
+            exif["Exif.Casio2.PreviewImage"] = value;
+            image->writeMetadata();
+        }
+        QCOMPARE(previewCount(source), 1);
+
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("previews")));
+        options.setFileFormat(format);
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+        QVERIFY(result.ok());
+        QCOMPARE(previewCount(result.outputPath), 0);
+        // The rest of the maker note travels.
+        const auto written =
+            Exiv2::ImageFactory::open(QFile::encodeName(result.outputPath).toStdString());
+        written->readMetadata();
+        QVERIFY(written->exifData().findKey(Exiv2::ExifKey("Exif.Casio2.FocusMode")) !=
+                written->exifData().end());
     }
 
     void unreadableMetadataStillWrites()

@@ -106,6 +106,17 @@ bool isMakerNote(const Exiv2::Exifdatum &datum)
            datum.key() == "Exif.Photo.MakerNote";
 }
 
+// A preview image a camera files in its maker note (Casio's PreviewImage, Nikon's and Samsung's
+// preview directories, Minolta's and Olympus' thumbnails, Pentax' preview): an unwatermarked copy
+// of the photo, which no output may carry. Cameras name them, and the tags that locate them, so.
+bool isMakerNotePreview(const Exiv2::Exifdatum &datum)
+{
+    if (!isMakerNote(datum))
+        return false;
+    const std::string key = datum.key();
+    return key.find("Preview") != std::string::npos || key.find("Thumbnail") != std::string::npos;
+}
+
 // What ties a photo to a person or to one camera: the owner's name, serial numbers of the body,
 // the lens and the camera's internals, and the camera's unique number for the picture, wherever
 // a camera files them.
@@ -156,7 +167,7 @@ bool keepExif(const Exiv2::Exifdatum &datum, const MetadataCopier::Mode mode)
     const std::string group = datum.groupName();
     const bool carried = group == "Image" || group == "Photo" || group == "GPSInfo" ||
                          group == "Iop" || isMakerNote(datum);
-    if (!carried || isStructureTag(datum))
+    if (!carried || isStructureTag(datum) || isMakerNotePreview(datum))
         return false;
     if (mode != MetadataCopier::Mode::Private)
         return true;
