@@ -89,6 +89,10 @@ void writeCameraPhoto(const QString &path, const int orientation)
     xmp["Xmp.exif.GPSLatitude"] = "48,6.0N";
     xmp["Xmp.aux.SerialNumber"] = "BSN-2";
     xmp["Xmp.aux.OwnerName"] = "Ana Lopez";
+    // A drone's position, in its maker's own schema.
+    Exiv2::XmpProperties::registerNs("http://www.dji.com/drone-dji/1.0/", "drone-dji");
+    xmp["Xmp.drone-dji.GpsLatitude"] = "45.7640";
+    xmp["Xmp.drone-dji.AbsoluteAltitude"] = "+312.50";
     xmp["Xmp.exifEX.CameraOwnerName"] = "Ana Lopez";
     image->writeMetadata();
 }
@@ -156,11 +160,11 @@ const QStringList Authorship{"IFD0:Make",    "IFD0:Artist",          "ExifIFD:Da
                              "IPTC:By-line", "IPTC:CopyrightNotice", "XMP-dc:Creator",
                              "XMP-dc:Rights"};
 const QStringList Private{
-    "GPS:GPSLatitude",         "ExifIFD:SerialNumber",  "ExifIFD:LensSerialNumber",
-    "IFD0:CameraSerialNumber", "Canon:OwnerName",       "IPTC:City",
-    "XMP-photoshop:City",      "XMP-exif:GPSLatitude",  "XMP-aux:SerialNumber",
-    "ExifIFD:OwnerName",       "ExifIFD:ImageUniqueID", "XMP-aux:OwnerName",
-    "XMP-exifEX:OwnerName"};
+    "GPS:GPSLatitude",         "ExifIFD:SerialNumber",      "ExifIFD:LensSerialNumber",
+    "IFD0:CameraSerialNumber", "Canon:OwnerName",           "IPTC:City",
+    "XMP-photoshop:City",      "XMP-exif:GPSLatitude",      "XMP-aux:SerialNumber",
+    "ExifIFD:OwnerName",       "ExifIFD:ImageUniqueID",     "XMP-aux:OwnerName",
+    "XMP-exifEX:OwnerName",    "XMP-drone-dji:GPSLatitude", "XMP-drone-dji:AbsoluteAltitude"};
 
 } // namespace
 

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -174,13 +175,30 @@ bool keepExif(const Exiv2::Exifdatum &datum, const MetadataCopier::Mode mode)
     return group != "GPSInfo" && !isMakerNote(datum) && !matchesAny(datum.key(), ExifIdentityKeys);
 }
 
+// Whether an XMP property, in any schema (drones and phones file positions under their own),
+// names a position: a GPS field, a latitude, longitude or altitude, also inside a structure
+// ("Xmp.iptcExt.LocationShown[1]/exif:GPSLatitude").
+bool isXmpPosition(const std::string &key)
+{
+    // The schema's own prefix ("Xmp.exif") names no property.
+    std::string name = key.substr(std::min(key.find('.', 4), key.size()));
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](const unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const auto contains = [&name](const char *word) {
+        return name.find(word) != std::string::npos;
+    };
+    return contains("latitude") || contains("longitude") || contains("altitude") ||
+           contains(".gps") || contains("/gps") || contains(":gps");
+}
+
 bool keepXmp(const Exiv2::Xmpdatum &datum, const MetadataCopier::Mode mode)
 {
     const std::string key = datum.key();
     if (startsWith(key, XmpThumbnailPrefix) || matchesAny(key, XmpContainerPrefixes))
         return false;
     return mode != MetadataCopier::Mode::Private ||
-           !(matchesAny(key, XmpLocationPrefixes) || matchesAny(key, XmpIdentityPrefixes));
+           !(matchesAny(key, XmpLocationPrefixes) || isXmpPosition(key) ||
+             matchesAny(key, XmpIdentityPrefixes));
 }
 
 bool keepIptc(const Exiv2::Iptcdatum &datum, const MetadataCopier::Mode mode)
