@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 #include "batch/BatchEngine.h"
+#include "imageio/AvifEncoder.h"
 #include "imageio/ImageToolkit.h"
 #include "output/SummaryText.h"
 #include "watermarks/Overlay.h"
@@ -291,9 +292,11 @@ private Q_SLOTS:
             QVERIFY2(!tag.key().startsWith(QLatin1String("XMP-video")), qPrintable(tag.key()));
             QVERIFY2(!tag.value().toString().contains(source), qPrintable(tag.key()));
         }
-        const QStringList creator{"XMP-dc:Creator"};
-        const QStringList location{"XMP-exif:GPSLatitude"};
+        const QStringList creator{"XMP-dc:Creator", "IFD0:Make", "IFD0:Artist",
+                                  "ExifIFD:DateTimeOriginal"};
+        const QStringList location{"XMP-exif:GPSLatitude", "GPS:GPSLatitude"};
         QCOMPARE(keysIn(tags, creator + location), mode == 0 ? creator + location : creator);
+        QCOMPARE(tags.value(QStringLiteral("IFD0:XResolution")).toInt(), 72);
     }
 
     void makerNotePreviewsDropped_data()
@@ -569,21 +572,32 @@ private Q_SLOTS:
     }
 
 private:
-    // An AVIF photo with the camera photo's EXIF and XMP, made once by our own encoder.
+    // An AVIF photo with EXIF and XMP as a phone writes them; its EXIF resolution has no unit,
+    // which records none.
     QString heifSource()
     {
         const QString path = m_dir.filePath(QStringLiteral("heif-source.avif"));
-        if (QFile::exists(path))
-            return path;
-        const QString camera = m_dir.filePath(QStringLiteral("heif-camera.jpg"));
-        writeCameraPhoto(camera, 1);
-        OutputOptions options;
-        options.setFolder(m_dir.filePath(QStringLiteral("heif")));
-        options.setFileFormat(QStringLiteral("avif"));
-        BatchEngine engine;
-        const auto result =
-            engine.processSingleFile(std::make_shared<WorkFile>(camera), {}, options);
-        return result.ok() && QFile::rename(result.outputPath, path) ? path : QString();
+        Exiv2::ExifData exif;
+        exif["Exif.Image.Make"] = "Apple";
+        exif["Exif.Image.Artist"] = "Ana Lopez";
+        exif["Exif.Image.XResolution"] = Exiv2::URational(1, 1);
+        exif["Exif.Image.YResolution"] = Exiv2::URational(1, 1);
+        exif["Exif.Image.ResolutionUnit"] = static_cast<uint16_t>(1);
+        exif["Exif.Photo.DateTimeOriginal"] = "2024:06:01 12:00:00";
+        exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
+        exif["Exif.GPSInfo.GPSLatitude"] = "48/1 6/1 0/1";
+        Exiv2::Blob blob;
+        Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
+        Exiv2::XmpData xmp;
+        xmp["Xmp.dc.creator"] = "Ana Lopez";
+        xmp["Xmp.exif.GPSLatitude"] = "48,6.0N";
+        std::string packet;
+        Exiv2::XmpParser::encode(packet, xmp);
+        const CameraData camera{QByteArray(reinterpret_cast<const char *>(blob.data()),
+                                           static_cast<qsizetype>(blob.size())),
+                                QByteArray::fromStdString(packet)};
+        const Result<QByteArray> avif = AvifEncoder::encode(uprightPhoto(), 90, camera);
+        return avif && writeFile(path, *avif) ? path : QString();
     }
 
     QTemporaryDir m_dir;

@@ -375,6 +375,11 @@ struct MetadataCopier::Data
 std::unique_ptr<MetadataCopier::Data> MetadataCopier::heifData(const QString &path)
 {
     auto data = std::make_unique<Data>();
+    const QByteArray exif = HeifCodec::exifData(path);
+    if (!exif.isEmpty())
+        Exiv2::ExifParser::decode(data->exif,
+                                  reinterpret_cast<const Exiv2::byte *>(exif.constData()),
+                                  static_cast<uint32_t>(exif.size()));
     const QByteArray xmp = HeifCodec::xmpData(path);
     if (!xmp.isEmpty() && Exiv2::XmpParser::decode(data->xmp, xmp.toStdString()) != 0)
         throw std::runtime_error("Exiv2 could not read the XMP packet");
