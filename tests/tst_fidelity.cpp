@@ -250,6 +250,10 @@ private Q_SLOTS:
         }
         if (mode == 2)
             return;
+        if (format == QLatin1String("png")) { // in the chunk readers look for
+            const QByteArray file = readFile(result.outputPath);
+            QVERIFY(file.contains("eXIf") && !file.contains("Raw profile type exif"));
+        }
         QCOMPARE(tags.value(QStringLiteral("IFD0:Orientation")).toInt(), 1);
         QCOMPARE(tags.value(QStringLiteral("XMP-tiff:Orientation")).toInt(), 1);
         QCOMPARE(tags.value(QStringLiteral("ExifIFD:ExifImageWidth")).toInt(), Width);

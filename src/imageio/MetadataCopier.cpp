@@ -7,8 +7,10 @@
 #include "imageio/ImageFormat.h"
 
 #include <QFile>
+#include <QtEndian>
 
 #include <exiv2/exiv2.hpp>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -330,6 +332,22 @@ qsizetype pngDataStart(const QByteArray &file)
     return 0;
 }
 
+// A PNG chunk of `type` holding `data`, or nothing for no data.
+QByteArray pngChunk(const char *type, const QByteArray &data)
+{
+    if (data.isEmpty())
+        return {};
+    QByteArray chunk(4, '\0');
+    qToBigEndian(static_cast<quint32>(data.size()), chunk.data());
+    chunk += QByteArray(type, 4) + data;
+    QByteArray crc(4, '\0');
+    qToBigEndian(
+        static_cast<quint32>(crc32(0, reinterpret_cast<const Bytef *>(chunk.constData() + 4),
+                                   static_cast<uInt>(chunk.size() - 4))),
+        crc.data());
+    return chunk + crc;
+}
+
 Split split(const QByteArray &file, const QString &format)
 {
     const std::optional<ImageFormat> kind = ImageFormats::fromName(format);
@@ -493,7 +511,11 @@ Status MetadataCopier::carryInto(QByteArray &encoded, const QString &format, con
     // describe its pixels.
     image->readMetadata();
 
-    carryExif(image->exifData(), m_data->exif, m_mode, pixelSize, isTiff(format) ? 0.0f : dpi);
+    // Exiv2 0.27 files a PNG's EXIF in a text chunk most readers ignore; it goes into the
+    // standard eXIf chunk instead, added below.
+    const bool png = ImageFormats::fromName(format) == ImageFormat::Png && parts.trailer > 0;
+    if (!png)
+        carryExif(image->exifData(), m_data->exif, m_mode, pixelSize, isTiff(format) ? 0.0f : dpi);
 
     Exiv2::IptcData &iptc = image->iptcData();
     for (const Exiv2::Iptcdatum &datum : m_data->iptc) {
@@ -508,15 +530,20 @@ Status MetadataCopier::carryInto(QByteArray &encoded, const QString &format, con
     Exiv2::BasicIo &io = image->io();
     io.open();
     const auto headSize = static_cast<qsizetype>(io.size()) - parts.trailer;
+    const QByteArray exifChunk = png ? pngChunk("eXIf", exifBlob(pixelSize, dpi)) : QByteArray();
     const qsizetype tailSize = encoded.size() - parts.tailFrom;
-    QByteArray written(std::max<qsizetype>(0, headSize) + tailSize, Qt::Uninitialized);
+    QByteArray written(std::max<qsizetype>(0, headSize) + exifChunk.size() + tailSize,
+                       Qt::Uninitialized);
     const long read = headSize < 0 ? -1
                                    : io.read(reinterpret_cast<Exiv2::byte *>(written.data()),
                                              static_cast<long>(headSize));
     io.close();
     if (read != static_cast<long>(headSize))
         return Error{QStringLiteral("Exiv2 wrote a file of an unexpected shape")};
-    std::memcpy(written.data() + headSize, encoded.constData() + parts.tailFrom,
+    // The eXIf chunk goes right before the image data, as the format asks.
+    std::memcpy(written.data() + headSize, exifChunk.constData(),
+                static_cast<size_t>(exifChunk.size()));
+    std::memcpy(written.data() + headSize + exifChunk.size(), encoded.constData() + parts.tailFrom,
                 static_cast<size_t>(tailSize));
     encoded = std::move(written);
     return {};
