@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "batch/BatchEngine.h"
 #include "imageio/AvifEncoder.h"
+#include "imageio/ImageFormat.h"
 #include "imageio/ImageToolkit.h"
 #include "output/SummaryText.h"
 #include "watermarks/Overlay.h"
@@ -82,6 +83,7 @@ void writeCameraPhoto(const QString &path, const int orientation)
     iptc["Iptc.Application2.Byline"] = "Ana Lopez";
     iptc["Iptc.Application2.Copyright"] = "(c) Ana Lopez";
     iptc["Iptc.Application2.City"] = "Lyon";
+    iptc["Iptc.Application2.Keywords"] = "river"; // in IPTC only
     Exiv2::XmpData &xmp = image->xmpData();
     xmp["Xmp.dc.creator"] = "Ana Lopez";
     xmp["Xmp.dc.rights"] = "(c) Ana Lopez";
@@ -187,7 +189,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("orientation");
         const char *const names[] = {"keep", "private", "none"};
         int orientation = 6;
-        for (const char *format : {"jpeg", "tiff", "png", "avif"}) {
+        for (const char *format : {"jpeg", "tiff", "png", "webp", "avif"}) {
             for (int mode = 0; mode < 3; ++mode) {
                 QTest::addRow("%s %s %d", format, names[mode], orientation)
                     << QString::fromLatin1(format) << mode << orientation;
@@ -231,9 +233,10 @@ private Q_SLOTS:
         // The colour profile is colour, not camera data: every mode keeps it.
         QCOMPARE(tags.value(QStringLiteral("ICC_Profile:ProfileDescription")).toString(),
                  before.value(QStringLiteral("ICC_Profile:ProfileDescription")).toString());
-        // AVIF has no place for IPTC.
-        const auto carried = [&format](QStringList keys) {
-            if (format == QLatin1String("avif"))
+        // WebP and AVIF have no place for IPTC: its fields become XMP.
+        const bool iptc = ImageFormats::find(format)->metadata & ImageFormatInfo::Iptc;
+        const auto carried = [iptc](QStringList keys) {
+            if (!iptc)
                 keys.removeIf(
                     [](const QString &key) { return key.startsWith(QLatin1String("IPTC:")); });
             return keys;
@@ -250,6 +253,8 @@ private Q_SLOTS:
         }
         if (mode == 2)
             return;
+        QVERIFY(tags.contains(iptc ? QStringLiteral("IPTC:Keywords")
+                                   : QStringLiteral("XMP-dc:Subject")));
         if (format == QLatin1String("png")) { // in the chunk readers look for
             const QByteArray file = readFile(result.outputPath);
             QVERIFY(file.contains("eXIf") && !file.contains("Raw profile type exif"));

@@ -268,6 +268,31 @@ void carryXmp(Exiv2::XmpData &xmp, const Exiv2::XmpData &source, const MetadataC
     setIfPresent("Xmp.tiff.ImageLength", height);
 }
 
+// For a format with no place for IPTC: its fields that the mode keeps, as the XMP properties
+// the IPTC Core mapping gives them, where the photo's XMP has none of its own.
+void mirrorIptc(Exiv2::XmpData &xmp, const Exiv2::IptcData &source, const MetadataCopier::Mode mode)
+{
+    Exiv2::IptcData kept;
+    for (const Exiv2::Iptcdatum &datum : source) {
+        if (keepIptc(datum, mode))
+            kept.add(datum);
+    }
+    if (kept.empty())
+        return;
+    Exiv2::XmpData mirrored;
+    Exiv2::copyIptcToXmp(kept, mirrored);
+    for (const Exiv2::Xmpdatum &datum : mirrored) {
+        if (xmp.findKey(Exiv2::XmpKey(datum.key())) == xmp.end())
+            xmp.add(datum);
+    }
+}
+
+bool holdsIptc(const QString &format)
+{
+    const ImageFormatInfo *const kind = ImageFormats::find(format);
+    return kind && (kind->metadata & ImageFormatInfo::Iptc) != 0;
+}
+
 bool isTiff(const QString &format)
 {
     return ImageFormats::fromName(format) == ImageFormat::Tiff;
@@ -461,10 +486,12 @@ QByteArray MetadataCopier::exifBlob(const QSize pixelSize, const float dpi) cons
                       static_cast<qsizetype>(blob.size()));
 }
 
-QByteArray MetadataCopier::xmpPacket(const QSize pixelSize) const
+QByteArray MetadataCopier::xmpPacket(const QString &format, const QSize pixelSize) const
 {
     Exiv2::XmpData xmp;
     carryXmp(xmp, m_data->xmp, m_mode, pixelSize);
+    if (!holdsIptc(format))
+        mirrorIptc(xmp, m_data->iptc, m_mode);
     if (xmp.empty())
         return {};
     std::string packet;
@@ -483,7 +510,7 @@ Result<CameraData> MetadataCopier::embeddedData(const QString &format, const QSi
     return guarded([&]() -> Result<CameraData> {
         CameraData data;
         data.exif = exifBlob(pixelSize, dpi);
-        data.xmp = xmpPacket(pixelSize);
+        data.xmp = xmpPacket(format, pixelSize);
         return data;
     });
 }
@@ -517,13 +544,16 @@ Status MetadataCopier::carryInto(QByteArray &encoded, const QString &format, con
     if (!png)
         carryExif(image->exifData(), m_data->exif, m_mode, pixelSize, isTiff(format) ? 0.0f : dpi);
 
-    Exiv2::IptcData &iptc = image->iptcData();
-    for (const Exiv2::Iptcdatum &datum : m_data->iptc) {
-        if (keepIptc(datum, m_mode))
-            iptc.add(datum);
-    }
-
     carryXmp(image->xmpData(), m_data->xmp, m_mode, pixelSize);
+    if (holdsIptc(format)) {
+        Exiv2::IptcData &iptc = image->iptcData();
+        for (const Exiv2::Iptcdatum &datum : m_data->iptc) {
+            if (keepIptc(datum, m_mode))
+                iptc.add(datum);
+        }
+    } else {
+        mirrorIptc(image->xmpData(), m_data->iptc, m_mode);
+    }
 
     image->writeMetadata();
 

@@ -22,9 +22,9 @@ namespace inkveil {
 //
 // Usable for any output format Exiv2 writes (JPEG, TIFF, PNG, WebP): encode the image, then hand
 // the finished bytes to writeInto() before they go to disk. AVIF, which Exiv2 cannot write, takes
-// the same camera data from embeddedData() into its encoder (all but IPTC, which AVIF has no
-// place for). One object per photo; objects are independent, so workers may use their own at the
-// same time.
+// the same camera data from embeddedData() into its encoder. Formats with no place for IPTC
+// (WebP, AVIF) get its fields as XMP. One object per photo; objects are independent, so workers may
+// use their own at the same time.
 class MetadataCopier
 {
 public:
@@ -64,8 +64,8 @@ public:
 private:
     // The EXIF as a TIFF structure, or empty when nothing of it is carried.
     QByteArray exifBlob(QSize pixelSize, float dpi) const;
-    // The XMP packet, or empty when nothing of it is carried.
-    QByteArray xmpPacket(QSize pixelSize) const;
+    // The XMP packet for a file of `format`, or empty when nothing of it is carried.
+    QByteArray xmpPacket(const QString &format, QSize pixelSize) const;
     // writeInto()'s work on the finished file; Exiv2 may throw.
     Status carryInto(QByteArray &encoded, const QString &format, QSize pixelSize, float dpi) const;
 
