@@ -6,6 +6,7 @@
 #include "imageio/AvifEncoder.h"
 #include "imageio/ImageFormat.h"
 #include "imageio/ImageToolkit.h"
+#include "imageio/MetadataCopier.h"
 #include "output/SummaryText.h"
 #include "watermarks/Overlay.h"
 
@@ -22,6 +23,7 @@
 #include <QtEndian>
 
 #include <exiv2/exiv2.hpp>
+#include <zlib.h>
 
 using namespace inkveil;
 
@@ -371,6 +373,51 @@ private Q_SLOTS:
         options.setMetadata(OutputOptions::NoMetadata);
         QVERIFY(engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options)
                     .note.isEmpty());
+    }
+
+    void oversizedMetadataLeftOut_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("png") << QStringLiteral("png");
+        QTest::newRow("webp") << QStringLiteral("webp");
+    }
+
+    // A small photo with more XMP than any camera or editor writes.
+    void oversizedMetadataLeftOut()
+    {
+        QFETCH(QString, format);
+        QByteArray file;
+        QBuffer buffer(&file);
+        QVERIFY(buffer.open(QIODevice::WriteOnly));
+        QVERIFY(uprightPhoto().save(&buffer, qPrintable(format)));
+        const QByteArray xmp = "XML:com.adobe.xmp" + QByteArray(5, '\0') +
+                               QByteArray(MetadataCopier::MaxMetadataBytes + 1, ' ');
+        QByteArray size(4, '\0');
+        if (format == QLatin1String("png")) {
+            qToBigEndian(quint32(xmp.size()), size.data());
+            const QByteArray chunk = QByteArray("iTXt") + xmp;
+            QByteArray crc(4, '\0');
+            qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef *>(chunk.constData()),
+                                       uInt(chunk.size()))),
+                         crc.data());
+            file.insert(file.size() - 12, size + chunk + crc); // before IEND
+        } else {
+            qToLittleEndian(quint32(xmp.size()), size.data());
+            file += "XMP " + size + xmp + QByteArray(xmp.size() % 2, '\0');
+            qToLittleEndian(quint32(file.size() - 8), file.data() + 4);
+        }
+        const QString source = m_dir.filePath(QStringLiteral("huge-xmp.") + format);
+        QVERIFY(writeFile(source, file));
+
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("huge")));
+        options.setFileFormat(QStringLiteral("jpeg"));
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+        QVERIFY(result.ok());
+        QVERIFY2(result.note.contains(QLatin1String("more than photos carry")),
+                 qPrintable(result.note));
     }
 
     void transparency_data()

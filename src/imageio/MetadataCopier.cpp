@@ -7,6 +7,7 @@
 #include "imageio/ImageFormat.h"
 
 #include <QFile>
+#include <QList>
 #include <QtEndian>
 
 #include <exiv2/exiv2.hpp>
@@ -399,6 +400,32 @@ template <typename Step> auto guarded(Step step) -> decltype(step())
     }
 }
 
+// The largest camera-data block (text, EXIF, XMP or profile chunk) of a PNG or WebP file, from
+// the chunks' headers alone, before Exiv2 reads it whole and builds XMP's tree at ten times its
+// size; 0 for other files.
+qint64 largestMetadataChunk(QIODevice &file)
+{
+    const QByteArray head = file.read(12);
+    const bool png = head.startsWith("\x89PNG\r\n\x1a\n");
+    const bool webp = head.startsWith("RIFF") && head.mid(8, 4) == "WEBP";
+    if (!png && !webp)
+        return 0;
+    static const QList<QByteArray> metadataTypes{"iTXt", "zTXt", "tEXt", "eXIf",
+                                                 "iCCP", "EXIF", "XMP ", "ICCP"};
+    qint64 largest = 0;
+    for (qint64 at = png ? 8 : 12; file.seek(at);) {
+        const QByteArray header = file.read(8);
+        if (header.size() < 8)
+            break;
+        const qint64 size = png ? qFromBigEndian<quint32>(header.constData())
+                                : qFromLittleEndian<quint32>(header.constData() + 4);
+        if (metadataTypes.contains(png ? header.mid(4, 4) : header.left(4)))
+            largest = std::max(largest, size);
+        at += 8 + size + (png ? 4 : size % 2);
+    }
+    return largest;
+}
+
 bool isHeif(const QString &path)
 {
     QFile file(path);
@@ -444,6 +471,15 @@ MetadataCopier::MetadataCopier(const QString &sourcePath, const Mode mode)
     if (mode == Mode::None)
         return;
     setUpExiv2();
+    QFile file(sourcePath);
+    if (file.open(QIODevice::ReadOnly)) {
+        const qint64 largest = largestMetadataChunk(file);
+        if (largest > MaxMetadataBytes) {
+            m_read = Error{QStringLiteral("its camera data takes %1 MB, more than photos carry")
+                               .arg(largest / (1024 * 1024))};
+            return;
+        }
+    }
     m_read = guarded([&]() -> Status {
         if (isHeif(sourcePath)) {
             m_data = heifData(sourcePath);

@@ -36,6 +36,11 @@ public:
     };
     static Mode modeFromOption(int option);
 
+    // A photo's camera data is never larger than this, in any one block of the file; a source
+    // that has more is written without it, with a note, rather than Exiv2 holding ten times
+    // that in memory.
+    static constexpr qint64 MaxMetadataBytes = 16 * 1024 * 1024;
+
     // Reads the camera data of the photo at sourcePath, unless mode is None.
     MetadataCopier(const QString &sourcePath, Mode mode);
     ~MetadataCopier();
