@@ -375,6 +375,55 @@ private Q_SLOTS:
                     .note.isEmpty());
     }
 
+    // A Canon photo whose editor moved the maker note without rewriting its offsets: they count
+    // from the maker note's start instead of the EXIF's.
+    void misplacedMakerNoteLeftOut()
+    {
+        const QString source = m_dir.filePath(QStringLiteral("moved-maker-note.jpg"));
+        writeCameraPhoto(source, 1);
+        long makerNote = 0;
+        {
+            auto image = Exiv2::ImageFactory::open(QFile::encodeName(source).toStdString());
+            image->readMetadata();
+            makerNote = image->exifData()["Exif.MakerNote.Offset"].toLong();
+        }
+        QByteArray file = readFile(source);
+        const qsizetype tiff = file.indexOf(QByteArray("Exif\0\0", 6)) + 6;
+        QCOMPARE(file.mid(tiff, 2), QByteArray("II")); // Exiv2 writes little-endian
+        const auto u16 = [&](qsizetype at) {
+            return qFromLittleEndian<quint16>(file.constData() + at);
+        };
+        const qsizetype directory = tiff + makerNote;
+        for (int i = 0; i < u16(directory); ++i) {
+            char *const entry = file.data() + directory + 2 + 12 * i;
+            const qint64 size =
+                qint64(Exiv2::TypeInfo::typeSize(Exiv2::TypeId(u16(entry - file.data() + 2)))) *
+                qFromLittleEndian<quint32>(entry + 4);
+            if (size > 4)
+                qToLittleEndian(qFromLittleEndian<quint32>(entry + 8) - quint32(makerNote),
+                                entry + 8);
+        }
+        QVERIFY(writeFile(source, file));
+
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(QStringLiteral("moved")));
+        BatchEngine engine;
+        const auto result =
+            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+        QVERIFY(result.ok());
+        QVERIFY2(
+            result.note.startsWith(BatchEngine::NoMakerNoteNote.section(QLatin1Char('%'), 0, 0)),
+            qPrintable(result.note));
+        auto written =
+            Exiv2::ImageFactory::open(QFile::encodeName(result.outputPath).toStdString());
+        written->readMetadata();
+        const Exiv2::ExifData &exif = written->exifData();
+        QVERIFY(exif.findKey(Exiv2::ExifKey("Exif.Image.Make")) != exif.end());
+        QVERIFY(std::none_of(exif.begin(), exif.end(), [](const Exiv2::Exifdatum &datum) {
+            return datum.groupName() == "Canon";
+        }));
+    }
+
     void oversizedMetadataLeftOut_data()
     {
         QTest::addColumn<QString>("format");

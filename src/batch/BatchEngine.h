@@ -54,6 +54,8 @@ public:
     // The note of a photo written without the camera data it was meant to keep (unreadable in
     // the source, or Exiv2 failed to write it); %1 says why.
     static const QString NoMetadataNote;
+    // The note of a photo written without its maker note, which can't be carried faithfully.
+    static const QString NoMakerNoteNote;
 
     // What became of one photo. Within the engine this is what Status names; the success or
     // failure of a step is spelled Result<void>.

@@ -209,6 +209,75 @@ bool keepIptc(const Exiv2::Iptcdatum &datum, const MetadataCopier::Mode mode)
     return mode != MetadataCopier::Mode::Private || !matchesAny(datum.key(), IptcLocationKeys);
 }
 
+// Where a JPEG's or TIFF's EXIF structure starts in the file, and how many bytes it may span.
+struct TiffSpan
+{
+    qint64 start = 0;
+    qint64 size = 0;
+};
+
+std::optional<TiffSpan> tiffSpan(QFile &file)
+{
+    if (!file.seek(0))
+        return std::nullopt;
+    const QByteArray head = file.read(4);
+    if (head == QByteArray("II*\0", 4) || head == QByteArray("MM\0*", 4))
+        return TiffSpan{0, file.size()};
+    if (!head.startsWith("\xff\xd8"))
+        return std::nullopt;
+    for (qint64 at = 2; file.seek(at);) {
+        const QByteArray marker = file.read(4);
+        if (marker.size() < 4 || static_cast<uchar>(marker.at(0)) != 0xff ||
+            static_cast<uchar>(marker.at(1)) == 0xda)
+            return std::nullopt;
+        const qint64 length = qFromBigEndian<quint16>(marker.constData() + 2);
+        if (static_cast<uchar>(marker.at(1)) == 0xe1 && file.read(6) == QByteArray("Exif\0\0", 6))
+            return TiffSpan{at + 10, length - 8};
+        at += 2 + length;
+    }
+    return std::nullopt;
+}
+
+// Whether a Canon maker note's values lie where its offsets say. Canon counts them from the
+// start of the EXIF structure; an editor that moved the maker note without rewriting them
+// leaves them pointing before it or past the EXIF, and Exiv2 would carry whatever bytes sit
+// there as the camera's values.
+bool canonMakerNoteMisplaced(QFile &file, const Exiv2::ExifData &exif)
+{
+    const auto offset = exif.findKey(Exiv2::ExifKey("Exif.MakerNote.Offset"));
+    const auto order = exif.findKey(Exiv2::ExifKey("Exif.MakerNote.ByteOrder"));
+    const auto canon = std::find_if(exif.begin(), exif.end(), [](const Exiv2::Exifdatum &datum) {
+        return datum.groupName() == "Canon";
+    });
+    const std::optional<TiffSpan> span = tiffSpan(file);
+    if (offset == exif.end() || order == exif.end() || canon == exif.end() || !span)
+        return false;
+    const bool big = order->toString() == "MM";
+    const auto number = [big](const char *at, const int bytes) -> qint64 {
+        if (bytes == 2)
+            return big ? qFromBigEndian<quint16>(at) : qFromLittleEndian<quint16>(at);
+        return big ? qFromBigEndian<quint32>(at) : qFromLittleEndian<quint32>(at);
+    };
+    const qint64 start = offset->toLong();
+    if (!file.seek(span->start + start))
+        return false;
+    const QByteArray countBytes = file.read(2);
+    if (countBytes.size() < 2)
+        return false;
+    const qint64 count = number(countBytes.constData(), 2);
+    const QByteArray entries = file.read(12 * count);
+    for (qsizetype at = 0; at + 12 <= entries.size(); at += 12) {
+        const char *const entry = entries.constData() + at;
+        const qint64 size =
+            Exiv2::TypeInfo::typeSize(static_cast<Exiv2::TypeId>(number(entry + 2, 2))) *
+            number(entry + 4, 4);
+        const qint64 value = number(entry + 8, 4);
+        if (size > 4 && (value < start || value + size > span->size))
+            return true;
+    }
+    return false;
+}
+
 // A resolution as EXIF stores it: whole dots per inch where they are whole, else hundredths.
 Exiv2::URational rationalDpi(const float dpi)
 {
@@ -489,6 +558,11 @@ MetadataCopier::MetadataCopier(const QString &sourcePath, const Mode mode)
         image->readMetadata();
         auto data = std::make_unique<Data>();
         data->exif = image->exifData();
+        if (mode == Mode::Keep && canonMakerNoteMisplaced(file, data->exif)) {
+            data->exif.erase(std::remove_if(data->exif.begin(), data->exif.end(), isMakerNote),
+                             data->exif.end());
+            m_note = QStringLiteral("its values lie elsewhere than its offsets say");
+        }
         data->iptc = image->iptcData();
         data->xmp = image->xmpData();
         m_data = std::move(data);

@@ -66,6 +66,10 @@ public:
     // when that is nothing, or the encoder embedded it).
     Status writeInto(QByteArray &encoded, const QString &format, QSize pixelSize, float dpi) const;
 
+    // Why the source's maker note, which the mode keeps, is left out of every output (it can't
+    // be carried faithfully); empty when it is not.
+    QString makerNoteLeftOut() const { return m_note; }
+
 private:
     // The EXIF as a TIFF structure, or empty when nothing of it is carried.
     QByteArray exifBlob(QSize pixelSize, float dpi) const;
@@ -81,6 +85,7 @@ private:
     Mode m_mode;
     // Why the source's camera data could not be read; told by the first step that needs it.
     Status m_read;
+    QString m_note;
 };
 
 } // namespace inkveil
