@@ -427,34 +427,16 @@ private Q_SLOTS:
     void oversizedMetadataLeftOut_data()
     {
         QTest::addColumn<QString>("format");
-        QTest::newRow("png") << QStringLiteral("png");
-        QTest::newRow("webp") << QStringLiteral("webp");
+        for (const char *format : {"png", "webp", "tiff", "avif"})
+            QTest::newRow(format) << QString::fromLatin1(format);
     }
 
     // A small photo with more XMP than any camera or editor writes.
     void oversizedMetadataLeftOut()
     {
         QFETCH(QString, format);
-        QByteArray file;
-        QBuffer buffer(&file);
-        QVERIFY(buffer.open(QIODevice::WriteOnly));
-        QVERIFY(uprightPhoto().save(&buffer, qPrintable(format)));
-        const QByteArray xmp = "XML:com.adobe.xmp" + QByteArray(5, '\0') +
-                               QByteArray(MetadataCopier::MaxMetadataBytes + 1, ' ');
-        QByteArray size(4, '\0');
-        if (format == QLatin1String("png")) {
-            qToBigEndian(quint32(xmp.size()), size.data());
-            const QByteArray chunk = QByteArray("iTXt") + xmp;
-            QByteArray crc(4, '\0');
-            qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef *>(chunk.constData()),
-                                       uInt(chunk.size()))),
-                         crc.data());
-            file.insert(file.size() - 12, size + chunk + crc); // before IEND
-        } else {
-            qToLittleEndian(quint32(xmp.size()), size.data());
-            file += "XMP " + size + xmp + QByteArray(xmp.size() % 2, '\0');
-            qToLittleEndian(quint32(file.size() - 8), file.data() + 4);
-        }
+        const QByteArray file = withHugeXmp(format);
+        QVERIFY(!file.isEmpty());
         const QString source = m_dir.filePath(QStringLiteral("huge-xmp.") + format);
         QVERIFY(writeFile(source, file));
 
@@ -677,6 +659,53 @@ private Q_SLOTS:
     }
 
 private:
+    // The upright photo as a file of `format` with an XMP block over the size photos carry.
+    static QByteArray withHugeXmp(const QString &format)
+    {
+        const QByteArray xmp(MetadataCopier::MaxMetadataBytes + 1, ' ');
+        if (format == QLatin1String("avif")) {
+            const Result<QByteArray> avif = AvifEncoder::encode(uprightPhoto(), 90, {{}, xmp});
+            return avif ? *avif : QByteArray();
+        }
+        QByteArray file;
+        QBuffer buffer(&file);
+        buffer.open(QIODevice::WriteOnly);
+        uprightPhoto().save(&buffer, qPrintable(format));
+        const auto little = [](auto v) {
+            QByteArray bytes(qsizetype(sizeof v), '\0');
+            qToLittleEndian(v, bytes.data());
+            return bytes;
+        };
+        const auto u16 = [&](quint16 v) { return little(v); };
+        const auto u32 = [&](quint32 v) { return little(v); };
+        if (format == QLatin1String("webp")) {
+            file += "XMP " + u32(quint32(xmp.size())) + xmp + QByteArray(xmp.size() % 2, '\0');
+            qToLittleEndian(quint32(file.size() - 8), file.data() + 4);
+        } else if (format == QLatin1String("png")) {
+            const QByteArray chunk = "iTXt" + QByteArray("XML:com.adobe.xmp\0\0\0\0\0", 22) + xmp;
+            QByteArray frame(8, '\0');
+            qToBigEndian(quint32(chunk.size() - 4), frame.data());
+            qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef *>(chunk.constData()),
+                                       uInt(chunk.size()))),
+                         frame.data() + 4);
+            file.insert(file.size() - 12, frame.left(4) + chunk + frame.mid(4)); // before IEND
+        } else { // a little-endian TIFF: its first directory again, at the end, with an XMLPacket
+            const quint32 directory = qFromLittleEndian<quint32>(file.constData() + 4);
+            const quint16 count = qFromLittleEndian<quint16>(file.constData() + directory);
+            QByteArray entries = file.mid(directory + 2, 12 * count);
+            qsizetype at = 0;
+            while (at < entries.size() &&
+                   qFromLittleEndian<quint16>(entries.constData() + at) < 700)
+                at += 12;
+            const auto moved = quint32(file.size());
+            entries.insert(at, u16(700) + u16(1) + u32(quint32(xmp.size())) +
+                                   u32(moved + 2 + 12 * (count + 1u) + 4));
+            file += u16(quint16(count + 1)) + entries + u32(0) + xmp;
+            qToLittleEndian(moved, file.data() + 4);
+        }
+        return file;
+    }
+
     // An AVIF photo with EXIF and XMP as a phone writes them; its EXIF resolution has no unit,
     // which records none.
     QString heifSource()

@@ -247,6 +247,28 @@ QByteArray HeifCodec::exifData(const QString &path)
     return block.mid(4 + static_cast<qsizetype>(offset));
 }
 
+qint64 HeifCodec::largestMetadataItem(const QString &path)
+{
+    initialise();
+    const Context context(heif_context_alloc());
+    heif_error error =
+        heif_context_read_from_file(context.get(), QFile::encodeName(path).constData(), nullptr);
+    if (error.code != heif_error_Ok)
+        return 0;
+    const Handle handle = primaryHandle(context.get(), error);
+    if (error.code != heif_error_Ok)
+        return 0;
+    QList<heif_item_id> ids(
+        std::max(heif_image_handle_get_number_of_metadata_blocks(handle.get(), nullptr), 0));
+    ids.resize(heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), nullptr, ids.data(),
+                                                                static_cast<int>(ids.size())));
+    qint64 largest = 0;
+    for (const heif_item_id id : ids)
+        largest = std::max(
+            largest, static_cast<qint64>(heif_image_handle_get_metadata_size(handle.get(), id)));
+    return largest;
+}
+
 QByteArray HeifCodec::xmpData(const QString &path)
 {
     return metadataItem(path, "mime", "application/rdf+xml");

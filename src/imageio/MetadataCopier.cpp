@@ -242,8 +242,11 @@ std::optional<TiffSpan> tiffSpan(QFile &file)
 // start of the EXIF structure; an editor that moved the maker note without rewriting them
 // leaves them pointing before it or past the EXIF, and Exiv2 would carry whatever bytes sit
 // there as the camera's values.
-bool canonMakerNoteMisplaced(QFile &file, const Exiv2::ExifData &exif)
+bool canonMakerNoteMisplaced(const QString &path, const Exiv2::ExifData &exif)
 {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
     const auto offset = exif.findKey(Exiv2::ExifKey("Exif.MakerNote.Offset"));
     const auto order = exif.findKey(Exiv2::ExifKey("Exif.MakerNote.ByteOrder"));
     const auto canon = std::find_if(exif.begin(), exif.end(), [](const Exiv2::Exifdatum &datum) {
@@ -469,16 +472,9 @@ template <typename Step> auto guarded(Step step) -> decltype(step())
     }
 }
 
-// The largest camera-data block (text, EXIF, XMP or profile chunk) of a PNG or WebP file, from
-// the chunks' headers alone, before Exiv2 reads it whole and builds XMP's tree at ten times its
-// size; 0 for other files.
-qint64 largestMetadataChunk(QIODevice &file)
+// The largest text, EXIF, XMP or profile chunk of a PNG (or a WebP) file open on `file`.
+qint64 largestChunk(QIODevice &file, const bool png)
 {
-    const QByteArray head = file.read(12);
-    const bool png = head.startsWith("\x89PNG\r\n\x1a\n");
-    const bool webp = head.startsWith("RIFF") && head.mid(8, 4) == "WEBP";
-    if (!png && !webp)
-        return 0;
     static const QList<QByteArray> metadataTypes{"iTXt", "zTXt", "tEXt", "eXIf",
                                                  "iCCP", "EXIF", "XMP ", "ICCP"};
     qint64 largest = 0;
@@ -493,6 +489,53 @@ qint64 largestMetadataChunk(QIODevice &file)
         at += 8 + size + (png ? 4 : size % 2);
     }
     return largest;
+}
+
+// The largest XMP, IPTC, Photoshop or ICC block of a TIFF file's first directory.
+qint64 largestTiffBlock(QIODevice &file, const bool big)
+{
+    const auto number = [big](const QByteArray &bytes, const qsizetype at, const int size) {
+        const char *const data = bytes.constData() + at;
+        if (size == 2)
+            return qint64(big ? qFromBigEndian<quint16>(data) : qFromLittleEndian<quint16>(data));
+        return qint64(big ? qFromBigEndian<quint32>(data) : qFromLittleEndian<quint32>(data));
+    };
+    const QByteArray header = file.read(4);
+    if (header.size() < 4 || !file.seek(number(header, 0, 4)))
+        return 0;
+    const QByteArray countBytes = file.read(2);
+    const QByteArray entries =
+        countBytes.size() == 2 ? file.read(12 * number(countBytes, 0, 2)) : QByteArray();
+    constexpr std::array<qint64, 4> metadataTags{700, 33723, 34377, 34675};
+    qint64 largest = 0;
+    for (qsizetype at = 0; at + 12 <= entries.size(); at += 12) {
+        if (std::find(metadataTags.begin(), metadataTags.end(), number(entries, at, 2)) ==
+            metadataTags.end())
+            continue;
+        const auto type = static_cast<Exiv2::TypeId>(number(entries, at + 2, 2));
+        largest = std::max(largest, Exiv2::TypeInfo::typeSize(type) * number(entries, at + 4, 4));
+    }
+    return largest;
+}
+
+// The largest camera-data block of the photo at `path`, from the headers of its parts alone:
+// Exiv2 reads each block whole and builds XMP's tree at about ten times its size. JPEG's
+// segments are small by nature.
+qint64 largestMetadataBlock(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray head = file.read(12);
+    if (head.startsWith("\x89PNG\r\n\x1a\n"))
+        return largestChunk(file, true);
+    if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP")
+        return largestChunk(file, false);
+    if (head.startsWith(QByteArray("II*\0", 4)) || head.startsWith(QByteArray("MM\0*", 4)))
+        return file.seek(4) ? largestTiffBlock(file, head.startsWith("MM")) : 0;
+    if (HeifCodec::recognises(head))
+        return HeifCodec::largestMetadataItem(path);
+    return 0;
 }
 
 bool isHeif(const QString &path)
@@ -540,14 +583,10 @@ MetadataCopier::MetadataCopier(const QString &sourcePath, const Mode mode)
     if (mode == Mode::None)
         return;
     setUpExiv2();
-    QFile file(sourcePath);
-    if (file.open(QIODevice::ReadOnly)) {
-        const qint64 largest = largestMetadataChunk(file);
-        if (largest > MaxMetadataBytes) {
-            m_read = Error{QStringLiteral("its camera data takes %1 MB, more than photos carry")
-                               .arg(largest / (1024 * 1024))};
-            return;
-        }
+    if (const qint64 largest = largestMetadataBlock(sourcePath); largest > MaxMetadataBytes) {
+        m_read = Error{QStringLiteral("its camera data takes %1 MB, more than photos carry")
+                           .arg(largest / (1024 * 1024))};
+        return;
     }
     m_read = guarded([&]() -> Status {
         if (isHeif(sourcePath)) {
@@ -558,7 +597,7 @@ MetadataCopier::MetadataCopier(const QString &sourcePath, const Mode mode)
         image->readMetadata();
         auto data = std::make_unique<Data>();
         data->exif = image->exifData();
-        if (mode == Mode::Keep && canonMakerNoteMisplaced(file, data->exif)) {
+        if (mode == Mode::Keep && canonMakerNoteMisplaced(sourcePath, data->exif)) {
             data->exif.erase(std::remove_if(data->exif.begin(), data->exif.end(), isMakerNote),
                              data->exif.end());
             m_note = QStringLiteral("its values lie elsewhere than its offsets say");
