@@ -4,6 +4,8 @@
 #include "TestSupport.h"
 #include "batch/BatchEngine.h"
 #include "imageio/AvifEncoder.h"
+#include "imageio/ExifData.h"
+#include "imageio/ExifParser.h"
 #include "imageio/ImageFormat.h"
 #include "imageio/ImageToolkit.h"
 #include "imageio/MetadataCopier.h"
@@ -260,6 +262,9 @@ private Q_SLOTS:
         if (format == QLatin1String("png")) { // in the chunk readers look for
             const QByteArray file = readFile(result.outputPath);
             QVERIFY(file.contains("eXIf") && !file.contains("Raw profile type exif"));
+            ExifData exif; // and where our own reader finds it
+            QVERIFY(ExifParser::parseImage(result.outputPath, exif).ok());
+            QCOMPARE(exif.make(), QStringLiteral("Canon"));
         }
         QCOMPARE(tags.value(QStringLiteral("IFD0:Orientation")).toInt(), 1);
         QCOMPARE(tags.value(QStringLiteral("XMP-tiff:Orientation")).toInt(), 1);
