@@ -151,8 +151,10 @@ constexpr std::array<std::string_view, 7> IptcLocationKeys{
     "Iptc.Application2.CountryCode",   "Iptc.Application2.LocationCode",
     "Iptc.Application2.LocationName",
 };
-// A stale preview of the source: the output's own pixels are what counts.
-constexpr std::string_view XmpThumbnailPrefix = "Xmp.xmp.Thumbnails";
+// Images of the source inside its XMP: previews, and the unblurred original and depth map a
+// phone's portrait mode keeps. The output's own pixels are what counts.
+constexpr std::array<std::string_view, 4> XmpImagePrefixes{
+    "Xmp.xmp.Thumbnails", "Xmp.GImage.Data", "Xmp.GDepth.Data", "Xmp.GDepth.Confidence"};
 // Properties Exiv2 makes up when it reads a file as a video (its own file name and path, MIME
 // type, frame sizes): they describe how Exiv2 saw the source, not the photo.
 constexpr std::array<std::string_view, 2> XmpContainerPrefixes{"Xmp.video.", "Xmp.audio."};
@@ -197,7 +199,7 @@ bool isXmpPosition(const std::string &key)
 bool keepXmp(const Exiv2::Xmpdatum &datum, const MetadataCopier::Mode mode)
 {
     const std::string key = datum.key();
-    if (startsWith(key, XmpThumbnailPrefix) || matchesAny(key, XmpContainerPrefixes))
+    if (matchesAny(key, XmpImagePrefixes) || matchesAny(key, XmpContainerPrefixes))
         return false;
     return mode != MetadataCopier::Mode::Private ||
            !(matchesAny(key, XmpLocationPrefixes) || isXmpPosition(key) ||
