@@ -445,7 +445,7 @@ private Q_SLOTS:
     void oversizedMetadataLeftOut()
     {
         QFETCH(QString, format);
-        const QByteArray file = withHugeXmp(format);
+        const QByteArray file = withXmp(format, MetadataCopier::MaxMetadataBytes + 1);
         QVERIFY(!file.isEmpty());
         const QString source = m_dir.filePath(QStringLiteral("huge-xmp.") + format);
         QVERIFY(writeFile(source, file));
@@ -459,6 +459,17 @@ private Q_SLOTS:
         QVERIFY(result.ok());
         QVERIFY2(result.note.contains(QLatin1String("more than photos carry")),
                  qPrintable(result.note));
+    }
+
+    // Camera data that is read counts in the memory budget.
+    void metadataCountsInMemory()
+    {
+        const QString source = m_dir.filePath(QStringLiteral("big-xmp.png"));
+        QVERIFY(writeFile(source, withXmp(QStringLiteral("png"), 1024 * 1024)));
+        OutputOptions options;
+        const qint64 withMetadata = BatchEngine::memoryNeeded(source, options);
+        options.setMetadata(OutputOptions::NoMetadata);
+        QVERIFY(withMetadata - BatchEngine::memoryNeeded(source, options) >= 10 * 1024 * 1024);
     }
 
     void transparency_data()
@@ -669,10 +680,10 @@ private Q_SLOTS:
     }
 
 private:
-    // The upright photo as a file of `format` with an XMP block over the size photos carry.
-    static QByteArray withHugeXmp(const QString &format)
+    // The upright photo as a file of `format` with an XMP block of `size` bytes.
+    static QByteArray withXmp(const QString &format, const qsizetype size)
     {
-        const QByteArray xmp(MetadataCopier::MaxMetadataBytes + 1, ' ');
+        const QByteArray xmp(size, ' ');
         if (format == QLatin1String("avif")) {
             const Result<QByteArray> avif = AvifEncoder::encode(uprightPhoto(), 90, {{}, xmp});
             return avif ? *avif : QByteArray();

@@ -296,6 +296,9 @@ qint64 BatchEngine::memoryNeeded(const QString &path, const OutputOptions &optio
         if (fitted.isValid())
             bytes += qint64(fitted.width()) * fitted.height() * 4;
     }
+    if (options.metadata() != OutputOptions::NoMetadata &&
+        MetadataCopier::formatCarriesMetadata(options.fileFormat()))
+        bytes += MetadataCopier::memoryNeeded(path);
     return bytes;
 }
 

@@ -613,6 +613,13 @@ MetadataCopier::MetadataCopier(const QString &sourcePath, const Mode mode)
 
 MetadataCopier::~MetadataCopier() = default;
 
+qint64 MetadataCopier::memoryNeeded(const QString &sourcePath)
+{
+    constexpr qint64 XmpTreeFactor = 12;
+    const qint64 largest = largestMetadataBlock(sourcePath);
+    return largest <= MaxMetadataBytes ? largest * XmpTreeFactor : 0;
+}
+
 bool MetadataCopier::formatCarriesMetadata(const QString &format)
 {
     const ImageFormatInfo *const kind = ImageFormats::find(format);

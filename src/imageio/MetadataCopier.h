@@ -40,6 +40,9 @@ public:
     // that has more is written without it, with a note, rather than Exiv2 holding ten times
     // that in memory.
     static constexpr qint64 MaxMetadataBytes = 16 * 1024 * 1024;
+    // The memory reading the camera data of the photo at sourcePath may take: Exiv2 holds each
+    // block whole, and XMP's tree at about ten times its size. 0 for data never read.
+    static qint64 memoryNeeded(const QString &sourcePath);
 
     // Reads the camera data of the photo at sourcePath, unless mode is None.
     MetadataCopier(const QString &sourcePath, Mode mode);
