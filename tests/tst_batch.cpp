@@ -6,6 +6,7 @@
 #include "batch/ProgressEstimate.h"
 #include "cli/BatchCommand.h"
 #include "imageio/ImageToolkit.h"
+#include "output/SummaryText.h"
 #include "render/Stamper.h"
 #include "session/Presets.h"
 #include "session/StateFile.h"
@@ -361,6 +362,61 @@ private Q_SLOTS:
                  qPrintable(QStringLiteral("mean %1, %2 pixels far off").arg(mean).arg(farOff)));
     }
 
+    // A photo on which no watermark of the batch would show is not written; the summary says
+    // so beforehand when it can tell without the photos.
+    void blankWatermarks_data()
+    {
+        QTest::addColumn<QString>("blank");
+        QTest::addColumn<bool>("withVisible");
+        QTest::addColumn<bool>("noted");
+        QTest::newRow("empty text") << "empty" << false << true;
+        QTest::newRow("spaces and line breaks") << "spaces" << false << true;
+        QTest::newRow("fully transparent text, no band") << "transparent" << false << true;
+        QTest::newRow("turned off") << "off" << false << true;
+        QTest::newRow("picture deleted after choosing") << "deleted" << false << true;
+        QTest::newRow("placeholder empty on this photo") << "placeholder" << false << false;
+        QTest::newRow("one visible beside a blank one") << "deleted" << true << false;
+    }
+
+    void blankWatermarks()
+    {
+        QFETCH(QString, blank);
+        QFETCH(bool, withVisible);
+        QFETCH(bool, noted);
+        auto mark = std::make_shared<Overlay>();
+        mark->setText(QStringLiteral("INKVEIL"));
+        if (blank == QLatin1String("empty"))
+            mark->setText(QString());
+        else if (blank == QLatin1String("spaces"))
+            mark->setText(QStringLiteral("  \n "));
+        else if (blank == QLatin1String("transparent")) {
+            mark->setAlpha(0.0f);
+            mark->setShow(false); // no band either
+        } else if (blank == QLatin1String("off"))
+            mark->setUse(false);
+        else if (blank == QLatin1String("placeholder"))
+            mark->setText(QStringLiteral("{EXIF_MAKE}"));
+        else if (blank == QLatin1String("deleted")) {
+            mark->setFilePath(photo("logo.png", 20, 10, Qt::red));
+            QVERIFY(QFile::remove(mark->filePath()));
+        }
+        OverlayList overlays{mark};
+        if (withVisible) {
+            overlays.append(std::make_shared<Overlay>());
+            overlays.last()->setText(QStringLiteral("INKVEIL"));
+        }
+        const QString source = photo("a.png", 64, 48);
+        m_options->setFileFormat(QStringLiteral("png"));
+        const WorkFileList files = workFiles({source});
+        QCOMPARE(
+            SummaryText::warnings(files, overlays, *m_options).join(' ').contains("No watermark"),
+            noted);
+        BatchEngine engine;
+        const auto result = engine.processSingleFile(files.first(), overlays, *m_options);
+        QCOMPARE(result.failure, withVisible ? QString() : BatchEngine::NoWatermarkMessage);
+        QCOMPARE(QFileInfo::exists(m_out + QStringLiteral("/a.png")), withVisible);
+    }
+
     void writeFailures_data()
     {
         QTest::addColumn<QString>("folder");
@@ -387,6 +443,11 @@ private Q_SLOTS:
         m_options->setFolder(m_in + QLatin1Char('/') + folder);
         m_options->setFolderCreate(folderCreate);
         m_options->setFileFormat(QStringLiteral("jpg"));
+        // Said before the run: photos that would land on themselves are skipped, not replaced.
+        const QString notes = SummaryText::warnings(workFiles(sources), {}, *m_options).join(' ');
+        QCOMPARE(notes.contains("2 photos will be skipped: their outputs would replace them"),
+                 failure == BatchEngine::WouldReplaceSourceMessage);
+        QVERIFY(!notes.contains("will be replaced"));
         BatchEngine engine;
         const RunRecord record = runEngine(engine, workFiles(sources), {}, m_options, 1);
         QVERIFY(record.completed);

@@ -165,6 +165,8 @@ private Q_SLOTS:
     void jpegWrittenAsQtWritesIt();
     void decodeFailure_data();
     void decodeFailure();
+    void damagedOrWhole_data();
+    void damagedOrWhole();
 
 private:
     QString write(const QString &name, const QByteArray &bytes)
@@ -398,6 +400,65 @@ void TestImageToolkit::decodeFailure()
              qPrintable(decoded.reason()));
 }
 
+// A file that lacks part of its image fails when it is read, and when it is added if its end
+// shows it; one whose image is all there never does, whatever follows it.
+void TestImageToolkit::damagedOrWhole_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<bool>("endShowsIt");
+
+    QImage noise(320, 240, QImage::Format_RGB32);
+    QRandomGenerator random(3);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, 0xff000000 | (random.generate() & 0xffffff));
+    const auto cut = [](const QByteArray &bytes) { return bytes.left(bytes.size() * 3 / 5); };
+    const QByteArray jpeg = qtEncoded(noise, "jpeg", 72);
+    QByteArray progressive;
+    {
+        QBuffer buffer(&progressive);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setProgressiveScanWrite(true);
+        QVERIFY(writer.write(noise));
+    }
+    QTest::newRow("jpeg cut short") << cut(jpeg) << "jpg" << false << true;
+    QTest::newRow("progressive jpeg cut short") << cut(progressive) << "jpg" << false << true;
+    QTest::newRow("cmyk jpeg cut short") << cut(cmykJpeg(640, 480)) << "jpg" << false << true;
+    QByteArray struck = jpeg;
+    struck.replace(jpeg.size() / 2, 2, "\xFF\xD3");
+    QTest::newRow("jpeg with a marker in its data") << struck << "jpg" << false << false;
+    QTest::newRow("jpeg with 64 KB after its end")
+        << jpeg + QByteArray(64 * 1024, '\x5a') << "jpg" << true << false;
+    QTest::newRow("jpeg without its end marker") << jpeg.chopped(2) << "jpg" << true << false;
+    QTest::newRow("progressive jpeg whole") << progressive << "jpg" << true << false;
+    for (const char *format : {"png", "gif", "bmp", "webp", "avif"}) {
+        const QByteArray bytes =
+            ImageToolkit::encode(noise, QString::fromLatin1(format), 90, 72.0f).value();
+        QTest::addRow("%s cut short", format) << cut(bytes) << format << false << true;
+        QTest::addRow("%s whole", format) << bytes << format << true << false;
+    }
+}
+
+void TestImageToolkit::damagedOrWhole()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, suffix);
+    QFETCH(bool, whole);
+    QFETCH(bool, endShowsIt);
+    const QString path = write(QStringLiteral("photo.") + suffix, file);
+    const Result<DecodedImage> decoded = ImageToolkit::decode(path);
+    const Status checked = ImageToolkit::checkSource(path);
+    QVERIFY2(decoded.ok() == whole, qPrintable(decoded.reason()));
+    QVERIFY2(checked.ok() == !endShowsIt, qPrintable(checked.reason()));
+    QVERIFY2(whole || decoded.reason().startsWith(QLatin1String("Damaged: ")),
+             qPrintable(decoded.reason()));
+    if (endShowsIt)
+        QCOMPARE(checked.reason(), QStringLiteral("Damaged: ends early."));
+}
+
 void TestImageToolkit::reducedDecode_data()
 {
     QTest::addColumn<QByteArray>("file");
@@ -470,9 +531,6 @@ void TestImageToolkit::jpegKinds_data()
                                << qRgb(100, 100, 100);
     QTest::newRow("cmyk, read by Qt")
         << cmykJpeg(64, 48) << QImage::Format_RGB32 << qRgb(0, 255, 255);
-    // Cut short, the photo still shows what arrived; the rest is grey.
-    const QByteArray whole = qtEncoded(twoColourImage(640, 480), "jpeg", 72);
-    QTest::newRow("cut short") << whole.left(whole.size() / 2) << QImage::Format_RGB32 << Red;
 }
 
 void TestImageToolkit::jpegKinds()

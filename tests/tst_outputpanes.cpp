@@ -367,6 +367,22 @@ private Q_SLOTS:
         QCOMPARE(fields.value(field), expected);
     }
 
+    // Output into the photos' own folder under their own names: the pane names the photos
+    // skipped for it as the folder is chosen.
+    void photosThatWouldReplaceThemselvesAreNamed()
+    {
+        const QString photo =
+            writePhoto(m_dir.filePath(QStringLiteral("IMG_1.jpg")), {8, 8}, Qt::red);
+        m_controller->setWorkFiles(workFiles({photo}));
+        applySettings(*m_third->currentOptions(),
+                      QStringLiteral("fileFormat=jpg;baseIndex=0;useCounter=false;"
+                                     "usePostfix=false;folder=") +
+                          m_dir.path());
+        QCOMPARE(control<QLabel>(QStringLiteral("sample"))->text(),
+                 QStringLiteral("IMG_1.jpg \u2192 IMG_1.jpg\n1 photo will be skipped: its output "
+                                "would replace it, and sources are never replaced (IMG_1.jpg)."));
+    }
+
     void summaryPaneShowsTheJob()
     {
         m_controller->setWorkFiles(photos(2));

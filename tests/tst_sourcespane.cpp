@@ -70,6 +70,8 @@ private:
                 image.save(&buffer, name.endsWith(QLatin1String(".png")) ? "PNG" : "JPEG");
             if (name.contains(QLatin1String("exif")))
                 bytes.insert(2, ExifSegment);
+            if (name.contains(QLatin1String("cut")))
+                bytes.chop(4);
             QVERIFY(writeFile(path(name), bytes));
         }
     }
@@ -269,6 +271,17 @@ void TestSourcesPane::unreadableInStatus()
                                  .arg(path(QStringLiteral("a/pipe.jpg"))));
     m_pane->addPaths({path(QStringLiteral("a/1.jpg"))});
     QCOMPARE(text("status"), QStringLiteral("1 file for processing."));
+
+    // A photo cut short is listed, marked with why as it is added, and counted.
+    makeFiles({"a/cut.jpg"});
+    m_pane->addPaths({path(QStringLiteral("a/cut.jpg"))});
+    QCOMPARE(text("status"),
+             QStringLiteral("2 files for processing. 1 can't be read or is damaged."));
+    const QModelIndex cut = m_table->model()->index(1, 0);
+    QCOMPARE(cut.data(Qt::ToolTipRole).toString(),
+             path(QStringLiteral("a/cut.jpg")) + QStringLiteral("\nDamaged: ends early."));
+    QVERIFY(!cut.data(Qt::DecorationRole).isNull());
+    QVERIFY(m_table->model()->index(0, 0).data(Qt::DecorationRole).isNull());
 }
 
 void TestSourcesPane::openPanelDidEnd()

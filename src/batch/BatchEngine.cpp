@@ -34,6 +34,9 @@ const QString BatchEngine::CantWriteMessage =
 const QString BatchEngine::WouldReplaceSourceMessage =
     QStringLiteral("Output would replace a source file.");
 const QString BatchEngine::NoFolderMessage = QStringLiteral("Choose an output folder first.");
+const QString BatchEngine::NoWatermarkMessage =
+    QStringLiteral("Can't watermark source file. No watermark shows on it: each is empty, turned "
+                   "off or can't be read.");
 const QString BatchEngine::NotEncodedMessage =
     QStringLiteral("Can't write file. The image could not be encoded in this format.");
 const QString BatchEngine::NoMetadataNote = QStringLiteral("Written without its camera data: %1");
@@ -385,6 +388,13 @@ BatchEngine::FileResult BatchEngine::Job::process()
         skip();
         return m_result;
     }
+    if (m_planned.source) {
+        // Said in the summary before the run: skipped, not failed.
+        m_engine.report(m_index, WouldReplaceSourceMessage);
+        m_result.status = Status::Skipped;
+        m_result.failure = WouldReplaceSourceMessage;
+        return m_result;
+    }
     m_result.renamed = m_planned.collided || m_planned.keptExisting;
     reserveMemory();
 
@@ -486,6 +496,10 @@ Result<BatchEngine::Job::Drawn> BatchEngine::Job::draw()
         m_worker.stamper.watermark(m_file, std::move(source).value(), m_run.overlays);
     if (stamped.image.isNull())
         return Error{CantReadMessage};
+    // A batch without watermarks only converts; one whose watermarks all come out blank would
+    // write the photo as it was, which nobody asked for.
+    if (!m_run.overlays.isEmpty() && stamped.watermarksShown == 0)
+        return Error{NoWatermarkMessage};
     m_engine.preview(stamped.image);
     drawn.canvas = stamped.image;
     QImage image = std::move(stamped.image);

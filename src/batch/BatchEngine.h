@@ -42,6 +42,8 @@ public:
     static const QString CantWriteMessage;
     static const QString WouldReplaceSourceMessage;
     static const QString NoFolderMessage;
+    // Not written: the batch has watermarks, but none of them shows on the photo.
+    static const QString NoWatermarkMessage;
     // Not written because the format names no encoder or the encoder failed. Only in the
     // result: the status line shows no message for it.
     static const QString NotEncodedMessage;

@@ -492,6 +492,11 @@ int Invocation::printPlan(const QList<int> &indices, const OutputPlan &plan) con
             m_out << "  " << OutputPlan::SkippedMessage << '\n';
             continue;
         }
+        if (planned.source) {
+            m_out << "  Skipped: the output would replace this photo; sources are never "
+                     "replaced.\n";
+            continue;
+        }
         if (!planned.thumbnailPath.isEmpty())
             m_out << "  thumbnail -> " << printable(planned.thumbnailPath) << '\n';
         if (planned.collided)

@@ -8,6 +8,7 @@
 #include "imageio/AvifEncoder.h"
 #include "imageio/ExifData.h"
 #include "imageio/ExifParser.h"
+#include "imageio/FileIntegrity.h"
 #include "imageio/GifEncoder.h"
 #include "imageio/HeifCodec.h"
 #include "imageio/IccProfile.h"
@@ -241,6 +242,14 @@ Error cannotRead(const QString &path, const QString &reason)
     return {sentence};
 }
 
+// A file cut short fails in most decoders with words of their own that don't say so; the file's
+// end tells.
+QString orEndProblem(RegularFile &file, const QString &reason)
+{
+    const QString problem = FileIntegrity::endProblem(file.device());
+    return problem.isEmpty() ? reason : problem;
+}
+
 // A JPEG decoded by libjpeg-turbo straight into the buffer; nothing when the file is of a kind
 // only Qt's reader takes. `size` and `transformation` come from the file's header. The file is
 // streamed, not read whole: libjpeg reads up to the end of the image, so bytes after it cost
@@ -280,7 +289,7 @@ Result<DecodedImage> decodeHeif(const QString &path, RegularFile &file, const qi
 {
     Result<QImage> decoded = HeifCodec::decode(file.device(), maxPixels);
     if (!decoded)
-        return cannotRead(path, decoded.reason());
+        return cannotRead(path, orEndProblem(file, decoded.reason()));
     ExifData exif;
     ExifParser::parseTiffData(HeifCodec::exifData(path), exif);
     const std::optional<float> recorded = exifDpi(exif);
@@ -347,6 +356,27 @@ Result<DecodedImage> ImageToolkit::decodePicture(const QString &path)
     return decodeLimited(path, buffer, {}, MaxPicturePixels);
 }
 
+Status ImageToolkit::checkSource(const QString &path)
+{
+    RegularFile file;
+    if (const Status opened = file.open(path); !opened)
+        return cannotRead(path, opened.reason());
+    // A file whose end looks wrong is decoded as the run would decode it, which decides: some
+    // whole files end oddly (a video after a phone's JPEG). A JPEG takes an eighth of its size.
+    if (!FileIntegrity::endProblem(file.device()).isEmpty()) {
+        QImage scratch;
+        const Result<DecodedImage> decoded = decodeLimited(path, scratch, {QSize(1, 1)}, MaxPixels);
+        return decoded ? Status() : decoded.error();
+    }
+    if (HeifCodec::recognises(file.device().peek(32))) {
+        if (const Result<QSize> size = HeifCodec::imageSize(file.device()); !size)
+            return cannotRead(path, size.reason());
+    } else if (QImageReader reader(&file.device()); !reader.canRead()) {
+        return cannotRead(path, reader.errorString());
+    }
+    return {};
+}
+
 Result<ImageToolkit::Header> ImageToolkit::readHeader(const QString &path)
 {
     RegularFile file;
@@ -392,8 +422,9 @@ Result<DecodedImage> ImageToolkit::decodeLimited(const QString &path, QImage &bu
     if (!reader.canRead())
         return cannotRead(path, reader.errorString());
     // Asked now: once the pixels are read, the reader no longer names the format.
-    const bool jpeg =
-        ImageFormats::fromName(QString::fromLatin1(reader.format())) == ImageFormat::Jpeg;
+    const std::optional<ImageFormat> kind =
+        ImageFormats::fromName(QString::fromLatin1(reader.format()));
+    const bool jpeg = kind == ImageFormat::Jpeg;
 
     // Check the size in the header before any memory is taken for the pixels, and shape the
     // buffer so that the decoder fills it rather than allocating.
@@ -421,7 +452,12 @@ Result<DecodedImage> ImageToolkit::decodeLimited(const QString &path, QImage &bu
     const uchar *const pixels = buffer.isNull() ? nullptr : buffer.constBits();
 
     if (!reader.read(&buffer))
-        return cannotRead(path, reader.errorString());
+        return cannotRead(path, orEndProblem(file, reader.errorString()));
+    // Qt's JPEG (for CMYK), GIF and BMP readers fill what a file cut short lacks and succeed.
+    if (kind == ImageFormat::Jpeg || kind == ImageFormat::Gif || kind == ImageFormat::Bmp) {
+        if (const QString problem = FileIntegrity::endProblem(file.device()); !problem.isEmpty())
+            return cannotRead(path, problem);
+    }
 
     const float resolution =
         settleResolution(buffer, pixels && buffer.constBits() == pixels, jpeg, file);

@@ -63,6 +63,12 @@ public:
     // As decode(), for a watermark picture: at most MaxPicturePixels.
     static Result<DecodedImage> decodePicture(const QString &path);
 
+    // Whether the photo at path looks readable and whole, from its header and its end only (see
+    // FileIntegrity), as the source list shows it the moment the photo is added; fails with the
+    // reason. A file whose end looks wrong (a video appended by a phone, or a file cut short) is
+    // decoded to be sure, a JPEG at an eighth of its size.
+    static Status checkSource(const QString &path);
+
     // What a file's header says about its pixels, before any of them is decoded.
     struct Header
     {

@@ -45,6 +45,9 @@ struct ErrorManager
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    // Why the pixels are not all the file's own, from a warning libjpeg carried on after; null
+    // while they are.
+    const char *damage;
 };
 
 [[noreturn]] void errorExit(j_common_ptr info)
@@ -58,12 +61,47 @@ struct ErrorManager
 // what it has; nothing of them goes to the terminal.
 void ignoreMessage(j_common_ptr) {}
 
+// libjpeg fills missing or undecodable data with grey and carries on; such a photo is noted as
+// damaged. Warnings about the file's form (bytes between markers, an unknown JFIF version) leave
+// the pixels whole and are ignored. The end of the file alone is no damage in a single scan:
+// data missing from a scan shows as a scan that ends early, while a file missing only its end
+// marker has all its pixels. A progressive file may stop between scans, all pixels there but
+// blurred: the end of the file there is damage.
+void noteDamage(j_common_ptr info, int level)
+{
+    if (level >= 0) // trace messages
+        return;
+    ++info->err->num_warnings;
+    auto *const error = reinterpret_cast<ErrorManager *>(info->err);
+    if (error->damage || !info->is_decompressor)
+        return;
+    const auto *const decompress = reinterpret_cast<j_decompress_ptr>(info);
+    switch (info->err->msg_code) {
+    case JWRN_JPEG_EOF:
+        if (decompress->progressive_mode || decompress->comps_in_scan < decompress->num_components)
+            error->damage = JpegCodec::EndsEarly;
+        break;
+    case JWRN_HIT_MARKER:
+        error->damage = JpegCodec::EndsEarly;
+        break;
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+        error->damage = JpegCodec::CorruptData;
+        break;
+    default:
+        break;
+    }
+}
+
 void installErrorManager(ErrorManager &error)
 {
     jpeg_std_error(&error.pub);
     error.pub.error_exit = errorExit;
     error.pub.output_message = ignoreMessage;
+    error.pub.emit_message = noteDamage;
     error.message[0] = '\0';
+    error.damage = nullptr;
 }
 
 [[noreturn]] void outOfMemory(j_compress_ptr info)
@@ -118,8 +156,8 @@ struct Decompressor
 
 // Input streamed from a device in chunks, so that memory never depends on the file's length
 // (a photo followed by a gigabyte of zeros is read only up to its end of image). The end of the
-// device reads as an end-of-image marker with a warning, as libjpeg's own file source does: a
-// file cut short decodes as far as it goes.
+// device reads as an end-of-image marker with a warning, as libjpeg's own file source does; the
+// warning marks a file cut short as damaged.
 struct DeviceSource
 {
     static constexpr size_t ChunkSize = 64 * 1024;
@@ -336,6 +374,8 @@ Result<JpegCodec::Decoding> JpegCodec::decode(QIODevice &file, const int reducti
     });
     if (!decoded)
         return failed(decompressor.error);
+    if (decompressor.error.damage)
+        return Error{QString::fromLatin1(decompressor.error.damage)};
     return Decoding{Status::Decoded, jfifDotsPerMetre(info, info.X_density),
                     jfifDotsPerMetre(info, info.Y_density)};
 }

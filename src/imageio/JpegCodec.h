@@ -29,6 +29,10 @@ public:
     // few kilobytes can otherwise keep a core busy for minutes) and is refused.
     static constexpr int MaxScans = 500;
 
+    // Why a file's pixels can't all be decoded.
+    static constexpr const char *EndsEarly = "damaged: ends early";
+    static constexpr const char *CorruptData = "damaged: corrupt image data";
+
     enum class Status { Decoded, Unsupported };
 
     struct Decoding
@@ -44,9 +48,11 @@ public:
     // is 1, 2, 4 or 8), as Format_RGB32 for colour and Format_Grayscale8 for greyscale photos.
     // The buffer's memory is reused when it already has the decoded size and format. The ICC
     // profile becomes the image's colour space (none without one).
-    // A file cut short decodes as far as it goes, the rest grey, as viewers show it. A header
-    // claiming more than maxPixels (at full size) fails before any memory is taken; other
-    // failures carry libjpeg's words.
+    // A file cut short, or whose image data is corrupt, fails with EndsEarly or CorruptData:
+    // libjpeg would fill what is missing with grey. Bytes after the end of the image and a
+    // missing end marker after complete data are no damage. A header claiming more than
+    // maxPixels (at full size) fails before any memory is taken; other failures carry libjpeg's
+    // words.
     static Result<Decoding> decode(const QByteArray &file, int reduction, qint64 maxPixels,
                                    QImage &buffer);
     // The same, streaming the file from its current position in small chunks: only the bytes up

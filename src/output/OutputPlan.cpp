@@ -3,6 +3,7 @@
 
 #include "output/OutputPlan.h"
 
+#include "base/Paths.h"
 #include "base/SafeWrite.h"
 
 #include <QSet>
@@ -62,6 +63,25 @@ OutputPlan::OutputPlan(const WorkFileList &files, const OutputOptions &options)
         entry.skip = entry.exists && mode == OutputOptions::SkipExisting;
         m_entries.append(entry);
     }
+    markSources(files);
+}
+
+// Only paths that exist can be a source; the sources are resolved once, and only if one does.
+void OutputPlan::markSources(const WorkFileList &files)
+{
+    QSet<QString> sources;
+    for (Entry &entry : m_entries) {
+        if (!entry.exists || entry.skip)
+            continue;
+        if (sources.isEmpty()) {
+            sources.reserve(files.size());
+            for (const auto &file : files)
+                sources.insert(Paths::resolved(file->filePath()));
+        }
+        entry.source = sources.contains(Paths::resolved(entry.outputPath)) ||
+                       (!entry.thumbnailPath.isEmpty() &&
+                        sources.contains(Paths::resolved(entry.thumbnailPath)));
+    }
 }
 
 int OutputPlan::collidedCount() const
@@ -72,8 +92,9 @@ int OutputPlan::collidedCount() const
 
 int OutputPlan::replacedCount() const
 {
-    return static_cast<int>(std::count_if(m_entries.cbegin(), m_entries.cend(),
-                                          [](const Entry &e) { return e.exists && !e.skip; }));
+    return static_cast<int>(std::count_if(m_entries.cbegin(), m_entries.cend(), [](const Entry &e) {
+        return e.exists && !e.skip && !e.source;
+    }));
 }
 
 int OutputPlan::skippedCount() const
@@ -86,6 +107,12 @@ int OutputPlan::keptCount() const
 {
     return static_cast<int>(std::count_if(m_entries.cbegin(), m_entries.cend(),
                                           [](const Entry &e) { return e.keptExisting; }));
+}
+
+int OutputPlan::sourceCount() const
+{
+    return static_cast<int>(std::count_if(m_entries.cbegin(), m_entries.cend(),
+                                          [](const Entry &e) { return e.source; }));
 }
 
 } // namespace inkveil

@@ -34,6 +34,9 @@ public:
         bool exists = false;
         // Not written: a file of its name exists and the options say skip.
         bool skip = false;
+        // Not written: its output or thumbnail would replace a photo of the batch (the photos'
+        // own folder, format and names), and sources are never replaced.
+        bool source = false;
     };
 
     OutputPlan() = default;
@@ -50,11 +53,15 @@ public:
     int skippedCount() const;
     // Photos renamed to keep a file already in the output folder.
     int keptCount() const;
+    // Photos not written because their output would replace a photo of the batch.
+    int sourceCount() const;
 
     // The skip message of the run and the dry run.
     static const QString SkippedMessage;
 
 private:
+    void markSources(const WorkFileList &files);
+
     QList<Entry> m_entries;
 };
 

@@ -10,6 +10,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace inkveil {
 
 SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &options)
@@ -62,6 +64,19 @@ SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &opt
                        : QStringLiteral("No");
 }
 
+QString SummaryText::sourcesKept(const int count, const QString &firstPath)
+{
+    const QString name = printable(QFileInfo(firstPath).fileName());
+    return count == 1
+               ? QStringLiteral("1 photo will be skipped: its output would replace it, and "
+                                "sources are never replaced (%1).")
+                     .arg(name)
+               : QStringLiteral("%1 photos will be skipped: their outputs would replace them, "
+                                "and sources are never replaced (the first: %2).")
+                     .arg(count)
+                     .arg(name);
+}
+
 bool SummaryText::formatHasQuality(const QString &format)
 {
     const ImageFormatInfo *const kind = ImageFormats::find(format);
@@ -95,11 +110,34 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
         count(plan.skippedCount(),
               QStringLiteral("1 photo will be skipped: a file of its name exists."),
               QStringLiteral("%1 photos will be skipped: files of their names exist."));
+        const auto firstSource = std::find_if(plan.entries().cbegin(), plan.entries().cend(),
+                                              [](const auto &entry) { return entry.source; });
+        if (firstSource != plan.entries().cend())
+            texts.append(sourcesKept(plan.sourceCount(), firstSource->sourcePath));
         count(plan.keptCount(),
               QStringLiteral("1 photo is renamed to keep the file of its name that exists."),
               QStringLiteral("%1 photos are renamed to keep the files of their names that "
                              "exist."));
     }
+    QStringList damaged;
+    for (const auto &file : workFiles) {
+        if (!file->problem().isEmpty())
+            damaged.append(QStringLiteral("%1 (%2)").arg(printable(file->fileName()),
+                                                         printable(file->problem())));
+    }
+    if (damaged.size() == 1)
+        texts.append(QStringLiteral("1 photo can't be read or is damaged, and fails: ") +
+                     damaged.first());
+    else if (damaged.size() > 1)
+        texts.append(QStringLiteral("%1 photos can't be read or are damaged, and fail; the "
+                                    "first: ")
+                         .arg(damaged.size()) +
+                     damaged.first());
+    if (!overlays.isEmpty() &&
+        std::none_of(overlays.begin(), overlays.end(),
+                     [](const auto &overlay) { return Stamper::mayShow(*overlay); }))
+        texts.append(QStringLiteral("No watermark will show: each is empty, turned off or can't "
+                                    "be read. Photos without one are not written."));
     for (const auto &overlay : overlays) {
         if (!overlay->use())
             continue;

@@ -40,10 +40,16 @@ public:
 
     // What to know before starting, one sentence each, empty when all is well: names that would
     // leave the output folder, photos renamed because an earlier photo has their name, files
-    // already in the output folder to be replaced, skipped or kept, and watermark pictures that
-    // can't be read. Looks at the output folder and the pictures; changes nothing.
+    // already in the output folder to be replaced, skipped or kept, photos skipped because their
+    // outputs would replace them, photos found unreadable or damaged when they were added,
+    // watermark pictures that can't be read, and watermarks none of which would show. Looks at
+    // the output folder and the pictures; changes nothing.
     static QStringList warnings(const WorkFileList &workFiles, const OverlayList &overlays,
                                 const OutputOptions &options);
+
+    // That `count` photos, the first at firstPath, are skipped because their outputs would
+    // replace them; the output pane says it too.
+    static QString sourcesKept(int count, const QString &firstPath);
 
     // Whether the format of this name is written with a quality setting.
     static bool formatHasQuality(const QString &format);

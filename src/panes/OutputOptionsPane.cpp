@@ -3,7 +3,9 @@
 
 #include "panes/OutputOptionsPane.h"
 
+#include "base/Paths.h"
 #include "imageio/ImageFormat.h"
+#include "output/OutputPlan.h"
 #include "output/SummaryText.h"
 #include "wizard/PaneHost.h"
 #include "wizard/PropertyBinder.h"
@@ -11,7 +13,11 @@
 #include "ui_OutputOptionsPane.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSet>
 #include <QStandardItemModel>
+
+#include <algorithm>
 
 namespace inkveil {
 
@@ -46,8 +52,8 @@ bool OutputOptionsPane::formLoaded()
     };
     dependent(ui->width, [](const OutputOptions &o) { return o.resize(); });
     dependent(ui->height, [](const OutputOptions &o) { return o.resize(); });
-    dependent(ui->custom, [](const OutputOptions &o) { return o.baseIndex() == OutputOptions::CustomName;
-    });
+    dependent(ui->custom,
+              [](const OutputOptions &o) { return o.baseIndex() == OutputOptions::CustomName; });
     dependent(ui->digits, [](const OutputOptions &o) { return o.useCounter(); });
     dependent(ui->lastValue, [](const OutputOptions &o) { return o.useCounter(); });
     dependent(ui->postfix, [](const OutputOptions &o) { return o.usePostfix(); });
@@ -157,7 +163,33 @@ void OutputOptionsPane::showSample()
     ui->sample->setText(
         !problem.isNull()
             ? problem
-            : QStringLiteral("%1 \u2192 %2").arg(source, m_currentOptions->buildFileName(source)));
+            : QStringLiteral("%1 \u2192 %2").arg(source, m_currentOptions->buildFileName(source)) +
+                  sourcesKeptNote(files));
+}
+
+// Photos whose outputs would land on themselves are named as the folder is chosen, not first in
+// the summary. The batch is planned only when the output folder holds one of its photos.
+QString OutputOptionsPane::sourcesKeptNote(const WorkFileList &files) const
+{
+    if (!m_currentOptions->isFolderSet())
+        return {};
+    const QString folder = Paths::resolved(m_currentOptions->folder());
+    QSet<QString> folders;
+    const bool holdsPhotos = std::any_of(files.begin(), files.end(), [&](const auto &file) {
+        const QString own = QFileInfo(file->filePath()).absolutePath();
+        if (folders.contains(own))
+            return false;
+        folders.insert(own);
+        return Paths::resolved(own) == folder;
+    });
+    if (!holdsPhotos)
+        return {};
+    const OutputPlan plan(files, *m_currentOptions);
+    const auto first = std::find_if(plan.entries().cbegin(), plan.entries().cend(),
+                                    [](const auto &entry) { return entry.source; });
+    if (first == plan.entries().cend())
+        return {};
+    return QLatin1Char('\n') + SummaryText::sourcesKept(plan.sourceCount(), first->sourcePath);
 }
 
 void OutputOptionsPane::pickFolder()

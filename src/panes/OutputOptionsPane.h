@@ -4,6 +4,7 @@
 #pragma once
 
 #include "output/OutputOptions.h"
+#include "sources/WorkFile.h"
 #include "wizard/PaneController.h"
 
 #include <QList>
@@ -67,6 +68,9 @@ private:
     void setQualitySlider();
     void enableDependentControls();
     void showSample();
+    // A line saying which photos are skipped because their outputs would replace them; empty
+    // when none is.
+    QString sourcesKeptNote(const WorkFileList &files) const;
     void showFolderMessage();
     void expandFolder();
 

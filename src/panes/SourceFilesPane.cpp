@@ -11,11 +11,13 @@
 #include "ui_SourceFilesPane.h"
 
 #include <QAbstractTableModel>
+#include <QApplication>
 #include <QDropEvent>
 #include <QFontMetrics>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QScopedValueRollback>
+#include <QStyle>
 
 #include <algorithm>
 #include <functional>
@@ -50,7 +52,11 @@ public:
         if (role == Qt::DisplayRole)
             return index.column() == Name ? file.fileName() : file.filePath();
         if (role == Qt::ToolTipRole)
-            return file.filePath();
+            return file.problem().isEmpty() ? file.filePath()
+                                            : file.filePath() + QLatin1Char('\n') + file.problem();
+        // A photo that will fail is marked the moment it is added, not when the run gets to it.
+        if (role == Qt::DecorationRole && index.column() == Name && !file.problem().isEmpty())
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
         return {};
     }
 
@@ -238,6 +244,12 @@ void SourceFilesPane::setStatus()
     QString text = count == 0   ? QStringLiteral("No files.")
                    : count == 1 ? QStringLiteral("1 file for processing.")
                                 : QStringLiteral("%1 files for processing.").arg(count);
+    const WorkFileList listed = files();
+    const auto damaged = std::count_if(listed.begin(), listed.end(),
+                                       [](const auto &file) { return !file->problem().isEmpty(); });
+    if (damaged > 0)
+        text += damaged == 1 ? QStringLiteral(" 1 can't be read or is damaged.")
+                             : QStringLiteral(" %1 can't be read or are damaged.").arg(damaged);
     // What the last drop could not read stays in view until the next one; every path is in
     // the tooltip.
     if (!m_problems.isEmpty()) {

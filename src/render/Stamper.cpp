@@ -173,23 +173,26 @@ Stamper::Stamped Stamper::watermark(const std::shared_ptr<WorkFile> &file, Decod
                          : canvas.depth() >= 16   ? QImage::Format_RGBX64 // keeps 16-bit grey
                                                   : QImage::Format_RGB32);
     for (const auto &overlay : overlays) {
-        if (overlay->use())
-            drawOverlay(canvas, canvasSize, *overlay);
+        if (overlay->use() && drawOverlay(canvas, canvasSize, *overlay))
+            ++stamped.watermarksShown;
     }
     stamped.image = std::move(canvas);
     return stamped;
 }
 
-void Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Overlay &overlay)
+bool Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Overlay &overlay)
 {
     setAttribsFromOverlay(overlay, canvasSize);
+    // Judged on what the watermark holds, not on its size: one too small for a tiny photo
+    // still counts as drawn; a text of no size does not.
+    const bool shown = showsInk(overlay) && (overlay.isImage() || m_currentPixelSize > 0.0f);
     const FloatSize content = findContentSize(overlay);
     if (!(content.width > 0.0f) || !(content.height > 0.0f))
-        return;
+        return shown;
     // A huge font size would ask for a content image of gigabytes; such a watermark is left out.
     if (static_cast<double>(content.width) * static_cast<double>(content.height) >
         static_cast<double>(ImageToolkit::MaxPicturePixels))
-        return;
+        return false;
     QImage contentImage = makeContentImage(overlay, content);
     // Watermark colours are sRGB values: on a photo in another colour space they are converted
     // into it, so that red looks the same red on every photo. The photo's pixels stay as read.
@@ -221,7 +224,7 @@ void Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Over
         // One turned copy, repeated: the band is left out, as one per copy would cover the photo.
         drawTiles(canvas, canvasSize, turnedTile(canvas, canvasSize, contentImage, padded, angle),
                   turnedPadded, drawPoint, turned, paddingOffset, overlay.tileSpacing());
-        return;
+        return shown;
     }
 
     QPainter painter(&canvas);
@@ -251,6 +254,46 @@ void Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Over
                                 makeRotatedImage(contentImage, padded, turnedPadded, angle),
                                 turnedPadded, 1.0f);
     }
+    return shown;
+}
+
+namespace {
+
+bool opaqueEnough(const QColor &color)
+{
+    return color.isValid() && color.alpha() > 0;
+}
+
+} // namespace
+
+// A band counts only around something: a box of colour around a blank text or a missing
+// picture is no watermark.
+bool Stamper::showsInk(const Overlay &overlay)
+{
+    const bool band = overlay.show() && !overlay.tile() && opaqueEnough(overlay.bgColor());
+    if (overlay.isImage())
+        return overlay.missingFilePath().isEmpty() && !picture(overlay.filePath()).isNull() &&
+               (overlay.imgAlpha() > 0.0f || band);
+    const bool inked = m_currentColor.alpha() > 0 ||
+                       (overlay.outlineWidth() > 0.0f && opaqueEnough(overlay.outlineColor())) ||
+                       (overlay.shadow() && opaqueEnough(overlay.shadowColor()));
+    return (inked || band) && !expandText(overlay.text()).trimmed().isEmpty();
+}
+
+bool Stamper::mayShow(const Overlay &overlay)
+{
+    if (!overlay.use())
+        return false;
+    const bool band = overlay.show() && !overlay.tile() && opaqueEnough(overlay.bgColor());
+    if (overlay.isImage())
+        return overlay.missingFilePath().isEmpty() &&
+               ImageToolkit::readHeader(overlay.filePath()).ok() &&
+               (overlay.imgAlpha() > 0.0f || band);
+    const bool inked = overlay.alpha() > 0.0f ||
+                       (overlay.outlineWidth() > 0.0f && opaqueEnough(overlay.outlineColor())) ||
+                       (overlay.shadow() && opaqueEnough(overlay.shadowColor()));
+    const bool sized = overlay.relativeSize() > 0.0f || overlay.pointSize() > 0.0f;
+    return sized && (inked || band) && !overlay.text().trimmed().isEmpty();
 }
 
 void Stamper::drawTiles(QImage &canvas, const FloatSize canvasSize, const QImage &turnedContent,

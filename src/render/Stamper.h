@@ -36,6 +36,9 @@ public:
         QImage image;
         // The photo's size in points (its full pixel size x 72 / dpi).
         QSizeF originalSize;
+        // Watermarks that left something visible: 0 when each used one is empty, transparent
+        // or a picture that can't be read, and the photo looks as it did.
+        int watermarksShown = 0;
     };
 
     // The photo with every used watermark drawn on it at full pixel size; fails with the reason
@@ -78,10 +81,17 @@ public:
     // Why the overlay cannot be drawn as it is (its picture can't be read or is too large, its
     // text is too long), as a sentence; empty when it can.
     static QString overlayProblem(const Overlay &overlay);
+    // Whether the overlay can show on a photo, judged before any photo is read: it is used, and
+    // has visible text or a picture whose header reads. A text whose placeholders fill in empty
+    // on a photo is found out only when drawing it.
+    static bool mayShow(const Overlay &overlay);
 
 private:
     // canvasSize: the photo's full pixel size, which canvas may be a reduced decode of.
-    void drawOverlay(QImage &canvas, FloatSize canvasSize, const Overlay &overlay);
+    // False when the overlay left nothing visible.
+    bool drawOverlay(QImage &canvas, FloatSize canvasSize, const Overlay &overlay);
+    // Whether the overlay, set up for drawing, puts ink or a band on the photo.
+    bool showsInk(const Overlay &overlay);
     const DecodedImage &picture(const QString &path);
     // The text with its outline and shadow into image, its box's top-left at boxOrigin.
     void drawTextWithEffects(QImage &image, const Overlay &overlay, const QString &text,

@@ -173,6 +173,8 @@ qsizetype FileGathering::appendWorkFiles(WorkFileList &files, const QStringList 
             continue;
         }
         held.insert(path);
+        if (const Status checked = ImageToolkit::checkSource(path); !checked)
+            file->setProblem(checked.reason());
         files.append(std::move(file));
         ++added;
     }

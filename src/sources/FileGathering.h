@@ -28,7 +28,8 @@ public:
     // Appends a work file for each path of a readable type that the list does not hold yet,
     // logging each one and each duplicate. Answers how many were added. A file of a readable
     // type that can't be opened, or is not a regular file (a named pipe, a device), is left out
-    // and adds "PATH: reason" to problems.
+    // and adds "PATH: reason" to problems. A photo added whose header can't be read or that ends
+    // early is kept, with the reason as its problem.
     static qsizetype appendWorkFiles(WorkFileList &files, const QStringList &paths,
                                      QStringList *problems = nullptr);
 };

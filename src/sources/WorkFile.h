@@ -38,6 +38,11 @@ public:
     // EXIF (or unreadable) keeps the empty record and is not read again.
     const ExifData &readExif();
 
+    // Why the photo can't be read or is damaged, as found when it was added to the batch (a look
+    // at its header and its end); empty when it looked whole. Not stored.
+    QString problem() const { return m_problem; }
+    void setProblem(const QString &problem) { m_problem = problem; }
+
     // "path - name", as the log shows a work file.
     QString description() const;
 
@@ -49,6 +54,7 @@ private:
     QSizeF m_originalSize{0, 0};
     ExifData m_exifData;
     bool m_exifParsed = false;
+    QString m_problem;
 };
 
 using WorkFileList = QList<std::shared_ptr<WorkFile>>;
