@@ -357,7 +357,7 @@ void mirrorIptc(Exiv2::XmpData &xmp, const Exiv2::IptcData &source, const Metada
     Exiv2::XmpData mirrored;
     Exiv2::copyIptcToXmp(kept, mirrored);
     for (const Exiv2::Xmpdatum &datum : mirrored) {
-        if (xmp.findKey(Exiv2::XmpKey(datum.key())) == xmp.end())
+        if (keepXmp(datum, mode) && xmp.findKey(Exiv2::XmpKey(datum.key())) == xmp.end())
             xmp.add(datum);
     }
 }
