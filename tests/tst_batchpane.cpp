@@ -202,6 +202,23 @@ private Q_SLOTS:
         QCOMPARE(label("status"), BatchEngine::NoFolderMessage);
     }
 
+    // A folder that can't be made stops the run before its first photo; the status line says
+    // why, and nothing is written.
+    void runIntoUnwritableFolderIsRefused()
+    {
+        const QString blocker = m_dir.filePath(QStringLiteral("blocker"));
+        QVERIFY(writeFile(blocker, "not a folder"));
+        m_controller->outputOptions()->setFolder(blocker + QStringLiteral("/out"));
+        m_controller->outputOptions()->setFolderCreate(true);
+        useFiles(1);
+        m_pane->all_start();
+        QVERIFY(!m_pane->processing());
+        QCOMPARE(
+            label("status"),
+            QStringLiteral("Can't create the output folder %1/out. Not a directory.").arg(blocker));
+        QCOMPARE(readFile(blocker), QByteArray("not a folder"));
+    }
+
     // Every line is one line: a long one is shortened in the middle, never wrapped or cut, and
     // does not widen the window.
     void longLinesAreElided()

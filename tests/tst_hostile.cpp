@@ -13,6 +13,7 @@
 #include "cli/BatchCommand.h"
 #include "imageio/ImageToolkit.h"
 #include "render/Stamper.h"
+#include "session/Presets.h"
 #include "session/StateFile.h"
 #include "sources/FileGathering.h"
 
@@ -226,6 +227,13 @@ private Q_SLOTS:
         QTest::newRow("run, a million jobs") << QStringList{"--jobs", "1000000"} << 1 << 2;
         QTest::newRow("small memory budget") << QStringList{"--memory", "1"} << 1 << 2;
         QTest::newRow("bad memory") << QStringList{"--memory", "lots"} << 2 << 0;
+        QTest::newRow("memory beyond a petabyte")
+            << QStringList{"--memory", "1073741825"} << 2 << 0;
+        QTest::newRow("shard of the largest count")
+            << QStringList{"--shard", "2/2147483647", "--dry-run"} << 1 << 0;
+        QTest::newRow("shard with a space") << QStringList{"--shard", " 1/2"} << 2 << 0;
+        QTest::newRow("shard with a sign") << QStringList{"--shard", "+1/2"} << 2 << 0;
+        QTest::newRow("shard beyond int") << QStringList{"--shard", "1/4294967297"} << 2 << 0;
     }
 
     void commandLine()
@@ -246,6 +254,10 @@ private Q_SLOTS:
         QCOMPARE(QDir(out).entryList(QDir::Files).size(), written);
         if (exitCode == 1)
             QVERIFY2(run.err.contains(folder + QStringLiteral("/c.jpg: It is a named pipe")),
+                     qPrintable(run.err));
+        // A usage error names what was wrong with the value given.
+        if (arguments.contains(QLatin1String("1073741825")))
+            QVERIFY2(run.err.contains(QStringLiteral("at most 1073741824 megabytes")),
                      qPrintable(run.err));
     }
 
@@ -302,6 +314,73 @@ private Q_SLOTS:
         const Result<DecodedImage> decoded = ImageToolkit::decode(path);
         QVERIFY2(decoded, qPrintable(decoded.reason()));
         QCOMPARE(decoded->image().size(), QSize(40, 30));
+    }
+
+    // A preset asked for by name is used whole or not at all: the defaults never stand in for
+    // one that can't be read.
+    void refusedPreset_data()
+    {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("damaged") << "damaged"
+                                 << ". ";
+        QTest::newRow("pipe") << "pipe"
+                              << ". It is a named pipe, not a file.";
+        QTest::newRow("link") << "link"
+                              << ". A symbolic link is in its place";
+        QTest::newRow("over the size limit") << "big"
+                                             << ". It is larger than 1000 bytes.";
+    }
+
+    void refusedPreset()
+    {
+        QFETCH(QString, fixture);
+        QFETCH(QString, reason);
+        const QString name = QStringLiteral("Bad %1").arg(++m_count);
+        QVERIFY(QDir().mkpath(Presets::folder()));
+        const QString path = Presets::path(name);
+        if (fixture == QLatin1String("damaged")) {
+            QVERIFY(writeFile(path, "<?xml version=\"1.0\"?><plist><dict><key>Overlays"));
+        } else if (fixture == QLatin1String("link")) {
+            QVERIFY(Presets::save(QStringLiteral("Real"), {}, OutputOptions()));
+            QVERIFY(QFile::link(Presets::path(QStringLiteral("Real")), path));
+        } else if (fixture == QLatin1String("big")) {
+            QVERIFY(Presets::save(name, {std::make_shared<Overlay>()}, OutputOptions()));
+        } else {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
+        const QString photo =
+            writePhoto(m_dir.filePath(name + QStringLiteral(".jpg")), {8, 8}, Qt::white);
+        StateFile::setMaxFileSize(1000);
+        const ToolRun run = runTool({QStringLiteral("--preset"), name, QStringLiteral("--output"),
+                                     m_dir.filePath(name), photo});
+        StateFile::setMaxFileSize(StateFile::DefaultMaxFileSize);
+        QCOMPARE(run.exitCode, int(BatchCommand::UsageError));
+        QVERIFY2(
+            run.err.startsWith(
+                QStringLiteral("inkveil-batch: Can't read the preset \"%1\"%2").arg(name, reason)),
+            qPrintable(run.err));
+        QVERIFY(!QFileInfo::exists(m_dir.filePath(name)));
+    }
+
+    // Text from files reaches the terminal escaped, one line where one is meant.
+    void printedRaw()
+    {
+        QVERIFY(Presets::save(QStringLiteral("red\x1b[31m"), {}, OutputOptions()));
+        ToolRun run = runTool({QStringLiteral("--list-presets")});
+        QVERIFY2(!run.out.contains(QChar(0x1b)) && run.out.contains(QStringLiteral("red\\x1b[31m")),
+                 qPrintable(run.out));
+        run =
+            runTool({QStringLiteral("--preset"), QStringLiteral("x\x1b[2J"), QStringLiteral("a")});
+        QVERIFY2(!run.err.contains(QChar(0x1b)), qPrintable(run.err));
+
+        const Tiff t{false};
+        const QString photo = m_dir.filePath(QStringLiteral("forged.jpg"));
+        QVERIFY(writeFile(photo, jpeg(t.app1(cameraTiff(t, "Maker", "CAM\nFake: line",
+                                                        "2006:08:14 10:30:00", 8, 8)))));
+        run = runTool({QStringLiteral("--exif"), photo});
+        QCOMPARE(run.out.count(QLatin1Char('\n')), 4);
+        QVERIFY2(run.out.contains(QStringLiteral("CAM\\x0aFake: line")), qPrintable(run.out));
     }
 
 private:

@@ -141,9 +141,9 @@ private Q_SLOTS:
                                     << "/" << true << true;
         QTest::newRow("creation off") << "out"
                                       << "" << false << false;
-        // Only the last level is made.
+        // Every missing level is made.
         QTest::newRow("missing parent") << "missing/out"
-                                        << "" << true << false;
+                                        << "" << true << true;
         QTest::newRow("file in the way") << "file"
                                          << "" << true << false;
     }

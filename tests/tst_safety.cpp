@@ -11,6 +11,7 @@
 #include "render/Stamper.h"
 #include "session/StateFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QEventLoop>
@@ -22,6 +23,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace inkveil;
@@ -195,8 +198,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("written"); // the output that is written, or empty
         const QString failed = BatchEngine::cantWrite(ELOOP, SafeWrite::linkReason());
         QTest::newRow("at the output path") << "p.jpeg" << 0 << failed << "";
-        QTest::newRow("at the thumbnail path") << "thumbs/p.jpeg" << 0 << failed << "p.jpeg";
-        QTest::newRow("the thumbs folder") << "thumbs" << 0 << failed << "p.jpeg";
+        // The photo is written; only its thumbnail is not, and its note says why.
+        QTest::newRow("at the thumbnail path") << "thumbs/p.jpeg" << 0 << "Written"
+                                               << "p.jpeg";
+        QTest::newRow("the thumbs folder") << "thumbs" << 0 << "Written"
+                                           << "p.jpeg";
         QTest::newRow("dangling, at the output path") << "p.jpeg=gone" << 0 << failed << "";
         QTest::newRow("skipped like a file") << "p.jpeg" << 1 << "Skipped"
                                              << "";
@@ -210,6 +216,7 @@ private Q_SLOTS:
         QFETCH(int, existing);
         QFETCH(QString, outcome);
         QFETCH(QString, written);
+        const QString failed = BatchEngine::cantWrite(ELOOP, SafeWrite::linkReason());
         const QString victim = m_dir.filePath(QStringLiteral("victim-") +
                                               QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(QDir().mkpath(victim));
@@ -251,6 +258,8 @@ private Q_SLOTS:
                  written.isEmpty() ? QString() : m_out + QLatin1Char('/') + written);
         if (!written.isEmpty())
             QVERIFY(QImage(m_out + QLatin1Char('/') + written).width() == 16);
+        if (link.startsWith(QLatin1String("thumbs")))
+            QCOMPARE(result.note, BatchEngine::NoThumbnailNote.arg(failed));
     }
 
     void refusedNames_data()
@@ -345,13 +354,81 @@ private Q_SLOTS:
             QVERIFY(QDir().mkpath(locked));
             QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
             m_options->setFolder(locked);
-            results = runBatch(workFiles({photo}), m_options);
-            QCOMPARE(results.value(0).failure,
-                     QStringLiteral("Can't write file. Permission denied."));
+            QCOMPARE(BatchEngine::canWrite(*m_options).reason(),
+                     QStringLiteral("Can't write into the output folder %1. Permission denied.")
+                         .arg(locked));
             QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         }
         // No temporary file is left behind by a failed write.
         QCOMPARE(entriesUnder(m_out).filter(QStringLiteral(".tmp")), QStringList());
+    }
+
+    // Output folders are made whole when asked for, and checked before the first photo: one
+    // that can't take a file stops the run with the reason and nothing else is done.
+    void outputFolders_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing levels made") << "new/run1" << 0 << "1 written";
+        QTest::newRow("a file where a level goes")
+            << "p.png/run1" << 2 << "Can't create the output folder %1. Not a directory.";
+        QTest::newRow("no permission")
+            << "locked" << 2 << "Can't write into the output folder %1. Permission denied.";
+    }
+
+    void outputFolders()
+    {
+        QFETCH(QString, folder);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const bool locked = folder == QLatin1String("locked");
+        if (locked && ::geteuid() == 0)
+            QSKIP("root writes into any folder");
+        const QString photo = writePhoto(m_in + QStringLiteral("/p.png"), {8, 8}, Qt::red);
+        const QString out = m_in + QLatin1Char('/') + folder;
+        if (locked) {
+            QVERIFY(QDir().mkpath(out));
+            QVERIFY(QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        m_options->setFolder(out);
+        m_options->setFolderCreate(true);
+        const QString state = m_in + QStringLiteral("/state.bin");
+        QVERIFY(writeFile(state, StateFile::encode({std::make_shared<Overlay>()}, *m_options)));
+        const ToolRun run = runTool({QStringLiteral("--state"), state, photo});
+        QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.err.contains(message.arg(out)), qPrintable(run.err));
+        QCOMPARE(QFileInfo::exists(out + QStringLiteral("/p.jpeg")), exitCode == 0);
+        // The probe leaves nothing behind.
+        if (exitCode == 0)
+            QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"p.jpeg"});
+    }
+
+    // A run killed during a write leaves its temporary file; the next run removes it, but not
+    // one a writer still holds, nor any file not named as ours.
+    void staleTemporaries()
+    {
+        const QString photo = writePhoto(m_in + QStringLiteral("/p.png"), {8, 8}, Qt::red);
+        const QString left = m_out + QStringLiteral("/.p.jpeg.k3x9a.tmp");
+        const QString held = m_out + QStringLiteral("/thumbs/.p.jpeg.zz1.tmp");
+        const QString other = m_out + QStringLiteral("/.notes.tmp");
+        for (const QString &path : {left, held, other}) {
+            QVERIFY(writeFile(path, "half a photo"));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                     QFileDevice::FileModificationTime));
+        }
+        const int writer = ::open(QFile::encodeName(held).constData(), O_RDONLY | O_CLOEXEC);
+        QCOMPARE(::flock(writer, LOCK_EX), 0);
+        m_options->setCreateThumbnails(true);
+        QCOMPARE(runBatch(workFiles({photo}), m_options).value(0).status,
+                 BatchEngine::Status::Written);
+        ::close(writer);
+        QVERIFY(!QFileInfo::exists(left));
+        QVERIFY(QFileInfo::exists(held));
+        QVERIFY(QFileInfo::exists(other));
     }
 
     void readFailureReasons()
@@ -462,6 +539,36 @@ private Q_SLOTS:
             tally.add(result);
         }
         QCOMPARE(tally.closingLine(stopped), line);
+    }
+
+    // The notes of a part count that part's photos only; a link where a photo would replace a
+    // file is no replacement but a failure, and a pipe as a picture says what it is.
+    void summaryOfAPart()
+    {
+        QStringList paths;
+        for (const char *name : {"a.png", "b.png", "c.png"})
+            paths.append(
+                writePhoto(m_in + QLatin1Char('/') + QLatin1String(name), {8, 8}, Qt::red));
+        QVERIFY(writeFile(m_out + QStringLiteral("/a.jpeg"), "old"));
+        QVERIFY(QFile::link(m_in + QStringLiteral("/victim"), m_out + QStringLiteral("/b.jpeg")));
+        auto piped = std::make_shared<Overlay>();
+        piped->setName(QStringLiteral("Piped"));
+        piped->setFilePath(m_in + QStringLiteral("/pipe.png"));
+        QCOMPARE(::mkfifo(QFile::encodeName(piped->filePath()).constData(), 0600), 0);
+        const QString linked =
+            QStringLiteral("1 photo can't be written: a symbolic link is in its place.");
+        const QString pipeNote =
+            QStringLiteral("The picture of watermark \u201cPiped\u201d can't be read: %1: It is a "
+                           "named pipe, not a file.")
+                .arg(piped->filePath());
+        auto shown = std::make_shared<Overlay>();
+        shown->setText(QStringLiteral("\u00A9 Ana"));
+        QCOMPARE(SummaryText::warnings(workFiles(paths), {shown, piped}, *m_options),
+                 (QStringList{"1 file already in the output folder will be replaced.", linked,
+                              pipeNote}));
+        const QList<int> secondAndThird{1, 2};
+        QCOMPARE(SummaryText::warnings(workFiles(paths), {}, *m_options, &secondAndThird),
+                 QStringList{linked});
     }
 
     void summaryWarnings_data()

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "TestSupport.h"
+#include "base/SafeWrite.h"
 #include "batch/BatchEngine.h"
 #include "batch/BatchTally.h"
 #include "batch/RunReport.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -17,6 +19,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+
+#include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace inkveil;
 
@@ -150,6 +158,76 @@ private Q_SLOTS:
         QVERIFY(report.add(QStringLiteral("/i/b.jpg"), QStringLiteral("/o/b.jpeg"), result));
         QCOMPARE(reportLines(path).size(), 2);
         QVERIFY(!RunReport().open(m_dir.filePath(QStringLiteral("missing/r.jsonl"))));
+
+        // A line the disk refuses is remembered, not lost in silence.
+        struct rlimit limit
+        {
+        };
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+        const struct rlimit small
+        {
+            256, limit.rlim_max
+        };
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool added =
+            report.add(QStringLiteral("/i/c.jpg"), QStringLiteral("/o/c.jpeg"), result);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(!added);
+        QCOMPARE(report.failure(), SafeWrite::errorText(EFBIG));
+    }
+
+    // The report never takes the place of a file the run reads, and never opens a pipe or a
+    // device: each is refused before a photo is written, at once.
+    void reportRefused_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("named pipe") << "pipe"
+                                    << "It is a named pipe, not a file.";
+        QTest::newRow("device") << "/dev/full"
+                                << "It is a device, not a file.";
+        QTest::newRow("state file") << "state.bin"
+                                    << "which this run reads.";
+        QTest::newRow("watermark picture") << "logo.png"
+                                           << "which this run reads.";
+        QTest::newRow("hard link to a photo") << "link"
+                                              << "which this run reads.";
+    }
+
+    void reportRefused()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, reason);
+        const QString base = m_dir.filePath(QStringLiteral("refused-%1").arg(++m_count));
+        QVERIFY(QDir().mkpath(base + QStringLiteral("/in")));
+        const QString photo = writePhoto(base + QStringLiteral("/in/a.png"), {8, 8}, Qt::red);
+        const QString logo = writePhoto(base + QStringLiteral("/logo.png"), {4, 4}, Qt::blue);
+        auto overlay = std::make_shared<Overlay>();
+        overlay->setFilePath(logo);
+        const QString state = base + QStringLiteral("/state.bin");
+        QVERIFY(writeFile(state, StateFile::encode({overlay}, OutputOptions())));
+        QCOMPARE(::link(QFile::encodeName(photo).constData(),
+                        QFile::encodeName(base + QStringLiteral("/link")).constData()),
+                 0);
+        QCOMPARE(::mkfifo(QFile::encodeName(base + QStringLiteral("/pipe")).constData(), 0600), 0);
+        const QString reportPath =
+            target.startsWith(QLatin1Char('/')) ? target : base + '/' + target;
+        const bool regular = QFileInfo(reportPath).isFile();
+        const QByteArray before = regular ? readFile(reportPath) : QByteArray();
+
+        QElapsedTimer clock;
+        clock.start();
+        const ToolRun run = runTool({QStringLiteral("--state"), state, QStringLiteral("--output"),
+                                     base + QStringLiteral("/out"), QStringLiteral("--report"),
+                                     reportPath, base + QStringLiteral("/in")});
+        QVERIFY(clock.elapsed() < 5000);
+        QCOMPARE(run.exitCode, int(BatchCommand::UsageError));
+        QVERIFY2(run.err.contains(reason), qPrintable(run.err));
+        QVERIFY(!QFileInfo::exists(base + QStringLiteral("/out")));
+        if (regular)
+            QCOMPARE(readFile(reportPath), before);
     }
 
     void timedClosingLine_data()
@@ -307,8 +385,32 @@ private Q_SLOTS:
         QVERIFY(tree(parts) == whole);
     }
 
+    // Runs keeping both that write into one folder at once each take the next free "-N" name
+    // where another took theirs first: every photo of every run is written.
+    void keepBothAcrossRuns()
+    {
+        const QString base = m_dir.filePath(QStringLiteral("keep-both"));
+        QVERIFY(QDir().mkpath(base + QStringLiteral("/in")));
+        for (int i = 0; i < 20; ++i)
+            writePhoto(base + QStringLiteral("/in/%1.png").arg(i), {8, 8}, Qt::red);
+        QList<std::shared_ptr<QProcess>> runs;
+        for (int i = 0; i < 3; ++i) {
+            runs.append(std::make_shared<QProcess>());
+            runs.last()->start(QStringLiteral(INKVEIL_BATCH_TOOL),
+                               {QStringLiteral("--output"), base + QStringLiteral("/out"),
+                                QStringLiteral("--existing"), QStringLiteral("rename"),
+                                base + QStringLiteral("/in")});
+        }
+        for (const auto &run : std::as_const(runs)) {
+            QVERIFY(run->waitForFinished(120000));
+            QVERIFY2(run->exitCode() == 0, run->readAllStandardError().constData());
+        }
+        QCOMPARE(QDir(base + QStringLiteral("/out")).entryList(QDir::Files).size(), 60);
+    }
+
 private:
     QTemporaryDir m_dir;
+    int m_count = 0;
 };
 
 QTEST_MAIN(TestScaleOut)

@@ -249,7 +249,7 @@ bool AppController::openPreset(const QString &name)
 {
     OverlayList overlays;
     std::shared_ptr<OutputOptions> options = m_outputOptions;
-    if (!Presets::load(name, overlays, options))
+    if (!Presets::load(name, overlays, options).ok())
         return false;
     setOverlays(overlays);
     setOutputOptions(options);

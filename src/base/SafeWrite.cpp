@@ -3,12 +3,17 @@
 
 #include "base/SafeWrite.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,6 +39,10 @@ int createTemporary(const QByteArray &target, QByteArray &temporary)
                     QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
         const int fd = ::open(temporary.constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        // Locked for as long as it is open: the lock ends with the writer, even when it is
+        // killed, which is how a later run tells a temporary file left behind.
+        if (fd >= 0)
+            ::flock(fd, LOCK_EX);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -121,6 +130,68 @@ Status writeAll(int fd, const QByteArray &bytes)
     if (const int error = writeAllBytes(fd, bytes); error != 0)
         return systemError(error);
     return {};
+}
+
+Status makeFolders(const QString &path)
+{
+    if (QDir().mkpath(path))
+        return {};
+    // Qt gives no reason: making the highest missing level again tells it.
+    QString missing = QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    for (QString parent = QFileInfo(missing).path(); parent != missing && !entryExists(parent);
+         parent = QFileInfo(missing).path())
+        missing = parent;
+    if (::mkdir(QFile::encodeName(missing).constData(), 0777) != 0)
+        return systemError(errno);
+    return systemError(ENOTDIR);
+}
+
+Status probeFolder(const QString &folder)
+{
+    QByteArray temporary;
+    const int fd = createTemporary(QFile::encodeName(folder) + "/inkveil-probe", temporary);
+    if (fd < 0)
+        return systemError(errno);
+    int error = writeAllBytes(fd, QByteArray(1, '\0'));
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    ::unlink(temporary.constData());
+    if (error != 0)
+        return systemError(error);
+    return {};
+}
+
+int removeStaleTemporaries(const QString &folder)
+{
+    // Our temporary names: "." + the target's name + "." + a base-36 number + ".tmp".
+    static const QRegularExpression ours(QStringLiteral("^\\..+\\.[0-9a-z]{1,7}\\.tmp$"));
+    struct timespec now
+    {
+    };
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    int removed = 0;
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (!ours.match(name).hasMatch())
+            continue;
+        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat info
+        {
+        };
+        // Older than this run, and no writer holds it.
+        const bool stale =
+            ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+            (info.st_mtim.tv_sec < now.tv_sec ||
+             (info.st_mtim.tv_sec == now.tv_sec && info.st_mtim.tv_nsec < now.tv_nsec)) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        if (stale && ::unlink(path.constData()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    return removed;
 }
 
 Result<Outcome> write(const QString &path, const QByteArray &bytes, bool replace)

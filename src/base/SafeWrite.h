@@ -27,6 +27,18 @@ Result<Outcome> write(const QString &path, const QByteArray &bytes, bool replace
 // Writes all the bytes to an open descriptor.
 Status writeAll(int fd, const QByteArray &bytes);
 
+// Makes the folder and every missing level above it; fails with the system's reason for the
+// level that could not be made.
+Status makeFolders(const QString &path);
+
+// Creates, writes and removes a small file in the folder, as an output would be written: fails
+// with the system's reason when the folder can't take one (read-only, no permission, full).
+Status probeFolder(const QString &folder);
+
+// Removes the temporary files of ours in the folder that no writer holds any more (one killed
+// during a write leaves its file); a write in progress keeps its own. Answers how many went.
+int removeStaleTemporaries(const QString &folder);
+
 // Anything at the path, a dangling symbolic link included (the link is not followed).
 bool entryExists(const QString &path);
 bool isSymLink(const QString &path);

@@ -13,6 +13,7 @@
 #include "render/Stamper.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMetaProperty>
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace inkveil {
@@ -41,6 +43,7 @@ const QString BatchEngine::NotEncodedMessage =
     QStringLiteral("Can't write file. The image could not be encoded in this format.");
 const QString BatchEngine::NoMetadataNote = QStringLiteral("Written without its camera data: %1");
 const QString BatchEngine::NoMakerNoteNote = QStringLiteral("Written without its maker note: %1");
+const QString BatchEngine::NoThumbnailNote = QStringLiteral("Written without its thumbnail: %1");
 
 namespace {
 
@@ -95,6 +98,37 @@ Status BatchEngine::canStart(const OutputOptions &options)
         return Error{NoFolderMessage};
     if (const QString problem = options.nameProblem(); !problem.isNull())
         return Error{problem};
+    return {};
+}
+
+QStringList BatchEngine::outputFolders(const OutputOptions &options)
+{
+    QStringList folders{options.folder()};
+    if (options.createThumbnails() && OutputOptions::thumbnailDim(options.fitIndex()) > 0)
+        folders.append(QDir(options.folder()).filePath(QStringLiteral("thumbs")));
+    return folders;
+}
+
+Status BatchEngine::canWrite(const OutputOptions &options)
+{
+    for (const QString &folder : outputFolders(options)) {
+        // A link in the thumbnails' place fails each photo's thumbnail; nothing is written
+        // through it, not even a probe.
+        if (SafeWrite::isSymLink(folder))
+            continue;
+        if (options.folderCreate() && !SafeWrite::entryExists(folder)) {
+            if (const Result<void> made = SafeWrite::makeFolders(folder); !made)
+                return Error{QStringLiteral("Can't create the output folder %1. %2")
+                                 .arg(printable(folder), made.reason()),
+                             made.error().code};
+        }
+        if (!QFileInfo(folder).isDir())
+            continue;
+        if (const Result<void> probed = SafeWrite::probeFolder(folder); !probed)
+            return Error{QStringLiteral("Can't write into the output folder %1. %2")
+                             .arg(printable(folder), probed.reason()),
+                         probed.error().code};
+    }
     return {};
 }
 
@@ -156,8 +190,9 @@ QList<int> BatchEngine::shardIndices(int size, int shard, int count)
     if (count < 1 || shard < 1 || shard > count)
         return indices;
     indices.reserve(size / count + 1);
-    for (int i = shard - 1; i < size; i += count)
-        indices.append(i);
+    // Counted wide: with a part count near the largest int, the next index would overflow.
+    for (qint64 i = shard - 1; i < size; i += count)
+        indices.append(static_cast<int>(i));
     return indices;
 }
 
@@ -171,6 +206,16 @@ Status BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
         return Error{NoFolderMessage};
     if (Result<void> ready = canStart(*options); !ready)
         return ready;
+    if (Result<void> writable = canWrite(*options); !writable)
+        return writable;
+    for (const QString &folder : outputFolders(*options)) {
+        // Nothing is removed where a link points.
+        if (SafeWrite::isSymLink(folder))
+            continue;
+        if (const int removed = SafeWrite::removeStaleTemporaries(folder); removed > 0)
+            qCInfo(lcBatch, "Removed %d temporary files left in %s by an interrupted run", removed,
+                   qUtf8Printable(folder));
+    }
     wait();
     auto run = std::make_shared<Run>();
     run->files = files;
@@ -330,6 +375,7 @@ public:
         , m_file(run.files.at(index))
         , m_options(*run.options)
         , m_planned(run.plan.entries().at(index))
+        , m_fileName(m_planned.fileName)
     {
         const int edge = OutputOptions::thumbnailDim(m_options.fitIndex());
         m_thumbnailEdge = m_options.createThumbnails() && edge > 0 ? edge : 0;
@@ -361,6 +407,11 @@ private:
     // Writes one file of the photo; false, with the photo failed or skipped, when it was not
     // written.
     bool write(const QString &target, const QByteArray &data, const QString &step);
+    // Writes without replacing; the outcome, or nothing when it failed (the photo failed).
+    std::optional<SafeWrite::Outcome> put(const QString &target, const QByteArray &data,
+                                          const QString &step, bool replace);
+    // Writes the photo itself under its planned name, or a later free "-N" one when keeping both.
+    bool writePhoto(const QByteArray &data);
     void writeThumbnail(QImage source);
 
     BatchEngine &m_engine;
@@ -374,6 +425,8 @@ private:
     int m_thumbnailEdge = 0;
     bool m_thumbnailFromSource = false;
     FileResult m_result;
+    // The name the photo is written under: the plan's, unless another run took it first.
+    QString m_fileName;
 };
 
 BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run, int index)
@@ -412,15 +465,14 @@ BatchEngine::FileResult BatchEngine::Job::process()
     const Result<QByteArray> bytes = encode(*drawn, metadata);
     // The photo's memory goes back to the worker's buffer before the thumbnail is made.
     m_worker.buffer = std::move(drawn->canvas);
-    const QString path = m_options.buildFinalPath(m_planned.fileName);
     if (!bytes) {
         // The status line shows no message for it; the result says it.
         qCDebug(lcBatch, "%s: not encoded: %s", qUtf8Printable(m_file->filePath()),
                 qUtf8Printable(bytes.reason()));
         m_result.status = Status::Failed;
         m_result.failure = NotEncodedMessage;
-    } else if (write(path, *bytes, WritingMessage)) {
-        m_result.outputPath = path;
+    } else if (writePhoto(*bytes)) {
+        m_result.outputPath = m_options.buildFinalPath(m_fileName);
     }
     // A skipped photo gets no thumbnail either.
     if (m_result.status != Status::Skipped)
@@ -546,22 +598,55 @@ Result<QByteArray> BatchEngine::Job::encode(Drawn &drawn, const MetadataCopier &
     return encoded;
 }
 
-bool BatchEngine::Job::write(const QString &target, const QByteArray &data, const QString &step)
+std::optional<SafeWrite::Outcome> BatchEngine::Job::put(const QString &target,
+                                                        const QByteArray &data, const QString &step,
+                                                        const bool replace)
 {
     if (m_run.sources.contains(Paths::resolved(target))) {
         fail(WouldReplaceSourceMessage);
-        return false;
+        return std::nullopt;
     }
     m_engine.report(m_index, step);
+    const Result<SafeWrite::Outcome> written = SafeWrite::write(target, data, replace);
+    if (!written) {
+        fail(cantWrite(written.error().code, written.reason()));
+        return std::nullopt;
+    }
+    return *written;
+}
+
+bool BatchEngine::Job::writePhoto(const QByteArray &data)
+{
+    if (m_options.existing() != OutputOptions::KeepBothExisting)
+        return write(m_options.buildFinalPath(m_fileName), data, WritingMessage);
+    // Another run writing into the same folder may take the planned name after planning: the
+    // photo then takes the next free "-N" name. The rename that never replaces settles who
+    // gets a name; a name seen taken costs one look, not a write.
+    constexpr qint64 MostNames = 100000;
+    for (qint64 n = 2; n <= MostNames; ++n) {
+        const std::optional<SafeWrite::Outcome> written =
+            put(m_options.buildFinalPath(m_fileName), data, WritingMessage, false);
+        if (!written)
+            return false;
+        if (*written == SafeWrite::Outcome::Written)
+            return true;
+        m_fileName = OutputPlan::numberedName(m_planned.builtName,
+                                              QLatin1Char('.') + m_options.fileFormat(), n);
+        m_result.renamed = true;
+    }
+    fail(cantWrite(EEXIST, SafeWrite::errorText(EEXIST)));
+    return false;
+}
+
+bool BatchEngine::Job::write(const QString &target, const QByteArray &data, const QString &step)
+{
     // Only the plan's mode replaces; skip and keep both never write over a file that turned
     // up after planning.
     const bool replace = m_options.existing() != OutputOptions::SkipExisting &&
                          m_options.existing() != OutputOptions::KeepBothExisting;
-    const Result<SafeWrite::Outcome> written = SafeWrite::write(target, data, replace);
-    if (!written) {
-        fail(cantWrite(written.error().code, written.reason()));
+    const std::optional<SafeWrite::Outcome> written = put(target, data, step, replace);
+    if (!written)
         return false;
-    }
     if (*written == SafeWrite::Outcome::Written)
         return true;
     if (m_options.existing() == OutputOptions::SkipExisting && m_result.outputPath.isEmpty())
@@ -575,18 +660,23 @@ void BatchEngine::Job::writeThumbnail(QImage source)
 {
     if (m_thumbnailEdge == 0 || source.isNull())
         return;
-    const QString path = m_options.buildFinalThumbsPath(m_planned.fileName);
+    const QString path = m_options.buildFinalThumbsPath(m_fileName);
     const Result<QByteArray> bytes =
         ImageToolkit::encode(std::move(source), m_options.fileFormat(), m_options.quality(), 72.0f);
     if (!bytes)
         return;
-    if (SafeWrite::isSymLink(QFileInfo(path).path())) {
-        // Thumbnails go into the thumbs folder itself, never where a link points.
+    // Thumbnails go into the thumbs folder itself, never where a link points.
+    if (SafeWrite::isSymLink(QFileInfo(path).path()))
         fail(cantWrite(ELOOP, SafeWrite::linkReason()));
-        return;
-    }
-    if (write(path, *bytes, WritingThumbnailMessage))
+    else if (write(path, *bytes, WritingThumbnailMessage))
         m_result.thumbnailPath = path;
+    // The photo itself is written all the same: it counts as written, noting what it lacks.
+    if (m_result.status == Status::Failed && !m_result.outputPath.isEmpty()) {
+        const QString note = NoThumbnailNote.arg(m_result.failure);
+        m_result.note = m_result.note.isEmpty() ? note : m_result.note + QLatin1Char(' ') + note;
+        m_result.status = Status::Written;
+        m_result.failure.clear();
+    }
 }
 
 } // namespace inkveil

@@ -58,6 +58,8 @@ public:
     static const QString NoMetadataNote;
     // The note of a photo written without its maker note, which can't be carried faithfully.
     static const QString NoMakerNoteNote;
+    // The note of a photo written whose thumbnail was not; %1 is the write's failure.
+    static const QString NoThumbnailNote;
 
     // What became of one photo. Within the engine this is what Status names; the success or
     // failure of a step is spelled Result<void>.
@@ -145,6 +147,14 @@ public:
     // Whether a run of these options can start, or why not (no output folder, names that would
     // leave it).
     static Result<void> canStart(const OutputOptions &options);
+    // Whether the run can write into its folders: makes them when the options ask for it, then
+    // writes and removes a probe file in each, so that a read-only or full disk or a refused
+    // permission stops the run before its first photo, with that reason. A missing folder that
+    // is not to be made is left to each photo's write.
+    static Result<void> canWrite(const OutputOptions &options);
+    // The folders a run writes into: the output folder, and its thumbs folder when thumbnails
+    // are made.
+    static QStringList outputFolders(const OutputOptions &options);
 
 Q_SIGNALS:
     // "name (i of n)" as photo i starts.

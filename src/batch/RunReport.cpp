@@ -3,17 +3,75 @@
 
 #include "batch/RunReport.h"
 
+#include "base/RegularFile.h"
+#include "base/SafeWrite.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace inkveil {
 
-Status RunReport::open(const QString &path)
+namespace {
+
+bool sameFile(const struct stat &a, const struct stat &b)
 {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The open report, checked before it is emptied: a regular file that is none of the inputs.
+Status checkOpened(int fd, const QString &path, const QStringList &inputs)
+{
+    struct stat opened
+    {
+    };
+    if (::fstat(fd, &opened) != 0)
+        return Error{SafeWrite::errorText(errno), errno};
+    if (!S_ISREG(opened.st_mode)) {
+        const QString reason = RegularFile::notRegularReason(path);
+        return Error{reason.isEmpty() ? QStringLiteral("It is not a regular file.") : reason};
+    }
+    for (const QString &input : inputs) {
+        struct stat info
+        {
+        };
+        if (::stat(QFile::encodeName(input).constData(), &info) == 0 && sameFile(info, opened))
+            return Error{QStringLiteral("It would replace %1, which this run reads.").arg(input)};
+    }
+    return {};
+}
+
+} // namespace
+
+Status RunReport::open(const QString &path, const QStringList &inputs)
+{
+    // Looked at before opening, for the reason; the open descriptor is checked again, so that
+    // nothing swapped in between is written.
+    if (const QString reason = RegularFile::notRegularReason(path); !reason.isNull())
+        return Error{reason};
+    // Not truncated on opening: the file is emptied only once known to be no input.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0)
+        return Error{SafeWrite::errorText(errno), errno};
+    Status checked = checkOpened(fd, path, inputs);
+    if (checked && ::ftruncate(fd, 0) != 0)
+        checked = Error{SafeWrite::errorText(errno), errno};
+    if (!checked) {
+        ::close(fd);
+        return checked;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return Error{m_file.errorString()};
+    }
     return {};
 }
 
@@ -23,9 +81,16 @@ bool RunReport::add(const QString &source, const QString &output,
     if (!m_file.isOpen())
         return false;
     const QByteArray text = line(source, output, result) + '\n';
-    // One write a line, handed to the system at once: a killed run loses at most the line of a
-    // photo that had not ended.
-    return m_file.write(text) == text.size() && m_file.flush();
+    // One write a line, straight to the system (no buffer): a killed run loses at most the line
+    // of a photo that had not ended.
+    const Status written = SafeWrite::writeAll(m_file.handle(), text);
+    if (written)
+        return true;
+    if (m_failure.isNull())
+        m_failure = written.reason();
+    // The lines after a lost one would leave a hole the reader can't see.
+    m_file.close();
+    return false;
 }
 
 QByteArray RunReport::line(const QString &source, const QString &output,

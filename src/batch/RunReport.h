@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 namespace inkveil {
 
@@ -17,11 +18,15 @@ namespace inkveil {
 class RunReport
 {
 public:
-    // Creates (or empties) the file; fails with the system's reason.
-    Status open(const QString &path);
+    // Creates the file, or empties the regular file at path; fails with the reason for anything
+    // else (a named pipe would block the run, a device would swallow the lines) and for any of
+    // `inputs`, the files the run reads, which emptying would destroy. Never blocks.
+    Status open(const QString &path, const QStringList &inputs = {});
     bool isOpen() const { return m_file.isOpen(); }
     // Appends the line of one photo; `output` is the path the photo was to be written to.
     bool add(const QString &source, const QString &output, const BatchEngine::FileResult &result);
+    // Why a line could not be written, the first time it failed; or a null string.
+    QString failure() const { return m_failure; }
 
     // The line's object, without its line end.
     static QByteArray line(const QString &source, const QString &output,
@@ -31,6 +36,7 @@ public:
 
 private:
     QFile m_file;
+    QString m_failure;
 };
 
 } // namespace inkveil

@@ -23,11 +23,13 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <QThread>
 #include <QTimer>
 
 #include <atomic>
+#include <cerrno>
 #include <optional>
 
 namespace inkveil {
@@ -68,17 +70,19 @@ struct Options
     }
 };
 
-// "K/N" with 1 <= K <= N; answers false for anything else.
+// "K/N" with 1 <= K <= N, both plain decimal digits; answers false for anything else (signs,
+// spaces, numbers beyond int).
 bool parseShard(const QString &text, int &shard, int &count)
 {
-    const QStringList parts = text.split(QLatin1Char('/'));
-    if (parts.size() != 2)
+    static const QRegularExpression form(QStringLiteral("^([1-9][0-9]*)/([1-9][0-9]*)$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
         return false;
     bool shardOk = false;
     bool countOk = false;
-    shard = parts.at(0).toInt(&shardOk);
-    count = parts.at(1).toInt(&countOk);
-    return shardOk && countOk && shard >= 1 && shard <= count;
+    shard = match.captured(1).toInt(&shardOk);
+    count = match.captured(2).toInt(&countOk);
+    return shardOk && countOk && shard <= count;
 }
 
 // The tool's options, in the order the help lists them.
@@ -221,9 +225,13 @@ QString readMemory(const QCommandLineParser &parser, const Switches &s, Options 
         return {};
     bool ok = false;
     const qint64 megabytes = parser.value(s.memory).toLongLong(&ok);
-    // Up to a petabyte: beyond it the byte count would overflow.
-    if (!ok || megabytes < 1 || megabytes > (qint64(1) << 30))
+    if (!ok || megabytes < 1)
         return QStringLiteral("--memory needs a whole number of megabytes of at least 1.");
+    // Up to a petabyte: beyond it the byte count would overflow.
+    constexpr qint64 MostMegabytes = qint64(1) << 30;
+    if (megabytes > MostMegabytes)
+        return QStringLiteral("--memory can be at most %1 megabytes (a petabyte).")
+            .arg(MostMegabytes);
     options.memoryBytes = megabytes * 1024 * 1024;
     return {};
 }
@@ -347,6 +355,8 @@ private:
     Exit checkOutput() const;
     int printPlan(const QList<int> &indices, const OutputPlan &plan) const;
     Exit openReport(const OutputPlan &plan);
+    // Every file the run reads: the settings, the watermark pictures, the photos.
+    QStringList inputs() const;
     int process(const QList<int> &indices, const OutputPlan &plan);
     void photoFinished(int index, const BatchEngine::FileResult &result, const OutputPlan &plan,
                        Progress &progress);
@@ -391,13 +401,21 @@ int Invocation::exec()
 Invocation::Exit Invocation::loadSettings()
 {
     if (m_options.usePreset) {
-        if (!Presets::load(m_options.preset, m_overlays, m_outputOptions)) {
-            const QStringList known = Presets::names();
-            m_err << "inkveil-batch: No preset named \"" << m_options.preset << "\"; "
+        const Status loaded = Presets::load(m_options.preset, m_overlays, m_outputOptions);
+        if (!loaded && loaded.error().code == ENOENT) {
+            QStringList known = Presets::names();
+            for (QString &name : known)
+                name = printable(name);
+            m_err << "inkveil-batch: No preset named \"" << printable(m_options.preset) << "\"; "
                   << (known.isEmpty() ? QStringLiteral("none are saved yet.")
                                       : QStringLiteral("known presets:\n  ") +
                                             known.join(QStringLiteral("\n  ")))
                   << '\n';
+            return BatchCommand::UsageError;
+        }
+        if (!loaded) {
+            m_err << "inkveil-batch: Can't read the preset \"" << printable(m_options.preset)
+                  << "\". " << printable(loaded.reason()) << '\n';
             return BatchCommand::UsageError;
         }
     } else if (!m_options.stateFile.isEmpty()) {
@@ -454,8 +472,7 @@ int Invocation::printExif() const
 {
     for (const auto &file : m_files) {
         m_out << printable(file->filePath()) << '\n';
-        const QString summary = ExifSummary::text(file->readExif());
-        for (const QString &line : summary.split(QLatin1Char('\n')))
+        for (const QString &line : ExifSummary::lines(file->readExif()))
             m_out << "  " << printable(line) << '\n';
     }
     return closingCode();
@@ -528,12 +545,29 @@ Invocation::Exit Invocation::openReport(const OutputPlan &plan)
             return BatchCommand::UsageError;
         }
     }
-    if (const Status opened = m_report.open(m_options.report); !opened) {
+    if (const Status opened = m_report.open(m_options.report, inputs()); !opened) {
         m_err << "inkveil-batch: Can't write the report " << printable(m_options.report) << ": "
               << printable(opened.reason()) << '\n';
         return BatchCommand::UsageError;
     }
     return std::nullopt;
+}
+
+QStringList Invocation::inputs() const
+{
+    QStringList paths;
+    if (m_options.usePreset)
+        paths.append(Presets::path(m_options.preset));
+    else
+        paths.append(m_options.stateFile.isEmpty() ? StateFile::pathForStateFile()
+                                                   : m_options.stateFile);
+    for (const auto &overlay : m_overlays) {
+        if (overlay->isImage())
+            paths.append(overlay->filePath());
+    }
+    for (const auto &file : m_files)
+        paths.append(file->filePath());
+    return paths;
 }
 
 int Invocation::process(const QList<int> &indices, const OutputPlan &plan)
@@ -564,7 +598,8 @@ int Invocation::process(const QList<int> &indices, const OutputPlan &plan)
     // What the wizard's summary notes before Start (renamed photos, files replaced or skipped,
     // watermark pictures that can't be read), said before anything is written.
     if (BatchEngine::canStart(*m_outputOptions)) {
-        for (const QString &note : SummaryText::warnings(m_files, m_overlays, *m_outputOptions))
+        for (const QString &note :
+             SummaryText::warnings(m_files, m_overlays, *m_outputOptions, &indices))
             m_err << "Note: " << note << '\n';
     }
     progress.clock.start();
@@ -584,6 +619,12 @@ int Invocation::process(const QList<int> &indices, const OutputPlan &plan)
     m_err << progress.tally.closingLine(stopped, progress.clock.elapsed()) << '\n';
     if (stopped)
         return BatchCommand::Interrupted;
+    // A report with lines missing would tell less than what happened.
+    if (const QString failure = m_report.failure(); !failure.isNull()) {
+        m_err << "inkveil-batch: Can't write the report " << printable(m_options.report) << ": "
+              << printable(failure) << '\n';
+        return BatchCommand::SomeFailed;
+    }
     return progress.tally.failed() == 0 ? closingCode() : BatchCommand::SomeFailed;
 }
 
@@ -640,7 +681,7 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
 
     if (options.listPresets) {
         for (const QString &name : Presets::names())
-            out << name << '\n';
+            out << printable(name) << '\n';
         return Success;
     }
     return Invocation(options, out, err, interactive).exec();

@@ -19,8 +19,13 @@ QString ExifSummary::text(const QList<const ExifData *> &selected)
 
 QString ExifSummary::text(const ExifData &data)
 {
+    return lines(data).join(QLatin1Char('\n'));
+}
+
+QStringList ExifSummary::lines(const ExifData &data)
+{
     if (!data.valid())
-        return QStringLiteral("No EXIF data found");
+        return {QStringLiteral("No EXIF data found")};
 
     const QString exposure = QStringLiteral("%1s at f/%2, ISO %3, FL %4 mm")
                                  .arg(data.exposure(), data.fNumber().toString(),
@@ -29,7 +34,7 @@ QString ExifSummary::text(const ExifData &data)
     const QString size = QString::asprintf("%d x %d @ %g dpi", int(data.width()),
                                            int(data.height()), double(data.resx()));
     // One pass over the pattern, so a '%1' inside the model or the date stays as it is.
-    return QStringLiteral("%1 on %2\n%3\n%4").arg(data.model(), data.dateTime(), exposure, size);
+    return {QStringLiteral("%1 on %2").arg(data.model(), data.dateTime()), exposure, size};
 }
 
 } // namespace inkveil

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace inkveil {
 
@@ -27,6 +28,8 @@ public:
     //     1/125s at f/5.6, ISO 200, FL 50 mm
     //     3008 x 2000 @ 300 dpi
     static QString text(const ExifData &data);
+    // The same, line by line: a line break inside the model or the date stays within its line.
+    static QStringList lines(const ExifData &data);
 };
 
 } // namespace inkveil

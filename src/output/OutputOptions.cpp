@@ -22,12 +22,13 @@ QMetaProperty propertyOf(const char *key)
     return meta.property(meta.indexOfProperty(key));
 }
 
-// Makes the last level of a folder when nothing stands at its path. Best effort: a missing
-// parent or a refusal shows up later as a failed write.
+// Makes a folder, with every missing level above it, when nothing stands at its path. Best
+// effort: a run checks its folders before the first photo, and a refusal shows up as a failed
+// write.
 void createFolderIfMissing(const QString &folder)
 {
     if (!QFileInfo::exists(folder))
-        QDir().mkdir(folder);
+        QDir().mkpath(folder);
 }
 
 } // namespace

@@ -40,8 +40,6 @@ OutputPlan::OutputPlan(const WorkFileList &files, const OutputOptions &options)
         const int counter = static_cast<int>(
             std::min<qint64>(qint64(options.lastValue()) + i, std::numeric_limits<int>::max()));
         const QString first = options.buildFileName(files.at(i)->fileName(), counter);
-        // Every built name ends in the extension; "-N" goes before it.
-        const QString stem = first.endsWith(extension) ? first.chopped(extension.size()) : first;
         QString name = first;
         for (qint64 n = 2;; ++n) {
             if (taken.contains(name)) {
@@ -52,15 +50,17 @@ OutputPlan::OutputPlan(const WorkFileList &files, const OutputOptions &options)
                     break;
                 entry.keptExisting = true;
             }
-            name = stem + QLatin1Char('-') + QString::number(n) +
-                   (first.endsWith(extension) ? extension : QString());
+            name = numberedName(first, extension, n);
         }
         taken.insert(name);
+        entry.builtName = first;
         entry.fileName = name;
         entry.outputPath = folder + name;
         if (thumbnails)
             entry.thumbnailPath = thumbs + name;
         entry.skip = entry.exists && mode == OutputOptions::SkipExisting;
+        entry.linked = entry.exists && mode == OutputOptions::ReplaceExisting &&
+                       SafeWrite::isSymLink(entry.outputPath);
         m_entries.append(entry);
     }
     markSources(files);
@@ -84,17 +84,41 @@ void OutputPlan::markSources(const WorkFileList &files)
     }
 }
 
+QString OutputPlan::numberedName(const QString &builtName, const QString &extension, qint64 n)
+{
+    // Every built name ends in the extension; "-N" goes before it.
+    const bool hasExtension = builtName.endsWith(extension);
+    const QString stem = hasExtension ? builtName.chopped(extension.size()) : builtName;
+    return stem + QLatin1Char('-') + QString::number(n) + (hasExtension ? extension : QString());
+}
+
 int OutputPlan::collidedCount() const
 {
     return static_cast<int>(std::count_if(m_entries.cbegin(), m_entries.cend(),
                                           [](const Entry &e) { return e.collided; }));
 }
 
+OutputPlan OutputPlan::part(const QList<int> &indices) const
+{
+    OutputPlan part;
+    for (const int index : indices) {
+        if (index >= 0 && index < m_entries.size())
+            part.m_entries.append(m_entries.at(index));
+    }
+    return part;
+}
+
 int OutputPlan::replacedCount() const
 {
     return static_cast<int>(std::count_if(m_entries.cbegin(), m_entries.cend(), [](const Entry &e) {
-        return e.exists && !e.skip && !e.source;
+        return e.exists && !e.skip && !e.source && !e.linked;
     }));
+}
+
+int OutputPlan::linkedCount() const
+{
+    return static_cast<int>(std::count_if(m_entries.cbegin(), m_entries.cend(),
+                                          [](const Entry &e) { return e.linked && !e.source; }));
 }
 
 int OutputPlan::skippedCount() const

@@ -23,6 +23,7 @@ public:
     struct Entry
     {
         QString sourcePath;
+        QString builtName;     // the output's file name as the options build it, before "-N"
         QString fileName;      // the output's file name, after any "-2"
         QString outputPath;    // the output folder + fileName
         QString thumbnailPath; // the thumbs folder + fileName; empty when no thumbnail is made
@@ -34,6 +35,8 @@ public:
         bool exists = false;
         // Not written: a file of its name exists and the options say skip.
         bool skip = false;
+        // To be replaced, but a symbolic link stands at its output path: the photo fails.
+        bool linked = false;
         // Not written: its output or thumbnail would replace a photo of the batch (the photos'
         // own folder, format and names), and sources are never replaced.
         bool source = false;
@@ -47,14 +50,22 @@ public:
     const QList<Entry> &entries() const { return m_entries; }
     // Photos renamed because an earlier photo of the batch had their name.
     int collidedCount() const;
+    // The entries of the photos at `indices` only (a part of the batch), as planned for all.
+    OutputPlan part(const QList<int> &indices) const;
+
     // Files already in the output folder that the run will replace.
     int replacedCount() const;
+    // Photos that will fail because a symbolic link stands where they would replace a file.
+    int linkedCount() const;
     // Photos skipped because a file of their name exists.
     int skippedCount() const;
     // Photos renamed to keep a file already in the output folder.
     int keptCount() const;
     // Photos not written because their output would replace a photo of the batch.
     int sourceCount() const;
+
+    // The name with "-N" before its extension (the format's, with its dot), or at its end.
+    static QString numberedName(const QString &builtName, const QString &extension, qint64 n);
 
     // The skip message of the run and the dry run.
     static const QString SkippedMessage;

@@ -3,6 +3,8 @@
 
 #include "output/SummaryText.h"
 
+#include "base/RegularFile.h"
+
 #include "base/Printable.h"
 #include "imageio/MetadataCopier.h"
 #include "output/OutputPlan.h"
@@ -83,8 +85,43 @@ bool SummaryText::formatHasQuality(const QString &format)
     return kind && kind->writable && kind->quality;
 }
 
+namespace {
+
+// The notes of watermark pictures that can't be read, and of watermarks that draw less than
+// they hold.
+void appendPictureNotes(const OverlayList &overlays, QStringList &texts)
+{
+    for (const auto &overlay : overlays) {
+        if (!overlay->use())
+            continue;
+        // A picture that is not a readable file is only looked at, never opened (it may be a
+        // pipe); one that is a file is read as the batch will read it.
+        // A picture that was already missing when the watermarks were loaded has the
+        // missing-image picture in its place, which would otherwise pass unnoticed.
+        const QString path =
+            overlay->missingFilePath().isEmpty() ? overlay->filePath() : overlay->missingFilePath();
+        const QFileInfo picture(path);
+        if (!path.isEmpty() &&
+            (!overlay->missingFilePath().isEmpty() || !picture.isFile() || !picture.isReadable())) {
+            QString text =
+                QStringLiteral("The picture of watermark \u201c%1\u201d can't be read: %2")
+                    .arg(printable(overlay->name()), printable(path));
+            // A pipe or a device in its place says so; a missing file needs no more words.
+            if (const QString kind = RegularFile::notRegularReason(path); !kind.isEmpty())
+                text += QStringLiteral(": ") + kind;
+            texts.append(text);
+        } else if (const QString overlayProblem = Stamper::overlayProblem(*overlay);
+                   !overlayProblem.isEmpty()) {
+            texts.append(QStringLiteral("Watermark \u201c%1\u201d: %2")
+                             .arg(printable(overlay->name()), printable(overlayProblem)));
+        }
+    }
+}
+
+} // namespace
+
 QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayList &overlays,
-                                  const OutputOptions &options)
+                                  const OutputOptions &options, const QList<int> *part)
 {
     QStringList texts;
     // One sentence for one photo, another for several.
@@ -98,7 +135,8 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
     if (!problem.isNull())
         texts.append(problem + QStringLiteral(" The run can't start."));
     else if (options.isFolderSet() && !workFiles.isEmpty()) {
-        const OutputPlan plan(workFiles, options);
+        const OutputPlan whole(workFiles, options);
+        const OutputPlan plan = part ? whole.part(*part) : whole;
         count(plan.collidedCount(),
               QStringLiteral("1 photo is renamed with \u201c-2\u201d: an earlier photo has its "
                              "name."),
@@ -107,6 +145,9 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
         count(plan.replacedCount(),
               QStringLiteral("1 file already in the output folder will be replaced."),
               QStringLiteral("%1 files already in the output folder will be replaced."));
+        count(plan.linkedCount(),
+              QStringLiteral("1 photo can't be written: a symbolic link is in its place."),
+              QStringLiteral("%1 photos can't be written: symbolic links are in their places."));
         count(plan.skippedCount(),
               QStringLiteral("1 photo will be skipped: a file of its name exists."),
               QStringLiteral("%1 photos will be skipped: files of their names exist."));
@@ -138,26 +179,7 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
                      [](const auto &overlay) { return Stamper::mayShow(*overlay); }))
         texts.append(QStringLiteral("No watermark will show: each is empty, turned off or can't "
                                     "be read. Photos without one are not written."));
-    for (const auto &overlay : overlays) {
-        if (!overlay->use())
-            continue;
-        // A picture that is not a readable file is only looked at, never opened (it may be a
-        // pipe); one that is a file is read as the batch will read it.
-        // A picture that was already missing when the watermarks were loaded has the
-        // missing-image picture in its place, which would otherwise pass unnoticed.
-        const QString path =
-            overlay->missingFilePath().isEmpty() ? overlay->filePath() : overlay->missingFilePath();
-        const QFileInfo picture(path);
-        if (!path.isEmpty() &&
-            (!overlay->missingFilePath().isEmpty() || !picture.isFile() || !picture.isReadable())) {
-            texts.append(QStringLiteral("The picture of watermark \u201c%1\u201d can't be read: %2")
-                             .arg(printable(overlay->name()), printable(path)));
-        } else if (const QString overlayProblem = Stamper::overlayProblem(*overlay);
-                   !overlayProblem.isEmpty()) {
-            texts.append(QStringLiteral("Watermark \u201c%1\u201d: %2")
-                             .arg(printable(overlay->name()), printable(overlayProblem)));
-        }
-    }
+    appendPictureNotes(overlays, texts);
     return texts;
 }
 

@@ -43,9 +43,10 @@ public:
     // already in the output folder to be replaced, skipped or kept, photos skipped because their
     // outputs would replace them, photos found unreadable or damaged when they were added,
     // watermark pictures that can't be read, and watermarks none of which would show. Looks at
-    // the output folder and the pictures; changes nothing.
+    // the output folder and the pictures; changes nothing. With `part`, the counts are of the
+    // photos at those indices only (a part of the batch), planned as the whole batch is.
     static QStringList warnings(const WorkFileList &workFiles, const OverlayList &overlays,
-                                const OutputOptions &options);
+                                const OutputOptions &options, const QList<int> *part = nullptr);
 
     // That `count` photos, the first at firstPath, are skipped because their outputs would
     // replace them; the output pane says it too.

@@ -3,6 +3,7 @@
 
 #include "session/Presets.h"
 
+#include "base/SafeWrite.h"
 #include "session/StateFile.h"
 
 #include <QCollator>
@@ -12,6 +13,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace inkveil {
 
@@ -75,13 +77,24 @@ Status Presets::save(const QString &name, const OverlayList &overlays,
     return StateFile::saveStateTo(file, overlays, outputOptions);
 }
 
-bool Presets::load(const QString &name, OverlayList &overlays,
-                   std::shared_ptr<OutputOptions> &outputOptions)
+Status Presets::load(const QString &name, OverlayList &overlays,
+                     std::shared_ptr<OutputOptions> &outputOptions)
 {
-    if (!exists(name))
-        return false;
-    StateFile::loadStateFrom(path(name), overlays, outputOptions);
-    return true;
+    const QString file = path(name);
+    if (file.isNull() || !SafeWrite::entryExists(file))
+        return Error{QStringLiteral("No preset named \"%1\".").arg(name), ENOENT};
+    // Presets are the files of our own folder; a link there was put by someone else.
+    if (SafeWrite::isSymLink(file))
+        return Error{SafeWrite::linkReason(), ELOOP};
+    OverlayList loadedOverlays;
+    std::shared_ptr<OutputOptions> loadedOptions = outputOptions;
+    const StateFile::LoadResult loaded =
+        StateFile::loadStateFrom(file, loadedOverlays, loadedOptions);
+    if (loaded.damaged())
+        return Error{loaded.problem};
+    overlays = loadedOverlays;
+    outputOptions = loadedOptions;
+    return {};
 }
 
 } // namespace inkveil

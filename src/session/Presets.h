@@ -37,11 +37,13 @@ public:
     // Writes the preset atomically, replacing one of the same name; creates the folder. Fails
     // with the reason when it was not written.
     static Status save(const QString &name, const OverlayList &overlays,
-                     const OutputOptions &outputOptions);
+                       const OutputOptions &outputOptions);
     // Replaces the watermarks, and the options when the preset holds them, as opening a state
-    // file does. Answers false, changing nothing, for an unknown or invalid name.
-    static bool load(const QString &name, OverlayList &overlays,
-                     std::shared_ptr<OutputOptions> &outputOptions);
+    // file does. Fails, changing nothing, for an unknown or invalid name (with ENOENT) and, with
+    // the reason, for a preset that can't be read whole: damaged, too large, not a regular file
+    // or a symbolic link. The defaults never stand in for a preset asked for by name.
+    static Status load(const QString &name, OverlayList &overlays,
+                       std::shared_ptr<OutputOptions> &outputOptions);
 };
 
 } // namespace inkveil
