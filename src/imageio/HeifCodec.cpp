@@ -5,10 +5,12 @@
 
 #include <QColorSpace>
 #include <QFile>
+#include <QList>
 #include <QtEndian>
 
 #include <libheif/heif.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -198,7 +200,11 @@ Result<QImage> HeifCodec::decode(QIODevice &device, const qint64 maxPixels)
     return image;
 }
 
-QByteArray HeifCodec::exifData(const QString &path)
+namespace {
+
+// The primary image's first metadata item of `type` (and, where given, of `contentType`), as
+// stored; empty when there is none or the file is not HEIF.
+QByteArray metadataItem(const QString &path, const char *type, const char *contentType)
 {
     initialise();
     const Context context(heif_context_alloc());
@@ -209,13 +215,29 @@ QByteArray HeifCodec::exifData(const QString &path)
     const Handle handle = primaryHandle(context.get(), error);
     if (error.code != heif_error_Ok)
         return {};
-    heif_item_id id = 0;
-    if (heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), "Exif", &id, 1) < 1)
-        return {};
-    QByteArray block(static_cast<qsizetype>(heif_image_handle_get_metadata_size(handle.get(), id)),
-                     Qt::Uninitialized);
-    if (block.size() < 4 ||
-        heif_image_handle_get_metadata(handle.get(), id, block.data()).code != heif_error_Ok)
+    QList<heif_item_id> ids(
+        std::max(heif_image_handle_get_number_of_metadata_blocks(handle.get(), type), 0));
+    ids.resize(heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), type, ids.data(),
+                                                                static_cast<int>(ids.size())));
+    for (const heif_item_id id : ids) {
+        const char *const content = heif_image_handle_get_metadata_content_type(handle.get(), id);
+        if (contentType && (!content || std::strcmp(content, contentType) != 0))
+            continue;
+        QByteArray block(
+            static_cast<qsizetype>(heif_image_handle_get_metadata_size(handle.get(), id)),
+            Qt::Uninitialized);
+        if (heif_image_handle_get_metadata(handle.get(), id, block.data()).code == heif_error_Ok)
+            return block;
+    }
+    return {};
+}
+
+} // namespace
+
+QByteArray HeifCodec::exifData(const QString &path)
+{
+    const QByteArray block = metadataItem(path, "Exif", nullptr);
+    if (block.size() < 4)
         return {};
     // The block opens with the big-endian offset from its fifth byte to the TIFF header (0, or 6
     // when "Exif\0\0" comes first).
@@ -223,6 +245,33 @@ QByteArray HeifCodec::exifData(const QString &path)
     if (offset > static_cast<quint32>(block.size() - 4))
         return {};
     return block.mid(4 + static_cast<qsizetype>(offset));
+}
+
+qint64 HeifCodec::largestMetadataItem(const QString &path)
+{
+    initialise();
+    const Context context(heif_context_alloc());
+    heif_error error =
+        heif_context_read_from_file(context.get(), QFile::encodeName(path).constData(), nullptr);
+    if (error.code != heif_error_Ok)
+        return 0;
+    const Handle handle = primaryHandle(context.get(), error);
+    if (error.code != heif_error_Ok)
+        return 0;
+    QList<heif_item_id> ids(
+        std::max(heif_image_handle_get_number_of_metadata_blocks(handle.get(), nullptr), 0));
+    ids.resize(heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), nullptr, ids.data(),
+                                                                static_cast<int>(ids.size())));
+    qint64 largest = 0;
+    for (const heif_item_id id : ids)
+        largest = std::max(
+            largest, static_cast<qint64>(heif_image_handle_get_metadata_size(handle.get(), id)));
+    return largest;
+}
+
+QByteArray HeifCodec::xmpData(const QString &path)
+{
+    return metadataItem(path, "mime", "application/rdf+xml");
 }
 
 } // namespace inkveil

@@ -292,7 +292,8 @@ Result<DecodedImage> decodeHeif(const QString &path, RegularFile &file, const qi
         return cannotRead(path, orEndProblem(file, decoded.reason()));
     ExifData exif;
     ExifParser::parseTiffData(HeifCodec::exifData(path), exif);
-    const float dpi = exif.valid() && plausibleDpi(exif.resx()) ? exif.resx() : DefaultDpi;
+    const std::optional<float> recorded = exifDpi(exif);
+    const float dpi = plausibleDpi(recorded.value_or(0.0f)) ? *recorded : DefaultDpi;
     decoded->setDotsPerMeterX(dotsPerMetre(dpi));
     decoded->setDotsPerMeterY(dotsPerMetre(dpi));
     return DecodedImage(std::move(decoded).value(), dpi);
