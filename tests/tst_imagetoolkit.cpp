@@ -17,6 +17,7 @@
 
 #include <cstdio> // jpeglib.h needs FILE
 #include <jpeglib.h>
+#include <lcms2.h>
 #include <tiffio.h>
 
 #include <algorithm>
@@ -110,9 +111,46 @@ qint64 difference(const QImage &a, const QImage &b)
     return sum;
 }
 
-// A CMYK JPEG as prepress tools write it (Adobe's inverted values), which only Qt's reader takes:
-// every pixel cyan.
-QByteArray cmykJpeg(int width, int height)
+// A CMYK profile whose colours are the plain ink mix with red and blue swapped, so that pixels
+// converted through it are told from pixels converted without: full cyan reads as yellow.
+QByteArray swappedCmykProfile()
+{
+    const auto lab = [](const cmsUInt16Number in[], cmsUInt16Number out[], void *toLab) {
+        const auto clear = [&](int ink) { return (65535 - in[ink]) * (65535 - in[3]) / 65535; };
+        const cmsUInt16Number rgb[3] = {cmsUInt16Number(clear(2)), cmsUInt16Number(clear(1)),
+                                        cmsUInt16Number(clear(0))};
+        cmsDoTransform(toLab, rgb, out, 1);
+        return 1;
+    };
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHPROFILE labProfile = cmsCreateLab4Profile(nullptr);
+    cmsHTRANSFORM toLab =
+        cmsCreateTransform(srgb, TYPE_RGB_16, labProfile, TYPE_Lab_16, INTENT_PERCEPTUAL, 0);
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetDeviceClass(profile, cmsSigInputClass);
+    cmsSetColorSpace(profile, cmsSigCmykData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsPipeline *pipeline = cmsPipelineAlloc(nullptr, 4, 3);
+    cmsStage *table = cmsStageAllocCLut16bit(nullptr, 9, 4, 3, nullptr);
+    cmsStageSampleCLut16bit(table, lab, toLab, 0);
+    cmsPipelineInsertStage(pipeline, cmsAT_END, table);
+    cmsWriteTag(profile, cmsSigAToB0Tag, pipeline);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    QByteArray bytes(qsizetype(size), '\0');
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsPipelineFree(pipeline);
+    cmsCloseProfile(profile);
+    cmsDeleteTransform(toLab);
+    cmsCloseProfile(labProfile);
+    cmsCloseProfile(srgb);
+    return bytes;
+}
+
+// A CMYK (or YCCK) JPEG as prepress tools write it (Adobe's inverted values), with the given
+// profile: every pixel cyan.
+QByteArray cmykJpeg(int width, int height, const QByteArray &profile = {}, bool ycck = false)
 {
     jpeg_compress_struct info{};
     jpeg_error_mgr error{};
@@ -126,8 +164,12 @@ QByteArray cmykJpeg(int width, int height)
     info.input_components = 4;
     info.in_color_space = JCS_CMYK;
     jpeg_set_defaults(&info);
+    jpeg_set_colorspace(&info, ycck ? JCS_YCCK : JCS_CMYK);
     info.write_Adobe_marker = TRUE;
     jpeg_start_compress(&info, TRUE);
+    if (!profile.isEmpty())
+        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET *>(profile.constData()),
+                               unsigned(profile.size()));
     QByteArray row;
     for (int x = 0; x < width; ++x)
         row.append(QByteArray("\x00\xff\xff\xff", 4)); // inverted: full cyan, no M, Y, K
@@ -531,6 +573,11 @@ void TestImageToolkit::jpegKinds_data()
                                << qRgb(100, 100, 100);
     QTest::newRow("cmyk, read by Qt")
         << cmykJpeg(64, 48) << QImage::Format_RGB32 << qRgb(0, 255, 255);
+    // Through the profile: the swapped one makes cyan yellow.
+    QTest::newRow("cmyk with its profile")
+        << cmykJpeg(64, 48, swappedCmykProfile()) << QImage::Format_RGB32 << qRgb(255, 255, 0);
+    QTest::newRow("ycck with its profile") << cmykJpeg(64, 48, swappedCmykProfile(), true)
+                                           << QImage::Format_RGB32 << qRgb(255, 255, 0);
 }
 
 void TestImageToolkit::jpegKinds()

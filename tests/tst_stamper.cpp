@@ -112,6 +112,8 @@ private Q_SLOTS:
     void highResolution();
     void textSize();
     void textOpacity();
+    void deepTranslucentPhoto_data();
+    void deepTranslucentPhoto();
 
 private:
     QString writePng(const QImage &image, int dpi = 72)
@@ -346,6 +348,43 @@ void TestStamper::textOpacity()
         }
         QVERIFY2(near(densest, qRgb(expected, expected, 255)),
                  qPrintable(QString::number(densest, 16)));
+    }
+}
+
+void TestStamper::deepTranslucentPhoto_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("png") << QStringLiteral("png");
+    QTest::newRow("tiff") << QStringLiteral("tif");
+}
+
+void TestStamper::deepTranslucentPhoto()
+{
+    // A half-transparent 16-bit photo under a half-opaque red bar turned 45 degrees, whose
+    // bounding box has transparent corners.
+    QFETCH(QString, suffix);
+    const QColor photoColour = QColor::fromRgba64(40000, 20000, 10000, 32768);
+    QImage image(100, 100, QImage::Format_RGBA64);
+    image.fill(photoColour);
+    const QString path = m_dir.filePath(QStringLiteral("deep.%1").arg(suffix));
+    QVERIFY(image.save(path));
+
+    const QImage result = stamp(path, {imageOverlay({.angle = 45, .alpha = 0.5f})});
+    QCOMPARE(result.format(), QImage::Format_RGBA64);
+    // Source over: alpha 0.5 + 0.5 x 0.5, colour mixed on premultiplied values. The photo's
+    // pixels come back within a 16-bit step of how they were.
+    const float r = photoColour.redF();
+    const float g = photoColour.greenF();
+    const std::tuple<QPoint, float, float, float> expected[] = {
+        {{2, 97}, r, g, 0.5f}, // inside the box, outside the bar
+        {{60, 20}, r, g, 0.5f},
+        {{17, 82}, (0.5f + 0.25f * r) / 0.75f, 0.25f * g / 0.75f, 0.75f}};
+    for (const auto &[point, red, green, alpha] : expected) {
+        const QColor actual = result.pixelColor(point);
+        QVERIFY2(std::abs(actual.redF() - red) < 0.005f &&
+                     std::abs(actual.greenF() - green) < 0.005f &&
+                     std::abs(actual.alphaF() - alpha) < 0.005f,
+                 qPrintable(actual.name(QColor::HexArgb)));
     }
 }
 

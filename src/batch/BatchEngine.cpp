@@ -43,6 +43,7 @@ const QString BatchEngine::NoWatermarkMessage =
 const QString BatchEngine::NotEncodedMessage =
     QStringLiteral("Can't write file. The image could not be encoded in this format.");
 const QString BatchEngine::NoMetadataNote = QStringLiteral("Written without its camera data: %1");
+const QString BatchEngine::NoMakerNoteNote = QStringLiteral("Written without its maker note: %1");
 const QString BatchEngine::NoThumbnailNote = QStringLiteral("Written without its thumbnail: %1");
 
 namespace {
@@ -348,6 +349,9 @@ qint64 BatchEngine::memoryNeeded(const QString &path, const OutputOptions &optio
         if (fitted.isValid())
             bytes += qint64(fitted.width()) * fitted.height() * 4;
     }
+    if (options.metadata() != OutputOptions::NoMetadata &&
+        MetadataCopier::formatCarriesMetadata(options.fileFormat()))
+        bytes += MetadataCopier::memoryNeeded(path);
     return bytes;
 }
 
@@ -591,10 +595,12 @@ Result<QByteArray> BatchEngine::Job::encode(Drawn &drawn, const MetadataCopier &
     QByteArray &bytes = *encoded;
     const Result<void> carried =
         embedded ? metadata.writeInto(bytes, format, outputSize, drawn.dpi) : embedded.error();
-    if (!carried) {
+    if (!carried)
         m_result.note = NoMetadataNote.arg(carried.reason());
+    else if (!metadata.makerNoteLeftOut().isEmpty())
+        m_result.note = NoMakerNoteNote.arg(metadata.makerNoteLeftOut());
+    if (!m_result.note.isEmpty())
         qInfo("%s: %s", qUtf8Printable(m_file->filePath()), qUtf8Printable(m_result.note));
-    }
     return encoded;
 }
 

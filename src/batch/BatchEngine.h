@@ -56,6 +56,8 @@ public:
     // The note of a photo written without the camera data it was meant to keep (unreadable in
     // the source, or Exiv2 failed to write it); %1 says why.
     static const QString NoMetadataNote;
+    // The note of a photo written without its maker note, which can't be carried faithfully.
+    static const QString NoMakerNoteNote;
     // The note of a photo written whose thumbnail was not; %1 is the write's failure.
     static const QString NoThumbnailNote;
 

@@ -3,6 +3,8 @@
 
 #include "imageio/AvifEncoder.h"
 
+#include "imageio/IccProfile.h"
+
 #include <QColorSpace>
 
 #include <avif/avif.h>
@@ -52,7 +54,8 @@ Result<QByteArray> AvifEncoder::encode(const QImage &image, const int quality,
         return Error{QStringLiteral("There is not enough memory to encode the image.")};
     const QByteArray icc =
         image.colorSpace().isValid() ? image.colorSpace().iccProfile() : QByteArray();
-    if (!icc.isEmpty())
+    // The pixels are RGB: a profile of another kind would mislead colour-managed viewers.
+    if (iccFitsChannels(icc, false))
         avifImageSetProfileICC(yuv.get(), reinterpret_cast<const uint8_t *>(icc.constData()),
                                static_cast<size_t>(icc.size()));
     // libavif finds the TIFF header in the EXIF and records its offset in front of it itself.

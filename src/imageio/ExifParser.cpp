@@ -123,6 +123,27 @@ struct ExifParser::ParseState
     QList<qsizetype> walked;
 };
 
+namespace {
+
+// A PNG's eXIf chunk (the TIFF data), found from the chunks' headers; empty when there is none.
+// An EXIF larger than a JPEG could hold is taken for no camera's.
+QByteArray pngExif(QIODevice &file)
+{
+    constexpr qint64 MaxExifBytes = 65536;
+    for (qint64 at = 8; file.seek(at);) {
+        const QByteArray header = file.read(8);
+        if (header.size() < 8)
+            break;
+        const qint64 size = qFromBigEndian<quint32>(header.constData());
+        if (header.mid(4) == "eXIf")
+            return size <= MaxExifBytes ? file.read(size) : QByteArray();
+        at += 12 + size;
+    }
+    return {};
+}
+
+} // namespace
+
 Status ExifParser::parseImage(const QString &path, ExifData &data)
 {
     // Streamed from the file: the walk stops at the first image data, however long the file.
@@ -132,6 +153,10 @@ Status ExifParser::parseImage(const QString &path, ExifData &data)
     if (HeifCodec::recognises(file.device().peek(SectionHeaderSize))) {
         file.device().close();
         parseTiffData(HeifCodec::exifData(path), data);
+        return {};
+    }
+    if (file.device().peek(8) == "\x89PNG\r\n\x1a\n") {
+        parseTiffData(pngExif(file.device()), data);
         return {};
     }
     ParseState state(data);

@@ -9,10 +9,12 @@
 #include <QColorSpace>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QList>
 #include <QtEndian>
 
 #include <libheif/heif.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -294,23 +296,56 @@ Result<QImage> HeifCodec::decode(QIODevice &device, const qint64 maxPixels)
     return image;
 }
 
-QByteArray HeifCodec::exifData(const QString &path)
+namespace {
+
+// `use` applied to the primary image of the file at path, once its boxes have been checked;
+// `fallback` when the file can't be read.
+template <typename T, typename Use> T withPrimaryOf(const QString &path, T fallback, Use use)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {};
+        return fallback;
     Source source{&file};
     const Result<Opened> opened = open(source);
     if (!opened)
-        return {};
-    const heif_image_handle *handle = opened->handle.get();
-    heif_item_id id = 0;
-    if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1)
-        return {};
-    QByteArray block(static_cast<qsizetype>(heif_image_handle_get_metadata_size(handle, id)),
-                     Qt::Uninitialized);
-    if (block.size() < 4 ||
-        heif_image_handle_get_metadata(handle, id, block.data()).code != heif_error_Ok)
+        return fallback;
+    return use(opened->handle.get());
+}
+
+QList<heif_item_id> metadataIds(const heif_image_handle *handle, const char *type)
+{
+    QList<heif_item_id> ids(
+        std::max(heif_image_handle_get_number_of_metadata_blocks(handle, type), 0));
+    ids.resize(heif_image_handle_get_list_of_metadata_block_IDs(handle, type, ids.data(),
+                                                                static_cast<int>(ids.size())));
+    return ids;
+}
+
+// The primary image's first metadata item of `type` (and, where given, of `contentType`), as
+// stored; empty when there is none or the file is not HEIF.
+QByteArray metadataItem(const QString &path, const char *type, const char *contentType)
+{
+    return withPrimaryOf(path, QByteArray(), [&](const heif_image_handle *handle) {
+        for (const heif_item_id id : metadataIds(handle, type)) {
+            const char *const content = heif_image_handle_get_metadata_content_type(handle, id);
+            if (contentType && (!content || std::strcmp(content, contentType) != 0))
+                continue;
+            QByteArray block(
+                static_cast<qsizetype>(heif_image_handle_get_metadata_size(handle, id)),
+                Qt::Uninitialized);
+            if (heif_image_handle_get_metadata(handle, id, block.data()).code == heif_error_Ok)
+                return block;
+        }
+        return QByteArray();
+    });
+}
+
+} // namespace
+
+QByteArray HeifCodec::exifData(const QString &path)
+{
+    const QByteArray block = metadataItem(path, "Exif", nullptr);
+    if (block.size() < 4)
         return {};
     // The block opens with the big-endian offset from its fifth byte to the TIFF header (0, or 6
     // when "Exif\0\0" comes first).
@@ -318,6 +353,22 @@ QByteArray HeifCodec::exifData(const QString &path)
     if (offset > static_cast<quint32>(block.size() - 4))
         return {};
     return block.mid(4 + static_cast<qsizetype>(offset));
+}
+
+qint64 HeifCodec::largestMetadataItem(const QString &path)
+{
+    return withPrimaryOf(path, qint64(0), [](const heif_image_handle *handle) {
+        qint64 largest = 0;
+        for (const heif_item_id id : metadataIds(handle, nullptr))
+            largest = std::max(
+                largest, static_cast<qint64>(heif_image_handle_get_metadata_size(handle, id)));
+        return largest;
+    });
+}
+
+QByteArray HeifCodec::xmpData(const QString &path)
+{
+    return metadataItem(path, "mime", "application/rdf+xml");
 }
 
 } // namespace inkveil

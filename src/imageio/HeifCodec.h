@@ -40,6 +40,11 @@ public:
     // The TIFF data of the primary image's EXIF block (from its byte-order mark on), empty when
     // there is none or the file is not HEIF.
     static QByteArray exifData(const QString &path);
+    // The size of the primary image's largest metadata item (EXIF, XMP, ...), read from the
+    // file's boxes without reading the items; 0 when there is none or the file is not HEIF.
+    static qint64 largestMetadataItem(const QString &path);
+    // The primary image's XMP packet, empty when there is none or the file is not HEIF.
+    static QByteArray xmpData(const QString &path);
 };
 
 } // namespace inkveil

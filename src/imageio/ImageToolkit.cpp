@@ -292,7 +292,8 @@ Result<DecodedImage> decodeHeif(const QString &path, RegularFile &file, const qi
         return cannotRead(path, orEndProblem(file, decoded.reason()));
     ExifData exif;
     ExifParser::parseTiffData(HeifCodec::exifData(path), exif);
-    const float dpi = exif.valid() && plausibleDpi(exif.resx()) ? exif.resx() : DefaultDpi;
+    const std::optional<float> recorded = exifDpi(exif);
+    const float dpi = plausibleDpi(recorded.value_or(0.0f)) ? *recorded : DefaultDpi;
     decoded->setDotsPerMeterX(dotsPerMetre(dpi));
     decoded->setDotsPerMeterY(dotsPerMetre(dpi));
     return DecodedImage(std::move(decoded).value(), dpi);
@@ -505,13 +506,18 @@ Result<QByteArray> ImageToolkit::encode(QImage image, const QString &format, con
     const ImageFormatInfo *const kind = ImageFormats::find(format);
     if (!kind || !kind->writable)
         return noEncoder(format);
+    // Files without a profile are taken for sRGB: their pixels are converted to it first. So are
+    // colour pixels under a grey profile (a greyscale photo drawn on in colour, or one with
+    // alpha), which no profile of theirs describes.
+    if (const QColorSpace space = image.colorSpace();
+        space.isValid() && space != QColorSpace::SRgb &&
+        image.pixelFormat().colorModel() != QPixelFormat::Grayscale) {
+        const QByteArray icc = space.iccProfile();
+        if (iccFitsChannels(icc, true) || (!kind->iccProfile && iccFitsChannels(icc, false)))
+            image.convertToColorSpace(QColorSpace::SRgb);
+    }
     if (kind->format == ImageFormat::Tiff)
         return TiffEncoder::encode(image, resolution);
-    // Files without a profile are taken for sRGB: their pixels are converted to it first.
-    if (!kind->iccProfile && image.colorSpace().isValid() &&
-        image.colorSpace() != QColorSpace::SRgb &&
-        iccFitsChannels(image.colorSpace().iccProfile(), false))
-        image.convertToColorSpace(QColorSpace::SRgb);
     if (kind->format == ImageFormat::Gif)
         return GifEncoder::encode(image);
     if (image.hasAlphaChannel() && !kind->alpha)

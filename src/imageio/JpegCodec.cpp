@@ -3,6 +3,7 @@
 
 #include "imageio/JpegCodec.h"
 
+#include "imageio/CmykConversion.h"
 #include "imageio/IccProfile.h"
 
 #include <QBuffer>
@@ -14,6 +15,8 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <optional>
+#include <vector>
 
 #include <jpeglib.h>
 // After jpeglib.h, which it needs.
@@ -270,7 +273,7 @@ Error failed(const ErrorManager &error)
     return {QString::fromLocal8Bit(error.message)};
 }
 
-QColorSpace iccColorSpace(Decompressor &decompressor)
+QByteArray iccProfile(Decompressor &decompressor)
 {
     JOCTET *data = nullptr;
     unsigned int length = 0;
@@ -282,7 +285,27 @@ QColorSpace iccColorSpace(Decompressor &decompressor)
         return {};
     const QByteArray profile(reinterpret_cast<const char *>(data), static_cast<qsizetype>(length));
     std::free(data);
-    return QColorSpace::fromIccProfile(profile);
+    return profile;
+}
+
+// Decodes every row into the buffer; CMYK rows through a row of their own and the conversion.
+bool readRows(Decompressor &decompressor, QImage &buffer, const CmykConversion *cmyk)
+{
+    jpeg_decompress_struct &info = decompressor.info;
+    uchar *const pixels = buffer.bits();
+    const qsizetype bytesPerLine = buffer.bytesPerLine();
+    std::vector<uchar> cmykRow(cmyk ? static_cast<size_t>(buffer.width()) * 4 : 0);
+    return guarded(decompressor.error, [&] {
+        jpeg_start_decompress(&info);
+        while (info.output_scanline < info.output_height) {
+            uchar *const line = pixels + bytesPerLine * info.output_scanline;
+            JSAMPROW row = cmyk ? cmykRow.data() : line;
+            jpeg_read_scanlines(&info, &row, 1);
+            if (cmyk)
+                cmyk->toRgb32(cmykRow.data(), line, buffer.width());
+        }
+        jpeg_finish_decompress(&info);
+    });
 }
 
 // Dots per metre as Qt's JPEG reader records a JFIF density, or 0 for none.
@@ -337,6 +360,8 @@ Result<JpegCodec::Decoding> JpegCodec::decode(QIODevice &file, const int reducti
                          .arg(info.image_height)
                          .arg(maxPixels / 1'000'000)};
 
+    const QByteArray profile = iccProfile(decompressor);
+    std::optional<CmykConversion> cmyk;
     QImage::Format format = QImage::Format_Invalid;
     if ((info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_RGB) &&
         info.num_components == 3) {
@@ -345,6 +370,14 @@ Result<JpegCodec::Decoding> JpegCodec::decode(QIODevice &file, const int reducti
     } else if (info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1) {
         format = QImage::Format_Grayscale8;
         info.out_color_space = JCS_GRAYSCALE;
+    } else if ((info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) &&
+               info.num_components == 4) {
+        // Converted through the profile it carries; one without is left to Qt's reader.
+        cmyk = CmykConversion::fromProfile(profile, info.saw_Adobe_marker);
+        if (!cmyk)
+            return Decoding{Status::Unsupported};
+        format = QImage::Format_RGB32;
+        info.out_color_space = JCS_CMYK;
     } else {
         return Decoding{Status::Unsupported};
     }
@@ -360,19 +393,10 @@ Result<JpegCodec::Decoding> JpegCodec::decode(QIODevice &file, const int reducti
         if (buffer.isNull())
             return Error{QStringLiteral("not enough memory")};
     }
-    buffer.setColorSpace(iccColorSpace(decompressor));
+    // CMYK comes out in sRGB, which a photo without a profile is taken for.
+    buffer.setColorSpace(cmyk ? QColorSpace() : QColorSpace::fromIccProfile(profile));
 
-    uchar *const pixels = buffer.bits();
-    const qsizetype bytesPerLine = buffer.bytesPerLine();
-    const bool decoded = guarded(decompressor.error, [&] {
-        jpeg_start_decompress(&info);
-        while (info.output_scanline < info.output_height) {
-            JSAMPROW row = pixels + bytesPerLine * info.output_scanline;
-            jpeg_read_scanlines(&info, &row, 1);
-        }
-        jpeg_finish_decompress(&info);
-    });
-    if (!decoded)
+    if (!readRows(decompressor, buffer, cmyk ? &*cmyk : nullptr))
         return failed(decompressor.error);
     if (decompressor.error.damage)
         return Error{QString::fromLatin1(decompressor.error.damage)};

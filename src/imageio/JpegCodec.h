@@ -18,8 +18,9 @@ namespace inkveil {
 // converts to and from the 4-byte layout in its SIMD colour conversion. It also decodes at a half,
 // a quarter or an eighth of the size for little more than the cost of the smaller image.
 //
-// Only 8-bit colour (YCbCr, RGB) and greyscale photos take this path; the decoder answers
-// Unsupported for the rest (CMYK and YCCK from prepress tools), which Qt's reader handles.
+// 8-bit colour (YCbCr, RGB) and greyscale photos take this path, and CMYK and YCCK ones (from
+// prepress tools) that carry a CMYK profile, converted through it to sRGB; the decoder answers
+// Unsupported for the rest, which Qt's reader handles.
 class JpegCodec
 {
 public:
@@ -45,7 +46,7 @@ public:
     };
 
     // Decodes the JPEG file held in `file` into `buffer`, at 1/reduction of its size (reduction
-    // is 1, 2, 4 or 8), as Format_RGB32 for colour and Format_Grayscale8 for greyscale photos.
+    // is 1, 2, 4 or 8), as Format_RGB32 for colour and CMYK and Format_Grayscale8 for greyscale.
     // The buffer's memory is reused when it already has the decoded size and format. The ICC
     // profile becomes the image's colour space (none without one).
     // A file cut short, or whose image data is corrupt, fails with EndsEarly or CorruptData:

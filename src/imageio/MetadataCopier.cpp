@@ -3,14 +3,19 @@
 
 #include "imageio/MetadataCopier.h"
 
+#include "imageio/HeifCodec.h"
 #include "imageio/ImageFormat.h"
 
 #include <QFile>
+#include <QList>
+#include <QtEndian>
 
 #include <exiv2/exiv2.hpp>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -105,15 +110,28 @@ bool isMakerNote(const Exiv2::Exifdatum &datum)
            datum.key() == "Exif.Photo.MakerNote";
 }
 
-// Serial numbers of the body, the lens and the camera's internals, wherever a camera files them.
-constexpr std::array<std::string_view, 3> ExifSerialKeys{
-    "Exif.Photo.BodySerialNumber",
-    "Exif.Photo.LensSerialNumber",
-    "Exif.Image.CameraSerialNumber",
+// A preview image a camera files in its maker note (Casio's PreviewImage, Nikon's and Samsung's
+// preview directories, Minolta's and Olympus' thumbnails, Pentax' preview): an unwatermarked copy
+// of the photo, which no output may carry. Cameras name them, and the tags that locate them, so.
+bool isMakerNotePreview(const Exiv2::Exifdatum &datum)
+{
+    if (!isMakerNote(datum))
+        return false;
+    const std::string key = datum.key();
+    return key.find("Preview") != std::string::npos || key.find("Thumbnail") != std::string::npos;
+}
+
+// What ties a photo to a person or to one camera: the owner's name, serial numbers of the body,
+// the lens and the camera's internals, and the camera's unique number for the picture, wherever
+// a camera files them.
+constexpr std::array<std::string_view, 5> ExifIdentityKeys{
+    "Exif.Photo.BodySerialNumber", "Exif.Photo.LensSerialNumber", "Exif.Image.CameraSerialNumber",
+    "Exif.Photo.CameraOwnerName",  "Exif.Photo.ImageUniqueID",
 };
-constexpr std::array<std::string_view, 5> XmpSerialPrefixes{
-    "Xmp.aux.SerialNumber",        "Xmp.aux.LensSerialNumber",      "Xmp.exifEX.BodySerialNumber",
-    "Xmp.exifEX.LensSerialNumber", "Xmp.exifEX.CameraSerialNumber",
+constexpr std::array<std::string_view, 8> XmpIdentityPrefixes{
+    "Xmp.aux.SerialNumber",        "Xmp.aux.LensSerialNumber",    "Xmp.aux.OwnerName",
+    "Xmp.exifEX.BodySerialNumber", "Xmp.exifEX.LensSerialNumber", "Xmp.exifEX.CameraSerialNumber",
+    "Xmp.exifEX.CameraOwnerName",  "Xmp.exif.ImageUniqueID",
 };
 // Where a photo was taken or what place it shows.
 constexpr std::array<std::string_view, 9> XmpLocationPrefixes{
@@ -133,8 +151,13 @@ constexpr std::array<std::string_view, 7> IptcLocationKeys{
     "Iptc.Application2.CountryCode",   "Iptc.Application2.LocationCode",
     "Iptc.Application2.LocationName",
 };
-// A stale preview of the source: the output's own pixels are what counts.
-constexpr std::string_view XmpThumbnailPrefix = "Xmp.xmp.Thumbnails";
+// Images of the source inside its XMP: previews, and the unblurred original and depth map a
+// phone's portrait mode keeps. The output's own pixels are what counts.
+constexpr std::array<std::string_view, 4> XmpImagePrefixes{
+    "Xmp.xmp.Thumbnails", "Xmp.GImage.Data", "Xmp.GDepth.Data", "Xmp.GDepth.Confidence"};
+// Properties Exiv2 makes up when it reads a file as a video (its own file name and path, MIME
+// type, frame sizes): they describe how Exiv2 saw the source, not the photo.
+constexpr std::array<std::string_view, 2> XmpContainerPrefixes{"Xmp.video.", "Xmp.audio."};
 
 template <std::size_t N>
 bool matchesAny(const std::string &key, const std::array<std::string_view, N> &prefixes)
@@ -150,25 +173,114 @@ bool keepExif(const Exiv2::Exifdatum &datum, const MetadataCopier::Mode mode)
     const std::string group = datum.groupName();
     const bool carried = group == "Image" || group == "Photo" || group == "GPSInfo" ||
                          group == "Iop" || isMakerNote(datum);
-    if (!carried || isStructureTag(datum))
+    if (!carried || isStructureTag(datum) || isMakerNotePreview(datum))
         return false;
     if (mode != MetadataCopier::Mode::Private)
         return true;
-    return group != "GPSInfo" && !isMakerNote(datum) && !matchesAny(datum.key(), ExifSerialKeys);
+    return group != "GPSInfo" && !isMakerNote(datum) && !matchesAny(datum.key(), ExifIdentityKeys);
+}
+
+// Whether an XMP property, in any schema (drones and phones file positions under their own),
+// names a position: a GPS field, a latitude, longitude or altitude, also inside a structure
+// ("Xmp.iptcExt.LocationShown[1]/exif:GPSLatitude").
+bool isXmpPosition(const std::string &key)
+{
+    // The schema's own prefix ("Xmp.exif") names no property.
+    std::string name = key.substr(std::min(key.find('.', 4), key.size()));
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](const unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const auto contains = [&name](const char *word) {
+        return name.find(word) != std::string::npos;
+    };
+    return contains("latitude") || contains("longitude") || contains("altitude") ||
+           contains(".gps") || contains("/gps") || contains(":gps");
 }
 
 bool keepXmp(const Exiv2::Xmpdatum &datum, const MetadataCopier::Mode mode)
 {
     const std::string key = datum.key();
-    if (startsWith(key, XmpThumbnailPrefix))
+    if (matchesAny(key, XmpImagePrefixes) || matchesAny(key, XmpContainerPrefixes))
         return false;
     return mode != MetadataCopier::Mode::Private ||
-           !(matchesAny(key, XmpLocationPrefixes) || matchesAny(key, XmpSerialPrefixes));
+           !(matchesAny(key, XmpLocationPrefixes) || isXmpPosition(key) ||
+             matchesAny(key, XmpIdentityPrefixes));
 }
 
 bool keepIptc(const Exiv2::Iptcdatum &datum, const MetadataCopier::Mode mode)
 {
     return mode != MetadataCopier::Mode::Private || !matchesAny(datum.key(), IptcLocationKeys);
+}
+
+// Where a JPEG's or TIFF's EXIF structure starts in the file, and how many bytes it may span.
+struct TiffSpan
+{
+    qint64 start = 0;
+    qint64 size = 0;
+};
+
+std::optional<TiffSpan> tiffSpan(QFile &file)
+{
+    if (!file.seek(0))
+        return std::nullopt;
+    const QByteArray head = file.read(4);
+    if (head == QByteArray("II*\0", 4) || head == QByteArray("MM\0*", 4))
+        return TiffSpan{0, file.size()};
+    if (!head.startsWith("\xff\xd8"))
+        return std::nullopt;
+    for (qint64 at = 2; file.seek(at);) {
+        const QByteArray marker = file.read(4);
+        if (marker.size() < 4 || static_cast<uchar>(marker.at(0)) != 0xff ||
+            static_cast<uchar>(marker.at(1)) == 0xda)
+            return std::nullopt;
+        const qint64 length = qFromBigEndian<quint16>(marker.constData() + 2);
+        if (static_cast<uchar>(marker.at(1)) == 0xe1 && file.read(6) == QByteArray("Exif\0\0", 6))
+            return TiffSpan{at + 10, length - 8};
+        at += 2 + length;
+    }
+    return std::nullopt;
+}
+
+// Whether a Canon maker note's values lie where its offsets say. Canon counts them from the
+// start of the EXIF structure; an editor that moved the maker note without rewriting them
+// leaves them pointing before it or past the EXIF, and Exiv2 would carry whatever bytes sit
+// there as the camera's values.
+bool canonMakerNoteMisplaced(const QString &path, const Exiv2::ExifData &exif)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const auto offset = exif.findKey(Exiv2::ExifKey("Exif.MakerNote.Offset"));
+    const auto order = exif.findKey(Exiv2::ExifKey("Exif.MakerNote.ByteOrder"));
+    const auto canon = std::find_if(exif.begin(), exif.end(), [](const Exiv2::Exifdatum &datum) {
+        return datum.groupName() == "Canon";
+    });
+    const std::optional<TiffSpan> span = tiffSpan(file);
+    if (offset == exif.end() || order == exif.end() || canon == exif.end() || !span)
+        return false;
+    const bool big = order->toString() == "MM";
+    const auto number = [big](const char *at, const int bytes) -> qint64 {
+        if (bytes == 2)
+            return big ? qFromBigEndian<quint16>(at) : qFromLittleEndian<quint16>(at);
+        return big ? qFromBigEndian<quint32>(at) : qFromLittleEndian<quint32>(at);
+    };
+    const qint64 start = offset->toLong();
+    if (!file.seek(span->start + start))
+        return false;
+    const QByteArray countBytes = file.read(2);
+    if (countBytes.size() < 2)
+        return false;
+    const qint64 count = number(countBytes.constData(), 2);
+    const QByteArray entries = file.read(12 * count);
+    for (qsizetype at = 0; at + 12 <= entries.size(); at += 12) {
+        const char *const entry = entries.constData() + at;
+        const qint64 size =
+            Exiv2::TypeInfo::typeSize(static_cast<Exiv2::TypeId>(number(entry + 2, 2))) *
+            number(entry + 4, 4);
+        const qint64 value = number(entry + 8, 4);
+        if (size > 4 && (value < start || value + size > span->size))
+            return true;
+    }
+    return false;
 }
 
 // A resolution as EXIF stores it: whole dots per inch where they are whole, else hundredths.
@@ -229,6 +341,31 @@ void carryXmp(Exiv2::XmpData &xmp, const Exiv2::XmpData &source, const MetadataC
     setIfPresent("Xmp.exif.PixelYDimension", height);
     setIfPresent("Xmp.tiff.ImageWidth", width);
     setIfPresent("Xmp.tiff.ImageLength", height);
+}
+
+// For a format with no place for IPTC: its fields that the mode keeps, as the XMP properties
+// the IPTC Core mapping gives them, where the photo's XMP has none of its own.
+void mirrorIptc(Exiv2::XmpData &xmp, const Exiv2::IptcData &source, const MetadataCopier::Mode mode)
+{
+    Exiv2::IptcData kept;
+    for (const Exiv2::Iptcdatum &datum : source) {
+        if (keepIptc(datum, mode))
+            kept.add(datum);
+    }
+    if (kept.empty())
+        return;
+    Exiv2::XmpData mirrored;
+    Exiv2::copyIptcToXmp(kept, mirrored);
+    for (const Exiv2::Xmpdatum &datum : mirrored) {
+        if (keepXmp(datum, mode) && xmp.findKey(Exiv2::XmpKey(datum.key())) == xmp.end())
+            xmp.add(datum);
+    }
+}
+
+bool holdsIptc(const QString &format)
+{
+    const ImageFormatInfo *const kind = ImageFormats::find(format);
+    return kind && (kind->metadata & ImageFormatInfo::Iptc) != 0;
 }
 
 bool isTiff(const QString &format)
@@ -295,6 +432,22 @@ qsizetype pngDataStart(const QByteArray &file)
     return 0;
 }
 
+// A PNG chunk of `type` holding `data`, or nothing for no data.
+QByteArray pngChunk(const char *type, const QByteArray &data)
+{
+    if (data.isEmpty())
+        return {};
+    QByteArray chunk(4, '\0');
+    qToBigEndian(static_cast<quint32>(data.size()), chunk.data());
+    chunk += QByteArray(type, 4) + data;
+    QByteArray crc(4, '\0');
+    qToBigEndian(
+        static_cast<quint32>(crc32(0, reinterpret_cast<const Bytef *>(chunk.constData() + 4),
+                                   static_cast<uInt>(chunk.size() - 4))),
+        crc.data());
+    return chunk + crc;
+}
+
 Split split(const QByteArray &file, const QString &format)
 {
     const std::optional<ImageFormat> kind = ImageFormats::fromName(format);
@@ -321,6 +474,78 @@ template <typename Step> auto guarded(Step step) -> decltype(step())
     }
 }
 
+// The largest text, EXIF, XMP or profile chunk of a PNG (or a WebP) file open on `file`.
+qint64 largestChunk(QIODevice &file, const bool png)
+{
+    static const QList<QByteArray> metadataTypes{"iTXt", "zTXt", "tEXt", "eXIf",
+                                                 "iCCP", "EXIF", "XMP ", "ICCP"};
+    qint64 largest = 0;
+    for (qint64 at = png ? 8 : 12; file.seek(at);) {
+        const QByteArray header = file.read(8);
+        if (header.size() < 8)
+            break;
+        const qint64 size = png ? qFromBigEndian<quint32>(header.constData())
+                                : qFromLittleEndian<quint32>(header.constData() + 4);
+        if (metadataTypes.contains(png ? header.mid(4, 4) : header.left(4)))
+            largest = std::max(largest, size);
+        at += 8 + size + (png ? 4 : size % 2);
+    }
+    return largest;
+}
+
+// The largest XMP, IPTC, Photoshop or ICC block of a TIFF file's first directory.
+qint64 largestTiffBlock(QIODevice &file, const bool big)
+{
+    const auto number = [big](const QByteArray &bytes, const qsizetype at, const int size) {
+        const char *const data = bytes.constData() + at;
+        if (size == 2)
+            return qint64(big ? qFromBigEndian<quint16>(data) : qFromLittleEndian<quint16>(data));
+        return qint64(big ? qFromBigEndian<quint32>(data) : qFromLittleEndian<quint32>(data));
+    };
+    const QByteArray header = file.read(4);
+    if (header.size() < 4 || !file.seek(number(header, 0, 4)))
+        return 0;
+    const QByteArray countBytes = file.read(2);
+    const QByteArray entries =
+        countBytes.size() == 2 ? file.read(12 * number(countBytes, 0, 2)) : QByteArray();
+    constexpr std::array<qint64, 4> metadataTags{700, 33723, 34377, 34675};
+    qint64 largest = 0;
+    for (qsizetype at = 0; at + 12 <= entries.size(); at += 12) {
+        if (std::find(metadataTags.begin(), metadataTags.end(), number(entries, at, 2)) ==
+            metadataTags.end())
+            continue;
+        const auto type = static_cast<Exiv2::TypeId>(number(entries, at + 2, 2));
+        largest = std::max(largest, Exiv2::TypeInfo::typeSize(type) * number(entries, at + 4, 4));
+    }
+    return largest;
+}
+
+// The largest camera-data block of the photo at `path`, from the headers of its parts alone:
+// Exiv2 reads each block whole and builds XMP's tree at about ten times its size. JPEG's
+// segments are small by nature.
+qint64 largestMetadataBlock(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray head = file.read(12);
+    if (head.startsWith("\x89PNG\r\n\x1a\n"))
+        return largestChunk(file, true);
+    if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP")
+        return largestChunk(file, false);
+    if (head.startsWith(QByteArray("II*\0", 4)) || head.startsWith(QByteArray("MM\0*", 4)))
+        return file.seek(4) ? largestTiffBlock(file, head.startsWith("MM")) : 0;
+    if (HeifCodec::recognises(head))
+        return HeifCodec::largestMetadataItem(path);
+    return 0;
+}
+
+bool isHeif(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && HeifCodec::recognises(file.read(64));
+}
+
 } // namespace
 
 struct MetadataCopier::Data
@@ -329,6 +554,21 @@ struct MetadataCopier::Data
     Exiv2::IptcData iptc;
     Exiv2::XmpData xmp;
 };
+
+// Exiv2 would read a HEIF file as a video and describe the container instead of the photo.
+std::unique_ptr<MetadataCopier::Data> MetadataCopier::heifData(const QString &path)
+{
+    auto data = std::make_unique<Data>();
+    const QByteArray exif = HeifCodec::exifData(path);
+    if (!exif.isEmpty())
+        Exiv2::ExifParser::decode(data->exif,
+                                  reinterpret_cast<const Exiv2::byte *>(exif.constData()),
+                                  static_cast<uint32_t>(exif.size()));
+    const QByteArray xmp = HeifCodec::xmpData(path);
+    if (!xmp.isEmpty() && Exiv2::XmpParser::decode(data->xmp, xmp.toStdString()) != 0)
+        throw std::runtime_error("Exiv2 could not read the XMP packet");
+    return data;
+}
 
 MetadataCopier::Mode MetadataCopier::modeFromOption(const int option)
 {
@@ -345,11 +585,25 @@ MetadataCopier::MetadataCopier(const QString &sourcePath, const Mode mode)
     if (mode == Mode::None)
         return;
     setUpExiv2();
+    if (const qint64 largest = largestMetadataBlock(sourcePath); largest > MaxMetadataBytes) {
+        m_read = Error{QStringLiteral("its camera data takes %1 MB, more than photos carry")
+                           .arg(largest / (1024 * 1024))};
+        return;
+    }
     m_read = guarded([&]() -> Status {
+        if (isHeif(sourcePath)) {
+            m_data = heifData(sourcePath);
+            return {};
+        }
         const auto image = Exiv2::ImageFactory::open(QFile::encodeName(sourcePath).toStdString());
         image->readMetadata();
         auto data = std::make_unique<Data>();
         data->exif = image->exifData();
+        if (mode == Mode::Keep && canonMakerNoteMisplaced(sourcePath, data->exif)) {
+            data->exif.erase(std::remove_if(data->exif.begin(), data->exif.end(), isMakerNote),
+                             data->exif.end());
+            m_note = QStringLiteral("its values lie elsewhere than its offsets say");
+        }
         data->iptc = image->iptcData();
         data->xmp = image->xmpData();
         m_data = std::move(data);
@@ -358,6 +612,13 @@ MetadataCopier::MetadataCopier(const QString &sourcePath, const Mode mode)
 }
 
 MetadataCopier::~MetadataCopier() = default;
+
+qint64 MetadataCopier::memoryNeeded(const QString &sourcePath)
+{
+    constexpr qint64 XmpTreeFactor = 12;
+    const qint64 largest = largestMetadataBlock(sourcePath);
+    return largest <= MaxMetadataBytes ? largest * XmpTreeFactor : 0;
+}
 
 bool MetadataCopier::formatCarriesMetadata(const QString &format)
 {
@@ -383,10 +644,12 @@ QByteArray MetadataCopier::exifBlob(const QSize pixelSize, const float dpi) cons
                       static_cast<qsizetype>(blob.size()));
 }
 
-QByteArray MetadataCopier::xmpPacket(const QSize pixelSize) const
+QByteArray MetadataCopier::xmpPacket(const QString &format, const QSize pixelSize) const
 {
     Exiv2::XmpData xmp;
     carryXmp(xmp, m_data->xmp, m_mode, pixelSize);
+    if (!holdsIptc(format))
+        mirrorIptc(xmp, m_data->iptc, m_mode);
     if (xmp.empty())
         return {};
     std::string packet;
@@ -405,7 +668,7 @@ Result<CameraData> MetadataCopier::embeddedData(const QString &format, const QSi
     return guarded([&]() -> Result<CameraData> {
         CameraData data;
         data.exif = exifBlob(pixelSize, dpi);
-        data.xmp = xmpPacket(pixelSize);
+        data.xmp = xmpPacket(format, pixelSize);
         return data;
     });
 }
@@ -433,30 +696,42 @@ Status MetadataCopier::carryInto(QByteArray &encoded, const QString &format, con
     // describe its pixels.
     image->readMetadata();
 
-    carryExif(image->exifData(), m_data->exif, m_mode, pixelSize, isTiff(format) ? 0.0f : dpi);
-
-    Exiv2::IptcData &iptc = image->iptcData();
-    for (const Exiv2::Iptcdatum &datum : m_data->iptc) {
-        if (keepIptc(datum, m_mode))
-            iptc.add(datum);
-    }
+    // Exiv2 0.27 files a PNG's EXIF in a text chunk most readers ignore; it goes into the
+    // standard eXIf chunk instead, added below.
+    const bool png = ImageFormats::fromName(format) == ImageFormat::Png && parts.trailer > 0;
+    if (!png)
+        carryExif(image->exifData(), m_data->exif, m_mode, pixelSize, isTiff(format) ? 0.0f : dpi);
 
     carryXmp(image->xmpData(), m_data->xmp, m_mode, pixelSize);
+    if (holdsIptc(format)) {
+        Exiv2::IptcData &iptc = image->iptcData();
+        for (const Exiv2::Iptcdatum &datum : m_data->iptc) {
+            if (keepIptc(datum, m_mode))
+                iptc.add(datum);
+        }
+    } else {
+        mirrorIptc(image->xmpData(), m_data->iptc, m_mode);
+    }
 
     image->writeMetadata();
 
     Exiv2::BasicIo &io = image->io();
     io.open();
     const auto headSize = static_cast<qsizetype>(io.size()) - parts.trailer;
+    const QByteArray exifChunk = png ? pngChunk("eXIf", exifBlob(pixelSize, dpi)) : QByteArray();
     const qsizetype tailSize = encoded.size() - parts.tailFrom;
-    QByteArray written(std::max<qsizetype>(0, headSize) + tailSize, Qt::Uninitialized);
+    QByteArray written(std::max<qsizetype>(0, headSize) + exifChunk.size() + tailSize,
+                       Qt::Uninitialized);
     const long read = headSize < 0 ? -1
                                    : io.read(reinterpret_cast<Exiv2::byte *>(written.data()),
                                              static_cast<long>(headSize));
     io.close();
     if (read != static_cast<long>(headSize))
         return Error{QStringLiteral("Exiv2 wrote a file of an unexpected shape")};
-    std::memcpy(written.data() + headSize, encoded.constData() + parts.tailFrom,
+    // The eXIf chunk goes right before the image data, as the format asks.
+    std::memcpy(written.data() + headSize, exifChunk.constData(),
+                static_cast<size_t>(exifChunk.size()));
+    std::memcpy(written.data() + headSize + exifChunk.size(), encoded.constData() + parts.tailFrom,
                 static_cast<size_t>(tailSize));
     encoded = std::move(written);
     return {};

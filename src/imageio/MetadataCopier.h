@@ -22,19 +22,27 @@ namespace inkveil {
 //
 // Usable for any output format Exiv2 writes (JPEG, TIFF, PNG, WebP): encode the image, then hand
 // the finished bytes to writeInto() before they go to disk. AVIF, which Exiv2 cannot write, takes
-// the same camera data from embeddedData() into its encoder (all but IPTC, which AVIF has no
-// place for). One object per photo; objects are independent, so workers may use their own at the
-// same time.
+// the same camera data from embeddedData() into its encoder. Formats with no place for IPTC
+// (WebP, AVIF) get its fields as XMP. One object per photo; objects are independent, so workers may
+// use their own at the same time.
 class MetadataCopier
 {
 public:
     // What goes into the output, as the "metadata" output option numbers it.
     enum class Mode {
         Keep = 0,    // everything
-        Private = 1, // all but location fields, serial numbers and maker notes
+        Private = 1, // all but location, identity (serials, owner) and maker notes
         None = 2,    // no EXIF, IPTC or XMP at all
     };
     static Mode modeFromOption(int option);
+
+    // A photo's camera data is never larger than this, in any one block of the file; a source
+    // that has more is written without it, with a note, rather than Exiv2 holding ten times
+    // that in memory.
+    static constexpr qint64 MaxMetadataBytes = 16 * 1024 * 1024;
+    // The memory reading the camera data of the photo at sourcePath may take: Exiv2 holds each
+    // block whole, and XMP's tree at about ten times its size. 0 for data never read.
+    static qint64 memoryNeeded(const QString &sourcePath);
 
     // Reads the camera data of the photo at sourcePath, unless mode is None.
     MetadataCopier(const QString &sourcePath, Mode mode);
@@ -61,19 +69,26 @@ public:
     // when that is nothing, or the encoder embedded it).
     Status writeInto(QByteArray &encoded, const QString &format, QSize pixelSize, float dpi) const;
 
+    // Why the source's maker note, which the mode keeps, is left out of every output (it can't
+    // be carried faithfully); empty when it is not.
+    QString makerNoteLeftOut() const { return m_note; }
+
 private:
     // The EXIF as a TIFF structure, or empty when nothing of it is carried.
     QByteArray exifBlob(QSize pixelSize, float dpi) const;
-    // The XMP packet, or empty when nothing of it is carried.
-    QByteArray xmpPacket(QSize pixelSize) const;
+    // The XMP packet for a file of `format`, or empty when nothing of it is carried.
+    QByteArray xmpPacket(const QString &format, QSize pixelSize) const;
     // writeInto()'s work on the finished file; Exiv2 may throw.
     Status carryInto(QByteArray &encoded, const QString &format, QSize pixelSize, float dpi) const;
 
     struct Data;
+    // A HEIC or AVIF photo's camera data, from the items libheif finds; Exiv2 throws.
+    static std::unique_ptr<Data> heifData(const QString &path);
     std::unique_ptr<Data> m_data;
     Mode m_mode;
     // Why the source's camera data could not be read; told by the first step that needs it.
     Status m_read;
+    QString m_note;
 };
 
 } // namespace inkveil

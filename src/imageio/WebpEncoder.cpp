@@ -3,6 +3,8 @@
 
 #include "imageio/WebpEncoder.h"
 
+#include "imageio/IccProfile.h"
+
 #include <QColorSpace>
 
 #include <webp/encode.h>
@@ -92,8 +94,10 @@ Result<QByteArray> WebpEncoder::encode(const QImage &image, const int quality)
     WebPMemoryWriterClear(&writer);
     if (!encoded || bitstream.isEmpty())
         return failed(error);
-    return withChunks(bitstream, image.colorSpace().isValid() ? image.colorSpace().iccProfile()
-                                                              : QByteArray());
+    // The pixels are RGB: a profile of another kind would mislead colour-managed viewers.
+    const QByteArray icc =
+        image.colorSpace().isValid() ? image.colorSpace().iccProfile() : QByteArray();
+    return withChunks(bitstream, iccFitsChannels(icc, false) ? icc : QByteArray());
 }
 
 } // namespace inkveil

@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace inkveil {
@@ -127,6 +128,19 @@ QList<QRect> inkedParts(const QImage &image)
     return parts;
 }
 
+// Qt 6.4 premultiplies straight 16-bit RGBA pixels wrongly (channels mixed up, alpha squared),
+// both when converting them and when painting on them, which garbles the area under a
+// watermark; the way back is right. Premultiplied here, in place.
+void premultiplyDeep(QImage &image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        auto *const line = reinterpret_cast<QRgba64 *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = line[x].premultiplied();
+    }
+    image.reinterpretAsFormat(QImage::Format_RGBA64_Premultiplied);
+}
+
 QString installedFamily(const QString &name)
 {
     if (!name.isEmpty() && QFontDatabase::hasFamily(name))
@@ -172,10 +186,19 @@ Stamper::Stamped Stamper::watermark(const std::shared_ptr<WorkFile> &file, Decod
         canvas.convertTo(canvas.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
                          : canvas.depth() >= 16   ? QImage::Format_RGBX64 // keeps 16-bit grey
                                                   : QImage::Format_RGB32);
+    // Straight 16-bit RGBA pixels are drawn on premultiplied and handed back as they came, so
+    // that encoders still see the photo's own format.
+    const bool straightDeep = canvas.format() == QImage::Format_RGBA64;
+    const bool drawing = std::any_of(overlays.cbegin(), overlays.cend(),
+                                     [](const auto &overlay) { return overlay->use(); });
+    if (straightDeep && drawing)
+        premultiplyDeep(canvas);
     for (const auto &overlay : overlays) {
         if (overlay->use() && drawOverlay(canvas, canvasSize, *overlay))
             ++stamped.watermarksShown;
     }
+    if (straightDeep && drawing)
+        canvas.convertTo(QImage::Format_RGBA64);
     stamped.image = std::move(canvas);
     return stamped;
 }
@@ -198,8 +221,10 @@ bool Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Over
     // into it, so that red looks the same red on every photo. The photo's pixels stay as read.
     QColor bandColor = overlay.bgColor();
     const QColorSpace space = canvas.colorSpace();
+    // A grey profile counts too: a greyscale photo is drawn on in colour, and its grey curve
+    // then applies to each channel.
     if (space.isValid() && space != QColorSpace::SRgb &&
-        iccFitsChannels(space.iccProfile(), false)) {
+        (iccFitsChannels(space.iccProfile(), false) || iccFitsChannels(space.iccProfile(), true))) {
         contentImage.setColorSpace(QColorSpace::SRgb);
         contentImage.convertToColorSpace(space);
         if (bandColor.isValid())
