@@ -116,7 +116,9 @@ qint64 difference(const QImage &a, const QImage &b)
 QByteArray swappedCmykProfile()
 {
     const auto lab = [](const cmsUInt16Number in[], cmsUInt16Number out[], void *toLab) {
-        const auto clear = [&](int ink) { return (65535 - in[ink]) * (65535 - in[3]) / 65535; };
+        const auto clear = [&](int ink) {
+            return (65535u - in[ink]) * (65535u - in[3]) / 65535u;
+        };
         const cmsUInt16Number rgb[3] = {cmsUInt16Number(clear(2)), cmsUInt16Number(clear(1)),
                                         cmsUInt16Number(clear(0))};
         cmsDoTransform(toLab, rgb, out, 1);
