@@ -540,6 +540,13 @@ qint64 largestMetadataBlock(const QString &path)
     return 0;
 }
 
+// Exiv2's video readers (RIFF, Matroska, QuickTime, ASF: its image types 20, 21, 22 and 24)
+// make up tags of their own and can spin for many seconds on a hostile file; no photo is one.
+bool isVideo(const int imageType)
+{
+    return imageType == 20 || imageType == 21 || imageType == 22 || imageType == 24;
+}
+
 bool isHeif(const QString &path)
 {
     QFile file(path);
@@ -596,6 +603,8 @@ MetadataCopier::MetadataCopier(const QString &sourcePath, const Mode mode)
             return {};
         }
         const auto image = Exiv2::ImageFactory::open(QFile::encodeName(sourcePath).toStdString());
+        if (isVideo(image->imageType()))
+            return Error{QStringLiteral("it is held in a video's container")};
         image->readMetadata();
         auto data = std::make_unique<Data>();
         data->exif = image->exifData();
