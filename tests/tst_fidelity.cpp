@@ -219,13 +219,8 @@ private Q_SLOTS:
         QCOMPARE(keysIn(before, Authorship + Private), Authorship + Private);
         QVERIFY(before.contains(QStringLiteral("IFD1:ThumbnailImage")));
 
-        OutputOptions options;
-        options.setFolder(m_dir.filePath(QStringLiteral("out")));
-        options.setFileFormat(format);
-        options.setMetadata(OutputOptions::Metadata(mode));
-        BatchEngine engine;
         const auto result =
-            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+            process(source, QStringLiteral("out"), format, OutputOptions::Metadata(mode));
         QVERIFY(result.ok());
         QVERIFY(result.note.isEmpty());
 
@@ -298,13 +293,8 @@ private Q_SLOTS:
             QSKIP("exiftool (libimage-exiftool-perl) is not installed");
         const QString source = heifSource();
         QVERIFY(!source.isEmpty());
-        OutputOptions options;
-        options.setFolder(m_dir.filePath(QStringLiteral("from-heif")));
-        options.setFileFormat(format);
-        options.setMetadata(OutputOptions::Metadata(mode));
-        BatchEngine engine;
         const auto result =
-            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+            process(source, QStringLiteral("from-heif"), format, OutputOptions::Metadata(mode));
         QVERIFY(result.ok());
         QVERIFY(result.note.isEmpty());
 
@@ -347,12 +337,7 @@ private Q_SLOTS:
         }
         QCOMPARE(previewCount(source), 1);
 
-        OutputOptions options;
-        options.setFolder(m_dir.filePath(QStringLiteral("previews")));
-        options.setFileFormat(format);
-        BatchEngine engine;
-        const auto result =
-            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+        const auto result = process(source, QStringLiteral("previews"), format);
         QVERIFY(result.ok());
         QCOMPARE(previewCount(result.outputPath), 0);
         // The rest of the maker note travels.
@@ -368,11 +353,7 @@ private Q_SLOTS:
         // Qt reads PPM, Exiv2 does not.
         const QString source = m_dir.filePath(QStringLiteral("plain.ppm"));
         QVERIFY(uprightPhoto().save(source, "PPM"));
-        OutputOptions options;
-        options.setFolder(m_dir.filePath(QStringLiteral("out")));
-        BatchEngine engine;
-        const auto result =
-            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+        const auto result = process(source, QStringLiteral("out"));
         QVERIFY(result.ok());
         QCOMPARE(QImage(result.outputPath).size(), QSize(Width, Height));
         QVERIFY2(
@@ -380,8 +361,8 @@ private Q_SLOTS:
             qPrintable(result.note));
 
         // Nothing was asked for: nothing is missing.
-        options.setMetadata(OutputOptions::NoMetadata);
-        QVERIFY(engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options)
+        QVERIFY(process(source, QStringLiteral("out"), QStringLiteral("jpeg"),
+                        OutputOptions::NoMetadata)
                     .note.isEmpty());
     }
 
@@ -415,11 +396,7 @@ private Q_SLOTS:
         }
         QVERIFY(writeFile(source, file));
 
-        OutputOptions options;
-        options.setFolder(m_dir.filePath(QStringLiteral("moved")));
-        BatchEngine engine;
-        const auto result =
-            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+        const auto result = process(source, QStringLiteral("moved"));
         QVERIFY(result.ok());
         QVERIFY2(
             result.note.startsWith(BatchEngine::NoMakerNoteNote.section(QLatin1Char('%'), 0, 0)),
@@ -450,12 +427,7 @@ private Q_SLOTS:
         const QString source = m_dir.filePath(QStringLiteral("huge-xmp.") + format);
         QVERIFY(writeFile(source, file));
 
-        OutputOptions options;
-        options.setFolder(m_dir.filePath(QStringLiteral("huge")));
-        options.setFileFormat(QStringLiteral("jpeg"));
-        BatchEngine engine;
-        const auto result =
-            engine.processSingleFile(std::make_shared<WorkFile>(source), {}, options);
+        const auto result = process(source, QStringLiteral("huge"), QStringLiteral("jpeg"));
         QVERIFY(result.ok());
         QVERIFY2(result.note.contains(QLatin1String("more than photos carry")),
                  qPrintable(result.note));
@@ -516,12 +488,8 @@ private Q_SLOTS:
         overlay->setHeight(10);
         overlay->setPosition(4);
 
-        OutputOptions options;
-        options.setFolder(m_dir.filePath(QStringLiteral("alpha")));
-        options.setFileFormat(format);
-        BatchEngine engine;
-        const auto result =
-            engine.processSingleFile(std::make_shared<WorkFile>(source), {overlay}, options);
+        const auto result = process(source, QStringLiteral("alpha"), format,
+                                    OutputOptions::KeepMetadata, {overlay});
         QVERIFY(result.ok());
         const QImage written(result.outputPath);
         QCOMPARE(written.hasAlphaChannel(), keepsAlpha);
@@ -575,11 +543,7 @@ private Q_SLOTS:
             QStringLiteral("deep-%1-%2.%3").arg(format).arg(int(pixels)).arg(source));
         QVERIFY(photo.save(path));
 
-        OutputOptions options;
-        options.setFolder(m_dir.filePath(QStringLiteral("deep")));
-        options.setFileFormat(format);
-        BatchEngine engine;
-        const auto result = engine.processSingleFile(std::make_shared<WorkFile>(path), {}, options);
+        const auto result = process(path, QStringLiteral("deep"), format);
         QVERIFY(result.ok());
         const QImage written(result.outputPath);
         QCOMPARE(written.format(), pixels);
@@ -634,12 +598,8 @@ private Q_SLOTS:
         overlay->setPosition(4);
         overlay->setShow(false);
 
-        OutputOptions options;
-        options.setFolder(m_dir.filePath(QStringLiteral("grey")));
-        options.setFileFormat(format);
-        BatchEngine engine;
         const auto result =
-            engine.processSingleFile(std::make_shared<WorkFile>(source), {overlay}, options);
+            process(source, QStringLiteral("grey"), format, OutputOptions::KeepMetadata, {overlay});
         QVERIFY(result.ok());
         QImage written = ImageToolkit::decode(result.outputPath)->image();
         QCOMPARE(written.format() == QImage::Format_Grayscale8, grey);
@@ -679,12 +639,8 @@ private Q_SLOTS:
         overlay->setExtend(true);
         overlay->setBgColor(QColor(50, 80, 200));
 
-        OutputOptions options;
-        options.setFolder(m_dir.filePath(QStringLiteral("p3")));
-        options.setFileFormat(QStringLiteral("png"));
-        BatchEngine engine;
-        const auto result =
-            engine.processSingleFile(std::make_shared<WorkFile>(source), {overlay}, options);
+        const auto result = process(source, QStringLiteral("p3"), QStringLiteral("png"),
+                                    OutputOptions::KeepMetadata, {overlay});
         QVERIFY(result.ok());
         QImage written(result.outputPath);
         QCOMPARE(written.colorSpace(), QColorSpace(QColorSpace::DisplayP3));
@@ -718,6 +674,21 @@ private Q_SLOTS:
     }
 
 private:
+    // One photo through the engine into a folder of the test folder.
+    BatchEngine::FileResult
+    process(const QString &source, const QString &folder,
+            const QString &format = QStringLiteral("jpeg"),
+            const OutputOptions::Metadata metadata = OutputOptions::KeepMetadata,
+            const OverlayList &overlays = {})
+    {
+        OutputOptions options;
+        options.setFolder(m_dir.filePath(folder));
+        options.setFileFormat(format);
+        options.setMetadata(metadata);
+        BatchEngine engine;
+        return engine.processSingleFile(std::make_shared<WorkFile>(source), overlays, options);
+    }
+
     // The upright photo as a file of `format` with an XMP block of `size` bytes.
     static QByteArray withXmp(const QString &format, const qsizetype size)
     {
