@@ -6,6 +6,7 @@
 #include "base/Result.h"
 #include "output/OutputOptions.h"
 #include "output/OutputPlan.h"
+#include "render/AutoAdjuster.h"
 #include "render/PlaceholderExpander.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
@@ -78,6 +79,8 @@ public:
         QString note;
         // Time spent on the photo, from its start to its end, in milliseconds.
         qint64 ms = 0;
+        // Where each used watermark went and in which colour, when any is fitted to the photo.
+        QList<AutoChoice> choices;
         bool ok() const { return status != Status::Failed; }
     };
 

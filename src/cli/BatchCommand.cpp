@@ -63,6 +63,9 @@ struct Options
     int shard = 1;
     int shardCount = 1;
     QString report;
+    // --auto-place, --auto-contrast: every watermark fitted to each photo, this run only.
+    bool autoPlace = false;
+    bool autoContrast = false;
 
     void overrideBy(const QCommandLineOption &option, const QVariant &value)
     {
@@ -140,6 +143,14 @@ struct Switches
         QStringLiteral("report"),
         QStringLiteral("Write what became of each photo to <file>, a JSON object a line."),
         QStringLiteral("file")};
+    const QCommandLineOption autoPlace{
+        QStringLiteral("auto-place"),
+        QStringLiteral("Put each watermark where it covers the least detail of each photo, "
+                       "among its allowed positions (this run only).")};
+    const QCommandLineOption autoContrast{
+        QStringLiteral("auto-contrast"),
+        QStringLiteral("Draw each text in the colour of its two that stands out on each photo, "
+                       "with a shadow or outline where needed (this run only).")};
 
     void addTo(QCommandLineParser &parser) const
     {
@@ -150,6 +161,7 @@ struct Switches
             {state, output, format, quality, jobs, existing, metadata, dryRun, exif, memory});
         parser.addOptions({preset, listPresets});
         parser.addOptions({shard, report});
+        parser.addOptions({autoPlace, autoContrast});
         parser.addPositionalArgument(QStringLiteral("PATH"),
                                      QStringLiteral("Photos and folders of photos."),
                                      QStringLiteral("PATH..."));
@@ -294,6 +306,8 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
         return QStringLiteral("Use either --state or --preset, not both.");
     options.dryRun = parser.isSet(switches.dryRun);
     options.exif = parser.isSet(switches.exif);
+    options.autoPlace = parser.isSet(switches.autoPlace);
+    options.autoContrast = parser.isSet(switches.autoContrast);
     for (const Step step : {readFormat, readQuality, readMetadata, readJobs, readExisting,
                             readMemory, readShard, readReport, readOutput, readPaths}) {
         if (QString error = step(parser, switches, options); !error.isNull())
@@ -448,6 +462,12 @@ void Invocation::applyOverrides()
 {
     for (const auto &[field, value] : m_options.overrides)
         field->set(*m_outputOptions, value);
+    for (const auto &overlay : std::as_const(m_overlays)) {
+        if (m_options.autoPlace)
+            overlay->setAutoPlace(true);
+        if (m_options.autoContrast)
+            overlay->setAutoContrast(true);
+    }
 }
 
 Invocation::Exit Invocation::gatherPhotos()

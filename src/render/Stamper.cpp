@@ -176,7 +176,7 @@ Stamper::Stamped Stamper::watermark(const std::shared_ptr<WorkFile> &file, Decod
     if (source.isNull())
         return {};
     const FloatSize points = source.sizeInPoints();
-    Stamped stamped{{}, QSizeF(points.width, points.height)};
+    Stamped stamped{{}, QSizeF(points.width, points.height), 0, {}};
     const FloatSize canvasSize{static_cast<float>(source.pixelSize().width()),
                                static_cast<float>(source.pixelSize().height())};
     QImage canvas = source.takeImage();
@@ -193,14 +193,45 @@ Stamper::Stamped Stamper::watermark(const std::shared_ptr<WorkFile> &file, Decod
                                      [](const auto &overlay) { return overlay->use(); });
     if (straightDeep && drawing)
         premultiplyDeep(canvas);
-    for (const auto &overlay : overlays) {
-        if (overlay->use() && drawOverlay(canvas, canvasSize, *overlay))
-            ++stamped.watermarksShown;
-    }
+    drawOverlays(canvas, canvasSize, overlays, stamped);
     if (straightDeep && drawing)
         canvas.convertTo(QImage::Format_RGBA64);
     stamped.image = std::move(canvas);
     return stamped;
+}
+
+void Stamper::drawOverlays(QImage &canvas, const FloatSize canvasSize, const OverlayList &overlays,
+                           Stamped &stamped)
+{
+    const bool fitting = std::any_of(overlays.cbegin(), overlays.cend(), [](const auto &overlay) {
+        return AutoAdjuster::wantsPhoto(*overlay);
+    });
+    if (!fitting) {
+        for (const auto &overlay : overlays) {
+            if (overlay->use() && drawOverlay(canvas, canvasSize, *overlay))
+                ++stamped.watermarksShown;
+        }
+        return;
+    }
+    // The photo is read before the first watermark goes on, so that none is judged on another.
+    AutoAdjuster adjuster(canvas, canvasSize);
+    for (qsizetype i = 0; i < overlays.size(); ++i) {
+        const Overlay &overlay = *overlays.at(i);
+        if (!overlay.use())
+            continue;
+        AutoChoice choice{static_cast<int>(i), overlay.position(),
+                          overlay.isImage() ? QColor() : overlay.color()};
+        bool shown = false;
+        if (AutoAdjuster::wantsPhoto(overlay)) {
+            setAttribsFromOverlay(overlay, canvasSize);
+            const Overlay adjusted = adjuster.adjust(overlay, findContentSize(overlay), choice);
+            shown = drawOverlay(canvas, canvasSize, adjusted);
+        } else {
+            shown = drawOverlay(canvas, canvasSize, overlay);
+        }
+        stamped.watermarksShown += shown ? 1 : 0;
+        stamped.choices.append(choice);
+    }
 }
 
 bool Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Overlay &overlay)

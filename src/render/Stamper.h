@@ -6,6 +6,7 @@
 #include "base/FloatGeometry.h"
 #include "base/Result.h"
 #include "imageio/DecodedImage.h"
+#include "render/AutoAdjuster.h"
 #include "render/PlaceholderExpander.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
@@ -39,6 +40,9 @@ public:
         // Watermarks that left something visible: 0 when each used one is empty, transparent
         // or a picture that can't be read, and the photo looks as it did.
         int watermarksShown = 0;
+        // Where each used watermark went and in which colour, when any of them is fitted to
+        // the photo (automatic placement or contrast); empty otherwise.
+        QList<AutoChoice> choices;
     };
 
     // The photo with every used watermark drawn on it at full pixel size; fails with the reason
@@ -90,6 +94,9 @@ private:
     // canvasSize: the photo's full pixel size, which canvas may be a reduced decode of.
     // False when the overlay left nothing visible.
     bool drawOverlay(QImage &canvas, FloatSize canvasSize, const Overlay &overlay);
+    // The watermarks drawn one by one, fitted to the photo where they ask for it.
+    void drawOverlays(QImage &canvas, FloatSize canvasSize, const OverlayList &overlays,
+                      Stamped &stamped);
     // Whether the overlay, set up for drawing, puts ink or a band on the photo.
     bool showsInk(const Overlay &overlay);
     const DecodedImage &picture(const QString &path);
