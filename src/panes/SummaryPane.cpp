@@ -50,7 +50,8 @@ void SummaryPane::update()
     ui->originalname->setText(text.originalname());
     ui->samplename->setText(text.samplename());
     ui->thumbnails->setText(text.thumbnails());
-    const QStringList warnings = SummaryText::warnings(m_workFiles, m_overlays, *m_outputOptions);
+    const QStringList warnings = SummaryText::warnings(m_workFiles, m_overlays, *m_outputOptions) +
+                                 SummaryText::perPhoto(m_overlays);
     ui->warnings->setText(warnings.join(QLatin1Char('\n')));
     // The row is there only when there is something to say.
     ui->warnings->setVisible(!warnings.isEmpty());

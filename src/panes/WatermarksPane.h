@@ -20,6 +20,7 @@ namespace inkveil {
 class BackgroundEditor;
 class ImageEditor;
 class PlacementEditor;
+class FittingEditor;
 class TextEditor;
 class OverlayListModel;
 
@@ -99,6 +100,7 @@ private:
     BackgroundEditor *m_backgroundEditor;
     ImageEditor *m_imageEditor;
     PlacementEditor *m_placementEditor;
+    FittingEditor *m_fittingEditor;
 
     // The form's controls; null until the form is built.
     Ui::Watermarks *ui = nullptr;
