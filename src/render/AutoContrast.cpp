@@ -44,8 +44,10 @@ double ratioOn(float backdrop, const AutoContrast::Style &style, const QColor &t
     Rgb under{grey, grey, grey};
     if (style.box.isValid())
         under = blend(components(style.box), under, static_cast<float>(style.box.alphaF()));
+    // A shadow lies offset under the glyphs and shows along about half of their edges: it
+    // counts at half its strength.
     if (effect == AutoContrast::Effect::Shadow)
-        under = blend(components(effectColor), under, style.shadowStrength);
+        under = blend(components(effectColor), under, 0.5f * style.shadowStrength);
     else if (effect == AutoContrast::Effect::Outline)
         under = components(effectColor);
     const Rgb ink = blend(components(text), under, std::clamp(style.alpha, 0.0f, 1.0f));
@@ -60,21 +62,23 @@ AutoContrast::Backdrop AutoContrast::measure(const PhotoProxy &proxy, const Floa
     const QRect cells = proxy.cover(rect, canvasSize);
     if (cells.isEmpty())
         return {};
-    std::vector<float> values;
-    values.reserve(static_cast<size_t>(cells.width() * cells.height()));
-    for (int y = cells.top(); y <= cells.bottom(); ++y)
-        for (int x = cells.left(); x <= cells.right(); ++x)
-            values.push_back(proxy.at(x, y));
-    const auto percentile = [&](double share) {
+    // The median of the boxes' means; the extremes from their darkest and brightest samples,
+    // so that fine texture a mean would flatten to grey still counts.
+    const auto percentile = [&](float (PhotoProxy::*value)(int, int) const, double share) {
+        std::vector<float> values;
+        values.reserve(static_cast<size_t>(cells.width() * cells.height()));
+        for (int y = cells.top(); y <= cells.bottom(); ++y)
+            for (int x = cells.left(); x <= cells.right(); ++x)
+                values.push_back((proxy.*value)(x, y));
         const auto nth =
             values.begin() + static_cast<ptrdiff_t>(share * static_cast<double>(values.size() - 1));
         std::nth_element(values.begin(), nth, values.end());
         return *nth;
     };
     Backdrop backdrop;
-    backdrop.median = percentile(0.5);
-    backdrop.dark = percentile(0.1);
-    backdrop.bright = percentile(0.9);
+    backdrop.median = percentile(&PhotoProxy::at, 0.5);
+    backdrop.dark = percentile(&PhotoProxy::darkest, 0.1);
+    backdrop.bright = percentile(&PhotoProxy::brightest, 0.9);
     return backdrop;
 }
 

@@ -21,15 +21,19 @@ CalmPlacement::CalmPlacement(const PhotoProxy &proxy, const FloatSize canvasSize
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             lightness[static_cast<size_t>(y * w + x)] = std::sqrt(proxy.at(x, y));
-    const auto at = [&](int x, int y) { return lightness[static_cast<size_t>(y * w + x)]; };
+    const auto at = [&](int x, int y) {
+        return lightness[static_cast<size_t>(std::clamp(y, 0, h - 1) * w +
+                                             std::clamp(x, 0, w - 1))];
+    };
     m_sums.assign(static_cast<size_t>(m_width * (h + 1)), 0.0);
     for (int y = 0; y < h; ++y) {
         double rowSum = 0.0;
         for (int x = 0; x < w; ++x) {
+            // Edge energy: the squared change of lightness to the next pixel across and down.
             const float v = at(x, y);
-            const float dx = x + 1 < w ? std::abs(at(x + 1, y) - v) : 0.0f;
-            const float dy = y + 1 < h ? std::abs(at(x, y + 1) - v) : 0.0f;
-            rowSum += static_cast<double>(dx + dy);
+            const float dx = at(x + 1, y) - v;
+            const float dy = at(x, y + 1) - v;
+            rowSum += static_cast<double>(dx * dx + dy * dy);
             m_sums[static_cast<size_t>((y + 1) * m_width + x + 1)] =
                 m_sums[static_cast<size_t>(y * m_width + x + 1)] + rowSum;
         }

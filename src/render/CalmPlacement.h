@@ -13,7 +13,7 @@
 namespace inkveil {
 
 // Where on a photo a watermark hides the least: the detail a rectangle covers is the mean edge
-// energy of the proxy under it (how much the lightness changes from pixel to pixel), so a clear
+// energy of the proxy under it (the squared change of lightness from pixel to pixel), so a clear
 // sky or a blurred background scores low and foliage, faces and text score high.
 //
 // The choice is meant to be predictable: the same photo always gives the same answer; scores
@@ -34,10 +34,12 @@ public:
     // detailed of all. -1 for no candidates.
     int choose(const QList<FloatRect> &candidates, const QList<FloatRect> &taken) const;
 
-    // Scores within this share of the best, plus TieFloor, are ties. TieFloor is about one
-    // 8-bit step of lightness per pixel: below it a region is flat, whatever its noise.
-    static constexpr double TieShare = 0.2;
-    static constexpr double TieFloor = 0.004;
+    // Scores within this share of the best, plus TieFloor, are ties. TieFloor is about the
+    // energy of a change of two 8-bit steps per pixel: below it a region is flat, whatever its
+    // noise. The share trades a little detail for positions that stay put on nearly equal
+    // photos.
+    static constexpr double TieShare = 0.5;
+    static constexpr double TieFloor = 5e-5;
 
     static bool overlap(FloatRect a, FloatRect b);
 

@@ -43,6 +43,42 @@ bool readsDirectly(QImage::Format format)
            format == QImage::Format_ARGB32_Premultiplied;
 }
 
+// One row of the photo, sampled every `step` pixels (about three samples a box side: plenty for
+// a box's mean, close enough between a photo and a copy of it at another size, and a large photo
+// is then read on one row in four only, which is most of the saving), added box by box into a
+// row of the proxy.
+struct SampledRow
+{
+    int width;
+    int box;
+    int step;
+
+    void add(const QRgb *line, float *sums, float *darkest, float *brightest, int *counts) const
+    {
+        const LuminanceTable &table = luminanceTable();
+        int x = step / 2;
+        for (int cell = 0; x < width; ++cell) {
+            const int end = std::min(width, (cell + 1) * box);
+            float sum = 0.0f;
+            float low = darkest[cell];
+            float high = brightest[cell];
+            int count = 0;
+            for (; x < end; x += step, ++count) {
+                const QRgb p = line[x];
+                const float l = table.red[(p >> 16) & 0xff] + table.green[(p >> 8) & 0xff] +
+                                table.blue[p & 0xff];
+                sum += l;
+                low = std::min(low, l);
+                high = std::max(high, l);
+            }
+            sums[cell] += sum;
+            darkest[cell] = low;
+            brightest[cell] = high;
+            counts[cell] += count;
+        }
+    }
+};
+
 } // namespace
 
 float PhotoProxy::linear(float srgb)
@@ -69,34 +105,31 @@ PhotoProxy PhotoProxy::fromImage(const QImage &image)
     const int box = proxy.m_box;
     proxy.m_width = (w + box - 1) / box;
     proxy.m_height = (h + box - 1) / box;
-    // Four samples a side of each box are plenty for its mean: a large photo is read on every
-    // third or fourth row only, which is most of the saving.
-    const int step = std::max(1, box / 4);
-    std::vector<float> sums(static_cast<size_t>(proxy.m_width * proxy.m_height), 0.0f);
-    std::vector<int> counts(sums.size(), 0);
-    const LuminanceTable &table = luminanceTable();
-    const bool direct = readsDirectly(image.format());
-    QImage row;
-    for (int y = step / 2; y < h; y += step) {
+    const size_t cells = static_cast<size_t>(proxy.m_width) * static_cast<size_t>(proxy.m_height);
+    proxy.m_pixels.assign(cells, 0.0f);
+    proxy.m_darkest.assign(cells, 1.0f);
+    proxy.m_brightest.assign(cells, 0.0f);
+    std::vector<int> counts(cells, 0);
+    const SampledRow sampled{w, box, std::max(1, box / 3)};
+    QImage converted;
+    for (int y = sampled.step / 2; y < h; y += sampled.step) {
         const QRgb *line = nullptr;
-        if (direct) {
+        if (readsDirectly(image.format())) {
             line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
         } else {
-            row = image.copy(0, y, w, 1).convertToFormat(QImage::Format_RGB32);
-            line = reinterpret_cast<const QRgb *>(row.constScanLine(0));
+            converted = image.copy(0, y, w, 1).convertToFormat(QImage::Format_RGB32);
+            line = reinterpret_cast<const QRgb *>(converted.constScanLine(0));
         }
-        float *const sumRow = sums.data() + static_cast<ptrdiff_t>(y / box) * proxy.m_width;
-        int *const countRow = counts.data() + static_cast<ptrdiff_t>(y / box) * proxy.m_width;
-        for (int x = step / 2; x < w; x += step) {
-            const QRgb p = line[x];
-            sumRow[x / box] += table.red[(p >> 16) & 0xff] + table.green[(p >> 8) & 0xff] +
-                               table.blue[p & 0xff];
-            ++countRow[x / box];
-        }
+        const size_t first = static_cast<size_t>(y / box) * static_cast<size_t>(proxy.m_width);
+        sampled.add(line, proxy.m_pixels.data() + first, proxy.m_darkest.data() + first,
+                    proxy.m_brightest.data() + first, counts.data() + first);
     }
-    proxy.m_pixels.resize(sums.size());
-    for (size_t i = 0; i < sums.size(); ++i)
-        proxy.m_pixels[i] = counts[i] > 0 ? sums[i] / static_cast<float>(counts[i]) : 0.0f;
+    for (size_t i = 0; i < cells; ++i) {
+        proxy.m_pixels[i] =
+            counts[i] > 0 ? proxy.m_pixels[i] / static_cast<float>(counts[i]) : 0.0f;
+        proxy.m_brightest[i] = std::max(proxy.m_brightest[i], proxy.m_pixels[i]);
+        proxy.m_darkest[i] = std::min(proxy.m_darkest[i], proxy.m_pixels[i]);
+    }
     return proxy;
 }
 

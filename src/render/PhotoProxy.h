@@ -15,7 +15,8 @@ namespace inkveil {
 // A small picture of a photo's brightness, for deciding where a watermark goes and in which
 // colour without looking at every pixel again. Each proxy pixel is the mean relative luminance
 // (linear light, 0 to 1, what contrast ratios are defined on) of a square box of the photo,
-// sampled sparsely inside large boxes so that a 24-megapixel photo costs a few milliseconds.
+// sampled sparsely inside large boxes so that a 24-megapixel photo costs a few milliseconds;
+// the darkest and brightest sample of each box are kept too.
 // A photo and a copy of it at half the size give nearly the same proxy.
 class PhotoProxy
 {
@@ -28,7 +29,10 @@ public:
     bool isNull() const { return m_pixels.empty(); }
     int width() const { return m_width; }
     int height() const { return m_height; }
-    float at(int x, int y) const { return m_pixels[static_cast<size_t>(y * m_width + x)]; }
+    float at(int x, int y) const { return m_pixels[index(x, y)]; }
+    // The darkest and brightest sample of the box: what a mean hides of fine texture.
+    float darkest(int x, int y) const { return m_darkest[index(x, y)]; }
+    float brightest(int x, int y) const { return m_brightest[index(x, y)]; }
 
     // The proxy pixels under a rectangle of the photo given in canvas units (y up, the whole
     // photo being canvasSize): every pixel the rectangle touches, clipped to the proxy. Empty
@@ -40,6 +44,8 @@ public:
     static float srgb(float linear);
 
 private:
+    size_t index(int x, int y) const { return static_cast<size_t>(y * m_width + x); }
+
     int m_width = 0;
     int m_height = 0;
     // Pixels of the photo per proxy pixel, along each side.
@@ -47,6 +53,8 @@ private:
     int m_imageWidth = 0;
     int m_imageHeight = 0;
     std::vector<float> m_pixels;
+    std::vector<float> m_darkest;
+    std::vector<float> m_brightest;
 };
 
 } // namespace inkveil
