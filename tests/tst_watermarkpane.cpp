@@ -117,7 +117,7 @@ private:
             return overlay.shadowColor();
         if (key == QLatin1String("fontStyle"))
             return overlay.fontStyle();
-        return {};
+        return overlay.encode().value(key);
     }
 
     QTemporaryDir m_dir;
@@ -467,6 +467,11 @@ void TestWatermarkPane::fittingControlsEditAndRedraw_data()
     QTest::newRow("tile") << "tile" << QVariant() << "tile" << QVariant(true);
     QTest::newRow("outline colour")
         << "outlineColor" << QVariant(red) << "outlineColor" << QVariant(red);
+    // On a plain light photo: to the first allowed corner, and dark text.
+    QTest::newRow("automatic placement")
+        << "autoPlace" << QVariant() << "autoPlace" << QVariant(true);
+    QTest::newRow("automatic contrast")
+        << "autoContrast" << QVariant() << "autoContrast" << QVariant(true);
 }
 
 void TestWatermarkPane::fittingControlsEditAndRedraw()
