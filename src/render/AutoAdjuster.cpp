@@ -50,7 +50,6 @@ Overlay AutoAdjuster::adjust(const Overlay &overlay, const FloatSize contentSize
         adjusted.setPosition(position);
     }
     choice.position = position;
-    choice.automatic = true;
     if (overlay.isImage())
         return adjusted;
 

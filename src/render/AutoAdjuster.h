@@ -25,7 +25,6 @@ struct AutoChoice
     QColor textColor;
     // Contrast reached by the text against what it covers; 0 for a picture.
     double contrast = 0;
-    bool automatic = false;
 };
 
 // Fits the automatic watermarks of one photo to it, in list order: each placed where it covers
