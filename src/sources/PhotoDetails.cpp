@@ -18,8 +18,9 @@ namespace inkveil {
 
 namespace {
 
-// Headers are read in runs of this many photos: one hand-over to the interface thread each.
-constexpr qsizetype HeaderRun = 256;
+// Headers are read in runs of this many photos: one hand-over to the interface thread each, and
+// short enough that a picture asked for meanwhile waits little.
+constexpr qsizetype HeaderRun = 64;
 
 } // namespace
 
