@@ -381,6 +381,10 @@ void TestSourcesPane::listDetails()
     QCOMPARE(listed(), (QStringList{"d/b.png", "d/a-exif.jpg", "d/c.png"}));
     QCOMPARE(m_controller->workFiles(), m_pane->files());
     QCOMPARE(selectedRows(), QList<int>{1});
+    // The pictures don't sort: the order and its arrow stay.
+    m_table->horizontalHeader()->setSortIndicator(SourceFilesModel::Picture, Qt::AscendingOrder);
+    QCOMPARE(listed(), (QStringList{"d/b.png", "d/a-exif.jpg", "d/c.png"}));
+    QCOMPARE(m_table->horizontalHeader()->sortIndicatorSection(), int(SourceFilesModel::PixelSize));
     QVERIFY(QDir().mkpath(path(QStringLiteral("e"))));
     QVERIFY(QImage(100, 100, QImage::Format_RGB32).save(path(QStringLiteral("e/z.png"))));
     m_dropView->setChooser([this](QWidget *) { return QStringList{path(QStringLiteral("e"))}; });

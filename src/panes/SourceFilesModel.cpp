@@ -6,7 +6,6 @@
 #include "sources/FileGathering.h"
 
 #include <QApplication>
-#include <QCollator>
 #include <QDateTime>
 #include <QLocale>
 #include <QStyle>
@@ -17,18 +16,6 @@
 namespace inkveil {
 
 namespace {
-
-// Names as people count: "IMG_9" before "IMG_10".
-const QCollator &naturalOrder()
-{
-    static const QCollator collator = [] {
-        QCollator c;
-        c.setNumericMode(true);
-        c.setCaseSensitivity(Qt::CaseInsensitive);
-        return c;
-    }();
-    return collator;
-}
 
 QString takenText(const QString &taken)
 {
@@ -127,8 +114,10 @@ QVariant SourceFilesModel::headerData(int section, Qt::Orientation orientation, 
 
 void SourceFilesModel::sort(int column, Qt::SortOrder order)
 {
-    if (column < 0 || column >= ColumnCount || column == Picture)
+    if (column < 0 || column >= ColumnCount || column == Picture) {
+        Q_EMIT sortKept(m_sortColumn, m_sortOrder);
         return;
+    }
     m_sortColumn = column;
     m_sortOrder = order;
     const auto pixels = [this](const WorkFile &file) -> qint64 {
@@ -144,9 +133,9 @@ void SourceFilesModel::sort(int column, Qt::SortOrder order)
     const auto less = [&](const std::shared_ptr<WorkFile> &a, const std::shared_ptr<WorkFile> &b) {
         switch (column) {
         case Name:
-            return naturalOrder().compare(a->fileName(), b->fileName()) < 0;
+            return FileGathering::naturalLess(a->fileName(), b->fileName());
         case Path:
-            return naturalOrder().compare(a->filePath(), b->filePath()) < 0;
+            return FileGathering::naturalLess(a->filePath(), b->filePath());
         case PixelSize:
             return pixels(*a) < pixels(*b);
         default:

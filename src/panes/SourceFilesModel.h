@@ -41,6 +41,8 @@ public:
 Q_SIGNALS:
     // A photo listed as whole turned out not to decode; it is now marked.
     void problemFound();
+    // A sort by a column that doesn't sort left the order as it was, by this column (-1: none).
+    void sortKept(int column, Qt::SortOrder order);
 
 private:
     QVariant display(const WorkFile &file, int column) const;

@@ -18,6 +18,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QScopedValueRollback>
+#include <QSignalBlocker>
 
 #include <algorithm>
 
@@ -90,6 +91,12 @@ void SourceFilesPane::setUpColumns()
     header->setSortIndicatorShown(true);
     header->setSectionsClickable(true);
     connect(header, &QHeaderView::sortIndicatorChanged, m_filesModel, &SourceFilesModel::sort);
+    // The arrow stays on the column the list is sorted by.
+    connect(m_filesModel, &SourceFilesModel::sortKept, header,
+            [header](int column, Qt::SortOrder order) {
+                const QSignalBlocker quiet(header);
+                header->setSortIndicator(column, order);
+            });
 }
 
 void SourceFilesPane::addPaths(const QStringList &paths)
