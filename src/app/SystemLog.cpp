@@ -3,12 +3,16 @@
 
 #include "app/SystemLog.h"
 
+#include "base/Logging.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
+#include <cstdarg>
 #include <cstdio>
 #include <syslog.h>
+#include <tiffio.h>
 
 namespace inkveil {
 
@@ -43,6 +47,15 @@ void logMessage(QtMsgType type, const QMessageLogContext &context, const QString
                      qFormatLogMessage(type, context, message).toUtf8().constData());
 }
 
+// libtiff writes its warnings (unknown tags of camera TIFFs, mostly) straight to stderr unless
+// told otherwise; a failed read or write is reported with the photo anyway.
+void tiffMessage(const char *module, const char *format, va_list arguments)
+{
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    qCDebug(lcImageIo, "libtiff: %s: %s", module ? module : "", text);
+}
+
 } // namespace
 
 void SystemLog::install(bool toTerminal)
@@ -51,6 +64,8 @@ void SystemLog::install(bool toTerminal)
     // The identity is kept by pointer: a string literal outlives every call.
     ::openlog("inkveil", LOG_PID, LOG_USER);
     qInstallMessageHandler(logMessage);
+    TIFFSetWarningHandler(tiffMessage);
+    TIFFSetErrorHandler(tiffMessage);
 }
 
 bool SystemLog::terminalRequested()

@@ -14,7 +14,8 @@ public:
     SystemLog() = delete;
 
     // Sends every message of the process to the system log from now on, and to standard error
-    // as well when `toTerminal` is set.
+    // as well when `toTerminal` is set; libtiff's warnings join them as debug messages of
+    // inkveil.imageio.
     static void install(bool toTerminal);
 
     // Whether the environment asks for log lines on the terminal (QT_LOGGING_RULES is set).
