@@ -118,6 +118,8 @@ void TextEditor::formLoaded(const Ui::Watermarks &form)
     for (const TextBlock &block : textBlocks())
         m_blocks->addItem(block.entry);
     m_blocks->setCurrentIndex(0);
+    // What each placeholder means, until there is a photo to show its value.
+    setPhoto(nullptr);
     connect(m_blocks, &QComboBox::activated, this, &TextEditor::insertBlock);
 }
 
