@@ -223,6 +223,11 @@ private Q_SLOTS:
         });
         QCOMPARE(ExifSummary::text(bare),
                  QStringLiteral("%1 on \ns at f/0, ISO 0, FL 0 mm\n0 x 0 @ 72.5 dpi"));
+        const ExifData credited = edited(bare, [](ExifData &d) {
+            d.setLensModel(QStringLiteral("EF50mm"));
+            d.setArtist(QStringLiteral("Ana"));
+        });
+        QCOMPARE(ExifSummary::lines(credited).last(), QStringLiteral("EF50mm; by Ana"));
     }
 };
 
