@@ -498,6 +498,28 @@ private Q_SLOTS:
         QVERIFY(!warnings->isVisible());
     }
 
+    // Tab follows what the eye reads: the choice for existing files right after the folder's
+    // check box, and out of the summary's table rather than from cell to cell.
+    void tabFollowsTheLayout()
+    {
+        QWidget *const window = m_controller->mainWindow();
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        show(m_third);
+        QWidget *stop = control<QWidget>(QStringLiteral("folderCreate"))->nextInFocusChain();
+        while (!(stop->focusPolicy() & Qt::TabFocus))
+            stop = stop->nextInFocusChain();
+        QCOMPARE(stop, control<QWidget>(QStringLiteral("existing")));
+        m_controller->setOverlays({overlay("Credit", true, "a"), overlay("Note", true, "b")});
+        show(m_fourth);
+        auto *table = m_fourth->ownView()->findChild<QTableView *>(QStringLiteral("watermarks"));
+        table->setFocus();
+        QVERIFY(table->hasFocus());
+        QTest::keyClick(table, Qt::Key_Tab);
+        QVERIFY(!table->hasFocus());
+    }
+
 private:
     template <typename T> T *control(const QString &name) const
     {

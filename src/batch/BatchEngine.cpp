@@ -536,7 +536,6 @@ Result<BatchEngine::Job::Drawn> BatchEngine::Job::draw()
     m_worker.buffer = QImage();
     if (!source)
         return Error{cantRead(readReason(source.reason()))};
-    m_engine.preview(source->image());
     const QSize pixelSize = source->pixelSize();
     const QImage::Format greyFormat =
         ImageToolkit::greyscaleOutput(source->image(), m_options.fileFormat());
@@ -557,6 +556,7 @@ Result<BatchEngine::Job::Drawn> BatchEngine::Job::draw()
     // write the photo as it was, which nobody asked for.
     if (!m_run.overlays.isEmpty() && stamped.watermarksShown == 0)
         return Error{NoWatermarkMessage};
+    // The pane shows what is written, not the photo it came from.
     m_engine.preview(stamped.image);
     drawn.canvas = stamped.image;
     QImage image = std::move(stamped.image);
