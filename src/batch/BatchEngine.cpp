@@ -123,7 +123,7 @@ Status BatchEngine::canWrite(const OutputOptions &options)
                                  .arg(printable(folder), made.reason()),
                              made.error().code};
         }
-        if (!QFileInfo(folder).isDir())
+        if (!SafeWrite::isFolder(folder))
             continue;
         if (const Result<void> probed = SafeWrite::probeFolder(folder); !probed)
             return Error{QStringLiteral("Can't write into the output folder %1. %2")
@@ -164,7 +164,34 @@ struct BatchEngine::Run
     std::atomic<int> next{0};
     // Shared by the workers of a run; none for a single photo.
     std::shared_ptr<MemoryBudget> budget;
+    // Opened once before the first photo, and every write goes through them, so a link
+    // swapped in during the run redirects none. Where one could not be opened, each write into
+    // it fails with the reason.
+    Result<SafeWrite::Folder> outputFolder{Error{}};
+    Result<SafeWrite::Folder> thumbsFolder{Error{}};
 };
+
+void BatchEngine::openFolders(Run &run)
+{
+    const QStringList folders = outputFolders(*run.options);
+    for (const QString &folder : folders) {
+        // Best effort: a folder that can't be made fails each write into it with the reason.
+        if (run.options->folderCreate() && !SafeWrite::entryExists(folder))
+            (void)SafeWrite::makeFolders(folder);
+    }
+    run.outputFolder = SafeWrite::Folder::open(folders.first());
+    if (folders.size() > 1) {
+        run.thumbsFolder = run.outputFolder ? run.outputFolder->openChild(QStringLiteral("thumbs"))
+                                            : Result<SafeWrite::Folder>(run.outputFolder.error());
+    }
+    for (qsizetype i = 0; i < folders.size(); ++i) {
+        const Result<SafeWrite::Folder> &folder = i == 0 ? run.outputFolder : run.thumbsFolder;
+        const int removed = folder ? folder->removeStaleTemporaries() : 0;
+        if (removed > 0)
+            qCInfo(lcBatch, "Removed %d temporary files left in %s by an interrupted run", removed,
+                   qUtf8Printable(folders.at(i)));
+    }
+}
 
 BatchEngine::BatchEngine(QObject *parent)
     : QObject(parent)
@@ -209,14 +236,6 @@ Status BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
         return ready;
     if (Result<void> writable = canWrite(*options); !writable)
         return writable;
-    for (const QString &folder : outputFolders(*options)) {
-        // Nothing is removed where a link points.
-        if (SafeWrite::isSymLink(folder))
-            continue;
-        if (const int removed = SafeWrite::removeStaleTemporaries(folder); removed > 0)
-            qCInfo(lcBatch, "Removed %d temporary files left in %s by an interrupted run", removed,
-                   qUtf8Printable(folder));
-    }
     wait();
     auto run = std::make_shared<Run>();
     run->files = files;
@@ -231,6 +250,7 @@ Status BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
     run->startValue = options->lastValue();
     run->workers = workersFor(workers, files.size());
     run->budget = std::make_shared<MemoryBudget>(m_memoryBudget);
+    openFolders(*run);
     m_peakMemoryInFlight = 0;
     m_processing = true;
     m_running = true;
@@ -312,6 +332,7 @@ BatchEngine::FileResult BatchEngine::processSingleFile(const std::shared_ptr<Wor
         return result;
     }
     run.plan = plan(run.files, *run.options);
+    openFolders(run);
     Worker worker(m_expander);
     QElapsedTimer clock;
     clock.start();
@@ -411,9 +432,11 @@ private:
     Result<QByteArray> encode(Drawn &drawn, const MetadataCopier &metadata);
     // Writes one file of the photo; false, with the photo failed or skipped, when it was not
     // written.
-    bool write(const QString &target, const QByteArray &data, const QString &step);
-    // Writes without replacing; the outcome, or nothing when it failed (the photo failed).
-    std::optional<SafeWrite::Outcome> put(const QString &target, const QByteArray &data,
+    bool write(const Result<SafeWrite::Folder> &folder, const QString &target,
+               const QByteArray &data, const QString &step);
+    // Writes into the run's folder; the outcome, or nothing when it failed (the photo failed).
+    std::optional<SafeWrite::Outcome> put(const Result<SafeWrite::Folder> &folder,
+                                          const QString &target, const QByteArray &data,
                                           const QString &step, bool replace);
     // Writes the photo itself under its planned name, or a later free "-N" one when keeping both.
     bool writePhoto(const QByteArray &data);
@@ -604,7 +627,8 @@ Result<QByteArray> BatchEngine::Job::encode(Drawn &drawn, const MetadataCopier &
     return encoded;
 }
 
-std::optional<SafeWrite::Outcome> BatchEngine::Job::put(const QString &target,
+std::optional<SafeWrite::Outcome> BatchEngine::Job::put(const Result<SafeWrite::Folder> &folder,
+                                                        const QString &target,
                                                         const QByteArray &data, const QString &step,
                                                         const bool replace)
 {
@@ -613,7 +637,12 @@ std::optional<SafeWrite::Outcome> BatchEngine::Job::put(const QString &target,
         return std::nullopt;
     }
     m_engine.report(m_index, step);
-    const Result<SafeWrite::Outcome> written = SafeWrite::write(target, data, replace);
+    if (!folder) {
+        fail(cantWrite(folder.error().code, folder.reason()));
+        return std::nullopt;
+    }
+    const Result<SafeWrite::Outcome> written =
+        folder->write(target.mid(target.lastIndexOf(QLatin1Char('/')) + 1), data, replace);
     if (!written) {
         fail(cantWrite(written.error().code, written.reason()));
         return std::nullopt;
@@ -624,14 +653,15 @@ std::optional<SafeWrite::Outcome> BatchEngine::Job::put(const QString &target,
 bool BatchEngine::Job::writePhoto(const QByteArray &data)
 {
     if (m_options.existing() != OutputOptions::KeepBothExisting)
-        return write(m_options.buildFinalPath(m_fileName), data, WritingMessage);
+        return write(m_run.outputFolder, m_options.buildFinalPath(m_fileName), data,
+                     WritingMessage);
     // Another run writing into the same folder may take the planned name after planning: the
     // photo then takes the next free "-N" name. The rename that never replaces settles who
     // gets a name; a name seen taken costs one look, not a write.
     constexpr qint64 MostNames = 100000;
     for (qint64 n = 2; n <= MostNames; ++n) {
-        const std::optional<SafeWrite::Outcome> written =
-            put(m_options.buildFinalPath(m_fileName), data, WritingMessage, false);
+        const std::optional<SafeWrite::Outcome> written = put(
+            m_run.outputFolder, m_options.buildFinalPath(m_fileName), data, WritingMessage, false);
         if (!written)
             return false;
         if (*written == SafeWrite::Outcome::Written)
@@ -644,13 +674,14 @@ bool BatchEngine::Job::writePhoto(const QByteArray &data)
     return false;
 }
 
-bool BatchEngine::Job::write(const QString &target, const QByteArray &data, const QString &step)
+bool BatchEngine::Job::write(const Result<SafeWrite::Folder> &folder, const QString &target,
+                             const QByteArray &data, const QString &step)
 {
     // Only the plan's mode replaces; skip and keep both never write over a file that turned
     // up after planning.
     const bool replace = m_options.existing() != OutputOptions::SkipExisting &&
                          m_options.existing() != OutputOptions::KeepBothExisting;
-    const std::optional<SafeWrite::Outcome> written = put(target, data, step, replace);
+    const std::optional<SafeWrite::Outcome> written = put(folder, target, data, step, replace);
     if (!written)
         return false;
     if (*written == SafeWrite::Outcome::Written)
@@ -672,9 +703,7 @@ void BatchEngine::Job::writeThumbnail(QImage source)
     if (!bytes)
         return;
     // Thumbnails go into the thumbs folder itself, never where a link points.
-    if (SafeWrite::isSymLink(QFileInfo(path).path()))
-        fail(cantWrite(ELOOP, SafeWrite::linkReason()));
-    else if (write(path, *bytes, WritingThumbnailMessage))
+    if (write(m_run.thumbsFolder, path, *bytes, WritingThumbnailMessage))
         m_result.thumbnailPath = path;
     // The photo itself is written all the same: it counts as written, noting what it lacks.
     if (m_result.status == Status::Failed && !m_result.outputPath.isEmpty()) {

@@ -168,6 +168,8 @@ Q_SIGNALS:
 private:
     struct Worker;
     struct Run;
+    // Makes the run's folders when asked to and opens them for its writes.
+    static void openFolders(Run &run);
     class Job;
 
     void runAll(std::shared_ptr<Run> run);

@@ -3,6 +3,7 @@
 
 #include "imageio/HeifCodec.h"
 
+#include "base/RegularFile.h"
 #include "base/StopScope.h"
 #include "imageio/HeifLayout.h"
 
@@ -302,9 +303,10 @@ namespace {
 // `fallback` when the file can't be read.
 template <typename T, typename Use> T withPrimaryOf(const QString &path, T fallback, Use use)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    RegularFile photo;
+    if (!photo.open(path))
         return fallback;
+    QFile &file = photo.device();
     Source source{&file};
     const Result<Opened> opened = open(source);
     if (!opened)

@@ -3,6 +3,7 @@
 
 #include "imageio/MetadataCopier.h"
 
+#include "base/RegularFile.h"
 #include "imageio/HeifCodec.h"
 #include "imageio/ImageFormat.h"
 
@@ -246,9 +247,10 @@ std::optional<TiffSpan> tiffSpan(QFile &file)
 // there as the camera's values.
 bool canonMakerNoteMisplaced(const QString &path, const Exiv2::ExifData &exif)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    RegularFile opened;
+    if (!opened.open(path))
         return false;
+    QFile &file = opened.device();
     const auto offset = exif.findKey(Exiv2::ExifKey("Exif.MakerNote.Offset"));
     const auto order = exif.findKey(Exiv2::ExifKey("Exif.MakerNote.ByteOrder"));
     const auto canon = std::find_if(exif.begin(), exif.end(), [](const Exiv2::Exifdatum &datum) {
@@ -525,9 +527,10 @@ qint64 largestTiffBlock(QIODevice &file, const bool big)
 // segments are small by nature.
 qint64 largestMetadataBlock(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    RegularFile opened;
+    if (!opened.open(path))
         return 0;
+    QFile &file = opened.device();
     const QByteArray head = file.read(12);
     if (head.startsWith("\x89PNG\r\n\x1a\n"))
         return largestChunk(file, true);
@@ -549,8 +552,8 @@ bool isVideo(const int imageType)
 
 bool isHeif(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && HeifCodec::recognises(file.read(64));
+    RegularFile file;
+    return file.open(path).ok() && HeifCodec::recognises(file.device().read(64));
 }
 
 } // namespace
@@ -602,7 +605,8 @@ MetadataCopier::MetadataCopier(const QString &sourcePath, const Mode mode)
             m_data = heifData(sourcePath);
             return {};
         }
-        const auto image = Exiv2::ImageFactory::open(QFile::encodeName(sourcePath).toStdString());
+        const auto image =
+            Exiv2::ImageFactory::open(RegularFile::encodeName(sourcePath).toStdString());
         if (isVideo(image->imageType()))
             return Error{QStringLiteral("it is held in a video's container")};
         image->readMetadata();
