@@ -169,18 +169,20 @@ struct BatchEngine::Run
     // it fails with the reason.
     Result<SafeWrite::Folder> outputFolder{Error{}};
     Result<SafeWrite::Folder> thumbsFolder{Error{}};
+    // Their paths, ending in "/", as results and messages name the files written into them.
+    QString outputPrefix;
+    QString thumbsPrefix;
 };
 
 void BatchEngine::openFolders(Run &run)
 {
+    // The folders are made here when asked to, before the first photo; from then on no write
+    // looks a folder up by its path.
+    run.outputPrefix = run.options->buildFinalPath(QString());
+    run.outputFolder = SafeWrite::Folder::open(run.outputPrefix);
     const QStringList folders = outputFolders(*run.options);
-    for (const QString &folder : folders) {
-        // Best effort: a folder that can't be made fails each write into it with the reason.
-        if (run.options->folderCreate() && !SafeWrite::entryExists(folder))
-            (void)SafeWrite::makeFolders(folder);
-    }
-    run.outputFolder = SafeWrite::Folder::open(folders.first());
     if (folders.size() > 1) {
+        run.thumbsPrefix = run.options->buildFinalThumbsPath(QString());
         run.thumbsFolder = run.outputFolder ? run.outputFolder->openChild(QStringLiteral("thumbs"))
                                             : Result<SafeWrite::Folder>(run.outputFolder.error());
     }
@@ -501,7 +503,7 @@ BatchEngine::FileResult BatchEngine::Job::process()
         m_result.status = Status::Failed;
         m_result.failure = NotEncodedMessage;
     } else if (writePhoto(*bytes)) {
-        m_result.outputPath = m_options.buildFinalPath(m_fileName);
+        m_result.outputPath = m_run.outputPrefix + m_fileName;
     }
     // A skipped photo gets no thumbnail either.
     if (m_result.status != Status::Skipped)
@@ -653,15 +655,14 @@ std::optional<SafeWrite::Outcome> BatchEngine::Job::put(const Result<SafeWrite::
 bool BatchEngine::Job::writePhoto(const QByteArray &data)
 {
     if (m_options.existing() != OutputOptions::KeepBothExisting)
-        return write(m_run.outputFolder, m_options.buildFinalPath(m_fileName), data,
-                     WritingMessage);
+        return write(m_run.outputFolder, m_run.outputPrefix + m_fileName, data, WritingMessage);
     // Another run writing into the same folder may take the planned name after planning: the
     // photo then takes the next free "-N" name. The rename that never replaces settles who
     // gets a name; a name seen taken costs one look, not a write.
     constexpr qint64 MostNames = 100000;
     for (qint64 n = 2; n <= MostNames; ++n) {
-        const std::optional<SafeWrite::Outcome> written = put(
-            m_run.outputFolder, m_options.buildFinalPath(m_fileName), data, WritingMessage, false);
+        const std::optional<SafeWrite::Outcome> written =
+            put(m_run.outputFolder, m_run.outputPrefix + m_fileName, data, WritingMessage, false);
         if (!written)
             return false;
         if (*written == SafeWrite::Outcome::Written)
@@ -697,7 +698,7 @@ void BatchEngine::Job::writeThumbnail(QImage source)
 {
     if (m_thumbnailEdge == 0 || source.isNull())
         return;
-    const QString path = m_options.buildFinalThumbsPath(m_fileName);
+    const QString path = m_run.thumbsPrefix + m_fileName;
     const Result<QByteArray> bytes =
         ImageToolkit::encode(std::move(source), m_options.fileFormat(), m_options.quality(), 72.0f);
     if (!bytes)
