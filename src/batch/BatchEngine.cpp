@@ -9,10 +9,12 @@
 #include "base/SafeWrite.h"
 #include "base/StopScope.h"
 #include "batch/MemoryBudget.h"
+#include "imageio/IccProfile.h"
 #include "imageio/ImageToolkit.h"
 #include "imageio/MetadataCopier.h"
 #include "render/Stamper.h"
 
+#include <QColorSpace>
 #include <QDebug>
 #include <QDir>
 #include <QElapsedTimer>
@@ -45,6 +47,8 @@ const QString BatchEngine::NotEncodedMessage =
 const QString BatchEngine::NoMetadataNote = QStringLiteral("Written without its camera data: %1");
 const QString BatchEngine::NoMakerNoteNote = QStringLiteral("Written without its maker note: %1");
 const QString BatchEngine::NoThumbnailNote = QStringLiteral("Written without its thumbnail: %1");
+const QString BatchEngine::NoProfileNote =
+    QStringLiteral("Written in sRGB without its colour profile: %1");
 
 namespace {
 
@@ -425,6 +429,11 @@ private:
 
     void fail(const QString &message);
     void skip();
+    // Adds to what the output lacks though written.
+    void addNote(const QString &note)
+    {
+        m_result.note = m_result.note.isEmpty() ? note : m_result.note + QLatin1Char(' ') + note;
+    }
     void reserveMemory();
     QList<QSize> fitBoxes() const;
     // Reads, watermarks and resizes the photo; fails with the step's message.
@@ -562,6 +571,11 @@ Result<BatchEngine::Job::Drawn> BatchEngine::Job::draw()
     m_worker.buffer = QImage();
     if (!source)
         return Error{cantRead(readReason(source.reason()))};
+    if (source->image().colorSpace().iccProfile().size() > MaxIccBytes) {
+        QImage image = source->takeImage();
+        addNote(NoProfileNote.arg(dropOversizedIcc(image)));
+        *source = DecodedImage(std::move(image), source->dpi(), source->pixelSize());
+    }
     m_engine.preview(source->image());
     const QSize pixelSize = source->pixelSize();
     const QImage::Format greyFormat =
@@ -621,9 +635,9 @@ Result<QByteArray> BatchEngine::Job::encode(Drawn &drawn, const MetadataCopier &
     const Result<void> carried =
         embedded ? metadata.writeInto(bytes, format, outputSize, drawn.dpi) : embedded.error();
     if (!carried)
-        m_result.note = NoMetadataNote.arg(carried.reason());
+        addNote(NoMetadataNote.arg(carried.reason()));
     else if (!metadata.makerNoteLeftOut().isEmpty())
-        m_result.note = NoMakerNoteNote.arg(metadata.makerNoteLeftOut());
+        addNote(NoMakerNoteNote.arg(metadata.makerNoteLeftOut()));
     if (!m_result.note.isEmpty())
         qInfo("%s: %s", qUtf8Printable(m_file->filePath()), qUtf8Printable(m_result.note));
     return encoded;
@@ -708,8 +722,7 @@ void BatchEngine::Job::writeThumbnail(QImage source)
         m_result.thumbnailPath = path;
     // The photo itself is written all the same: it counts as written, noting what it lacks.
     if (m_result.status == Status::Failed && !m_result.outputPath.isEmpty()) {
-        const QString note = NoThumbnailNote.arg(m_result.failure);
-        m_result.note = m_result.note.isEmpty() ? note : m_result.note + QLatin1Char(' ') + note;
+        addNote(NoThumbnailNote.arg(m_result.failure));
         m_result.status = Status::Written;
         m_result.failure.clear();
     }
