@@ -13,12 +13,14 @@
 #include "batch/BatchEngine.h"
 #include "batch/MemoryBudget.h"
 #include "cli/BatchCommand.h"
+#include "imageio/HeifLayout.h"
 #include "imageio/ImageToolkit.h"
 #include "render/Stamper.h"
 #include "session/Presets.h"
 #include "session/StateFile.h"
 #include "sources/FileGathering.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -344,6 +346,11 @@ private Q_SLOTS:
                 : heifbuilder::gridFile({qMax(rows, 2), qMax(rows, 2), output, claimed, shift});
         if (rows == 0)
             bytes = heifbuilder::be(0xc0000000u, 4) + bytes.mid(4, 76);
+        if (rows < 0) { // refused from its stream's header, before a decoder sees the pixels
+            QBuffer buffer(&bytes);
+            QVERIFY(buffer.open(QIODevice::ReadOnly));
+            QCOMPARE(HeifLayout::read(buffer)->coded, QSize(128, 96));
+        }
         const QString path = m_dir.filePath(QStringLiteral("grid-%1.avif").arg(++m_count));
         QVERIFY(writeFile(path, bytes));
         const Result<DecodedImage> decoded = ImageToolkit::decode(path);
