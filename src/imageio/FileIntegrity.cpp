@@ -39,7 +39,9 @@ bool bmpWhole(QIODevice &file, const QByteArray &header)
     const qint64 height = qFromLittleEndian<qint32>(header.constData() + 22);
     const qint64 bits = qFromLittleEndian<quint16>(header.constData() + 28);
     const qint64 rowBytes = (std::abs(width) * bits + 31) / 32 * 4;
-    return file.size() >= little32(header, 10) + rowBytes * std::abs(height);
+    // Divided rather than multiplied: a forged header's rows times its height overflows.
+    const qint64 pixelBytes = file.size() - little32(header, 10);
+    return pixelBytes >= 0 && (rowBytes == 0 || std::abs(height) <= pixelBytes / rowBytes);
 }
 
 // ISO media files (HEIF, AVIF) are a chain of boxes, each giving its length: the last one must

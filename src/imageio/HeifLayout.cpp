@@ -155,6 +155,10 @@ bool readIloc(Reader box, Meta &meta)
         box.uint(2);
         const quint64 base = box.uint(baseSize);
         const quint64 extents = box.uint(2);
+        // An extent written in no bytes at all is the whole file, once; thousands of them would
+        // cost time and memory without a byte of file to show for it.
+        if (indexSize + offsetSize + lengthSize == 0 && extents > 1)
+            return false;
         for (quint64 e = 0; e < extents && box.ok(); ++e) {
             box.uint(indexSize);
             const quint64 offset = box.uint(offsetSize);
