@@ -370,6 +370,24 @@ private Q_SLOTS:
         QVERIFY2(run.err.contains(reason), qPrintable(run.err));
     }
 
+    // Item locations whose extents take no bytes: thousands of items, each claiming 65535 of
+    // them, in 12 KB. Refused at once instead of listed.
+    void heifExtentsOfNoBytes()
+    {
+        using heifbuilder::be;
+        using heifbuilder::box;
+        constexpr int Items = 2000;
+        QByteArray items;
+        for (int id = 1; id <= Items; ++id)
+            items += be(id, 2) + be(0, 2) + be(0xFFFF, 2);
+        QByteArray file = box("ftyp", QByteArray("avif") + be(0, 4) + "avif") +
+                          box("meta", box("iloc", be(0, 2) + be(Items, 2) + items, 0), 0);
+        QBuffer buffer(&file);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        QCOMPARE(HeifLayout::read(buffer).reason(),
+                 QStringLiteral("its item locations are cut short"));
+    }
+
     // A stopped run gives up a photo between its tiles rather than decoding it to the end.
     void heifStopped()
     {
