@@ -3,6 +3,7 @@
 
 #include "imageio/HeifCodec.h"
 
+#include "base/RegularFile.h"
 #include "base/StopScope.h"
 #include "imageio/HeifLayout.h"
 
@@ -204,6 +205,15 @@ QString tooManyTiles(const HeifLayout &layout)
     return {};
 }
 
+Error morePixelsThanSaid(const QSize pixels, const QSize said)
+{
+    return {QStringLiteral("its pixels are %1 x %2, more than the %3 x %4 its header says")
+                .arg(pixels.width())
+                .arg(pixels.height())
+                .arg(said.width())
+                .arg(said.height())};
+}
+
 Result<Opened> open(Source &source)
 {
     initialise();
@@ -259,6 +269,14 @@ Result<QImage> HeifCodec::decode(QIODevice &device, const qint64 maxPixels)
                          .arg(size.height())
                          .arg(maxPixels / 1'000'000)};
     }
+    // A stream whose header promises more pixels than the boxes say is refused before a
+    // decoder allocates them. Coders may pad a picture up to their blocks (libheif's HEVC coder
+    // makes 64 x 32 into 64 x 64) and the padding is cropped off; more than a block's worth
+    // is not a padded picture.
+    const auto padded = [](const int edge) { return (edge + 63) / 64 * 64; };
+    if (const QSize coded = opened->layout.coded;
+        coded.width() > padded(size.width()) || coded.height() > padded(size.height()))
+        return morePixelsThanSaid(coded, size);
     const heif_image_handle *handle = opened->handle.get();
     const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
     heif_image *decoded = nullptr;
@@ -281,11 +299,7 @@ Result<QImage> HeifCodec::decode(QIODevice &device, const qint64 maxPixels)
     if (static_cast<qint64>(decodedSize.width()) * decodedSize.height() >
         static_cast<qint64>(size.width()) * size.height()) {
         heif_image_release(decoded);
-        return Error{QStringLiteral("its pixels are %1 x %2, more than the %3 x %4 its header says")
-                         .arg(decodedSize.width())
-                         .arg(decodedSize.height())
-                         .arg(size.width())
-                         .arg(size.height())};
+        return morePixelsThanSaid(decodedSize, size);
     }
     // The QImage reads libheif's pixels in place and releases them with the last copy.
     QImage image(
@@ -302,9 +316,10 @@ namespace {
 // `fallback` when the file can't be read.
 template <typename T, typename Use> T withPrimaryOf(const QString &path, T fallback, Use use)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    RegularFile photo;
+    if (!photo.open(path))
         return fallback;
+    QFile &file = photo.device();
     Source source{&file};
     const Result<Opened> opened = open(source);
     if (!opened)
