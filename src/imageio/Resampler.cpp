@@ -1,0 +1,380 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "imageio/Resampler.h"
+
+#include <QColorSpace>
+#include <QRgba64>
+#include <QSysInfo>
+#include <QThread>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <numeric>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+// The two passes are plain loops over floats that the compiler vectorises; on processors with
+// AVX2 a second copy of them runs eight lanes wide (chosen once, when the program loads).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define INKVEIL_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define INKVEIL_VECTOR_CLONES
+#endif
+
+namespace inkveil {
+
+namespace {
+
+constexpr double Lobes = 3.0;
+// Below this many output pixels a thread costs more than it saves.
+constexpr qint64 PixelsPerThread = 128 * 1024;
+
+double sinc(const double x)
+{
+    if (x == 0.0)
+        return 1.0;
+    const double angle = std::numbers::pi * x;
+    return std::sin(angle) / angle;
+}
+
+double lanczos(const double x)
+{
+    return std::abs(x) < Lobes ? sinc(x) * sinc(x / Lobes) : 0.0;
+}
+
+// Which source pixels along one axis make each output pixel, and what each weighs: `taps`
+// weights per output pixel for the source pixels from first[i] on, zero where the filter ends
+// early. `spread` repeats each weight for the four channels of a pixel, so that the horizontal
+// pass multiplies whole rows of floats; it pads the taps to an even number, two pixels filling
+// one eight-lane vector, and may then reach one pixel past the row.
+struct Contributions
+{
+    int taps = 1;
+    std::vector<int> first;
+    std::vector<float> weights;
+    std::vector<float> spread;
+};
+
+// The source pixels whose centres lie inside the filter around centre.
+std::pair<int, int> window(const double centre, const double support, const int source)
+{
+    const int from = std::max(0, static_cast<int>(std::floor(centre - support - 0.5)) + 1);
+    const int to = std::min(source - 1, static_cast<int>(std::ceil(centre + support - 0.5)) - 1);
+    return {from, std::max(from, to)};
+}
+
+Contributions contributionsFor(const int source, const int target, const bool spread)
+{
+    Contributions result;
+    const auto outputs = static_cast<std::size_t>(target);
+    result.first.resize(outputs);
+    const double scale = static_cast<double>(source) / target;
+    // Shrinking widens the filter to the source's spacing of output pixels; the same size is
+    // one tap of weight 1.
+    const double stretch = std::max(scale, 1.0);
+    const double support = source == target ? 0.5 : Lobes * stretch;
+    for (int i = 0; i < target; ++i) {
+        const auto [from, to] = window((i + 0.5) * scale, support, source);
+        result.taps = std::max(result.taps, to - from + 1);
+    }
+    if (spread)
+        result.taps += result.taps % 2;
+    const auto taps = static_cast<std::size_t>(result.taps);
+    result.weights.assign(outputs * taps, 0.0f);
+    std::vector<double> weights(taps);
+    for (int i = 0; i < target; ++i) {
+        const double centre = (i + 0.5) * scale;
+        const auto [from, to] = window(centre, support, source);
+        const int start = std::max(0, std::min(from, source - result.taps));
+        std::fill(weights.begin(), weights.end(), 0.0);
+        double sum = 0.0;
+        for (int j = from; j <= to; ++j) {
+            double &weight = weights[static_cast<std::size_t>(j - start)];
+            weight = lanczos((j + 0.5 - centre) / stretch);
+            sum += weight;
+        }
+        const auto at = static_cast<std::size_t>(i);
+        result.first[at] = start;
+        for (std::size_t k = 0; k < taps; ++k)
+            result.weights[at * taps + k] = static_cast<float>(weights[k] / sum);
+    }
+    if (spread) {
+        result.spread.resize(result.weights.size() * 4);
+        for (std::size_t k = 0; k < result.spread.size(); ++k)
+            result.spread[k] = result.weights[k / 4];
+    }
+    return result;
+}
+
+// out = the weighted sum of `taps` source rows from `top` on, `count` values each, in blocks
+// whose sums stay in registers.
+template <typename T>
+inline __attribute__((always_inline)) void sumRows(const uchar *top, const qsizetype bytesPerLine,
+                                                   const float *weights, const int taps, float *out,
+                                                   const int count)
+{
+    constexpr int Block = 32;
+    int i = 0;
+    for (; i + Block <= count; i += Block) {
+        float sum[Block] = {};
+        for (int k = 0; k < taps; ++k) {
+            const float weight = weights[k];
+            const T *const row = reinterpret_cast<const T *>(top + k * bytesPerLine) + i;
+            for (int j = 0; j < Block; ++j)
+                sum[j] += weight * static_cast<float>(row[j]);
+        }
+        std::copy(sum, sum + Block, out + i);
+    }
+    for (; i < count; ++i) {
+        float sum = 0.0f;
+        for (int k = 0; k < taps; ++k)
+            sum += weights[k] *
+                   static_cast<float>(reinterpret_cast<const T *>(top + k * bytesPerLine)[i]);
+        out[i] = sum;
+    }
+}
+
+INKVEIL_VECTOR_CLONES void sumRows8(const uchar *top, const qsizetype bytesPerLine,
+                                    const float *weights, const int taps, float *out,
+                                    const int count)
+{
+    sumRows<uchar>(top, bytesPerLine, weights, taps, out, count);
+}
+
+INKVEIL_VECTOR_CLONES void sumRows16(const uchar *top, const qsizetype bytesPerLine,
+                                     const float *weights, const int taps, float *out,
+                                     const int count)
+{
+    sumRows<quint16>(top, bytesPerLine, weights, taps, out, count);
+}
+
+template <typename T> T rounded(const float value)
+{
+    constexpr float Max = static_cast<float>(std::numeric_limits<T>::max());
+    return static_cast<T>(std::clamp(value, 0.0f, Max) + 0.5f);
+}
+
+// One output row of four-channel pixels from the row of vertical sums, rounded into T.
+// Premultiplied colour never exceeds its alpha (index alphaAt), which the filter's negative
+// lobes could otherwise make it do at an edge.
+template <typename T>
+inline __attribute__((always_inline)) void sumColumns(const float *in, const Contributions &along,
+                                                      T *out, const int width, const int alphaAt)
+{
+    const auto span = static_cast<std::size_t>(along.taps) * 4;
+    for (int x = 0; x < width; ++x) {
+        const auto at = static_cast<std::size_t>(x);
+        const float *const weights = &along.spread[at * span];
+        const float *const pixels = in + static_cast<std::size_t>(along.first[at]) * 4;
+        float sum[8] = {};
+        for (std::size_t j = 0; j < span; j += 8) {
+            for (std::size_t c = 0; c < 8; ++c)
+                sum[c] += weights[j + c] * pixels[j + c];
+        }
+        T *const pixel = out + at * 4;
+        for (std::size_t c = 0; c < 4; ++c)
+            pixel[c] = rounded<T>(sum[c] + sum[c + 4]);
+        if (alphaAt >= 0) {
+            for (std::size_t c = 0; c < 4; ++c)
+                pixel[c] = std::min(pixel[c], pixel[alphaAt]);
+        }
+    }
+}
+
+INKVEIL_VECTOR_CLONES void sumColumns8(const float *in, const Contributions &along, uchar *out,
+                                       const int width, const int alphaAt)
+{
+    sumColumns<uchar>(in, along, out, width, alphaAt);
+}
+
+INKVEIL_VECTOR_CLONES void sumColumns16(const float *in, const Contributions &along, quint16 *out,
+                                        const int width, const int alphaAt)
+{
+    sumColumns<quint16>(in, along, out, width, alphaAt);
+}
+
+// The same for greyscale rows.
+template <typename T>
+void sumGreyColumns(const float *in, const Contributions &along, T *out, const int width)
+{
+    const auto taps = static_cast<std::size_t>(along.taps);
+    for (int x = 0; x < width; ++x) {
+        const auto at = static_cast<std::size_t>(x);
+        const float *const pixels = in + along.first[at];
+        float sum = 0.0f;
+        for (std::size_t k = 0; k < taps; ++k)
+            sum += along.weights[at * taps + k] * pixels[k];
+        out[x] = rounded<T>(sum);
+    }
+}
+
+struct Job
+{
+    const QImage &source;
+    QImage &target;
+    Contributions across;
+    Contributions down;
+    int channels = 4;
+    bool deep = false;
+    int alphaAt = -1;
+};
+
+// Output rows [from, to): the vertical pass into one row of floats, then the horizontal one.
+void resampleRows(const Job &job, const int from, const int to)
+{
+    const int count = job.source.width() * job.channels;
+    // One pixel more, left at zero, for the padded taps of the horizontal pass.
+    std::vector<float> sums(static_cast<std::size_t>(count + job.channels), 0.0f);
+    const qsizetype bytesPerLine = job.source.bytesPerLine();
+    const auto taps = static_cast<std::size_t>(job.down.taps);
+    const int width = job.target.width();
+    for (int y = from; y < to; ++y) {
+        const auto row = static_cast<std::size_t>(y);
+        const uchar *const top = job.source.constScanLine(job.down.first[row]);
+        const float *const weights = &job.down.weights[row * taps];
+        if (job.deep)
+            sumRows16(top, bytesPerLine, weights, job.down.taps, sums.data(), count);
+        else
+            sumRows8(top, bytesPerLine, weights, job.down.taps, sums.data(), count);
+        uchar *const line = job.target.scanLine(y);
+        auto *const line16 = reinterpret_cast<quint16 *>(line);
+        if (job.channels == 1 && job.deep)
+            sumGreyColumns(sums.data(), job.across, line16, width);
+        else if (job.channels == 1)
+            sumGreyColumns(sums.data(), job.across, line, width);
+        else if (job.deep)
+            sumColumns16(sums.data(), job.across, line16, width, job.alphaAt);
+        else
+            sumColumns8(sums.data(), job.across, line, width, job.alphaAt);
+    }
+}
+
+// The rows split between this thread and helpers, as many as the processor has cores.
+void resampleAll(const Job &job)
+{
+    const int height = job.target.height();
+    const qint64 pixels = static_cast<qint64>(job.target.width()) * height;
+    const int threads = static_cast<int>(std::clamp<qint64>(
+        pixels / PixelsPerThread, 1, std::min(QThread::idealThreadCount(), std::max(height, 1))));
+    std::vector<std::jthread> helpers;
+    for (int t = 1; t < threads; ++t) {
+        const int from = height * t / threads;
+        const int to = height * (t + 1) / threads;
+        try {
+            helpers.emplace_back([&job, from, to] { resampleRows(job, from, to); });
+        } catch (const std::system_error &) {
+            // No thread to be had: this one does the share.
+            resampleRows(job, from, to);
+        }
+    }
+    resampleRows(job, 0, height / threads);
+}
+
+bool isDeep(const QImage::Format format)
+{
+    switch (format) {
+    case QImage::Format_BGR30:
+    case QImage::Format_A2BGR30_Premultiplied:
+    case QImage::Format_RGB30:
+    case QImage::Format_A2RGB30_Premultiplied:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Qt 6.4 premultiplies straight 16-bit RGBA wrongly; a pixel's own premultiplied() is right.
+QImage premultipliedDeep(const QImage &image)
+{
+    QImage result(image.size(), QImage::Format_RGBA64_Premultiplied);
+    if (result.isNull())
+        return result;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *const in = reinterpret_cast<const QRgba64 *>(image.constScanLine(y));
+        auto *const out = reinterpret_cast<QRgba64 *>(result.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            out[x] = in[x].premultiplied();
+    }
+    return result;
+}
+
+// The image in a layout the passes take: 1 or 4 channels of 8 or 16 bits, transparent pixels
+// premultiplied.
+QImage workingCopy(const QImage &image)
+{
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+    case QImage::Format_RGBX8888:
+    case QImage::Format_RGBA8888_Premultiplied:
+    case QImage::Format_Grayscale8:
+    case QImage::Format_Grayscale16:
+    case QImage::Format_RGBX64:
+    case QImage::Format_RGBA64_Premultiplied:
+        return image;
+    case QImage::Format_RGBA64:
+        return premultipliedDeep(image);
+    default:
+        break;
+    }
+    const bool alpha = image.hasAlphaChannel();
+    if (image.depth() > 32 || isDeep(image.format()))
+        return image.convertToFormat(alpha ? QImage::Format_RGBA64_Premultiplied
+                                           : QImage::Format_RGBX64);
+    return image.convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied
+                                       : QImage::Format_RGB32);
+}
+
+int alphaIndex(const QImage::Format format)
+{
+    switch (format) {
+    case QImage::Format_ARGB32_Premultiplied:
+        return QSysInfo::ByteOrder == QSysInfo::BigEndian ? 0 : 3;
+    case QImage::Format_RGBA8888_Premultiplied:
+    case QImage::Format_RGBA64_Premultiplied:
+        return 3;
+    default:
+        return -1;
+    }
+}
+
+} // namespace
+
+QImage Resampler::resized(const QImage &image, const QSize target)
+{
+    if (image.isNull() || target.isEmpty())
+        return {};
+    if (image.size() == target)
+        return image;
+    const QImage source = workingCopy(image);
+    QImage result(target, source.format());
+    if (source.isNull() || result.isNull())
+        return {};
+    const QImage::Format format = source.format();
+    const bool grey = format == QImage::Format_Grayscale8 || format == QImage::Format_Grayscale16;
+    const Job job{source,
+                  result,
+                  contributionsFor(source.width(), target.width(), !grey),
+                  contributionsFor(source.height(), target.height(), false),
+                  grey ? 1 : 4,
+                  format == QImage::Format_Grayscale16 || source.depth() == 64,
+                  alphaIndex(format)};
+    resampleAll(job);
+
+    result.setColorSpace(image.colorSpace());
+    result.setDotsPerMeterX(image.dotsPerMeterX());
+    result.setDotsPerMeterY(image.dotsPerMeterY());
+    for (const QString &key : image.textKeys())
+        result.setText(key, image.text(key));
+    // Encoders expect straight 16-bit RGBA back as it came; Qt's way back is right.
+    if (image.format() == QImage::Format_RGBA64)
+        result.convertTo(QImage::Format_RGBA64);
+    return result;
+}
+
+} // namespace inkveil
