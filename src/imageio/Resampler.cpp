@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <numbers>
 #include <numeric>
@@ -38,7 +39,10 @@ constexpr double Lobes = 3.0;
 // Fixed-point weights of the vertical pass on 8-bit rows: 14 fractional bits, so that a weight
 // of up to 2 fits 16 bits and a sum of 8-bit values fits 32.
 constexpr int FixedOne = 1 << 14;
-constexpr float FixedScale = 1.0f / FixedOne;
+// Between the passes 8-bit values are held in 1/64ths of a level in 16 bits: room for the
+// filter's overshoot, and products with the weights that still fit 32 bits.
+constexpr int RowShift = 8;
+constexpr int ColumnShift = 14 + 6;
 // Below this many output pixels a thread costs more than it saves.
 constexpr qint64 PixelsPerThread = 128 * 1024;
 
@@ -57,18 +61,22 @@ double lanczos(const double x)
 
 // Which source pixels along one axis make each output pixel, and what each weighs: `taps`
 // weights per output pixel for the source pixels from first[i] on, zero where the filter ends
-// early. `spread` repeats each weight for the four channels of a pixel, so that the horizontal
-// pass multiplies whole rows of floats; it pads the taps to an even number, two pixels filling
-// one eight-lane vector, and may then reach one pixel past the row.
+// early, also in 1/16384ths (`fixed`). For the horizontal pass of four-channel pixels the taps
+// are padded to a multiple of what one vector holds and the weights laid out to match the
+// pixels: `spread` repeats each float weight for the four channels (two pixels to eight
+// lanes), `quads` holds the fixed weights of taps k and k + 1 in turn, four times (two pixels,
+// interleaved, to one pmaddwd). The padding may reach a few pixels past the row.
 struct Contributions
 {
     int taps = 1;
     std::vector<int> first;
     std::vector<float> weights;
-    std::vector<float> spread;
-    // The weights in 1/16384ths, for 8-bit rows (see sumRows8).
     std::vector<qint16> fixed;
+    std::vector<float> spread;
+    std::vector<qint16> quads;
 };
+
+enum class Layout { Plain, Spread, Quads };
 
 // The source pixels whose centres lie inside the filter around centre.
 std::pair<int, int> window(const double centre, const double support, const int source)
@@ -78,7 +86,7 @@ std::pair<int, int> window(const double centre, const double support, const int 
     return {from, std::max(from, to)};
 }
 
-Contributions contributionsFor(const int source, const int target, const bool spread)
+Contributions contributionsFor(const int source, const int target, const Layout layout)
 {
     Contributions result;
     const auto outputs = static_cast<std::size_t>(target);
@@ -92,8 +100,8 @@ Contributions contributionsFor(const int source, const int target, const bool sp
         const auto [from, to] = window((i + 0.5) * scale, support, source);
         result.taps = std::max(result.taps, to - from + 1);
     }
-    if (spread)
-        result.taps += result.taps % 2;
+    const int multiple = layout == Layout::Quads ? 4 : layout == Layout::Spread ? 2 : 1;
+    result.taps = (result.taps + multiple - 1) / multiple * multiple;
     const auto taps = static_cast<std::size_t>(result.taps);
     result.weights.assign(outputs * taps, 0.0f);
     std::vector<double> weights(taps);
@@ -127,10 +135,18 @@ Contributions contributionsFor(const int source, const int target, const bool sp
         }
         result.fixed[largest] = static_cast<qint16>(result.fixed[largest] + FixedOne - sum);
     }
-    if (spread) {
+    if (layout == Layout::Spread) {
         result.spread.resize(result.weights.size() * 4);
         for (std::size_t k = 0; k < result.spread.size(); ++k)
             result.spread[k] = result.weights[k / 4];
+    }
+    if (layout == Layout::Quads) {
+        // Per pair of taps k, k + 1: (w[k], w[k + 1]) four times.
+        result.quads.resize(result.fixed.size() * 4);
+        for (std::size_t k = 0; k < result.fixed.size(); k += 2) {
+            for (std::size_t lane = 0; lane < 8; ++lane)
+                result.quads[k * 4 + lane] = result.fixed[k + lane % 2];
+        }
     }
     return result;
 }
@@ -163,16 +179,17 @@ inline __attribute__((always_inline)) void sumRows(const uchar *top, const qsize
     }
 }
 
-// The vertical pass on 8-bit rows, in integers: two rows' bytes interleaved and multiplied by
-// their two weights at once (pmaddwd), twice the values per instruction of floats, and exact, so
-// that every processor gets the same result. The sums are exact in float too (under 2^24).
-int fixedSum(const uchar *top, const qsizetype bytesPerLine, const qint16 *weights, const int taps,
-             const int i)
+// The passes on 8-bit photos, in integers: two rows' bytes (or two pixels' channels)
+// interleaved and multiplied by their two weights at once (pmaddwd), twice the values per
+// instruction of floats, and exact, so that every processor gets the same result.
+qint16 fixedSum(const uchar *top, const qsizetype bytesPerLine, const qint16 *weights,
+                const int taps, const int i)
 {
     int sum = 0;
     for (int k = 0; k < taps; ++k)
         sum += weights[k] * top[k * bytesPerLine + i];
-    return sum;
+    const int level = (sum + (1 << (RowShift - 1))) >> RowShift;
+    return static_cast<qint16>(std::clamp(level, -32768, 32767));
 }
 
 #if defined(__x86_64__)
@@ -190,8 +207,8 @@ __m128i loadRow(const uchar *row, const bool present)
 }
 
 __attribute__((target("avx2"))) void sumRows8Avx2(const uchar *top, const qsizetype bytesPerLine,
-                                                  const qint16 *weights, const int taps, float *out,
-                                                  const int count)
+                                                  const qint16 *weights, const int taps,
+                                                  qint16 *out, const int count)
 {
     int i = 0;
     for (; i + 32 <= count; i += 32) {
@@ -213,16 +230,20 @@ __attribute__((target("avx2"))) void sumRows8Avx2(const uchar *top, const qsizet
                                             pair));
             }
         }
-        for (int q = 0; q < 4; ++q)
-            _mm256_storeu_ps(out + i + q * 8, _mm256_mul_ps(_mm256_cvtepi32_ps(sums[q]),
-                                                            _mm256_set1_ps(FixedScale)));
+        const __m256i half = _mm256_set1_epi32(1 << (RowShift - 1));
+        for (int q = 0; q < 4; ++q) {
+            const __m256i level = _mm256_srai_epi32(_mm256_add_epi32(sums[q], half), RowShift);
+            _mm_storeu_si128(
+                reinterpret_cast<__m128i *>(out + i + q * 8),
+                _mm_packs_epi32(_mm256_castsi256_si128(level), _mm256_extracti128_si256(level, 1)));
+        }
     }
     for (; i < count; ++i)
-        out[i] = static_cast<float>(fixedSum(top, bytesPerLine, weights, taps, i)) * FixedScale;
+        out[i] = fixedSum(top, bytesPerLine, weights, taps, i);
 }
 
 void sumRows8Sse2(const uchar *top, const qsizetype bytesPerLine, const qint16 *weights,
-                  const int taps, float *out, const int count)
+                  const int taps, qint16 *out, const int count)
 {
     const __m128i zero = _mm_setzero_si128();
     int i = 0;
@@ -240,28 +261,137 @@ void sumRows8Sse2(const uchar *top, const qsizetype bytesPerLine, const qint16 *
             sums[2] = _mm_add_epi32(sums[2], _mm_madd_epi16(_mm_unpacklo_epi8(high, zero), pair));
             sums[3] = _mm_add_epi32(sums[3], _mm_madd_epi16(_mm_unpackhi_epi8(high, zero), pair));
         }
+        const __m128i half = _mm_set1_epi32(1 << (RowShift - 1));
         for (int q = 0; q < 4; ++q)
-            _mm_storeu_ps(out + i + q * 4,
-                          _mm_mul_ps(_mm_cvtepi32_ps(sums[q]), _mm_set1_ps(FixedScale)));
+            sums[q] = _mm_srai_epi32(_mm_add_epi32(sums[q], half), RowShift);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_packs_epi32(sums[0], sums[1]));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i + 8),
+                         _mm_packs_epi32(sums[2], sums[3]));
     }
     for (; i < count; ++i)
-        out[i] = static_cast<float>(fixedSum(top, bytesPerLine, weights, taps, i)) * FixedScale;
+        out[i] = fixedSum(top, bytesPerLine, weights, taps, i);
+}
+#endif
+
+#if defined(__x86_64__)
+// The four channel sums of one output pixel, in 1/64ths of a level times the weights' 16384:
+// pixels k and k + 1 interleaved channel by channel against their weights.
+__attribute__((target("avx2"))) __m128i sumPixelAvx2(const qint16 *pixels, const qint16 *quads,
+                                                     const int taps)
+{
+    __m256i sum = _mm256_setzero_si256();
+    for (int k = 0; k < taps; k += 4) {
+        const __m256i four = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(pixels + k * 4));
+        const __m256i pairs = _mm256_unpacklo_epi16(four, _mm256_srli_si256(four, 8));
+        sum = _mm256_add_epi32(
+            sum, _mm256_madd_epi16(
+                     pairs, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(quads + k * 4))));
+    }
+    return _mm_add_epi32(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
+}
+
+__m128i sumPixelSse2(const qint16 *pixels, const qint16 *quads, const int taps)
+{
+    __m128i sum = _mm_setzero_si128();
+    for (int k = 0; k < taps; k += 2) {
+        const __m128i two = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pixels + k * 4));
+        const __m128i pairs = _mm_unpacklo_epi16(two, _mm_srli_si128(two, 8));
+        sum = _mm_add_epi32(
+            sum, _mm_madd_epi16(pairs,
+                                _mm_loadu_si128(reinterpret_cast<const __m128i *>(quads + k * 4))));
+    }
+    return sum;
+}
+
+__attribute__((target("avx2"))) void sumColumns8Avx2(const qint16 *in, const Contributions &along,
+                                                     uchar *out, const int width)
+{
+    const auto span = static_cast<std::size_t>(along.taps) * 4;
+    const __m128i half = _mm_set1_epi32(1 << (ColumnShift - 1));
+    for (int x = 0; x < width; ++x) {
+        const auto at = static_cast<std::size_t>(x);
+        const __m128i sum = sumPixelAvx2(in + static_cast<std::size_t>(along.first[at]) * 4,
+                                         &along.quads[at * span], along.taps);
+        const __m128i level = _mm_srai_epi32(_mm_add_epi32(sum, half), ColumnShift);
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(level, level), level);
+        const int packed = _mm_cvtsi128_si32(bytes);
+        std::memcpy(out + at * 4, &packed, 4);
+    }
+}
+
+void sumColumns8Sse2(const qint16 *in, const Contributions &along, uchar *out, const int width)
+{
+    const auto span = static_cast<std::size_t>(along.taps) * 4;
+    const __m128i half = _mm_set1_epi32(1 << (ColumnShift - 1));
+    for (int x = 0; x < width; ++x) {
+        const auto at = static_cast<std::size_t>(x);
+        const __m128i sum = sumPixelSse2(in + static_cast<std::size_t>(along.first[at]) * 4,
+                                         &along.quads[at * span], along.taps);
+        const __m128i level = _mm_srai_epi32(_mm_add_epi32(sum, half), ColumnShift);
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(level, level), level);
+        const int packed = _mm_cvtsi128_si32(bytes);
+        std::memcpy(out + at * 4, &packed, 4);
+    }
+}
+
+bool hasAvx2()
+{
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
 }
 #endif
 
 void sumRows8(const uchar *top, const qsizetype bytesPerLine, const qint16 *weights, const int taps,
-              float *out, const int count)
+              qint16 *out, const int count)
 {
 #if defined(__x86_64__)
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2)
+    if (hasAvx2())
         sumRows8Avx2(top, bytesPerLine, weights, taps, out, count);
     else
         sumRows8Sse2(top, bytesPerLine, weights, taps, out, count);
 #else
     for (int i = 0; i < count; ++i)
-        out[i] = static_cast<float>(fixedSum(top, bytesPerLine, weights, taps, i)) * FixedScale;
+        out[i] = fixedSum(top, bytesPerLine, weights, taps, i);
 #endif
+}
+
+// One output row of 8-bit pixels (`channels` of them) from the row of vertical sums.
+// Premultiplied colour never exceeds its alpha (index alphaAt), which the filter's negative
+// lobes could otherwise make it do at an edge.
+void sumColumns8(const qint16 *in, const Contributions &along, uchar *out, const int width,
+                 const int channels, const int alphaAt)
+{
+#if defined(__x86_64__)
+    if (channels == 4 && hasAvx2())
+        sumColumns8Avx2(in, along, out, width);
+    else if (channels == 4)
+        sumColumns8Sse2(in, along, out, width);
+    else
+#endif
+    {
+        const auto taps = static_cast<std::size_t>(along.taps);
+        for (int x = 0; x < width; ++x) {
+            const auto at = static_cast<std::size_t>(x);
+            const qint16 *const pixels =
+                in + static_cast<std::size_t>(along.first[at]) * static_cast<std::size_t>(channels);
+            for (int c = 0; c < channels; ++c) {
+                int sum = 0;
+                for (std::size_t k = 0; k < taps; ++k)
+                    sum +=
+                        along.fixed[at * taps + k] * pixels[k * static_cast<std::size_t>(channels) +
+                                                            static_cast<std::size_t>(c)];
+                const int level = (sum + (1 << (ColumnShift - 1))) >> ColumnShift;
+                out[x * channels + c] = static_cast<uchar>(std::clamp(level, 0, 255));
+            }
+        }
+    }
+    if (alphaAt < 0)
+        return;
+    for (int x = 0; x < width; ++x) {
+        uchar *const pixel = out + x * 4;
+        for (int c = 0; c < 4; ++c)
+            pixel[c] = std::min(pixel[c], pixel[alphaAt]);
+    }
 }
 
 INKVEIL_VECTOR_CLONES void sumRows16(const uchar *top, const qsizetype bytesPerLine,
@@ -271,18 +401,15 @@ INKVEIL_VECTOR_CLONES void sumRows16(const uchar *top, const qsizetype bytesPerL
     sumRows<quint16>(top, bytesPerLine, weights, taps, out, count);
 }
 
-template <typename T> T rounded(const float value)
+quint16 rounded(const float value)
 {
-    constexpr float Max = static_cast<float>(std::numeric_limits<T>::max());
-    return static_cast<T>(std::clamp(value, 0.0f, Max) + 0.5f);
+    return static_cast<quint16>(std::clamp(value, 0.0f, 65535.0f) + 0.5f);
 }
 
-// One output row of four-channel pixels from the row of vertical sums, rounded into T.
-// Premultiplied colour never exceeds its alpha (index alphaAt), which the filter's negative
-// lobes could otherwise make it do at an edge.
-template <typename T>
+// One output row of 16-bit pixels from the row of vertical sums, as sumColumns8 does for 8-bit.
 inline __attribute__((always_inline)) void sumColumns(const float *in, const Contributions &along,
-                                                      T *out, const int width, const int alphaAt)
+                                                      quint16 *out, const int width,
+                                                      const int alphaAt)
 {
     const auto span = static_cast<std::size_t>(along.taps) * 4;
     for (int x = 0; x < width; ++x) {
@@ -294,9 +421,9 @@ inline __attribute__((always_inline)) void sumColumns(const float *in, const Con
             for (std::size_t c = 0; c < 8; ++c)
                 sum[c] += weights[j + c] * pixels[j + c];
         }
-        T *const pixel = out + at * 4;
+        quint16 *const pixel = out + at * 4;
         for (std::size_t c = 0; c < 4; ++c)
-            pixel[c] = rounded<T>(sum[c] + sum[c + 4]);
+            pixel[c] = rounded(sum[c] + sum[c + 4]);
         if (alphaAt >= 0) {
             for (std::size_t c = 0; c < 4; ++c)
                 pixel[c] = std::min(pixel[c], pixel[alphaAt]);
@@ -304,21 +431,13 @@ inline __attribute__((always_inline)) void sumColumns(const float *in, const Con
     }
 }
 
-INKVEIL_VECTOR_CLONES void sumColumns8(const float *in, const Contributions &along, uchar *out,
-                                       const int width, const int alphaAt)
-{
-    sumColumns<uchar>(in, along, out, width, alphaAt);
-}
-
 INKVEIL_VECTOR_CLONES void sumColumns16(const float *in, const Contributions &along, quint16 *out,
                                         const int width, const int alphaAt)
 {
-    sumColumns<quint16>(in, along, out, width, alphaAt);
+    sumColumns(in, along, out, width, alphaAt);
 }
 
-// The same for greyscale rows.
-template <typename T>
-void sumGreyColumns(const float *in, const Contributions &along, T *out, const int width)
+void sumGreyColumns16(const float *in, const Contributions &along, quint16 *out, const int width)
 {
     const auto taps = static_cast<std::size_t>(along.taps);
     for (int x = 0; x < width; ++x) {
@@ -327,7 +446,7 @@ void sumGreyColumns(const float *in, const Contributions &along, T *out, const i
         float sum = 0.0f;
         for (std::size_t k = 0; k < taps; ++k)
             sum += along.weights[at * taps + k] * pixels[k];
-        out[x] = rounded<T>(sum);
+        out[x] = rounded(sum);
     }
 }
 
@@ -342,34 +461,34 @@ struct Job
     int alphaAt = -1;
 };
 
-// Output rows [from, to): the vertical pass into one row of floats, then the horizontal one.
+// Output rows [from, to): the vertical pass into one row, then the horizontal one.
 void resampleRows(const Job &job, const int from, const int to)
 {
     const int count = job.source.width() * job.channels;
-    // One pixel more, left at zero, for the padded taps of the horizontal pass.
-    std::vector<float> sums(static_cast<std::size_t>(count + job.channels), 0.0f);
+    // Four pixels more, left at zero, for the padded taps of the horizontal pass.
+    const auto padded = static_cast<std::size_t>(count + 4 * job.channels);
+    std::vector<float> sums(job.deep ? padded : 0, 0.0f);
+    std::vector<qint16> levels(job.deep ? 0 : padded, 0);
     const qsizetype bytesPerLine = job.source.bytesPerLine();
     const auto taps = static_cast<std::size_t>(job.down.taps);
     const int width = job.target.width();
     for (int y = from; y < to; ++y) {
         const auto row = static_cast<std::size_t>(y);
         const uchar *const top = job.source.constScanLine(job.down.first[row]);
-        const float *const weights = &job.down.weights[row * taps];
-        if (job.deep)
-            sumRows16(top, bytesPerLine, weights, job.down.taps, sums.data(), count);
-        else
-            sumRows8(top, bytesPerLine, &job.down.fixed[row * taps], job.down.taps, sums.data(),
-                     count);
         uchar *const line = job.target.scanLine(y);
+        if (!job.deep) {
+            sumRows8(top, bytesPerLine, &job.down.fixed[row * taps], job.down.taps, levels.data(),
+                     count);
+            sumColumns8(levels.data(), job.across, line, width, job.channels, job.alphaAt);
+            continue;
+        }
+        sumRows16(top, bytesPerLine, &job.down.weights[row * taps], job.down.taps, sums.data(),
+                  count);
         auto *const line16 = reinterpret_cast<quint16 *>(line);
-        if (job.channels == 1 && job.deep)
-            sumGreyColumns(sums.data(), job.across, line16, width);
-        else if (job.channels == 1)
-            sumGreyColumns(sums.data(), job.across, line, width);
-        else if (job.deep)
-            sumColumns16(sums.data(), job.across, line16, width, job.alphaAt);
+        if (job.channels == 1)
+            sumGreyColumns16(sums.data(), job.across, line16, width);
         else
-            sumColumns8(sums.data(), job.across, line, width, job.alphaAt);
+            sumColumns16(sums.data(), job.across, line16, width, job.alphaAt);
     }
 }
 
@@ -476,12 +595,16 @@ QImage Resampler::resized(const QImage &image, const QSize target)
         return {};
     const QImage::Format format = source.format();
     const bool grey = format == QImage::Format_Grayscale8 || format == QImage::Format_Grayscale16;
+    const bool deep = format == QImage::Format_Grayscale16 || source.depth() == 64;
     const Job job{source,
                   result,
-                  contributionsFor(source.width(), target.width(), !grey),
-                  contributionsFor(source.height(), target.height(), false),
+                  contributionsFor(source.width(), target.width(),
+                                   grey   ? Layout::Plain
+                                   : deep ? Layout::Spread
+                                          : Layout::Quads),
+                  contributionsFor(source.height(), target.height(), Layout::Plain),
                   grey ? 1 : 4,
-                  format == QImage::Format_Grayscale16 || source.depth() == 64,
+                  deep,
                   alphaIndex(format)};
     resampleAll(job);
 
