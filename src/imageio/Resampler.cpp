@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <numbers>
 #include <numeric>
 #include <system_error>
@@ -19,12 +18,12 @@
 #include <utility>
 #include <vector>
 
-// The two passes are plain loops over floats that the compiler vectorises; on processors with
-// AVX2 a second copy of them runs eight lanes wide (chosen once, when the program loads).
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
 
+// 16-bit photos go through loops over floats that the compiler vectorises; on processors with
+// AVX2 a second copy of them runs eight lanes wide (chosen once, when the program loads).
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define INKVEIL_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
 #else
@@ -36,8 +35,8 @@ namespace inkveil {
 namespace {
 
 constexpr double Lobes = 3.0;
-// Fixed-point weights of the vertical pass on 8-bit rows: 14 fractional bits, so that a weight
-// of up to 2 fits 16 bits and a sum of 8-bit values fits 32.
+// Fixed-point weights for 8-bit photos: 14 fractional bits, so that a weight of up to 2 fits 16
+// bits and a weighted sum fits 32.
 constexpr int FixedOne = 1 << 14;
 // Between the passes 8-bit values are held in 1/64ths of a level in 16 bits: room for the
 // filter's overshoot, and products with the weights that still fit 32 bits.
