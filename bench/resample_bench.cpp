@@ -23,6 +23,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <sys/resource.h>
 #include <vector>
 
 using namespace inkveil;
@@ -142,20 +143,23 @@ void timeBoth(const int repeat)
     for (const QSize source : {QSize(6000, 4000), QSize(3000, 2000)}) {
         const QImage photo = photoLike(source);
         for (const bool qt : {true, false}) {
-            std::vector<double> times;
+            std::vector<double> times, processor;
             for (int r = 0; r < repeat; ++r) {
                 QElapsedTimer timer;
+                const double started = bench::processorSeconds(RUSAGE_SELF);
                 timer.start();
                 const QImage small = resizedBy(photo, target, qt);
                 times.push_back(bench::seconds(timer));
+                processor.push_back(bench::processorSeconds(RUSAGE_SELF) - started);
             }
-            out() << QStringLiteral("%1 x %2 -> %3 x %4, %5: %6 ms\n")
+            out() << QStringLiteral("%1 x %2 -> %3 x %4, %5: %6 ms, processor %7 ms\n")
                          .arg(source.width())
                          .arg(source.height())
                          .arg(target.width())
                          .arg(target.height())
                          .arg(qt ? QStringLiteral("Qt smooth (box)") : QStringLiteral("Lanczos-3"))
-                         .arg(median(times) * 1000, 0, 'f', 1);
+                         .arg(median(times) * 1000, 0, 'f', 1)
+                         .arg(median(processor) * 1000, 0, 'f', 1);
         }
     }
 }
