@@ -205,25 +205,40 @@ void TestPixels::avifLayout_data()
 {
     QTest::addColumn<QImage::Format>("source");
     QTest::addColumn<int>("quality");
+    QTest::addColumn<QColorSpace>("space");
     QTest::addColumn<int>("flags");
-    QTest::newRow("8-bit, quality 80: 4:2:0") << QImage::Format_RGB32 << 80 << 0x0c;
-    QTest::newRow("8-bit, quality 90: 4:4:4") << QImage::Format_RGB32 << 90 << 0x00;
-    QTest::newRow("16-bit, quality 60: 10-bit 4:2:0") << QImage::Format_RGBX64 << 60 << 0x4c;
-    QTest::newRow("16-bit, quality 95: 10-bit 4:4:4") << QImage::Format_RGBX64 << 95 << 0x40;
+    QTest::addColumn<QByteArray>("nclx");
+    // Colours signalled as primaries, curve, matrix (BT.601) and full range: sRGB (BT.709
+    // primaries, the sRGB curve) for photos without a profile, Display P3's primaries for
+    // theirs.
+    const QByteArray srgb = QByteArray::fromHex("0001000d000680");
+    QTest::newRow("8-bit, quality 80: 4:2:0")
+        << QImage::Format_RGB32 << 80 << QColorSpace() << 0x0c << srgb;
+    QTest::newRow("8-bit, quality 90: 4:4:4")
+        << QImage::Format_RGB32 << 90 << QColorSpace() << 0x00 << srgb;
+    QTest::newRow("16-bit, quality 60: 10-bit 4:2:0")
+        << QImage::Format_RGBX64 << 60 << QColorSpace() << 0x4c << srgb;
+    QTest::newRow("16-bit, quality 95: 10-bit 4:4:4")
+        << QImage::Format_RGBX64 << 95 << QColorSpace() << 0x40 << srgb;
+    QTest::newRow("Display P3") << QImage::Format_RGB32 << 80 << QColorSpace(QColorSpace::DisplayP3)
+                                << 0x0c << QByteArray::fromHex("000c000d000680");
 }
 
 void TestPixels::avifLayout()
 {
     QFETCH(QImage::Format, source);
     QFETCH(int, quality);
+    QFETCH(QColorSpace, space);
     QFETCH(int, flags);
+    QFETCH(QByteArray, nclx);
+    QImage image = deepRamp(source);
+    image.setColorSpace(space);
     const QByteArray avif =
-        ImageToolkit::encode(deepRamp(source), QStringLiteral("avif"), quality, 72.0f).value();
+        ImageToolkit::encode(image, QStringLiteral("avif"), quality, 72.0f).value();
     QCOMPARE(av1Flags(avif) & 0x4c, flags);
-    // Colours signalled as sRGB: BT.709 primaries, the sRGB curve, BT.601 matrix, full range.
-    const qsizetype nclx = avif.indexOf("colrnclx");
-    QVERIFY(nclx > 0);
-    QCOMPARE(avif.mid(nclx + 8, 7), QByteArray::fromHex("0001000d000680"));
+    const qsizetype at = avif.indexOf("colrnclx");
+    QVERIFY(at > 0);
+    QCOMPARE(avif.mid(at + 8, 7), nclx);
 }
 
 QTEST_MAIN(TestPixels)
