@@ -116,9 +116,7 @@ qint64 difference(const QImage &a, const QImage &b)
 QByteArray swappedCmykProfile()
 {
     const auto lab = [](const cmsUInt16Number in[], cmsUInt16Number out[], void *toLab) {
-        const auto clear = [&](int ink) {
-            return (65535u - in[ink]) * (65535u - in[3]) / 65535u;
-        };
+        const auto clear = [&](int ink) { return (65535u - in[ink]) * (65535u - in[3]) / 65535u; };
         const cmsUInt16Number rgb[3] = {cmsUInt16Number(clear(2)), cmsUInt16Number(clear(1)),
                                         cmsUInt16Number(clear(0))};
         cmsDoTransform(toLab, rgb, out, 1);
@@ -195,6 +193,8 @@ class TestImageToolkit : public QObject
 private Q_SLOTS:
     void resize_data();
     void resize();
+    void resizeRule_data();
+    void resizeRule();
     void encodeRoundTrip_data();
     void encodeRoundTrip();
     void tiffTagsAndJpegQuality();
@@ -254,6 +254,61 @@ void TestImageToolkit::resize()
         QVERIFY(near(resized.pixel(result.width() * 3 / 4, result.height() / 2), Blue, 2));
         QCOMPARE(resized.colorSpace(), AdobeRgb);
     }
+}
+
+void TestImageToolkit::resizeRule_data()
+{
+    QTest::addColumn<QSize>("photo");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<double>("value"); // the box's edges for FitBox
+    QTest::addColumn<bool>("neverEnlarge");
+    QTest::addColumn<QSize>("result"); // invalid: no size
+
+    const auto row = [](const char *name, QSize photo, ResizeRule::Mode mode, double value,
+                        bool neverEnlarge, QSize result) {
+        QTest::newRow(name) << photo << int(mode) << value << neverEnlarge << result;
+    };
+    using R = ResizeRule;
+    row("box as before", {3000, 2000}, R::FitBox, 640, false, {640, 427});
+    row("box enlarges", {100, 50}, R::FitBox, 640, false, {640, 320});
+    row("box never enlarges", {100, 50}, R::FitBox, 640, true, {100, 50});
+    row("box shrinks all the same", {3000, 2000}, R::FitBox, 640, true, {640, 427});
+    row("long edge, wide", {6000, 4000}, R::LongEdge, 2048, false, {2048, 1365});
+    row("long edge, tall", {4000, 6000}, R::LongEdge, 2048, false, {1365, 2048});
+    row("long edge, odd size", {2999, 1000}, R::LongEdge, 1000, false, {1000, 333});
+    row("short edge", {6000, 4000}, R::ShortEdge, 1080, false, {1620, 1080});
+    row("short edge enlarges", {600, 400}, R::ShortEdge, 800, false, {1200, 800});
+    row("short edge never enlarges", {600, 400}, R::ShortEdge, 800, true, {600, 400});
+    row("percent", {6000, 4000}, R::Percent, 25, false, {1500, 1000});
+    row("percent keeps a pixel", {4000, 2}, R::Percent, 1, false, {40, 1});
+    row("megapixels", {6000, 4000}, R::Megapixels, 6, false, {3000, 2000});
+    row("megapixels never enlarge", {600, 400}, R::Megapixels, 6, true, {600, 400});
+    row("edge 0", {6000, 4000}, R::LongEdge, 0, false, {});
+    row("percent 0", {6000, 4000}, R::Percent, 0, true, {});
+    row("past the decoder's limit", {20000, 10000}, R::Percent, 1000, false, {});
+    row("empty photo", {0, 0}, R::LongEdge, 100, false, {});
+}
+
+// The rules of the output pane, as the batch, its memory estimate and the summary size photos.
+void TestImageToolkit::resizeRule()
+{
+    QFETCH(QSize, photo);
+    QFETCH(int, mode);
+    QFETCH(double, value);
+    QFETCH(bool, neverEnlarge);
+    QFETCH(QSize, result);
+    ResizeRule rule = ResizeRule::fitInto(int(value), int(value * 3 / 4));
+    rule.mode = static_cast<ResizeRule::Mode>(mode);
+    rule.edge = int(value);
+    rule.percent = int(value);
+    rule.megapixels = float(value);
+    rule.neverEnlarge = neverEnlarge;
+    QCOMPARE(rule.outputSize(photo), result);
+    if (result.isValid() && photo.width() <= 600)
+        QCOMPARE(
+            ImageToolkit::imageFromResizing(twoColourImage(photo.width(), photo.height()), rule)
+                .size(),
+            result);
 }
 
 void TestImageToolkit::encodeRoundTrip_data()
@@ -478,7 +533,29 @@ void TestImageToolkit::damagedOrWhole_data()
         << jpeg + QByteArray(64 * 1024, '\x5a') << "jpg" << true << false;
     QTest::newRow("jpeg without its end marker") << jpeg.chopped(2) << "jpg" << true << false;
     QTest::newRow("progressive jpeg whole") << progressive << "jpg" << true << false;
-    for (const char *format : {"png", "gif", "bmp", "webp", "avif"}) {
+    // A grey TIFF with its directory first, as cameras write it: cut in its pixels, the
+    // directory still tells where they should end.
+    QByteArray tiff("II*\0\x08\0\0\0\x08\0", 10);
+    const quint32 pixelsAt = 10 + 8 * 12 + 4;
+    for (const auto &[tag, type, value] : {std::tuple{256, 3, 64u},
+                                           {257, 3, 48u},
+                                           {258, 3, 8u},
+                                           {259, 3, 1u},
+                                           {262, 3, 1u},
+                                           {273, 4, pixelsAt},
+                                           {278, 3, 48u},
+                                           {279, 4, 64u * 48u}}) {
+        char entry[12];
+        qToLittleEndian<quint16>(quint16(tag), entry);
+        qToLittleEndian<quint16>(quint16(type), entry + 2);
+        qToLittleEndian<quint32>(1, entry + 4);
+        qToLittleEndian<quint32>(value, entry + 8);
+        tiff.append(entry, 12);
+    }
+    tiff += QByteArray(4, '\0') + QByteArray(64 * 48, '\x80');
+    QTest::newRow("tiff whole, directory first") << tiff << "tif" << true << false;
+    QTest::newRow("tiff cut in its pixels") << cut(tiff) << "tif" << false << true;
+    for (const char *format : {"png", "gif", "bmp", "webp", "avif", "tiff"}) {
         const QByteArray bytes =
             ImageToolkit::encode(noise, QString::fromLatin1(format), 90, 72.0f).value();
         QTest::addRow("%s cut short", format) << cut(bytes) << format << false << true;

@@ -61,6 +61,9 @@ public:
     static const QString NoMakerNoteNote;
     // The note of a photo written whose thumbnail was not; %1 is the write's failure.
     static const QString NoThumbnailNote;
+    // The note of a photo written in sRGB because its colour profile was too large to carry; %1
+    // says how large.
+    static const QString NoProfileNote;
 
     // What became of one photo. Within the engine this is what Status names; the success or
     // failure of a step is spelled Result<void>.
@@ -81,6 +84,8 @@ public:
         qint64 ms = 0;
         // Where each used watermark went and in which colour, when any is fitted to the photo.
         QList<AutoChoice> choices;
+        // The written photo's pixel size; invalid when none was encoded.
+        QSize outputSize;
         bool ok() const { return status != Status::Failed; }
     };
 
@@ -171,6 +176,8 @@ Q_SIGNALS:
 private:
     struct Worker;
     struct Run;
+    // Makes the run's folders when asked to and opens them for its writes.
+    static void openFolders(Run &run);
     class Job;
 
     void runAll(std::shared_ptr<Run> run);

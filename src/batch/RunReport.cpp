@@ -41,7 +41,8 @@ Status checkOpened(int fd, const QString &path, const QStringList &inputs)
         struct stat info
         {
         };
-        if (::stat(QFile::encodeName(input).constData(), &info) == 0 && sameFile(info, opened))
+        if (::stat(RegularFile::encodeName(input).constData(), &info) == 0 &&
+            sameFile(info, opened))
             return Error{QStringLiteral("It would replace %1, which this run reads.").arg(input)};
     }
     return {};
@@ -56,7 +57,7 @@ Status RunReport::open(const QString &path, const QStringList &inputs)
     if (const QString reason = RegularFile::notRegularReason(path); !reason.isNull())
         return Error{reason};
     // Not truncated on opening: the file is emptied only once known to be no input.
-    const int fd = ::open(QFile::encodeName(path).constData(),
+    const int fd = ::open(RegularFile::encodeName(path).constData(),
                           O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0)
         return Error{SafeWrite::errorText(errno), errno};
@@ -108,6 +109,11 @@ QByteArray RunReport::line(const QString &source, const QString &output,
     object.insert(QStringLiteral("message"),
                   result.status == BatchEngine::Status::Written ? QString() : result.failure);
     object.insert(QStringLiteral("ms"), result.ms);
+    // The size written, which resizing may have changed from the photo's.
+    if (result.status == BatchEngine::Status::Written && result.outputSize.isValid()) {
+        object.insert(QStringLiteral("width"), result.outputSize.width());
+        object.insert(QStringLiteral("height"), result.outputSize.height());
+    }
     // Where fitting to the photo moved or recoloured a watermark: each used one's position and
     // text colour ("#rrggbb", null for a picture), in list order.
     if (!result.choices.isEmpty()) {
