@@ -558,6 +558,7 @@ Result<BatchEngine::Job::Drawn> BatchEngine::Job::draw()
     // write the photo as it was, which nobody asked for.
     if (!m_run.overlays.isEmpty() && stamped.watermarksShown == 0)
         return Error{NoWatermarkMessage};
+    m_result.shrunk = stamped.watermarksShrunk > 0;
     m_engine.preview(stamped.image);
     drawn.canvas = stamped.image;
     QImage image = std::move(stamped.image);

@@ -78,6 +78,8 @@ public:
         QString note;
         // Time spent on the photo, from its start to its end, in milliseconds.
         qint64 ms = 0;
+        // A watermark text was drawn smaller than its size to stay within its maximum width.
+        bool shrunk = false;
         bool ok() const { return status != Status::Failed; }
     };
 

@@ -107,6 +107,9 @@ QByteArray RunReport::line(const QString &source, const QString &output,
     object.insert(QStringLiteral("message"),
                   result.status == BatchEngine::Status::Written ? QString() : result.failure);
     object.insert(QStringLiteral("ms"), result.ms);
+    // Only where it happened, so that the lines of other photos read as they always have.
+    if (result.shrunk)
+        object.insert(QStringLiteral("shrunk"), true);
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
