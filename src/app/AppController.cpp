@@ -3,6 +3,8 @@
 
 #include "app/AppController.h"
 
+#include "app/WindowFit.h"
+
 #include "base/Resources.h"
 #include "session/Presets.h"
 #include "session/StateFile.h"
@@ -21,6 +23,7 @@
 #include <QLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
 #include <QShortcut>
@@ -143,17 +146,27 @@ void AppController::restoreWindowGeometry(const QSettings &settings, const QRect
 {
     if (!m_mainWindow)
         return;
+    // A window not yet shown has no frame; once shown, its own.
+    const QRect outer = m_mainWindow->frameGeometry();
+    const QRect inner = m_mainWindow->geometry();
+    const QMargins frame =
+        m_mainWindow->isVisible()
+            ? QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                       outer.right() - inner.right(), outer.bottom() - inner.bottom())
+            : WindowFit::TypicalFrame;
+    QList<QRect> areas{available};
+    for (const QScreen *screen : QGuiApplication::screens())
+        areas.append(screen->availableGeometry());
+    // Remembered geometry stands only while the screens still hold it: a screen unplugged, a
+    // lower resolution or a larger scale would otherwise leave the buttons out of reach.
     const QByteArray stored = settings.value(GeometryKey).toByteArray();
-    if (!stored.isEmpty() && m_mainWindow->restoreGeometry(stored))
+    if (!stored.isEmpty() && m_mainWindow->restoreGeometry(stored) &&
+        WindowFit::fits(m_mainWindow->geometry(), frame, areas))
         return;
     if (available.isEmpty())
         return;
-    const QSize wanted(std::max(available.width() * 2 / 3, 1000),
-                       std::max(available.height() * 2 / 3, 700));
-    const QSize size =
-        wanted.boundedTo(available.size()).expandedTo(m_mainWindow->minimumSizeHint());
-    m_mainWindow->resize(size);
-    m_mainWindow->move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+    m_mainWindow->setGeometry(
+        WindowFit::firstGeometry(available, frame, m_mainWindow->minimumSizeHint()));
 }
 
 void AppController::saveWindowGeometry(QSettings &settings) const

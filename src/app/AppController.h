@@ -46,8 +46,9 @@ public:
     // Start-up: default model, stored state, panes, first pane shown.
     void setUpForm();
 
-    // The window's size and place from the settings, or, the first time, about two thirds of
-    // the available screen area (at least 1000 x 700 where it fits), centred on it.
+    // The window's size and place from the settings, or, the first time and whenever they no
+    // longer fit the screens, about two thirds of the available screen area (at least
+    // 1000 x 700 where it fits), centred on it, its frame included.
     void restoreWindowGeometry(const QSettings &settings, const QRect &available);
     void saveWindowGeometry(QSettings &settings) const;
     // The help window, once it has been opened.
