@@ -20,6 +20,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -71,6 +72,10 @@ bool WatermarksPane::formLoaded()
     m_backgroundEditor->formLoaded(*ui);
     m_imageEditor->formLoaded(*ui);
     m_placementEditor->formLoaded(*ui);
+    // The editors get the width they ask for and the preview the rest; on a narrow screen the
+    // editors scroll in their column rather than push the preview out of view.
+    ui->split->setStretchFactor(1, 1);
+    ui->split->setCollapsible(1, false);
     loadOverlays();
     connectControls();
     setButtons();
@@ -183,6 +188,22 @@ void WatermarksPane::activate()
     loadCurrentOverlay();
     update();
     setButtons();
+    widenEditors();
+}
+
+void WatermarksPane::widenEditors()
+{
+    // The editors' width is known only once they hold their lists and values: they get it where
+    // the preview keeps its minimum, and scroll sideways in their column where it does not.
+    const int wanted =
+        ui->editors->sizeHint().width() + ui->editorScroll->verticalScrollBar()->sizeHint().width();
+    const QList<int> sizes = ui->split->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    if (sizes.size() != 2 || sizes.first() >= wanted || total <= 0)
+        return;
+    const int editors = std::min(wanted, total - ui->preview->minimumWidth());
+    if (editors > sizes.first())
+        ui->split->setSizes({editors, total - editors});
 }
 
 void WatermarksPane::modelReplaced()

@@ -98,6 +98,7 @@ private:
     void update();
     void setButtons();
     void setTextField();
+    void widenEditors();
 
     OverlayListModel *m_overlaysModel;
     QItemSelectionModel *m_selection;

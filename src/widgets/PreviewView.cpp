@@ -62,7 +62,8 @@ QString PreviewView::message() const
 
 QSize PreviewView::sizeHint() const
 {
-    return {400, 300};
+    // No more than its minimum: beside the editors it takes whatever width they leave.
+    return {200, 150};
 }
 
 void PreviewView::paintEvent(QPaintEvent * /*event*/)
