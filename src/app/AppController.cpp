@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QEvent>
 #include <QFile>
 #include <QInputDialog>
 #include <QKeySequence>
@@ -33,6 +34,8 @@
 #include <QVBoxLayout>
 
 #include <plist/plist.h>
+
+#include <utility>
 
 namespace inkveil {
 
@@ -142,21 +145,34 @@ const QString GeometryKey = QStringLiteral("window/geometry");
 
 } // namespace
 
+namespace {
+
+// The frame the window manager put around a shown window; none before it has.
+QMargins frameOf(const QWidget &window)
+{
+    const QRect outer = window.frameGeometry();
+    const QRect inner = window.geometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+}
+
+} // namespace
+
 void AppController::restoreWindowGeometry(const QSettings &settings, const QRect &available)
 {
     if (!m_mainWindow)
         return;
-    // A window not yet shown has no frame; once shown, its own.
-    const QRect outer = m_mainWindow->frameGeometry();
-    const QRect inner = m_mainWindow->geometry();
+    // A window not yet shown has no frame: a common one is assumed, and the real one checked
+    // once the window manager has put it on (see eventFilter).
     const QMargins frame =
-        m_mainWindow->isVisible()
-            ? QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
-                       outer.right() - inner.right(), outer.bottom() - inner.bottom())
-            : WindowFit::TypicalFrame;
+        m_mainWindow->isVisible() ? frameOf(*m_mainWindow) : WindowFit::TypicalFrame;
     QList<QRect> areas{available};
     for (const QScreen *screen : QGuiApplication::screens())
         areas.append(screen->availableGeometry());
+    if (!m_mainWindow->isVisible() && !available.isEmpty()) {
+        m_fitAreas = areas;
+        m_mainWindow->installEventFilter(this);
+    }
     // Remembered geometry stands only while the screens still hold it: a screen unplugged, a
     // lower resolution or a larger scale would otherwise leave the buttons out of reach.
     const QByteArray stored = settings.value(GeometryKey).toByteArray();
@@ -167,6 +183,25 @@ void AppController::restoreWindowGeometry(const QSettings &settings, const QRect
         return;
     m_mainWindow->setGeometry(
         WindowFit::firstGeometry(available, frame, m_mainWindow->minimumSizeHint()));
+}
+
+bool AppController::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool placed = event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+                        event->type() == QEvent::Show;
+    if (watched != m_mainWindow || !placed || m_fitAreas.isEmpty() || !m_mainWindow->isVisible())
+        return QObject::eventFilter(watched, event);
+    const QMargins frame = frameOf(*m_mainWindow);
+    if (frame.isNull())
+        return QObject::eventFilter(watched, event);
+    // Once only, with the frame the window manager really drew: a taller title bar than
+    // assumed would still push Previous and Next off the screen.
+    const QList<QRect> areas = std::exchange(m_fitAreas, {});
+    m_mainWindow->removeEventFilter(this);
+    if (!WindowFit::fits(m_mainWindow->geometry(), frame, areas))
+        m_mainWindow->setGeometry(
+            WindowFit::firstGeometry(areas.first(), frame, m_mainWindow->minimumSizeHint()));
+    return QObject::eventFilter(watched, event);
 }
 
 void AppController::saveWindowGeometry(QSettings &settings) const

@@ -11,13 +11,13 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QTextBrowser>
 
 #include <memory>
 
 class QLabel;
 class QPushButton;
-class QRect;
 class QSettings;
 class QWidget;
 
@@ -96,6 +96,7 @@ public Q_SLOTS:
     void askOpenPreset();
 
 private:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void buildPanes();
     void showCurrentPane();
     void setBoxContentFromSelection();
@@ -114,6 +115,8 @@ private:
     // larger than the screen; in the order of m_panes.
     QList<QWidget *> m_paneFrames;
     QPointer<QTextBrowser> m_helpWindow;
+    // The screen areas the window must fit in once its real frame is known; empty after.
+    QList<QRect> m_fitAreas;
     WorkFileList m_workFiles;
     OverlayList m_overlays;
     std::shared_ptr<OutputOptions> m_outputOptions;
