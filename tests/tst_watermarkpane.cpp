@@ -548,7 +548,8 @@ void TestWatermarkPane::controlsWithoutEffectDisabled()
 }
 
 // Dragging in the preview and the arrow keys move the watermark by as much of the photo as the
-// pointer moved over it; it is kept, saved, and drawn there. The zoom buttons switch scales.
+// pointer moved over it; it is kept, saved, and drawn there. Pressing on a watermark selects it;
+// the zoom buttons switch scales.
 void TestWatermarkPane::previewDragsNudgesAndZooms()
 {
     start();
@@ -569,11 +570,11 @@ void TestWatermarkPane::previewDragsNudgesAndZooms()
 
     const QRectF shown = preview->photoRect();
     const QPoint from = shown.center().toPoint();
-    const QPoint to = from + QPoint(qRound(shown.width() * -0.25), qRound(shown.height() * 0.2));
+    const QPoint to = from + QPoint(qRound(shown.width() * -0.25), qRound(shown.height() * -0.2));
     QTest::mousePress(preview, Qt::LeftButton, {}, from);
     QTest::mouseMove(preview, to);
     QTest::mouseRelease(preview, Qt::LeftButton, {}, to);
-    QTRY_VERIFY(movedBy(-0.25, -0.2));
+    QTRY_VERIFY(movedBy(-0.25, 0.2));
     const Overlay &overlay = *m_pane->currentOverlay();
     QCOMPARE(savedOverlays().first()->offsetX(), overlay.offsetX());
     QCOMPARE(savedOverlays().first()->position(), overlay.position());
@@ -581,8 +582,20 @@ void TestWatermarkPane::previewDragsNudgesAndZooms()
     preview->setFocus();
     QTest::keyClick(preview, Qt::Key_Right);
     QTest::keyClick(preview, Qt::Key_Up, Qt::ShiftModifier);
-    QTRY_VERIFY(movedBy(-0.245, -0.15));
+    QTRY_VERIFY(movedBy(-0.245, 0.25));
     QCOMPARE(savedOverlays().first()->offsetY(), overlay.offsetY());
+
+    // Pressing on a watermark selects it, also when another one was added since.
+    const std::shared_ptr<Overlay> moved = m_pane->currentOverlay();
+    m_pane->addOverlay();
+    QTRY_COMPARE(preview->placements().size(), 2);
+    const FloatRect at = preview->placements().first();
+    const QRectF photoRect = preview->photoRect();
+    const QPointF centre(
+        photoRect.x() + (at.origin.x + at.size.width / 2) / 400 * photoRect.width(),
+        photoRect.bottom() - (at.origin.y + at.size.height / 2) / 300 * photoRect.height());
+    QTest::mouseClick(preview, Qt::LeftButton, {}, centre.toPoint());
+    QCOMPARE(m_pane->currentOverlay(), moved);
 
     control<QAbstractButton>("zoomActual")->click();
     QTRY_COMPARE(preview->shownScale(), 1.0f);

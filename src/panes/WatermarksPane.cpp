@@ -122,6 +122,13 @@ void WatermarksPane::connectControls()
     connect(ui->position, &PositionView::positionChosen, this, [this] { refresh(ui->position); });
     connect(ui->preview, &PreviewView::watermarkMoved, this, &WatermarksPane::moveOverlay);
     connect(ui->preview, &PreviewView::watermarkPlaced, this, &WatermarksPane::placeOverlay);
+    // Pressing on a watermark in the preview selects it, so that the drag moves that one.
+    connect(ui->preview, &PreviewView::watermarkPressed, this, [this](int row) {
+        if (row < m_overlaysModel->rowCount() &&
+            m_overlaysModel->overlayAt(row) != m_currentOverlay)
+            m_selection->setCurrentIndex(m_overlaysModel->index(row),
+                                         QItemSelectionModel::ClearAndSelect);
+    });
     connect(ui->zoomFit, &QAbstractButton::clicked, ui->preview, &PreviewView::zoomToFit);
     connect(ui->zoomActual, &QAbstractButton::clicked, ui->preview, &PreviewView::zoomToActualSize);
 }

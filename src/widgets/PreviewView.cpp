@@ -205,8 +205,31 @@ void PreviewView::mousePressEvent(QMouseEvent *event)
     m_dragButton = event->button();
     m_lastPointer = event->position();
     m_moved = false;
+    if (m_dragButton == Qt::LeftButton) {
+        if (const int index = watermarkAt(event->position()); index >= 0)
+            Q_EMIT watermarkPressed(index);
+    }
     setCursor(m_dragButton == Qt::LeftButton ? Qt::SizeAllCursor : Qt::ClosedHandCursor);
     event->accept();
+}
+
+int PreviewView::watermarkAt(QPointF point) const
+{
+    const QRectF photo = photoRect();
+    const QSize pixels = m_renderer->photoPixelSize();
+    if (photo.isEmpty() || pixels.isEmpty())
+        return -1;
+    // Placements are in the photo's pixels with y growing upward.
+    const double x = (point.x() - photo.x()) / photo.width() * pixels.width();
+    const double y = (photo.bottom() - point.y()) / photo.height() * pixels.height();
+    const QList<FloatRect> placed = m_renderer->placements();
+    for (qsizetype i = placed.size() - 1; i >= 0; --i) {
+        const FloatRect &r = placed.at(i);
+        if (x >= r.origin.x && x <= r.origin.x + r.size.width && y >= r.origin.y &&
+            y <= r.origin.y + r.size.height)
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 void PreviewView::mouseMoveEvent(QMouseEvent *event)

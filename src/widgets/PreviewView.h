@@ -75,6 +75,9 @@ Q_SIGNALS:
     void watermarkMoved(QPointF percent);
     // A drag or a nudge is over: the watermark stays where it was moved to.
     void watermarkPlaced();
+    // The user pressed on the watermark of this index in the list (the topmost where several
+    // overlap): the one a drag then moves.
+    void watermarkPressed(int index);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -86,6 +89,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // The index of the topmost watermark drawn under a point of the view; -1 for none.
+    int watermarkAt(QPointF point) const;
     // The box the renderer fits the photo into: the view, or the photo at the zoom.
     QSize renderBox() const;
     // The device pixels per photo pixel at which the whole photo shows.
