@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "app/HelpBrowser.h"
 #include "output/OutputOptions.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
@@ -12,7 +13,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QRect>
-#include <QTextBrowser>
 
 #include <memory>
 
@@ -52,7 +52,7 @@ public:
     void restoreWindowGeometry(const QSettings &settings, const QRect &available);
     void saveWindowGeometry(QSettings &settings) const;
     // The help window, once it has been opened.
-    QTextBrowser *helpWindow() const { return m_helpWindow; }
+    HelpBrowser *helpWindow() const { return m_helpWindow; }
 
     QWidget *mainWindow() const override { return m_mainWindow; }
     ListView *list() const;
@@ -114,7 +114,7 @@ private:
     // Each pane's view sits in a scroll area of its own, so that no pane can make the window
     // larger than the screen; in the order of m_panes.
     QList<QWidget *> m_paneFrames;
-    QPointer<QTextBrowser> m_helpWindow;
+    QPointer<HelpBrowser> m_helpWindow;
     // The screen areas the window must fit in once its real frame is known; empty after.
     QList<QRect> m_fitAreas;
     WorkFileList m_workFiles;

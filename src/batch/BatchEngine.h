@@ -80,6 +80,8 @@ public:
         qint64 ms = 0;
         // A watermark text was drawn smaller than its size to stay within its maximum width.
         bool shrunk = false;
+        // The written photo's pixel size; invalid when none was encoded.
+        QSize outputSize;
         bool ok() const { return status != Status::Failed; }
     };
 

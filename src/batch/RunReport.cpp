@@ -110,6 +110,11 @@ QByteArray RunReport::line(const QString &source, const QString &output,
     // Only where it happened, so that the lines of other photos read as they always have.
     if (result.shrunk)
         object.insert(QStringLiteral("shrunk"), true);
+    // The size written, which resizing may have changed from the photo's.
+    if (result.status == BatchEngine::Status::Written && result.outputSize.isValid()) {
+        object.insert(QStringLiteral("width"), result.outputSize.width());
+        object.insert(QStringLiteral("height"), result.outputSize.height());
+    }
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
