@@ -200,16 +200,17 @@ void WatermarksPane::activate()
 
 void WatermarksPane::widenEditors()
 {
-    // The editors' width is known only once they hold their lists and values: they get it where
-    // the preview keeps its minimum, and scroll sideways in their column where it does not.
-    const int wanted =
-        ui->editors->sizeHint().width() + ui->editorScroll->verticalScrollBar()->sizeHint().width();
+    // The editors' width is known only once they hold their lists and values: they get what
+    // they need at least, the preview all the rest; where that would leave the preview less
+    // than its minimum, the editors scroll sideways in their column instead.
+    const int wanted = ui->editors->minimumSizeHint().width() +
+                       ui->editorScroll->verticalScrollBar()->sizeHint().width();
     const QList<int> sizes = ui->split->sizes();
     const int total = sizes.value(0) + sizes.value(1);
-    if (sizes.size() != 2 || sizes.first() >= wanted || total <= 0)
+    if (sizes.size() != 2 || total <= 0)
         return;
-    const int editors = std::min(wanted, total - ui->preview->minimumWidth());
-    if (editors > sizes.first())
+    const int editors = std::max(std::min(wanted, total - ui->preview->minimumWidth()), 0);
+    if (editors != sizes.first())
         ui->split->setSizes({editors, total - editors});
 }
 
