@@ -214,10 +214,11 @@ void TestFitting::oldStateUnchanged_data()
 {
     QTest::addColumn<QSize>("reducedTo"); // empty: drawn at full size
     QTest::addColumn<QString>("expected");
-    // Checksums of what the renderer drew before the fitting keys existed.
+    // Checksums of what the renderer drew before the fitting keys existed; on a reduced photo,
+    // since turned content is shrunk with the Lanczos filter photos are resized with.
     QTest::newRow("full size") << QSize() << QStringLiteral("0b24d4dc2aef482722fff06737ccf40a");
     QTest::newRow("reduced") << QSize(300, 200)
-                             << QStringLiteral("d5cc823686fbd8212c566db1d22ecc92");
+                             << QStringLiteral("96962034b5dcc8197aa554f5aeaf4c05");
 }
 
 void TestFitting::oldStateUnchanged()
