@@ -81,6 +81,8 @@ public:
         QString note;
         // Time spent on the photo, from its start to its end, in milliseconds.
         qint64 ms = 0;
+        // A watermark text was drawn smaller than its size to stay within its maximum width.
+        bool shrunk = false;
         // The written photo's pixel size; invalid when none was encoded.
         QSize outputSize;
         bool ok() const { return status != Status::Failed; }
