@@ -82,6 +82,8 @@ public:
         QString note;
         // Time spent on the photo, from its start to its end, in milliseconds.
         qint64 ms = 0;
+        // A watermark text was drawn smaller than its size to stay within its maximum width.
+        bool shrunk = false;
         // Where each used watermark went and in which colour, when any is fitted to the photo.
         QList<AutoChoice> choices;
         // The written photo's pixel size; invalid when none was encoded.

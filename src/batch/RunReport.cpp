@@ -109,6 +109,9 @@ QByteArray RunReport::line(const QString &source, const QString &output,
     object.insert(QStringLiteral("message"),
                   result.status == BatchEngine::Status::Written ? QString() : result.failure);
     object.insert(QStringLiteral("ms"), result.ms);
+    // Only where it happened, so that the lines of other photos read as they always have.
+    if (result.shrunk)
+        object.insert(QStringLiteral("shrunk"), true);
     // The size written, which resizing may have changed from the photo's.
     if (result.status == BatchEngine::Status::Written && result.outputSize.isValid()) {
         object.insert(QStringLiteral("width"), result.outputSize.width());

@@ -25,9 +25,10 @@ FloatRect AutoAdjuster::placedRect(const Overlay &overlay, qint16 position,
                                    const FloatSize turned) const
 {
     const float margin = StamperGeometry::percentOfShorterSide(m_canvasSize, overlay.margin());
-    return {
-        StamperGeometry::findDrawPoint(FloatRect{{0, 0}, m_canvasSize}, position, turned, margin),
-        turned};
+    const FloatPoint anchored =
+        StamperGeometry::findDrawPoint(FloatRect{{0, 0}, m_canvasSize}, position, turned, margin);
+    return {StamperGeometry::movedBy(anchored, m_canvasSize, overlay.offsetX(), overlay.offsetY()),
+            turned};
 }
 
 Overlay AutoAdjuster::adjust(const Overlay &overlay, const FloatSize contentSize,
@@ -38,10 +39,13 @@ Overlay AutoAdjuster::adjust(const Overlay &overlay, const FloatSize contentSize
         StamperGeometry::sizeFromRotation(contentSize, Stamper::findRotationToUse(overlay));
     qint16 position = overlay.position();
     if (overlay.autoPlace() && !overlay.tile()) {
+        // A position of its own on every photo: a hand-made nudge from the fixed one is moot.
+        adjusted.setOffsetX(0.0f);
+        adjusted.setOffsetY(0.0f);
         const QList<qint16> allowed = overlay.autoPositions();
         QList<FloatRect> candidates;
         for (const qint16 p : allowed)
-            candidates.append(placedRect(overlay, p, turned));
+            candidates.append(placedRect(adjusted, p, turned));
         const int chosen = m_placement.choose(candidates, m_taken);
         if (chosen >= 0) {
             position = allowed.at(chosen);
@@ -62,7 +66,7 @@ Overlay AutoAdjuster::adjust(const Overlay &overlay, const FloatSize contentSize
         static_cast<float>(overlay.shadowColor().isValid() ? overlay.shadowColor().alphaF() : 0.6),
         overlay.autoOutline()};
     const AutoContrast::Backdrop backdrop =
-        AutoContrast::measure(m_proxy, placedRect(overlay, position, turned), m_canvasSize);
+        AutoContrast::measure(m_proxy, placedRect(adjusted, position, turned), m_canvasSize);
     if (!overlay.autoContrast()) {
         choice.textColor = overlay.color();
         choice.contrast =

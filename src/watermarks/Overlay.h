@@ -89,6 +89,17 @@ public:
     QString fontStyle() const { return m_fontStyle; }
     void setFontStyle(const QString &style) { m_fontStyle = style; }
 
+    // Placed by hand and kept inside the photo. offsetX/offsetY move the watermark from where
+    // its position puts it, in percent of the photo's width and height, rightward and downward
+    // as the photo is seen, so that one placement suits every size. maxWidth keeps a text's
+    // turned box within that percent of the photo's width and height by shrinking the text;
+    // 0 lets it run past the edges.
+    float offsetX() const { return m_offsetX; }
+    void setOffsetX(float offset) { m_offsetX = offset; }
+    float offsetY() const { return m_offsetY; }
+    void setOffsetY(float offset) { m_offsetY = offset; }
+    float maxWidth() const { return m_maxWidth; }
+    void setMaxWidth(float percent) { m_maxWidth = percent; }
     // Fitting the watermark to what each photo shows.
     // autoPlace: on each photo, the allowed position (autoPositions, in order of preference)
     // where the watermark covers the least detail; position is then unused.
@@ -114,6 +125,7 @@ public:
     static std::shared_ptr<Overlay> newWatermark();
     static constexpr float NewRelativeSize = 3.0f;
     static constexpr float NewMargin = 2.0f;
+    static constexpr float NewMaxWidth = 90.0f;
 
     // An image watermark has a non-empty file path; the text fields then wait unused.
     bool isImage() const { return !m_filePath.isEmpty(); }
@@ -157,6 +169,9 @@ private:
     bool m_shadow = false;
     QColor m_shadowColor;
     QString m_fontStyle;
+    float m_offsetX = 0.0f;
+    float m_offsetY = 0.0f;
+    float m_maxWidth = 0.0f;
     bool m_autoPlace = false;
     QList<qint16> m_autoPositions = DefaultAutoPositions;
     bool m_autoContrast = false;
