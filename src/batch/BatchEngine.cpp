@@ -9,6 +9,7 @@
 #include "base/SafeWrite.h"
 #include "base/StopScope.h"
 #include "batch/MemoryBudget.h"
+#include "credentials/OutputSigner.h"
 #include "imageio/ImageToolkit.h"
 #include "imageio/MetadataCopier.h"
 #include "render/Stamper.h"
@@ -45,6 +46,10 @@ const QString BatchEngine::NotEncodedMessage =
 const QString BatchEngine::NoMetadataNote = QStringLiteral("Written without its camera data: %1");
 const QString BatchEngine::NoMakerNoteNote = QStringLiteral("Written without its maker note: %1");
 const QString BatchEngine::NoThumbnailNote = QStringLiteral("Written without its thumbnail: %1");
+const QString BatchEngine::SidecarNote =
+    QStringLiteral("Its content credentials are in %1 beside it: the format carries none inside.");
+const QString BatchEngine::CantSignMessage =
+    QStringLiteral("Can't write file. Its content credentials could not be signed: %1");
 
 namespace {
 
@@ -70,6 +75,10 @@ QString readReason(const QString &error)
 }
 
 thread_local QString currentPhoto;
+
+// Marks a photo that encoded but could not be signed, so its failure is told as it is and not
+// as an encoder's.
+constexpr int SigningFailed = -1;
 
 // Names the photo this thread works on for as long as it lives.
 struct PhotoInProgress
@@ -164,6 +173,7 @@ struct BatchEngine::Run
     std::atomic<int> next{0};
     // Shared by the workers of a run; none for a single photo.
     std::shared_ptr<MemoryBudget> budget;
+    std::shared_ptr<const OutputSigner> signer;
 };
 
 BatchEngine::BatchEngine(QObject *parent)
@@ -231,6 +241,7 @@ Status BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
     run->startValue = options->lastValue();
     run->workers = workersFor(workers, files.size());
     run->budget = std::make_shared<MemoryBudget>(m_memoryBudget);
+    run->signer = m_signer;
     m_peakMemoryInFlight = 0;
     m_processing = true;
     m_running = true;
@@ -409,6 +420,10 @@ private:
     // The photo's file with its camera data; fails when the format names no encoder or the
     // encoder failed. Camera data that can't be carried only notes so.
     Result<QByteArray> encode(Drawn &drawn, const MetadataCopier &metadata);
+    // Signs the finished file, last of all, over its final bytes; its sidecar is kept for
+    // writing after it.
+    Result<QByteArray> signCredentials(QByteArray bytes);
+    void writeSidecar();
     // Writes one file of the photo; false, with the photo failed or skipped, when it was not
     // written.
     bool write(const QString &target, const QByteArray &data, const QString &step);
@@ -432,6 +447,7 @@ private:
     FileResult m_result;
     // The name the photo is written under: the plan's, unless another run took it first.
     QString m_fileName;
+    QByteArray m_sidecar;
 };
 
 BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run, int index)
@@ -468,10 +484,14 @@ BatchEngine::FileResult BatchEngine::Job::process()
                                   MetadataCopier::formatCarriesMetadata(m_options.fileFormat())
                                       ? MetadataCopier::modeFromOption(m_options.metadata())
                                       : MetadataCopier::Mode::None);
-    const Result<QByteArray> bytes = encode(*drawn, metadata);
+    Result<QByteArray> bytes = encode(*drawn, metadata);
+    if (bytes && m_run.signer)
+        bytes = signCredentials(std::move(*bytes));
     // The photo's memory goes back to the worker's buffer before the thumbnail is made.
     m_worker.buffer = std::move(drawn->canvas);
-    if (!bytes) {
+    if (!bytes && bytes.error().code == SigningFailed) {
+        fail(bytes.reason());
+    } else if (!bytes) {
         // The status line shows no message for it; the result says it.
         qCDebug(lcBatch, "%s: not encoded: %s", qUtf8Printable(m_file->filePath()),
                 qUtf8Printable(bytes.reason()));
@@ -479,6 +499,7 @@ BatchEngine::FileResult BatchEngine::Job::process()
         m_result.failure = NotEncodedMessage;
     } else if (writePhoto(*bytes)) {
         m_result.outputPath = m_options.buildFinalPath(m_fileName);
+        writeSidecar();
     }
     // A skipped photo gets no thumbnail either.
     if (m_result.status != Status::Skipped)
@@ -602,6 +623,41 @@ Result<QByteArray> BatchEngine::Job::encode(Drawn &drawn, const MetadataCopier &
     if (!m_result.note.isEmpty())
         qInfo("%s: %s", qUtf8Printable(m_file->filePath()), qUtf8Printable(m_result.note));
     return encoded;
+}
+
+Result<QByteArray> BatchEngine::Job::signCredentials(QByteArray bytes)
+{
+    Provenance provenance;
+    provenance.title = m_fileName;
+    provenance.format = OutputSigner::mediaType(m_fileName);
+    if (!m_run.overlays.isEmpty())
+        provenance.actions.append({QStringLiteral("c2pa.edited"), QStringLiteral("Watermarked")});
+    if (m_options.resize())
+        provenance.actions.append({QStringLiteral("c2pa.resized"), QString()});
+    if (OutputSigner::mediaType(m_file->filePath()) != provenance.format)
+        provenance.actions.append({QStringLiteral("c2pa.converted"), QString()});
+    Result<OutputSigner::Signed> signedOutput =
+        m_run.signer->sign(bytes, std::move(provenance), m_file->filePath());
+    if (!signedOutput) {
+        return Error{CantSignMessage.arg(signedOutput.reason()), SigningFailed};
+    }
+    m_sidecar = std::move(signedOutput->sidecar);
+    if (!signedOutput->sourceNote.isEmpty())
+        m_result.note = m_result.note.isEmpty()
+                            ? signedOutput->sourceNote
+                            : m_result.note + QLatin1Char(' ') + signedOutput->sourceNote;
+    return std::move(signedOutput->asset);
+}
+
+void BatchEngine::Job::writeSidecar()
+{
+    if (m_sidecar.isEmpty())
+        return;
+    const QString path = OutputSigner::sidecarPath(m_result.outputPath);
+    const Result<SafeWrite::Outcome> written = SafeWrite::write(path, m_sidecar, true);
+    const QString note = written ? SidecarNote.arg(QFileInfo(path).fileName())
+                                 : CantSignMessage.arg(written.reason());
+    m_result.note = m_result.note.isEmpty() ? note : m_result.note + QLatin1Char(' ') + note;
 }
 
 std::optional<SafeWrite::Outcome> BatchEngine::Job::put(const QString &target,
