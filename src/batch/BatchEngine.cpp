@@ -637,7 +637,7 @@ Result<QByteArray> BatchEngine::Job::signCredentials(QByteArray bytes)
     if (OutputSigner::mediaType(m_file->filePath()) != provenance.format)
         provenance.actions.append({QStringLiteral("c2pa.converted"), QString()});
     Result<OutputSigner::Signed> signedOutput =
-        m_run.signer->sign(bytes, std::move(provenance), m_file->filePath());
+        m_run.signer->sign(std::move(bytes), std::move(provenance), m_file->filePath());
     if (!signedOutput) {
         return Error{CantSignMessage.arg(signedOutput.reason()), SigningFailed};
     }

@@ -100,12 +100,10 @@ QList<Chunk> pngChunks(const QByteArray &asset)
     return chunks;
 }
 
-QByteArray removeRanges(const QByteArray &asset, const QList<Range> &ranges)
+void removeRanges(QByteArray &asset, const QList<Range> &ranges)
 {
-    QByteArray out = asset;
     for (auto it = ranges.crbegin(); it != ranges.crend(); ++it)
-        out.remove(it->start, it->length);
-    return out;
+        asset.remove(it->start, it->length);
 }
 
 } // namespace
@@ -119,14 +117,15 @@ Type typeOf(const QByteArray &asset)
     return Type::Unsupported;
 }
 
-Result<Prepared> prepare(const QByteArray &asset, const Type type)
+Result<Prepared> prepare(QByteArray asset, const Type type)
 {
     QList<Range> old;
     Prepared prepared;
     if (type == Type::Jpeg) {
         for (const Segment &segment : storeSegments(asset))
             old.append({segment.start, segment.length});
-        prepared.asset = removeRanges(asset, old);
+        removeRanges(asset, old);
+        prepared.asset = std::move(asset);
         // After the JFIF header, where readers expect it first.
         prepared.insertAt = 2;
         for (const Segment &segment : jpegSegments(prepared.asset)) {
@@ -143,8 +142,9 @@ Result<Prepared> prepare(const QByteArray &asset, const Type type)
             if (chunk.type == "caBX")
                 old.append({chunk.start, chunk.length});
         }
-        prepared.asset = removeRanges(asset, old);
         prepared.insertAt = chunks.first().start + chunks.first().length;
+        removeRanges(asset, old);
+        prepared.asset = std::move(asset);
         return prepared;
     }
     return Error{QStringLiteral("a format that carries no content credentials inside")};
@@ -187,14 +187,10 @@ QByteArray wrap(const QByteArray &store, const Type type)
     return out;
 }
 
-QByteArray insert(const Prepared &prepared, const QByteArray &wrapped)
+QByteArray insert(Prepared prepared, const QByteArray &wrapped)
 {
-    QByteArray out;
-    out.reserve(prepared.asset.size() + wrapped.size());
-    out += QByteArrayView(prepared.asset).first(prepared.insertAt);
-    out += wrapped;
-    out += QByteArrayView(prepared.asset).sliced(prepared.insertAt);
-    return out;
+    prepared.asset.insert(prepared.insertAt, wrapped);
+    return std::move(prepared.asset);
 }
 
 Result<Found> find(const QByteArray &asset)

@@ -28,10 +28,11 @@ struct Prepared
     QByteArray asset;
     qint64 insertAt = 0;
 };
-Result<Prepared> prepare(const QByteArray &asset, Type type);
+Result<Prepared> prepare(QByteArray asset, Type type);
 // The bytes that carry `store` in a file of `type`: what `insert` puts at the insertion point.
 QByteArray wrap(const QByteArray &store, Type type);
-QByteArray insert(const Prepared &prepared, const QByteArray &wrapped);
+// The file with the store in; in place, since a photo's megabytes are slow to copy afresh.
+QByteArray insert(Prepared prepared, const QByteArray &wrapped);
 
 // The store a file carries and the bytes it takes, or an error when it carries none.
 struct Found

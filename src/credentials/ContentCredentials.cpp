@@ -108,11 +108,11 @@ bool embeds(const QString &mimeType)
     return mimeType == QLatin1String("image/jpeg") || mimeType == QLatin1String("image/png");
 }
 
-Result<QByteArray> sign(const QByteArray &asset, const Provenance &provenance,
+Result<QByteArray> sign(QByteArray asset, const Provenance &provenance,
                         const SigningIdentity &identity)
 {
     const AssetContainer::Type type = AssetContainer::typeOf(asset);
-    const Result<AssetContainer::Prepared> prepared = AssetContainer::prepare(asset, type);
+    Result<AssetContainer::Prepared> prepared = AssetContainer::prepare(std::move(asset), type);
     if (!prepared)
         return prepared.error();
     // The exclusion covers exactly the bytes the store goes into, so the hash is that of the
@@ -127,7 +127,7 @@ Result<QByteArray> sign(const QByteArray &asset, const Provenance &provenance,
             return store.error();
         const QByteArray wrapped = AssetContainer::wrap(*store, type);
         if (wrapped.size() == exclusion.length)
-            return AssetContainer::insert(*prepared, wrapped);
+            return AssetContainer::insert(std::move(*prepared), wrapped);
         exclusion.length = wrapped.size();
     }
     return Error{QStringLiteral("the manifest's size did not settle")};

@@ -19,7 +19,7 @@ namespace ContentCredentials {
 
 // Whether files of this media type carry their credentials inside.
 bool embeds(const QString &mimeType);
-Result<QByteArray> sign(const QByteArray &asset, const Provenance &provenance,
+Result<QByteArray> sign(QByteArray asset, const Provenance &provenance,
                         const SigningIdentity &identity);
 // A store for a format that carries none inside (a sidecar .c2pa file), bound to the file's
 // bytes as they are.

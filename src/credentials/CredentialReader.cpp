@@ -11,7 +11,6 @@
 #include <QCborArray>
 #include <QCborMap>
 #include <QCborValue>
-#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -72,7 +71,6 @@ Result<QString> checkSignature(const Jumbf::Node &signature, const QByteArray &c
 
 Result<QByteArray> fileHash(const QByteArray &asset, const QCborMap &dataHash)
 {
-    QByteArray hashed;
     qint64 at = 0;
     QList<AssetContainer::Range> ranges;
     for (const QCborValue &exclusion : dataHash.value(str("exclusions")).toArray()) {
@@ -82,16 +80,16 @@ Result<QByteArray> fileHash(const QByteArray &asset, const QCborMap &dataHash)
     }
     std::sort(ranges.begin(), ranges.end(),
               [](const auto &a, const auto &b) { return a.start < b.start; });
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QList<QByteArrayView> hashed;
     for (const AssetContainer::Range &range : ranges) {
         if (range.start < at || range.length < 0 || range.start > asset.size() ||
             range.length > asset.size() - range.start)
             return Error{str("the data hash leaves out bytes the file doesn't have")};
-        hash.addData(QByteArrayView(asset).sliced(at, range.start - at));
+        hashed.append(QByteArrayView(asset).sliced(at, range.start - at));
         at = range.start + range.length;
     }
-    hash.addData(QByteArrayView(asset).sliced(at));
-    return hash.result();
+    hashed.append(QByteArrayView(asset).sliced(at));
+    return OpenSsl::sha256(hashed);
 }
 
 // Checks each link the claim signed; keeps what the assertions say.

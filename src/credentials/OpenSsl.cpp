@@ -3,8 +3,6 @@
 
 #include "credentials/OpenSsl.h"
 
-#include <QCryptographicHash>
-
 #include <openssl/core_names.h>
 #include <openssl/ecdsa.h>
 #include <openssl/objects.h>
@@ -184,9 +182,19 @@ bool verify(X509 *cert, const int algorithm, const QByteArray &data, const QByte
     return good;
 }
 
-QByteArray sha256(const QByteArray &data)
+QByteArray sha256(const QList<QByteArrayView> &parts)
 {
-    return QCryptographicHash::hash(data, QCryptographicHash::Sha256);
+    const DigestContext context(EVP_MD_CTX_new());
+    QByteArray digest(32, '\0');
+    bool good = context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) == 1;
+    for (const QByteArrayView part : parts)
+        good = good && EVP_DigestUpdate(context.get(), part.data(),
+                                        static_cast<size_t>(part.size())) == 1;
+    good = good && EVP_DigestFinal_ex(context.get(),
+                                      reinterpret_cast<unsigned char *>(digest.data()),
+                                      nullptr) == 1;
+    ERR_clear_error();
+    return good ? digest : QByteArray();
 }
 
 } // namespace inkveil::OpenSsl

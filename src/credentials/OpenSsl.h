@@ -6,6 +6,8 @@
 #include "base/Result.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
 #include <QString>
 
 #include <openssl/bio.h>
@@ -35,6 +37,12 @@ bool hasDocumentSigning(X509 *cert);
 int coseAlgorithm(EVP_PKEY *key);
 Result<QByteArray> sign(EVP_PKEY *key, int algorithm, const QByteArray &data);
 bool verify(X509 *cert, int algorithm, const QByteArray &data, const QByteArray &signature);
-QByteArray sha256(const QByteArray &data);
+// SHA-256 of the parts one after the other; OpenSSL's, several times as fast as Qt's own on
+// a photo's megabytes.
+QByteArray sha256(const QList<QByteArrayView> &parts);
+inline QByteArray sha256(QByteArrayView data)
+{
+    return sha256(QList<QByteArrayView>{data});
+}
 
 } // namespace inkveil::OpenSsl

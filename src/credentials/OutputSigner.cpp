@@ -44,16 +44,21 @@ QString OutputSigner::sidecarPath(const QString &outputPath)
     return info.dir().filePath(info.completeBaseName() + QStringLiteral(".c2pa"));
 }
 
-Result<OutputSigner::Signed> OutputSigner::sign(const QByteArray &asset, Provenance provenance,
+Result<OutputSigner::Signed> OutputSigner::sign(QByteArray asset, Provenance provenance,
                                                 const QString &sourcePath) const
 {
     Signed signedOutput;
     provenance.author = m_author;
     provenance.sourceTitle = QFileInfo(sourcePath).fileName();
     provenance.sourceFormat = mediaType(sourcePath);
+    // Mapped, not read: a source without credentials is only looked at up to its image data.
     QFile source(sourcePath);
-    if (source.open(QIODevice::ReadOnly) && source.size() <= MostSourceBytes) {
-        const Credentials found = CredentialReader::read(source.readAll());
+    uchar *mapped = source.open(QIODevice::ReadOnly) && source.size() <= MostSourceBytes
+                        ? source.map(0, source.size())
+                        : nullptr;
+    if (mapped) {
+        const Credentials found = CredentialReader::read(QByteArray::fromRawData(
+            reinterpret_cast<const char *>(mapped), static_cast<qsizetype>(source.size())));
         provenance.sourceStore = found.store;
         provenance.sourceValid = found.valid;
         if (found.present)
@@ -61,7 +66,8 @@ Result<OutputSigner::Signed> OutputSigner::sign(const QByteArray &asset, Provena
                 found.valid ? SourceCarriedNote : SourceInvalidNote.arg(found.problem);
     }
     if (ContentCredentials::embeds(provenance.format)) {
-        Result<QByteArray> embedded = ContentCredentials::sign(asset, provenance, *m_identity);
+        Result<QByteArray> embedded =
+            ContentCredentials::sign(std::move(asset), provenance, *m_identity);
         if (!embedded)
             return embedded.error();
         signedOutput.asset = std::move(*embedded);
@@ -70,7 +76,7 @@ Result<OutputSigner::Signed> OutputSigner::sign(const QByteArray &asset, Provena
     Result<QByteArray> sidecar = ContentCredentials::sidecar(asset, provenance, *m_identity);
     if (!sidecar)
         return sidecar.error();
-    signedOutput.asset = asset;
+    signedOutput.asset = std::move(asset);
     signedOutput.sidecar = std::move(*sidecar);
     return signedOutput;
 }
