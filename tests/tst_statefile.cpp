@@ -131,7 +131,7 @@ private Q_SLOTS:
         // Every field in declaration order, none at its default.
         const QStringList values =
             QStringLiteral("/home/ana/out \u00FC|false|tif|55|true|1024|-3|1|trip|true|3|12|true|"
-                           "-web|true|8|1|2|1")
+                           "-web|true|8|1|2|1|true|/keys/chain.pem|/keys/signer.key|Ana")
                 .split(QLatin1Char('|'));
         OutputOptions o;
         const QMetaObject &meta = OutputOptions::staticMetaObject;

@@ -315,6 +315,7 @@ BatchEngine::FileResult BatchEngine::processSingleFile(const std::shared_ptr<Wor
     }
     run.sources = canonicalSources(run.files);
     run.startValue = options.lastValue();
+    run.signer = m_signer;
     if (const Result<void> ready = canStart(options); !ready) {
         report(0, ready.reason());
         FileResult result;

@@ -309,9 +309,6 @@ QString readSigning(const QCommandLineParser &parser, const Switches &s, Options
     options.credentials = parser.isSet(s.credentials);
     if (options.signCert.isEmpty() != options.signKey.isEmpty())
         return QStringLiteral("Signing needs both --sign-cert and --sign-key.");
-    if (options.signCert.isEmpty() && (parser.isSet(s.passphraseFile) || parser.isSet(s.author)))
-        return QStringLiteral("--sign-passphrase-file and --sign-author need --sign-cert and "
-                              "--sign-key.");
     return {};
 }
 
@@ -507,6 +504,13 @@ void Invocation::applyOverrides()
 {
     for (const auto &[field, value] : m_options.overrides)
         field->set(*m_outputOptions, value);
+    if (!m_options.signCert.isEmpty()) {
+        m_outputOptions->setSignCredentials(true);
+        m_outputOptions->setSignCertificate(QFileInfo(m_options.signCert).absoluteFilePath());
+        m_outputOptions->setSignKey(QFileInfo(m_options.signKey).absoluteFilePath());
+    }
+    if (!m_options.author.isEmpty())
+        m_outputOptions->setSignAuthor(m_options.author);
 }
 
 Invocation::Exit Invocation::gatherPhotos()
@@ -569,9 +573,10 @@ int Invocation::printCredentials() const
 // run with nothing written.
 Invocation::Exit Invocation::loadSigner()
 {
-    if (m_options.signCert.isEmpty())
+    if (!m_outputOptions->signCredentials())
         return std::nullopt;
-    SigningIdentity::Files files{m_options.signCert, m_options.signKey, {}};
+    SigningIdentity::Files files{
+        m_outputOptions->signCertificate(), m_outputOptions->signKey(), {}};
     if (!m_options.passphraseFile.isEmpty()) {
         QFile file(m_options.passphraseFile);
         if (!file.open(QIODevice::ReadOnly)) {
@@ -591,7 +596,7 @@ Invocation::Exit Invocation::loadSigner()
         m_err << "inkveil-batch: " << printable(identity.reason()) << '\n';
         return BatchCommand::UsageError;
     }
-    m_signer = std::make_shared<OutputSigner>(*identity, m_options.author);
+    m_signer = std::make_shared<OutputSigner>(*identity, m_outputOptions->signAuthor());
     return std::nullopt;
 }
 

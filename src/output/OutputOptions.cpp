@@ -59,6 +59,11 @@ const QList<OutputOptions::Field> &OutputOptions::fields()
         // Added later; an older state file without them reads 0, which is their default.
         {"existing", Kind::Int, ReplaceExisting, "existing"},
         {"metadata", Kind::Int, KeepMetadata, "metadata"},
+        // Content credentials, added later still: absent, nothing is signed.
+        {"signCredentials", Kind::Bool, false, nullptr, false, true},
+        {"signCertificate", Kind::String, QVariant(QString())},
+        {"signKey", Kind::String, QVariant(QString())},
+        {"signAuthor", Kind::String, QVariant(QString())},
     };
     return table;
 }

@@ -46,6 +46,14 @@ class OutputOptions : public QObject
         ThumbnailSource sourceIndex READ sourceIndex WRITE setSourceIndex NOTIFY sourceIndexChanged)
     Q_PROPERTY(Existing existing READ existing WRITE setExisting NOTIFY existingChanged)
     Q_PROPERTY(Metadata metadata READ metadata WRITE setMetadata NOTIFY metadataChanged)
+    // Content credentials: whether to sign, with which certificate chain and key, and the
+    // author to name. The state file keeps the paths only, never a key or its passphrase.
+    Q_PROPERTY(bool signCredentials READ signCredentials WRITE setSignCredentials NOTIFY
+                   signCredentialsChanged)
+    Q_PROPERTY(QString signCertificate READ signCertificate WRITE setSignCertificate NOTIFY
+                   signCertificateChanged)
+    Q_PROPERTY(QString signKey READ signKey WRITE setSignKey NOTIFY signKeyChanged)
+    Q_PROPERTY(QString signAuthor READ signAuthor WRITE setSignAuthor NOTIFY signAuthorChanged)
 
 public:
     // The choices among the options. Each is stored as its number, and a state file may hold
@@ -82,6 +90,8 @@ public:
         // Whether an absent key keeps the default instead of reading as the empty value of its
         // kind; every output option reads the empty value, as it always has.
         bool keepDefaultWhenAbsent = false;
+        // A switch that is written only when on (an absent key reads as off).
+        bool writtenOnlyWhenOn = false;
     };
     // Every option, in the order the state file writes them.
     static const QList<Field> &fields();
@@ -176,6 +186,27 @@ public:
         assign(m_metadata, metadata, &OutputOptions::metadataChanged);
     }
 
+    bool signCredentials() const { return m_signCredentials; }
+    void setSignCredentials(bool sign)
+    {
+        assign(m_signCredentials, sign, &OutputOptions::signCredentialsChanged);
+    }
+    QString signCertificate() const { return m_signCertificate; }
+    void setSignCertificate(const QString &path)
+    {
+        assign(m_signCertificate, path, &OutputOptions::signCertificateChanged);
+    }
+    QString signKey() const { return m_signKey; }
+    void setSignKey(const QString &path)
+    {
+        assign(m_signKey, path, &OutputOptions::signKeyChanged);
+    }
+    QString signAuthor() const { return m_signAuthor; }
+    void setSignAuthor(const QString &author)
+    {
+        assign(m_signAuthor, author, &OutputOptions::signAuthorChanged);
+    }
+
     // Edge of the square box a thumbnail is fitted into, by index of the size table; 0 for
     // indexes 1 and 5 and for any index outside the table.
     static int thumbnailDim(int index);
@@ -235,6 +266,10 @@ Q_SIGNALS:
     void sourceIndexChanged();
     void existingChanged();
     void metadataChanged();
+    void signCredentialsChanged();
+    void signCertificateChanged();
+    void signKeyChanged();
+    void signAuthorChanged();
 
 private:
     // Setting the value held does nothing; for text, null and empty differ.
@@ -280,6 +315,10 @@ private:
     ThumbnailSource m_sourceIndex = OriginalImage;
     Existing m_existing = ReplaceExisting;
     Metadata m_metadata = KeepMetadata;
+    bool m_signCredentials = false;
+    QString m_signCertificate;
+    QString m_signKey;
+    QString m_signAuthor;
 };
 
 } // namespace inkveil
