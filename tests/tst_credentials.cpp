@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "credentials/CredentialReader.h"
 #include "credentials/Jumbf.h"
+#include "output/SummaryText.h"
 #include "session/StateFile.h"
 
 #include <QDir>
@@ -263,6 +264,54 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(reason), qPrintable(run.err));
         QVERIFY(QDir(output).entryList(QDir::Files).isEmpty());
+    }
+
+    // The summary says what becomes of the outputs' and the sources' credentials.
+    void summaryNotes_data()
+    {
+        QTest::addColumn<bool>("sign");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("metadata");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("signed JPEG") << true << "jpeg" << 0
+                                     << "Outputs are signed with content credentials by "
+                                        "chain.pem, naming Ada as author. Sources'";
+        QTest::newRow("signed WebP") << true << "webp" << 2 << "in a .c2pa file beside each";
+        QTest::newRow("private, unsigned")
+            << false << "jpeg" << 1 << "Sources' content credentials are left out";
+        QTest::newRow("kept, unsigned") << false << "jpeg" << 0 << "";
+    }
+    void summaryNotes()
+    {
+        QFETCH(bool, sign);
+        QFETCH(QString, format);
+        QFETCH(int, metadata);
+        QFETCH(QString, note);
+        OutputOptions options;
+        options.setFileFormat(format);
+        options.setMetadata(static_cast<OutputOptions::Metadata>(metadata));
+        options.setSignCredentials(sign);
+        options.setSignCertificate(QStringLiteral("/keys/chain.pem"));
+        options.setSignAuthor(QStringLiteral("Ada"));
+        const QString notes = SummaryText::warnings({}, {}, options).join(u'\n');
+        QVERIFY2(note.isEmpty() ? !notes.contains(QLatin1String("credentials"))
+                                : notes.contains(note),
+                 qPrintable(notes));
+    }
+
+    // A format that carries no store gets it beside the output.
+    void sidecarBesideOtherFormats()
+    {
+        const QString folder = path(QStringLiteral("sidecar"));
+        const ToolRun run =
+            runTool(QStringList{QStringLiteral("--output"), folder, QStringLiteral("--format"),
+                                QStringLiteral("webp")} +
+                    signing(chain(QStringLiteral("ec256"))) +
+                    QStringList{path(QStringLiteral("photo.jpg"))});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.contains(QLatin1String("photo.c2pa beside it")), qPrintable(run.err));
+        const QByteArray store = readFile(folder + QStringLiteral("/photo.c2pa"));
+        QVERIFY(Jumbf::parse(store).ok());
     }
 
     // Hostile stores read as credentials that don't validate, quickly and without a crash.
