@@ -129,19 +129,29 @@ private Q_SLOTS:
             const char *name;
             const char *kind;
             QStringList options;
-            bool fromSigned;
+            // The photo, a signed output as a camera's, or that output changed after signing.
+            enum { Plain, Signed, Tampered } source;
         };
         const QList<Case> cases{
-            {"jpeg", "ec256", {}, false},
-            {"jpeg-resized-ed25519", "ed25519", {"--state", "resized.plist"}, false},
-            {"png-p384", "ec384", {"--format", "png"}, false},
-            {"jpeg-from-signed", "ec256", {}, true},
-            {"png-from-signed", "ec256", {"--format", "png"}, true},
+            {"jpeg", "ec256", {}, Case::Plain},
+            {"jpeg-resized-ed25519", "ed25519", {"--state", "resized.plist"}, Case::Plain},
+            {"png-p384", "ec384", {"--format", "png"}, Case::Plain},
+            {"jpeg-from-signed", "ec256", {}, Case::Signed},
+            {"png-from-signed", "ec256", {"--format", "png"}, Case::Signed},
+            {"jpeg-from-tampered", "ec256", {}, Case::Tampered},
         };
         const QString root = chain(QStringLiteral("ec256"));
         const QString camera = signOne(path(QStringLiteral("photo.jpg")),
                                        path(QStringLiteral("camera")), signing(root));
         QVERIFY(!camera.isEmpty());
+        QByteArray changed = readFile(camera);
+        // A byte of the signature: the photo still decodes.
+        const qsizetype signature =
+            changed.indexOf(CredentialReader::read(changed).store.right(16)) + 8;
+        changed[signature] = static_cast<char>(changed.at(signature) ^ 0x01);
+        const QStringList sources{path(QStringLiteral("photo.jpg")), camera,
+                                  path(QStringLiteral("tampered.jpg"))};
+        QVERIFY(writeFile(sources.last(), changed));
         QStringList outputs{camera};
         for (const Case &c : cases) {
             const QString signer = chain(QString::fromLatin1(c.kind));
@@ -149,8 +159,7 @@ private Q_SLOTS:
             if (options.value(0) == QLatin1String("--state"))
                 options[1] = path(options.at(1));
             const QString out = signOne(
-                c.fromSigned ? camera : path(QStringLiteral("photo.jpg")),
-                path(QString::fromLatin1(c.name)),
+                sources.at(c.source), path(QString::fromLatin1(c.name)),
                 signing(signer) + options +
                     QStringList{QStringLiteral("--sign-author"), QStringLiteral("Ada Example")});
             QVERIFY2(!out.isEmpty(), c.name);
@@ -170,7 +179,9 @@ private Q_SLOTS:
             QCOMPARE(v.signer, QStringLiteral("Inkveil Test Signer"));
             QCOMPARE(v.actions.value(0), QStringLiteral("c2pa.opened"));
         }
+        // A source's credentials go along when they validate, and never when they don't.
         QCOMPARE(verdicts.at(4).ingredients, QStringList{QStringLiteral("manifest")});
+        QCOMPARE(verdicts.at(6).ingredients, QStringList{QStringLiteral("plain")});
         QVERIFY(verdicts.at(3).actions.contains(QStringLiteral("c2pa.converted")));
         // Our own reader agrees, and says what the tool's --credentials prints.
         const ToolRun read = runTool({QStringLiteral("--credentials"), outputs.at(4)});
