@@ -79,6 +79,8 @@ public:
         QString note;
         // Time spent on the photo, from its start to its end, in milliseconds.
         qint64 ms = 0;
+        // The written photo's pixel size; invalid when none was encoded.
+        QSize outputSize;
         bool ok() const { return status != Status::Failed; }
     };
 
