@@ -9,13 +9,10 @@
 #include "credentials/OpenSsl.h"
 #include "credentials/SigningIdentity.h"
 
-#include <QCborArray>
-#include <QCborMap>
 #include <QCborValue>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QUuid>
+
+#include <optional>
 
 namespace inkveil::ContentCredentials {
 
