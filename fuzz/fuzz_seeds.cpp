@@ -149,5 +149,18 @@ int main(int argc, char *argv[])
     save(heifSeeds, QStringLiteral("camera.avif"), avif);
     // A grid, whose boxes are checked before libheif reads them.
     save(heifSeeds, QStringLiteral("grid.avif"), heifbuilder::gridFile({}));
+    const QString layoutSeeds = root + QStringLiteral("/heiflayout");
+    save(layoutSeeds, QStringLiteral("camera.avif"), avif);
+    save(layoutSeeds, QStringLiteral("grid.avif"), heifbuilder::gridFile({}));
+
+    // One photo in every format whose end the check looks for.
+    const QString integritySeeds = root + QStringLiteral("/integrity");
+    save(integritySeeds, QStringLiteral("camera.jpg"), camera);
+    save(integritySeeds, QStringLiteral("camera.avif"), avif);
+    for (const QString &format :
+         {QStringLiteral("png"), QStringLiteral("gif"), QStringLiteral("bmp"),
+          QStringLiteral("webp"), QStringLiteral("tif")})
+        save(integritySeeds, QStringLiteral("photo.") + format,
+             ImageToolkit::encode(photo(QImage::Format_RGB32), format, 80, Dpi).value());
     return saveSignedSeeds(root, colour);
 }

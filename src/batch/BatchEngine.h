@@ -61,6 +61,9 @@ public:
     static const QString NoMakerNoteNote;
     // The note of a photo written whose thumbnail was not; %1 is the write's failure.
     static const QString NoThumbnailNote;
+    // The note of a photo written in sRGB because its colour profile was too large to carry; %1
+    // says how large.
+    static const QString NoProfileNote;
 
     // What became of one photo. Within the engine this is what Status names; the success or
     // failure of a step is spelled Result<void>.
@@ -79,6 +82,8 @@ public:
         QString note;
         // Time spent on the photo, from its start to its end, in milliseconds.
         qint64 ms = 0;
+        // A watermark text was drawn smaller than its size to stay within its maximum width.
+        bool shrunk = false;
         // The written photo's pixel size; invalid when none was encoded.
         QSize outputSize;
         bool ok() const { return status != Status::Failed; }
@@ -177,6 +182,8 @@ Q_SIGNALS:
 private:
     struct Worker;
     struct Run;
+    // Makes the run's folders when asked to and opens them for its writes.
+    static void openFolders(Run &run);
     class Job;
 
     void runAll(std::shared_ptr<Run> run);

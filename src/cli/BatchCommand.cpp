@@ -366,7 +366,7 @@ QString readOutput(const QCommandLineParser &parser, const Switches &s, Options 
     const QString output = parser.value(s.output);
     if (output.isEmpty())
         return QStringLiteral("--output needs a folder.");
-    options.overrideBy(s.output, QFileInfo(output).absoluteFilePath());
+    options.overrideBy(s.output, Paths::absolute(output));
     return {};
 }
 
@@ -587,7 +587,7 @@ Invocation::Exit Invocation::gatherPhotos()
 {
     QStringList absolute;
     for (const QString &path : m_options.paths)
-        absolute.append(QFileInfo(path).absoluteFilePath());
+        absolute.append(Paths::absolute(path));
     FileGathering::appendWorkFiles(m_files, FileGathering::expandPaths(absolute, &m_unreadable),
                                    &m_unreadable);
     // Reported before anything else, and the run ends with 1 even when every photo found is

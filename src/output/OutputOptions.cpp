@@ -3,6 +3,8 @@
 
 #include "output/OutputOptions.h"
 
+#include "base/SafeWrite.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QMetaProperty>
@@ -27,8 +29,8 @@ QMetaProperty propertyOf(const char *key)
 // write.
 void createFolderIfMissing(const QString &folder)
 {
-    if (!QFileInfo::exists(folder))
-        QDir().mkpath(folder);
+    if (!SafeWrite::entryExists(folder))
+        (void)SafeWrite::makeFolders(folder);
 }
 
 } // namespace
