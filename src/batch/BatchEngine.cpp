@@ -9,6 +9,7 @@
 #include "base/SafeWrite.h"
 #include "base/StopScope.h"
 #include "batch/MemoryBudget.h"
+#include "credentials/OutputSigner.h"
 #include "imageio/IccProfile.h"
 #include "imageio/ImageToolkit.h"
 #include "imageio/MetadataCopier.h"
@@ -49,6 +50,10 @@ const QString BatchEngine::NoMakerNoteNote = QStringLiteral("Written without its
 const QString BatchEngine::NoThumbnailNote = QStringLiteral("Written without its thumbnail: %1");
 const QString BatchEngine::NoProfileNote =
     QStringLiteral("Written in sRGB without its colour profile: %1");
+const QString BatchEngine::SidecarNote =
+    QStringLiteral("Its content credentials are in %1 beside it: the format carries none inside.");
+const QString BatchEngine::CantSignMessage =
+    QStringLiteral("Can't write file. Its content credentials could not be signed: %1");
 
 namespace {
 
@@ -74,6 +79,10 @@ QString readReason(const QString &error)
 }
 
 thread_local QString currentPhoto;
+
+// Marks a photo that encoded but could not be signed, so its failure is told as it is and not
+// as an encoder's.
+constexpr int SigningFailed = -1;
 
 // Names the photo this thread works on for as long as it lives.
 struct PhotoInProgress
@@ -176,6 +185,7 @@ struct BatchEngine::Run
     // Their paths, ending in "/", as results and messages name the files written into them.
     QString outputPrefix;
     QString thumbsPrefix;
+    std::shared_ptr<const OutputSigner> signer;
 };
 
 void BatchEngine::openFolders(Run &run)
@@ -257,6 +267,7 @@ Status BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
     run->workers = workersFor(workers, files.size());
     run->budget = std::make_shared<MemoryBudget>(m_memoryBudget);
     openFolders(*run);
+    run->signer = m_signer;
     m_peakMemoryInFlight = 0;
     m_processing = true;
     m_running = true;
@@ -330,6 +341,7 @@ BatchEngine::FileResult BatchEngine::processSingleFile(const std::shared_ptr<Wor
     }
     run.sources = canonicalSources(run.files);
     run.startValue = options.lastValue();
+    run.signer = m_signer;
     if (const Result<void> ready = canStart(options); !ready) {
         report(0, ready.reason());
         FileResult result;
@@ -440,6 +452,10 @@ private:
     // The photo's file with its camera data; fails when the format names no encoder or the
     // encoder failed. Camera data that can't be carried only notes so.
     Result<QByteArray> encode(Drawn &drawn, const MetadataCopier &metadata);
+    // Signs the finished file, last of all, over its final bytes; its sidecar is kept for
+    // writing after it.
+    Result<QByteArray> signCredentials(QByteArray bytes);
+    void writeSidecar();
     // Writes one file of the photo; false, with the photo failed or skipped, when it was not
     // written.
     bool write(const Result<SafeWrite::Folder> &folder, const QString &target,
@@ -465,6 +481,7 @@ private:
     FileResult m_result;
     // The name the photo is written under: the plan's, unless another run took it first.
     QString m_fileName;
+    QByteArray m_sidecar;
 };
 
 BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run, int index)
@@ -501,10 +518,14 @@ BatchEngine::FileResult BatchEngine::Job::process()
                                   MetadataCopier::formatCarriesMetadata(m_options.fileFormat())
                                       ? MetadataCopier::modeFromOption(m_options.metadata())
                                       : MetadataCopier::Mode::None);
-    const Result<QByteArray> bytes = encode(*drawn, metadata);
+    Result<QByteArray> bytes = encode(*drawn, metadata);
+    if (bytes && m_run.signer)
+        bytes = signCredentials(std::move(*bytes));
     // The photo's memory goes back to the worker's buffer before the thumbnail is made.
     m_worker.buffer = std::move(drawn->canvas);
-    if (!bytes) {
+    if (!bytes && bytes.error().code == SigningFailed) {
+        fail(bytes.reason());
+    } else if (!bytes) {
         // The status line shows no message for it; the result says it.
         qCDebug(lcBatch, "%s: not encoded: %s", qUtf8Printable(m_file->filePath()),
                 qUtf8Printable(bytes.reason()));
@@ -512,6 +533,7 @@ BatchEngine::FileResult BatchEngine::Job::process()
         m_result.failure = NotEncodedMessage;
     } else if (writePhoto(*bytes)) {
         m_result.outputPath = m_run.outputPrefix + m_fileName;
+        writeSidecar();
     }
     // A skipped photo gets no thumbnail either.
     if (m_result.status != Status::Skipped)
@@ -642,6 +664,43 @@ Result<QByteArray> BatchEngine::Job::encode(Drawn &drawn, const MetadataCopier &
     if (!m_result.note.isEmpty())
         qInfo("%s: %s", qUtf8Printable(m_file->filePath()), qUtf8Printable(m_result.note));
     return encoded;
+}
+
+Result<QByteArray> BatchEngine::Job::signCredentials(QByteArray bytes)
+{
+    Provenance provenance;
+    provenance.title = m_fileName;
+    provenance.format = OutputSigner::mediaType(m_fileName);
+    if (!m_run.overlays.isEmpty())
+        provenance.actions.append({QStringLiteral("c2pa.edited"), QStringLiteral("Watermarked")});
+    if (m_options.resize())
+        provenance.actions.append({QStringLiteral("c2pa.resized"), QString()});
+    if (OutputSigner::mediaType(m_file->filePath()) != provenance.format)
+        provenance.actions.append({QStringLiteral("c2pa.converted"), QString()});
+    Result<OutputSigner::Signed> signedOutput =
+        m_run.signer->sign(std::move(bytes), std::move(provenance), m_file->filePath());
+    if (!signedOutput) {
+        return Error{CantSignMessage.arg(signedOutput.reason()), SigningFailed};
+    }
+    m_sidecar = std::move(signedOutput->sidecar);
+    if (!signedOutput->sourceNote.isEmpty())
+        m_result.note = m_result.note.isEmpty()
+                            ? signedOutput->sourceNote
+                            : m_result.note + QLatin1Char(' ') + signedOutput->sourceNote;
+    return std::move(signedOutput->asset);
+}
+
+void BatchEngine::Job::writeSidecar()
+{
+    if (m_sidecar.isEmpty())
+        return;
+    // Beside the photo, through the folder the run opened, as the photo itself was written.
+    const QString name = QFileInfo(OutputSigner::sidecarPath(m_result.outputPath)).fileName();
+    const Result<SafeWrite::Outcome> written =
+        m_run.outputFolder ? m_run.outputFolder->write(name, m_sidecar, true)
+                           : Result<SafeWrite::Outcome>(m_run.outputFolder.error());
+    const QString note = written ? SidecarNote.arg(name) : CantSignMessage.arg(written.reason());
+    m_result.note = m_result.note.isEmpty() ? note : m_result.note + QLatin1Char(' ') + note;
 }
 
 std::optional<SafeWrite::Outcome> BatchEngine::Job::put(const Result<SafeWrite::Folder> &folder,

@@ -22,6 +22,7 @@
 
 namespace inkveil {
 
+class OutputSigner;
 class Stamper;
 
 // Runs a batch off the interface thread: for each photo, build its names, read it, draw the
@@ -103,6 +104,12 @@ public:
     static constexpr qint64 DefaultMemoryBudget = qint64(1) << 30;
     void setMemoryBudget(qint64 bytes) { m_memoryBudget = bytes; }
     qint64 memoryBudget() const { return m_memoryBudget; }
+    // Signs every output of the next runs with content credentials; none leaves them unsigned.
+    void setSigner(std::shared_ptr<const OutputSigner> signer) { m_signer = std::move(signer); }
+    // The note of a photo whose credentials went into a sidecar file; %1 is its name.
+    static const QString SidecarNote;
+    // The failure of a photo that could not be signed; %1 is why.
+    static const QString CantSignMessage;
     // The most the workers of the last run held at once, as they estimated it.
     qint64 peakMemoryInFlight() const { return m_peakMemoryInFlight; }
     // What processing the photo at path is estimated to hold: its decoded pixels from the
@@ -194,6 +201,7 @@ private:
     std::thread m_thread;
     qint64 m_memoryBudget = DefaultMemoryBudget;
     std::atomic<qint64> m_peakMemoryInFlight{0};
+    std::shared_ptr<const OutputSigner> m_signer;
 };
 
 } // namespace inkveil

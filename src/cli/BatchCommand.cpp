@@ -10,6 +10,9 @@
 #include "batch/BatchTally.h"
 #include "batch/ProgressEstimate.h"
 #include "batch/RunReport.h"
+#include "credentials/CredentialReader.h"
+#include "credentials/OutputSigner.h"
+#include "credentials/SigningIdentity.h"
 #include "imageio/ExifSummary.h"
 #include "imageio/ImageFormat.h"
 #include "output/SummaryText.h"
@@ -38,6 +41,8 @@ namespace {
 
 std::atomic<bool> interruptRequested{false};
 
+constexpr char PassphraseVariable[] = "INKVEIL_SIGN_PASSPHRASE";
+
 // --existing, in the order of the option's values (OutputOptions::Existing).
 const QStringList ExistingChoices{QStringLiteral("replace"), QStringLiteral("skip"),
                                   QStringLiteral("rename")};
@@ -63,6 +68,12 @@ struct Options
     int shard = 1;
     int shardCount = 1;
     QString report;
+    // Content credentials: who signs this run's outputs, and --credentials.
+    QString signCert;
+    QString signKey;
+    QString passphraseFile;
+    QString author;
+    bool credentials = false;
     // --auto-place, --auto-contrast: every watermark fitted to each photo, this run only.
     bool autoPlace = false;
     bool autoContrast = false;
@@ -161,6 +172,30 @@ struct Switches
         QStringLiteral("Draw each text in the colour of its two that stands out on each photo, "
                        "with a shadow or outline where needed (this run only).")};
 
+    const QCommandLineOption signCert{
+        QStringLiteral("sign-cert"),
+        QStringLiteral("Sign each output with content credentials (C2PA) by the certificate chain "
+                       "in <file> (PEM, the signer's first) (this run only)."),
+        QStringLiteral("file")};
+    const QCommandLineOption signKey{
+        QStringLiteral("sign-key"),
+        QStringLiteral("The signer's private key (PEM, ECDSA or Ed25519, readable by you alone). "
+                       "An encrypted key's passphrase comes from --sign-passphrase-file or the "
+                       "environment variable %1.")
+            .arg(QLatin1String(PassphraseVariable)),
+        QStringLiteral("file")};
+    const QCommandLineOption passphraseFile{
+        QStringLiteral("sign-passphrase-file"),
+        QStringLiteral("Read the signing key's passphrase from the first line of <file>."),
+        QStringLiteral("file")};
+    const QCommandLineOption author{QStringLiteral("sign-author"),
+                                    QStringLiteral("The author the content credentials name."),
+                                    QStringLiteral("name")};
+    const QCommandLineOption credentials{
+        QStringLiteral("credentials"),
+        QStringLiteral("Print each photo's content credentials: whether they validate, who "
+                       "signed them and what was done; write nothing.")};
+
     void addTo(QCommandLineParser &parser) const
     {
         parser.setApplicationDescription(QStringLiteral(
@@ -171,6 +206,7 @@ struct Switches
         parser.addOptions({preset, listPresets});
         parser.addOptions({shard, report});
         parser.addOptions({resize, neverEnlarge});
+        parser.addOptions({signCert, signKey, passphraseFile, author, credentials});
         parser.addOptions({autoPlace, autoContrast});
         parser.addPositionalArgument(QStringLiteral("PATH"),
                                      QStringLiteral("Photos and folders of photos."),
@@ -346,6 +382,18 @@ QString readOutput(const QCommandLineParser &parser, const Switches &s, Options 
     return {};
 }
 
+QString readSigning(const QCommandLineParser &parser, const Switches &s, Options &options)
+{
+    options.signCert = parser.value(s.signCert);
+    options.signKey = parser.value(s.signKey);
+    options.passphraseFile = parser.value(s.passphraseFile);
+    options.author = parser.value(s.author);
+    options.credentials = parser.isSet(s.credentials);
+    if (options.signCert.isEmpty() != options.signKey.isEmpty())
+        return QStringLiteral("Signing needs both --sign-cert and --sign-key.");
+    return {};
+}
+
 QString readPaths(const QCommandLineParser &parser, const Switches &, Options &options)
 {
     options.paths = parser.positionalArguments();
@@ -380,7 +428,7 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
     options.autoContrast = parser.isSet(switches.autoContrast);
     for (const Step step :
          {readFormat, readQuality, readMetadata, readResize, readJobs, readExisting, readMemory,
-          readShard, readReport, readOutput, readPaths}) {
+          readShard, readReport, readOutput, readSigning, readPaths}) {
         if (QString error = step(parser, switches, options); !error.isNull())
             return error;
     }
@@ -437,6 +485,8 @@ private:
     void applyOverrides();
     Exit gatherPhotos();
     int printExif() const;
+    int printCredentials() const;
+    Exit loadSigner();
     Exit checkOutput() const;
     int printPlan(const QList<int> &indices, const OutputPlan &plan) const;
     Exit openReport(const OutputPlan &plan);
@@ -460,6 +510,7 @@ private:
     // The paths asked for that could not be read; the run then ends with 1.
     QStringList m_unreadable;
     RunReport m_report;
+    std::shared_ptr<const OutputSigner> m_signer;
 };
 
 int Invocation::exec()
@@ -471,7 +522,11 @@ int Invocation::exec()
         return *exit;
     if (m_options.exif)
         return printExif();
+    if (m_options.credentials)
+        return printCredentials();
     if (const Exit exit = checkOutput())
+        return *exit;
+    if (const Exit exit = loadSigner())
         return *exit;
     const QList<int> indices = BatchEngine::shardIndices(static_cast<int>(m_files.size()),
                                                          m_options.shard, m_options.shardCount);
@@ -533,6 +588,13 @@ void Invocation::applyOverrides()
 {
     for (const auto &[field, value] : m_options.overrides)
         field->set(*m_outputOptions, value);
+    if (!m_options.signCert.isEmpty()) {
+        m_outputOptions->setSignCredentials(true);
+        m_outputOptions->setSignCertificate(QFileInfo(m_options.signCert).absoluteFilePath());
+        m_outputOptions->setSignKey(QFileInfo(m_options.signKey).absoluteFilePath());
+    }
+    if (!m_options.author.isEmpty())
+        m_outputOptions->setSignAuthor(m_options.author);
     for (const auto &overlay : std::as_const(m_overlays)) {
         if (m_options.autoPlace)
             overlay->setAutoPlace(true);
@@ -567,6 +629,65 @@ int Invocation::printExif() const
             m_out << "  " << printable(line) << '\n';
     }
     return closingCode();
+}
+
+int Invocation::printCredentials() const
+{
+    bool allValid = true;
+    for (const auto &file : m_files) {
+        m_out << printable(file->filePath()) << '\n';
+        QFile photo(file->filePath());
+        const Credentials found = CredentialReader::read(
+            photo.open(QIODevice::ReadOnly) ? photo.readAll() : QByteArray());
+        if (!found.present) {
+            m_out << "  No content credentials\n";
+            continue;
+        }
+        allValid = allValid && found.valid;
+        m_out << "  Content credentials: "
+              << (found.valid
+                      ? QStringLiteral("valid")
+                      : QStringLiteral("do not validate (%1)").arg(printable(found.problem)))
+              << '\n';
+        if (!found.signer.isEmpty())
+            m_out << "  Signed by: " << printable(found.signer) << '\n';
+        if (!found.author.isEmpty())
+            m_out << "  Author: " << printable(found.author) << '\n';
+        if (!found.actions.isEmpty())
+            m_out << "  Actions: " << printable(found.actions.join(QStringLiteral(", "))) << '\n';
+    }
+    return allValid ? closingCode() : BatchCommand::SomeFailed;
+}
+
+// The signer is checked before the first photo: a key or certificate that can't sign ends the
+// run with nothing written.
+Invocation::Exit Invocation::loadSigner()
+{
+    if (!m_outputOptions->signCredentials())
+        return std::nullopt;
+    SigningIdentity::Files files{
+        m_outputOptions->signCertificate(), m_outputOptions->signKey(), {}};
+    if (!m_options.passphraseFile.isEmpty()) {
+        QFile file(m_options.passphraseFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            m_err << "inkveil-batch: Can't read the passphrase file "
+                  << printable(m_options.passphraseFile) << ".\n";
+            return BatchCommand::UsageError;
+        }
+        // The first line, without its line end: spaces may belong to the passphrase.
+        files.passphrase = file.readLine();
+        while (files.passphrase.endsWith('\n') || files.passphrase.endsWith('\r'))
+            files.passphrase.chop(1);
+    } else {
+        files.passphrase = qgetenv(PassphraseVariable);
+    }
+    const Result<std::shared_ptr<const SigningIdentity>> identity = SigningIdentity::load(files);
+    if (!identity) {
+        m_err << "inkveil-batch: " << printable(identity.reason()) << '\n';
+        return BatchCommand::UsageError;
+    }
+    m_signer = std::make_shared<OutputSigner>(*identity, m_outputOptions->signAuthor());
+    return std::nullopt;
 }
 
 Invocation::Exit Invocation::checkOutput() const
@@ -669,6 +790,7 @@ int Invocation::process(const QList<int> &indices, const OutputPlan &plan)
     BatchEngine engine;
     if (m_options.memoryBytes > 0)
         engine.setMemoryBudget(m_options.memoryBytes);
+    engine.setSigner(m_signer);
     Progress progress(static_cast<int>(indices.size()));
     QObject::connect(&engine, &BatchEngine::fileFinished, &engine,
                      [&](int index, const BatchEngine::FileResult &result) {

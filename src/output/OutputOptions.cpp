@@ -68,6 +68,11 @@ const QList<OutputOptions::Field> &OutputOptions::fields()
         {"resizePercent", Kind::Int, 50, nullptr, true},
         {"resizeMegapixels", Kind::Float, 2.0f, nullptr, true},
         {"neverEnlarge", Kind::Bool, false},
+        // Content credentials, added later still: absent, nothing is signed.
+        {"signCredentials", Kind::Bool, false, nullptr, false, true},
+        {"signCertificate", Kind::String, QVariant(QString())},
+        {"signKey", Kind::String, QVariant(QString())},
+        {"signAuthor", Kind::String, QVariant(QString())},
     };
     return table;
 }
