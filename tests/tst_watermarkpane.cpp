@@ -120,7 +120,7 @@ private:
             return overlay.fontStyle();
         if (key == QLatin1String("maxWidth"))
             return overlay.maxWidth();
-        return {};
+        return overlay.encode().value(key);
     }
 
     QTemporaryDir m_dir;
@@ -476,6 +476,11 @@ void TestWatermarkPane::fittingControlsEditAndRedraw_data()
     QTest::newRow("max. width") << "maxWidth" << QVariant(10.0) << "maxWidth" << QVariant(10.0f);
     QTest::newRow("outline colour")
         << "outlineColor" << QVariant(red) << "outlineColor" << QVariant(red);
+    // On a plain light photo: to the first allowed corner, and dark text.
+    QTest::newRow("automatic placement")
+        << "autoPlace" << QVariant() << "autoPlace" << QVariant(true);
+    QTest::newRow("automatic contrast")
+        << "autoContrast" << QVariant() << "autoContrast" << QVariant(true);
 }
 
 void TestWatermarkPane::fittingControlsEditAndRedraw()

@@ -618,6 +618,7 @@ Result<BatchEngine::Job::Drawn> BatchEngine::Job::draw()
     if (!m_run.overlays.isEmpty() && stamped.watermarksShown == 0)
         return Error{NoWatermarkMessage};
     m_result.shrunk = stamped.watermarksShrunk > 0;
+    m_result.choices = stamped.choices;
     // The pane shows what is written, not the photo it came from.
     m_engine.preview(stamped.image);
     drawn.canvas = stamped.image;

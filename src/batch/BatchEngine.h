@@ -6,6 +6,7 @@
 #include "base/Result.h"
 #include "output/OutputOptions.h"
 #include "output/OutputPlan.h"
+#include "render/AutoAdjuster.h"
 #include "render/PlaceholderExpander.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
@@ -84,6 +85,8 @@ public:
         qint64 ms = 0;
         // A watermark text was drawn smaller than its size to stay within its maximum width.
         bool shrunk = false;
+        // Where each used watermark went and in which colour, when any is fitted to the photo.
+        QList<AutoChoice> choices;
         // The written photo's pixel size; invalid when none was encoded.
         QSize outputSize;
         bool ok() const { return status != Status::Failed; }

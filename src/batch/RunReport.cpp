@@ -6,6 +6,7 @@
 #include "base/RegularFile.h"
 #include "base/SafeWrite.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -115,6 +116,18 @@ QByteArray RunReport::line(const QString &source, const QString &output,
     if (result.status == BatchEngine::Status::Written && result.outputSize.isValid()) {
         object.insert(QStringLiteral("width"), result.outputSize.width());
         object.insert(QStringLiteral("height"), result.outputSize.height());
+    }
+    // Where fitting to the photo moved or recoloured a watermark: each used one's position and
+    // text colour ("#rrggbb", null for a picture), in list order.
+    if (!result.choices.isEmpty()) {
+        QJsonArray watermarks;
+        for (const AutoChoice &choice : result.choices)
+            watermarks.append(
+                QJsonObject{{QStringLiteral("position"), choice.position},
+                            {QStringLiteral("textColor"), choice.textColor.isValid()
+                                                              ? QJsonValue(choice.textColor.name())
+                                                              : QJsonValue(QJsonValue::Null)}});
+        object.insert(QStringLiteral("watermarks"), watermarks);
     }
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }

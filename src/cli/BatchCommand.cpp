@@ -74,6 +74,9 @@ struct Options
     QString passphraseFile;
     QString author;
     bool credentials = false;
+    // --auto-place, --auto-contrast: every watermark fitted to each photo, this run only.
+    bool autoPlace = false;
+    bool autoContrast = false;
 
     void overrideBy(const QCommandLineOption &option, const QVariant &value)
     {
@@ -160,6 +163,14 @@ struct Switches
         QStringLiteral("report"),
         QStringLiteral("Write what became of each photo to <file>, a JSON object a line."),
         QStringLiteral("file")};
+    const QCommandLineOption autoPlace{
+        QStringLiteral("auto-place"),
+        QStringLiteral("Put each watermark where it covers the least detail of each photo, "
+                       "among its allowed positions (this run only).")};
+    const QCommandLineOption autoContrast{
+        QStringLiteral("auto-contrast"),
+        QStringLiteral("Draw each text in the colour of its two that stands out on each photo, "
+                       "with a shadow or outline where needed (this run only).")};
 
     const QCommandLineOption signCert{
         QStringLiteral("sign-cert"),
@@ -196,6 +207,7 @@ struct Switches
         parser.addOptions({shard, report});
         parser.addOptions({resize, neverEnlarge});
         parser.addOptions({signCert, signKey, passphraseFile, author, credentials});
+        parser.addOptions({autoPlace, autoContrast});
         parser.addPositionalArgument(QStringLiteral("PATH"),
                                      QStringLiteral("Photos and folders of photos."),
                                      QStringLiteral("PATH..."));
@@ -412,6 +424,8 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
         return QStringLiteral("Use either --state or --preset, not both.");
     options.dryRun = parser.isSet(switches.dryRun);
     options.exif = parser.isSet(switches.exif);
+    options.autoPlace = parser.isSet(switches.autoPlace);
+    options.autoContrast = parser.isSet(switches.autoContrast);
     for (const Step step :
          {readFormat, readQuality, readMetadata, readResize, readJobs, readExisting, readMemory,
           readShard, readReport, readOutput, readSigning, readPaths}) {
@@ -581,6 +595,12 @@ void Invocation::applyOverrides()
     }
     if (!m_options.author.isEmpty())
         m_outputOptions->setSignAuthor(m_options.author);
+    for (const auto &overlay : std::as_const(m_overlays)) {
+        if (m_options.autoPlace)
+            overlay->setAutoPlace(true);
+        if (m_options.autoContrast)
+            overlay->setAutoContrast(true);
+    }
 }
 
 Invocation::Exit Invocation::gatherPhotos()

@@ -283,4 +283,27 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
     return texts;
 }
 
+QStringList SummaryText::perPhoto(const OverlayList &overlays)
+{
+    QStringList placed;
+    QStringList coloured;
+    for (const auto &overlay : overlays) {
+        if (!overlay->use())
+            continue;
+        const QString name = QStringLiteral("\"%1\"").arg(overlay->name());
+        if (overlay->autoPlace() && !overlay->tile())
+            placed.append(name);
+        if (overlay->autoContrast() && !overlay->isImage())
+            coloured.append(name);
+    }
+    QStringList sentences;
+    if (!placed.isEmpty())
+        sentences.append(QStringLiteral("Position varies per photo (the calmest allowed one): %1.")
+                             .arg(placed.join(QStringLiteral(", "))));
+    if (!coloured.isEmpty())
+        sentences.append(QStringLiteral("Text colour varies per photo, for contrast: %1.")
+                             .arg(coloured.join(QStringLiteral(", "))));
+    return sentences;
+}
+
 } // namespace inkveil

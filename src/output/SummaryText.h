@@ -57,6 +57,9 @@ public:
     static QStringList warnings(const WorkFileList &workFiles, const OverlayList &overlays,
                                 const OutputOptions &options, const QList<int> *part = nullptr);
 
+    // Which watermarks are placed or coloured per photo, one sentence each; empty when none is.
+    static QStringList perPhoto(const OverlayList &overlays);
+
     // That `count` photos, the first at firstPath, are skipped because their outputs would
     // replace them; the output pane says it too.
     static QString sourcesKept(int count, const QString &firstPath);

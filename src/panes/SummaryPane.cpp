@@ -53,7 +53,8 @@ void SummaryPane::update()
     ui->outputsize->setText(text.outputsize());
     ui->metadata->setText(text.metadata());
     ui->existing->setText(text.existing());
-    const QStringList warnings = SummaryText::warnings(m_workFiles, m_overlays, *m_outputOptions);
+    const QStringList warnings = SummaryText::warnings(m_workFiles, m_overlays, *m_outputOptions) +
+                                 SummaryText::perPhoto(m_overlays);
     ui->warnings->setText(warnings.join(QLatin1Char('\n')));
     // The row is there only when there is something to say.
     ui->warnings->setVisible(!warnings.isEmpty());

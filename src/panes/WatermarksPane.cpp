@@ -4,6 +4,7 @@
 #include "panes/WatermarksPane.h"
 
 #include "panes/BackgroundEditor.h"
+#include "panes/FittingEditor.h"
 #include "panes/ImageEditor.h"
 #include "panes/PlacementEditor.h"
 #include "panes/TextEditor.h"
@@ -47,6 +48,7 @@ WatermarksPane::WatermarksPane(QObject *parent)
     , m_backgroundEditor(new BackgroundEditor(this))
     , m_imageEditor(new ImageEditor(this))
     , m_placementEditor(new PlacementEditor(this))
+    , m_fittingEditor(new FittingEditor(this))
     , m_confirmDelete(askBeforeDeleting)
 {
     // An edit in any editor writes every editor's values into the selected watermark.
@@ -56,6 +58,7 @@ WatermarksPane::WatermarksPane(QObject *parent)
     connect(m_imageEditor, &ImageEditor::edited, this, [this] { refresh(m_imageEditor); });
     connect(m_placementEditor, &PlacementEditor::edited, this,
             [this] { refresh(m_placementEditor); });
+    connect(m_fittingEditor, &FittingEditor::edited, this, [this] { refresh(m_fittingEditor); });
     // Typing is saved after a short pause; one still pending when the application quits is
     // saved then.
     if (auto *application = QCoreApplication::instance())
@@ -76,6 +79,7 @@ bool WatermarksPane::formLoaded()
     // editors scroll in their column rather than push the preview out of view.
     ui->split->setStretchFactor(1, 1);
     ui->split->setCollapsible(1, false);
+    m_fittingEditor->formLoaded(*ui);
     loadOverlays();
     connectControls();
     setButtons();
@@ -249,6 +253,7 @@ void WatermarksPane::loadCurrentOverlay()
     m_textEditor->activate(*overlay);
     m_backgroundEditor->activate(*overlay);
     m_placementEditor->activate(*overlay);
+    m_fittingEditor->activate(*overlay);
     m_imageEditor->activate(*overlay);
     setTextField();
 }
@@ -363,6 +368,7 @@ void WatermarksPane::refresh(QObject *sender)
     overlay.setTile(m_placementEditor->currentTile());
     overlay.setTileSpacing(m_placementEditor->currentTileSpacing());
     overlay.setMaxWidth(m_placementEditor->currentMaxWidth());
+    m_fittingEditor->writeBack(overlay);
     setTextField();
     host()->saveState();
     ui->preview->redraw();

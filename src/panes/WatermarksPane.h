@@ -22,6 +22,7 @@ namespace inkveil {
 class BackgroundEditor;
 class ImageEditor;
 class PlacementEditor;
+class FittingEditor;
 class TextEditor;
 class OverlayListModel;
 
@@ -106,6 +107,7 @@ private:
     BackgroundEditor *m_backgroundEditor;
     ImageEditor *m_imageEditor;
     PlacementEditor *m_placementEditor;
+    FittingEditor *m_fittingEditor;
 
     // The form's controls; null until the form is built.
     Ui::Watermarks *ui = nullptr;

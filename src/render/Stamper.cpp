@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace inkveil {
 
@@ -194,17 +195,43 @@ Stamper::Stamped Stamper::watermark(const std::shared_ptr<WorkFile> &file, Decod
                                      [](const auto &overlay) { return overlay->use(); });
     if (straightDeep && drawing)
         premultiplyDeep(canvas);
-    stamped.placements.reserve(overlays.size());
-    for (const auto &overlay : overlays) {
-        const Drawn drawn = overlay->use() ? drawOverlay(canvas, canvasSize, *overlay) : Drawn();
-        stamped.watermarksShown += drawn.shown ? 1 : 0;
-        stamped.watermarksShrunk += drawn.shrunk ? 1 : 0;
-        stamped.placements.append(drawn.placed);
-    }
+    drawOverlays(canvas, canvasSize, overlays, stamped);
     if (straightDeep && drawing)
         canvas.convertTo(QImage::Format_RGBA64);
     stamped.image = std::move(canvas);
     return stamped;
+}
+
+void Stamper::drawOverlays(QImage &canvas, const FloatSize canvasSize, const OverlayList &overlays,
+                           Stamped &stamped)
+{
+    // The photo is read before the first watermark goes on, so that none is judged on another.
+    std::optional<AutoAdjuster> adjuster;
+    if (std::any_of(overlays.cbegin(), overlays.cend(),
+                    [](const auto &overlay) { return AutoAdjuster::wantsPhoto(*overlay); }))
+        adjuster.emplace(canvas, canvasSize);
+    stamped.placements.reserve(overlays.size());
+    for (qsizetype i = 0; i < overlays.size(); ++i) {
+        const Overlay &overlay = *overlays.at(i);
+        Drawn drawn;
+        if (overlay.use() && adjuster && AutoAdjuster::wantsPhoto(overlay)) {
+            AutoChoice choice{static_cast<int>(i), overlay.position(),
+                              overlay.isImage() ? QColor() : overlay.color()};
+            setAttribsFromOverlay(overlay, canvasSize);
+            FloatSize content = findContentSize(overlay);
+            fitToMaxWidth(overlay, content);
+            drawn = drawOverlay(canvas, canvasSize, adjuster->adjust(overlay, content, choice));
+            stamped.choices.append(choice);
+        } else if (overlay.use()) {
+            drawn = drawOverlay(canvas, canvasSize, overlay);
+            if (adjuster)
+                stamped.choices.append({static_cast<int>(i), overlay.position(),
+                                        overlay.isImage() ? QColor() : overlay.color()});
+        }
+        stamped.watermarksShown += drawn.shown ? 1 : 0;
+        stamped.watermarksShrunk += drawn.shrunk ? 1 : 0;
+        stamped.placements.append(drawn.placed);
+    }
 }
 
 Stamper::Drawn Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize,

@@ -6,6 +6,7 @@
 #include "base/FloatGeometry.h"
 #include "base/Result.h"
 #include "imageio/DecodedImage.h"
+#include "render/AutoAdjuster.h"
 #include "render/PlaceholderExpander.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
@@ -45,6 +46,9 @@ public:
         // Where each watermark of the list went: its turned box in full-size canvas pixels,
         // y-up; empty for one not drawn.
         QList<FloatRect> placements;
+        // Where each used watermark went and in which colour, when any of them is fitted to
+        // the photo (automatic placement or contrast); empty otherwise.
+        QList<AutoChoice> choices;
     };
 
     // The photo with every used watermark drawn on it at full pixel size; fails with the reason
@@ -107,6 +111,9 @@ private:
     bool fitToMaxWidth(const Overlay &overlay, FloatSize &content);
     // The content and band colour converted from sRGB into the photo's colour space.
     static void inCanvasColours(const QColorSpace &space, QImage &content, QColor &band);
+    // The watermarks drawn one by one, fitted to the photo where they ask for it.
+    void drawOverlays(QImage &canvas, FloatSize canvasSize, const OverlayList &overlays,
+                      Stamped &stamped);
     // Whether the overlay, set up for drawing, puts ink or a band on the photo.
     bool showsInk(const Overlay &overlay);
     const DecodedImage &picture(const QString &path);

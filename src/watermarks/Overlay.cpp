@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QStringList>
 
 #include <array>
 
@@ -16,6 +17,8 @@ namespace inkveil {
 
 const QString Overlay::ClassName = QStringLiteral("Overlay");
 const QString Overlay::DefaultText = QStringLiteral("\u00A9 {YEAR}, {USERNAME}");
+// The four corners and the bottom centre; ties go to the bottom right, where most people put it.
+const QList<qint16> Overlay::DefaultAutoPositions{2, 0, 8, 6, 1};
 
 namespace {
 
@@ -125,6 +128,48 @@ const std::array<ArchiveKey<Overlay>, 12> &laterKeys()
     return table;
 }
 
+// The keys of fitting to each photo, written after all others.
+const std::array<ArchiveKey<Overlay>, 6> &readingTable()
+{
+    static const std::array<ArchiveKey<Overlay>, 6> table{{
+        {"autoPlace", ArchiveKind::Bool,
+         [](const Overlay &o) { return QVariant::fromValue(o.autoPlace()); },
+         [](Overlay &o, const QVariant &v) { o.setAutoPlace(v.toBool()); }, true},
+        // Positions as digits in order of preference, "2,0,8,6,1".
+        {"autoPositions", ArchiveKind::String,
+         [](const Overlay &o) {
+             QStringList digits;
+             for (const qint16 position : o.autoPositions())
+                 digits.append(QString::number(position));
+             return QVariant::fromValue(digits.join(QLatin1Char(',')));
+         },
+         [](Overlay &o, const QVariant &v) {
+             QList<qint16> positions;
+             for (const QString &digit : v.toString().split(QLatin1Char(','))) {
+                 bool ok = false;
+                 const int position = digit.trimmed().toInt(&ok);
+                 if (ok)
+                     positions.append(static_cast<qint16>(position));
+             }
+             o.setAutoPositions(positions);
+         },
+         true},
+        {"autoContrast", ArchiveKind::Bool,
+         [](const Overlay &o) { return QVariant::fromValue(o.autoContrast()); },
+         [](Overlay &o, const QVariant &v) { o.setAutoContrast(v.toBool()); }, true},
+        {"altColor", ArchiveKind::Color,
+         [](const Overlay &o) { return QVariant::fromValue(o.altColor()); },
+         [](Overlay &o, const QVariant &v) { o.setAltColor(v.value<QColor>()); }, true},
+        {"autoShadow", ArchiveKind::Bool,
+         [](const Overlay &o) { return QVariant::fromValue(o.autoShadow()); },
+         [](Overlay &o, const QVariant &v) { o.setAutoShadow(v.toBool()); }, true},
+        {"autoOutline", ArchiveKind::Bool,
+         [](const Overlay &o) { return QVariant::fromValue(o.autoOutline()); },
+         [](Overlay &o, const QVariant &v) { o.setAutoOutline(v.toBool()); }, true},
+    }};
+    return table;
+}
+
 const QList<ArchiveKey<Overlay>> &archiveTable()
 {
     static const QList<ArchiveKey<Overlay>> table = [] {
@@ -146,7 +191,19 @@ Overlay::Overlay()
     , m_filePath(QLatin1String(""))
     , m_outlineColor(QColor::fromRgbF(0.0f, 0.0f, 0.0f, 1.0f))
     , m_shadowColor(QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.6f))
+    , m_altColor(QColor::fromRgbF(0.1f, 0.1f, 0.1f, 1.0f))
 {}
+
+void Overlay::setAutoPositions(const QList<qint16> &positions)
+{
+    // Each of the nine positions once, in the order given; none left means the defaults.
+    QList<qint16> kept;
+    for (const qint16 position : positions) {
+        if (position >= 0 && position <= 8 && !kept.contains(position))
+            kept.append(position);
+    }
+    m_autoPositions = kept.isEmpty() ? DefaultAutoPositions : kept;
+}
 
 std::shared_ptr<Overlay> Overlay::newWatermark()
 {
@@ -159,13 +216,16 @@ std::shared_ptr<Overlay> Overlay::newWatermark()
 
 ArchivedRecord Overlay::encode() const
 {
-    return encodeRecord(*this, ClassName, archiveTable());
+    ArchivedRecord record = encodeRecord(*this, ClassName, archiveTable());
+    record.values.append(encodeRecord(*this, ClassName, readingTable()).values);
+    return record;
 }
 
 std::shared_ptr<Overlay> Overlay::decode(const ArchivedRecord &record)
 {
     auto overlay = std::make_shared<Overlay>();
     decodeRecord(*overlay, record, archiveTable());
+    decodeRecord(*overlay, record, readingTable());
     if (!overlay->filePath().isEmpty()) {
         if (const auto size = ImageToolkit::naturalSize(overlay->filePath())) {
             overlay->setWidth(static_cast<qint16>(static_cast<int>(size->width())));

@@ -100,6 +100,24 @@ public:
     void setOffsetY(float offset) { m_offsetY = offset; }
     float maxWidth() const { return m_maxWidth; }
     void setMaxWidth(float percent) { m_maxWidth = percent; }
+    // Fitting the watermark to what each photo shows.
+    // autoPlace: on each photo, the allowed position (autoPositions, in order of preference)
+    // where the watermark covers the least detail; position is then unused.
+    bool autoPlace() const { return m_autoPlace; }
+    void setAutoPlace(bool on) { m_autoPlace = on; }
+    QList<qint16> autoPositions() const { return m_autoPositions; }
+    void setAutoPositions(const QList<qint16> &positions);
+    static const QList<qint16> DefaultAutoPositions;
+    // autoContrast: on each photo, the text in color or altColor, whichever stands out against
+    // what it covers, with a shadow or an outline in the other colour where allowed and needed.
+    bool autoContrast() const { return m_autoContrast; }
+    void setAutoContrast(bool on) { m_autoContrast = on; }
+    QColor altColor() const { return m_altColor; }
+    void setAltColor(const QColor &color) { m_altColor = color; }
+    bool autoShadow() const { return m_autoShadow; }
+    void setAutoShadow(bool allowed) { m_autoShadow = allowed; }
+    bool autoOutline() const { return m_autoOutline; }
+    void setAutoOutline(bool allowed) { m_autoOutline = allowed; }
 
     // A watermark as Add and the first run make it: sized and kept off the edges relative to
     // each photo, so that a first batch gives a readable mark on any photo. A plain Overlay()
@@ -154,6 +172,12 @@ private:
     float m_offsetX = 0.0f;
     float m_offsetY = 0.0f;
     float m_maxWidth = 0.0f;
+    bool m_autoPlace = false;
+    QList<qint16> m_autoPositions = DefaultAutoPositions;
+    bool m_autoContrast = false;
+    QColor m_altColor;
+    bool m_autoShadow = true;
+    bool m_autoOutline = true;
 };
 
 using OverlayList = QList<std::shared_ptr<Overlay>>;

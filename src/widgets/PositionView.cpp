@@ -61,6 +61,18 @@ void PositionView::setPosition(int position)
     update();
 }
 
+void PositionView::setChoosingAllowed(bool on)
+{
+    m_choosingAllowed = on;
+    update();
+}
+
+void PositionView::setAllowed(const QList<int> &positions)
+{
+    m_allowed = positions;
+    update();
+}
+
 int PositionView::scaleFor(QSizeF viewSize)
 {
     const qreal edge = std::min(viewSize.width(), viewSize.height());
@@ -109,7 +121,12 @@ void PositionView::paintEvent(QPaintEvent * /*event*/)
         frameRect(painter, bounds, QColor::fromRgbF(0.5f, 0.5f, 0.5f));
     for (int cell = 0; cell < 9; ++cell) {
         const QRectF rect = cellRect(cell, scale);
-        painter.fillRect(rect, cell == m_position ? Qt::black : Qt::white);
+        QColor fill = cell == m_position ? Qt::black : Qt::white;
+        if (m_choosingAllowed)
+            fill = m_allowed.value(0, -1) == cell ? Qt::black
+                   : m_allowed.contains(cell)     ? Qt::gray
+                                                  : Qt::white;
+        painter.fillRect(rect, fill);
         frameRect(painter, rect, Qt::black, scale);
     }
     painter.restore();
@@ -124,14 +141,24 @@ void PositionView::mousePressEvent(QMouseEvent *event)
     // A click names a pixel: test its centre, so that a click hits exactly the pixels drawn as a
     // cell.
     const int cell = hitTest(event->position() + QPointF(0.5, 0.5), size());
-    if (cell >= 0)
+    if (m_choosingAllowed) {
+        if (cell >= 0 && !m_allowed.contains(cell))
+            m_allowed.append(cell);
+        else if (cell >= 0 && m_allowed.size() > 1)
+            m_allowed.removeOne(cell);
+    } else if (cell >= 0) {
         m_position = cell;
+    }
     update();
     Q_EMIT positionChosen(m_position);
 }
 
 void PositionView::keyPressEvent(QKeyEvent *event)
 {
+    if (m_choosingAllowed) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
     // Rows count from the bottom: Up moves to a higher row.
     int column = 0, row = 0;
     switch (event->key()) {

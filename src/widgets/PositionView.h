@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <QList>
 #include <QPointF>
 #include <QSizeF>
 #include <QWidget>
@@ -26,6 +27,14 @@ public:
     // Shows a position; one outside 0 to 8 fills no cell. Sends no signal.
     void setPosition(int position);
 
+    // With automatic placement the grid shows the positions the watermark may take instead:
+    // a click adds a cell at the end of the list or takes it out (one always stays), and the
+    // first, which wins ties, is filled black, the others grey.
+    bool choosingAllowed() const { return m_choosingAllowed; }
+    void setChoosingAllowed(bool on);
+    QList<int> allowed() const { return m_allowed; }
+    void setAllowed(const QList<int> &positions);
+
     // The cell under a point in widget coordinates (y down) of a view of the given size, or -1
     // between and outside the cells.
     static int hitTest(QPointF point, QSizeF viewSize);
@@ -47,6 +56,8 @@ protected:
 
 private:
     int m_position = 1;
+    bool m_choosingAllowed = false;
+    QList<int> m_allowed;
 };
 
 } // namespace inkveil
