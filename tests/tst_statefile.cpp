@@ -131,7 +131,7 @@ private Q_SLOTS:
         // Every field in declaration order, none at its default.
         const QStringList values =
             QStringLiteral("/home/ana/out \u00FC|false|tif|55|true|1024|-3|1|trip|true|3|12|true|"
-                           "-web|true|8|1|2|1")
+                           "-web|true|8|1|2|1|true|4242")
                 .split(QLatin1Char('|'));
         OutputOptions o;
         const QMetaObject &meta = OutputOptions::staticMetaObject;
@@ -172,7 +172,9 @@ private Q_SLOTS:
             value("fitIndex", 2),
             value("sourceIndex", 0),
             value("existing", 0),
-            value("metadata", 0)};
+            value("metadata", 0),
+            value("invisibleMark", false),
+            value("markNumber", QStringLiteral(""))};
         const ArchivedRecord record = OutputOptions().encode();
         QCOMPARE(record.values, expected);
         // Equal numbers of another kind would compare equal above.

@@ -9,8 +9,11 @@
 #include "base/SafeWrite.h"
 #include "base/StopScope.h"
 #include "batch/MemoryBudget.h"
+#include "imageio/ImageFormat.h"
 #include "imageio/ImageToolkit.h"
 #include "imageio/MetadataCopier.h"
+#include "mark/MarkEmbedder.h"
+#include "mark/MarkKey.h"
 #include "render/Stamper.h"
 
 #include <QDebug>
@@ -40,6 +43,8 @@ const QString BatchEngine::NoFolderMessage = QStringLiteral("Choose an output fo
 const QString BatchEngine::NoWatermarkMessage =
     QStringLiteral("Can't watermark source file. No watermark shows on it: each is empty, turned "
                    "off or can't be read.");
+const QString BatchEngine::BadMarkNumberMessage =
+    QStringLiteral("The mark number must be a whole number from 0 to 1099511627775.");
 const QString BatchEngine::NotEncodedMessage =
     QStringLiteral("Can't write file. The image could not be encoded in this format.");
 const QString BatchEngine::NoMetadataNote = QStringLiteral("Written without its camera data: %1");
@@ -99,7 +104,22 @@ Status BatchEngine::canStart(const OutputOptions &options)
         return Error{NoFolderMessage};
     if (const QString problem = options.nameProblem(); !problem.isNull())
         return Error{problem};
+    if (options.invisibleMark() && !options.markId())
+        return Error{BadMarkNumberMessage};
     return {};
+}
+
+// The key a run marks its outputs with: none when the options ask for no mark.
+static Result<std::shared_ptr<const MarkKey>> markKeyFor(const OutputOptions &options,
+                                                         const QString &path)
+{
+    if (!options.invisibleMark())
+        return std::shared_ptr<const MarkKey>();
+    const Result<MarkKey> key =
+        MarkKey::loadOrCreate(path.isEmpty() ? MarkKey::defaultPath() : path);
+    if (!key)
+        return Error{QStringLiteral("Can't use the mark key: %1").arg(key.reason())};
+    return std::make_shared<const MarkKey>(*key);
 }
 
 QStringList BatchEngine::outputFolders(const OutputOptions &options)
@@ -164,6 +184,8 @@ struct BatchEngine::Run
     std::atomic<int> next{0};
     // Shared by the workers of a run; none for a single photo.
     std::shared_ptr<MemoryBudget> budget;
+    // The invisible mark's key, when the outputs carry the mark.
+    std::shared_ptr<const MarkKey> markKey;
 };
 
 BatchEngine::BatchEngine(QObject *parent)
@@ -209,6 +231,9 @@ Status BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
         return ready;
     if (Result<void> writable = canWrite(*options); !writable)
         return writable;
+    Result<std::shared_ptr<const MarkKey>> markKey = markKeyFor(*options, m_markKeyPath);
+    if (!markKey)
+        return markKey.error();
     for (const QString &folder : outputFolders(*options)) {
         // Nothing is removed where a link points.
         if (SafeWrite::isSymLink(folder))
@@ -231,6 +256,7 @@ Status BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
     run->startValue = options->lastValue();
     run->workers = workersFor(workers, files.size());
     run->budget = std::make_shared<MemoryBudget>(m_memoryBudget);
+    run->markKey = *markKey;
     m_peakMemoryInFlight = 0;
     m_processing = true;
     m_running = true;
@@ -304,13 +330,15 @@ BatchEngine::FileResult BatchEngine::processSingleFile(const std::shared_ptr<Wor
     }
     run.sources = canonicalSources(run.files);
     run.startValue = options.lastValue();
-    if (const Result<void> ready = canStart(options); !ready) {
+    Result<std::shared_ptr<const MarkKey>> markKey = markKeyFor(options, m_markKeyPath);
+    if (Result<void> ready = markKey ? canStart(options) : Result<void>(markKey.error()); !ready) {
         report(0, ready.reason());
         FileResult result;
         result.status = Status::Failed;
         result.failure = ready.reason();
         return result;
     }
+    run.markKey = *markKey;
     run.plan = plan(run.files, *run.options);
     Worker worker(m_expander);
     QElapsedTimer clock;
@@ -409,6 +437,8 @@ private:
     // The photo's file with its camera data; fails when the format names no encoder or the
     // encoder failed. Camera data that can't be carried only notes so.
     Result<QByteArray> encode(Drawn &drawn, const MetadataCopier &metadata);
+    // Puts the invisible mark into the final pixels when the run asks for it.
+    void mark(Drawn &drawn);
     // Writes one file of the photo; false, with the photo failed or skipped, when it was not
     // written.
     bool write(const QString &target, const QByteArray &data, const QString &step);
@@ -578,7 +608,25 @@ Result<BatchEngine::Job::Drawn> BatchEngine::Job::draw()
     if (greyFormat != QImage::Format_Invalid)
         image = ImageToolkit::greyscale(std::move(image), greyFormat);
     drawn.image = std::move(image);
+    mark(drawn);
     return drawn;
+}
+
+void BatchEngine::Job::mark(Drawn &drawn)
+{
+    // A GIF's palette can't hold the faint changes (the summary says so).
+    if (!m_run.markKey || ImageFormats::fromName(m_options.fileFormat()) == ImageFormat::Gif)
+        return;
+    // Pixels still shared with the canvas would be copied whole by the first change: the canvas
+    // lets go of them and takes them back marked.
+    const bool shared = drawn.canvas.constBits() == drawn.image.constBits();
+    if (shared)
+        drawn.canvas = QImage();
+    const auto serial = static_cast<quint32>(m_planned.counterValue) & MarkPayload::SerialMask;
+    if (MarkEmbedder::embed(drawn.image, *m_run.markKey, {m_options.markId().value_or(0), serial}))
+        m_result.markSerial = serial;
+    if (shared)
+        drawn.canvas = drawn.image;
 }
 
 Result<QByteArray> BatchEngine::Job::encode(Drawn &drawn, const MetadataCopier &metadata)

@@ -10,6 +10,7 @@
 #include "batch/BatchTally.h"
 #include "batch/ProgressEstimate.h"
 #include "batch/RunReport.h"
+#include "cli/MarkCommand.h"
 #include "imageio/ExifSummary.h"
 #include "imageio/ImageFormat.h"
 #include "output/SummaryText.h"
@@ -63,6 +64,9 @@ struct Options
     int shard = 1;
     int shardCount = 1;
     QString report;
+    // The invisible mark: its key file (empty: the user's), and --detect.
+    QString markKey;
+    bool detect = false;
 
     void overrideBy(const QCommandLineOption &option, const QVariant &value)
     {
@@ -140,6 +144,21 @@ struct Switches
         QStringLiteral("report"),
         QStringLiteral("Write what became of each photo to <file>, a JSON object a line."),
         QStringLiteral("file")};
+    // The invisible mark.
+    const QCommandLineOption markId{
+        QStringLiteral("mark-id"),
+        QStringLiteral("Put the invisible mark with mark number <n> (up to 1099511627775) into "
+                       "every output (this run only)."),
+        QStringLiteral("n")};
+    const QCommandLineOption markKey{
+        QStringLiteral("mark-key"),
+        QStringLiteral("The invisible mark's key file (default: the one in the config folder, "
+                       "made at first use)."),
+        QStringLiteral("file")};
+    const QCommandLineOption detect{
+        QStringLiteral("detect"),
+        QStringLiteral("Look for the invisible mark in each photo and print what was found; "
+                       "write nothing.")};
 
     void addTo(QCommandLineParser &parser) const
     {
@@ -150,6 +169,7 @@ struct Switches
             {state, output, format, quality, jobs, existing, metadata, dryRun, exif, memory});
         parser.addOptions({preset, listPresets});
         parser.addOptions({shard, report});
+        parser.addOptions({markId, markKey, detect});
         parser.addPositionalArgument(QStringLiteral("PATH"),
                                      QStringLiteral("Photos and folders of photos."),
                                      QStringLiteral("PATH..."));
@@ -264,6 +284,23 @@ QString readOutput(const QCommandLineParser &parser, const Switches &s, Options 
     return {};
 }
 
+QString readMark(const QCommandLineParser &parser, const Switches &s, Options &options)
+{
+    options.detect = parser.isSet(s.detect);
+    options.markKey = parser.value(s.markKey);
+    if (parser.isSet(s.markKey) && options.markKey.isEmpty())
+        return QStringLiteral("--mark-key needs a file.");
+    if (!parser.isSet(s.markId))
+        return {};
+    OutputOptions checked;
+    checked.setMarkNumber(parser.value(s.markId));
+    if (!checked.markId())
+        return BatchEngine::BadMarkNumberMessage;
+    options.overrides.append({OutputOptions::field(u"invisibleMark"), true});
+    options.overrides.append({OutputOptions::field(u"markNumber"), checked.markNumber()});
+    return {};
+}
+
 QString readPaths(const QCommandLineParser &parser, const Switches &, Options &options)
 {
     options.paths = parser.positionalArguments();
@@ -295,7 +332,7 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
     options.dryRun = parser.isSet(switches.dryRun);
     options.exif = parser.isSet(switches.exif);
     for (const Step step : {readFormat, readQuality, readMetadata, readJobs, readExisting,
-                            readMemory, readShard, readReport, readOutput, readPaths}) {
+                            readMemory, readShard, readReport, readOutput, readMark, readPaths}) {
         if (QString error = step(parser, switches, options); !error.isNull())
             return error;
     }
@@ -575,6 +612,7 @@ int Invocation::process(const QList<int> &indices, const OutputPlan &plan)
     BatchEngine engine;
     if (m_options.memoryBytes > 0)
         engine.setMemoryBudget(m_options.memoryBytes);
+    engine.setMarkKeyPath(m_options.markKey);
     Progress progress(static_cast<int>(indices.size()));
     QObject::connect(&engine, &BatchEngine::fileFinished, &engine,
                      [&](int index, const BatchEngine::FileResult &result) {
@@ -684,6 +722,8 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
             out << printable(name) << '\n';
         return Success;
     }
+    if (options.detect)
+        return MarkCommand::detect(options.paths, options.markKey, options.report, out, err);
     return Invocation(options, out, err, interactive).exec();
 }
 

@@ -3,6 +3,8 @@
 
 #include "output/OutputOptions.h"
 
+#include "mark/MarkCode.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QMetaProperty>
@@ -59,6 +61,9 @@ const QList<OutputOptions::Field> &OutputOptions::fields()
         // Added later; an older state file without them reads 0, which is their default.
         {"existing", Kind::Int, ReplaceExisting, "existing"},
         {"metadata", Kind::Int, KeepMetadata, "metadata"},
+        // The invisible owner mark; off in an older state file.
+        {"invisibleMark", Kind::Bool, false},
+        {"markNumber", Kind::String, text("")},
     };
     return table;
 }
@@ -183,6 +188,17 @@ QString OutputOptions::buildFinalThumbsPath(const QString &fileName) const
     if (m_folderCreate)
         createFolderIfMissing(thumbs);
     return thumbs + fileName;
+}
+
+std::optional<quint64> OutputOptions::markId() const
+{
+    bool ok = false;
+    const quint64 id = m_markNumber.toULongLong(&ok, 10);
+    const bool digitsOnly = std::all_of(m_markNumber.cbegin(), m_markNumber.cend(),
+                                        [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (!ok || !digitsOnly || id > MarkPayload::MaxId)
+        return std::nullopt;
+    return id;
 }
 
 ArchivedRecord OutputOptions::encode() const

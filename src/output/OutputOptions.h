@@ -14,6 +14,7 @@
 
 #include <limits>
 #include <memory>
+#include <optional>
 #include <type_traits>
 
 namespace inkveil {
@@ -46,6 +47,9 @@ class OutputOptions : public QObject
         ThumbnailSource sourceIndex READ sourceIndex WRITE setSourceIndex NOTIFY sourceIndexChanged)
     Q_PROPERTY(Existing existing READ existing WRITE setExisting NOTIFY existingChanged)
     Q_PROPERTY(Metadata metadata READ metadata WRITE setMetadata NOTIFY metadataChanged)
+    Q_PROPERTY(
+        bool invisibleMark READ invisibleMark WRITE setInvisibleMark NOTIFY invisibleMarkChanged)
+    Q_PROPERTY(QString markNumber READ markNumber WRITE setMarkNumber NOTIFY markNumberChanged)
 
 public:
     // The choices among the options. Each is stored as its number, and a state file may hold
@@ -176,6 +180,23 @@ public:
         assign(m_metadata, metadata, &OutputOptions::metadataChanged);
     }
 
+    // Every output carries the invisible owner mark (mark/MarkEmbedder): the mark number, and
+    // the photo's counter value as its serial.
+    bool invisibleMark() const { return m_invisibleMark; }
+    void setInvisibleMark(bool invisibleMark)
+    {
+        assign(m_invisibleMark, invisibleMark, &OutputOptions::invisibleMarkChanged);
+    }
+    // The owner's mark number as typed, in decimal.
+    QString markNumber() const { return m_markNumber; }
+    void setMarkNumber(const QString &markNumber)
+    {
+        assign(m_markNumber, markNumber, &OutputOptions::markNumberChanged);
+    }
+    // The mark number, or nothing when the text is not a whole number the mark can carry
+    // (0 to MarkPayload::MaxId).
+    std::optional<quint64> markId() const;
+
     // Edge of the square box a thumbnail is fitted into, by index of the size table; 0 for
     // indexes 1 and 5 and for any index outside the table.
     static int thumbnailDim(int index);
@@ -235,6 +256,8 @@ Q_SIGNALS:
     void sourceIndexChanged();
     void existingChanged();
     void metadataChanged();
+    void invisibleMarkChanged();
+    void markNumberChanged();
 
 private:
     // Setting the value held does nothing; for text, null and empty differ.
@@ -280,6 +303,8 @@ private:
     ThumbnailSource m_sourceIndex = OriginalImage;
     Existing m_existing = ReplaceExisting;
     Metadata m_metadata = KeepMetadata;
+    bool m_invisibleMark = false;
+    QString m_markNumber;
 };
 
 } // namespace inkveil

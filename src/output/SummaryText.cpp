@@ -180,6 +180,14 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
         texts.append(QStringLiteral("No watermark will show: each is empty, turned off or can't "
                                     "be read. Photos without one are not written."));
     appendPictureNotes(overlays, texts);
+    // The invisible mark.
+    if (options.invisibleMark() && !options.markId())
+        texts.append(QStringLiteral("The mark number must be a whole number from 0 to "
+                                    "1099511627775. The run can't start."));
+    else if (options.invisibleMark() &&
+             ImageFormats::fromName(options.fileFormat()) == ImageFormat::Gif)
+        texts.append(QStringLiteral("The outputs carry no invisible mark: a GIF's palette can't "
+                                    "hold it."));
     return texts;
 }
 

@@ -42,7 +42,8 @@ public:
     // leave the output folder, photos renamed because an earlier photo has their name, files
     // already in the output folder to be replaced, skipped or kept, photos skipped because their
     // outputs would replace them, photos found unreadable or damaged when they were added,
-    // watermark pictures that can't be read, and watermarks none of which would show. Looks at
+    // watermark pictures that can't be read, watermarks none of which would show, and a mark
+    // number that is none or a format that can't carry the invisible mark. Looks at
     // the output folder and the pictures; changes nothing. With `part`, the counts are of the
     // photos at those indices only (a part of the batch), planned as the whole batch is.
     static QStringList warnings(const WorkFileList &workFiles, const OverlayList &overlays,
