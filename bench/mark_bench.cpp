@@ -9,6 +9,7 @@
 //
 //     inkveil-mark-bench [--images N] [--largest MP] [--unmarked N] [--wrong-key N] [--seed S]
 
+#include "base/Result.h"
 #include "mark/MarkDetector.h"
 #include "mark/MarkEmbedder.h"
 #include "mark/MarkKey.h"
@@ -27,6 +28,7 @@
 #include <QTransform>
 
 #include <cmath>
+#include <ctime>
 #include <functional>
 #include <map>
 
@@ -287,6 +289,62 @@ int flatChange(const QImage &before, const QImage &after)
     return most;
 }
 
+double threadMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// Embedding a 24-megapixel photo and finding the mark in its JPEG, decode included, in
+// processor time on this thread (the machine may be shared).
+void measureSpeed(const MarkKey &key, const QStringList &sources)
+{
+    QImage photo(6000, 4000, QImage::Format_RGB32);
+    if (!sources.isEmpty()) {
+        QImageReader reader(sources.first());
+        reader.setAllocationLimit(0);
+        photo = reader.read().scaled(6000, 4000).convertToFormat(QImage::Format_RGB32);
+    }
+    double embedBest = 1e9, detectBest = 1e9;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("photo.jpg"));
+    for (int run = 0; run < 3; ++run) {
+        QImage copy = photo;
+        copy.detach();
+        const double start = threadMs();
+        MarkEmbedder::embed(copy, key, {1, 1});
+        embedBest = std::min(embedBest, threadMs() - start);
+        if (run == 0)
+            copy.save(path, "JPEG", 90);
+    }
+    const MarkDetector detector(key);
+    bool found = true;
+    for (int run = 0; run < 3; ++run) {
+        const double start = threadMs();
+        const Result<MarkFinding> finding = detector.findInFile(path);
+        detectBest = std::min(detectBest, threadMs() - start);
+        found = found && finding && finding->found;
+    }
+    out() << "24 MP: embedding " << QString::number(embedBest, 'f', 1)
+          << " ms, detection of its JPEG " << QString::number(detectBest, 'f', 1)
+          << " ms (processor time, best of 3; found: " << (found ? "yes" : "no") << ")" << Qt::endl;
+}
+
+// 24-megapixel JPEGs (quality 92) of the first wallpapers, for timing inkveil-batch with and
+// without --mark-id.
+void writePhotos(const QString &folder, const QStringList &sources, int count)
+{
+    QDir().mkpath(folder);
+    for (int i = 0; i < count && i < sources.size(); ++i) {
+        QImageReader reader(sources.at(i));
+        reader.setAllocationLimit(0);
+        reader.read()
+            .scaled(6000, 4000, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .save(QStringLiteral("%1/photo%2.jpg").arg(folder).arg(i), "JPEG", 92);
+    }
+}
+
 struct Tally
 {
     int tried = 0, exact = 0, wrong = 0;
@@ -310,9 +368,14 @@ int main(int argc, char *argv[])
     const QCommandLineOption wrongKey(QStringLiteral("wrong-key"),
                                       QStringLiteral("wrong-key checks per image"),
                                       QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption speed(QStringLiteral("speed"),
+                                   QStringLiteral("only the 24 MP timings"));
+    const QCommandLineOption photos(QStringLiteral("photos"),
+                                    QStringLiteral("write 24 MP JPEGs into <dir> and stop"),
+                                    QStringLiteral("dir"));
     const QCommandLineOption quick(QStringLiteral("quick"),
                                    QStringLiteral("only the first attacks"));
-    parser.addOptions({images, largest, unmarked, wrongKey, quick});
+    parser.addOptions({images, largest, unmarked, wrongKey, quick, speed, photos});
     parser.addHelpOption();
     parser.process(app);
 
@@ -321,6 +384,13 @@ int main(int argc, char *argv[])
     const MarkDetector detector(key);
     const MarkDetector otherDetector(otherKey);
     const QStringList sources = wallpapers();
+    if (parser.isSet(photos)) {
+        writePhotos(parser.value(photos), sources, parser.value(images).toInt());
+        return 0;
+    }
+    measureSpeed(key, sources);
+    if (parser.isSet(speed))
+        return 0;
     QRandomGenerator random(20261206);
     const std::vector<Attack> list = attacks(!parser.isSet(quick));
     std::map<QString, Tally> tallies;

@@ -8,6 +8,10 @@
 
 #include <QImage>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 
@@ -170,6 +174,35 @@ void rowChanges(const Grid &grid, int y, std::vector<float> &gridRow, std::vecto
 
 // Adds a row of changes to 8-bit channels, each held within 0 and its ceiling (255, or the
 // pixel's alpha where colours are premultiplied).
+// Four 4-byte pixels at a time, with the processor's saturating byte arithmetic: the change's
+// positive and negative parts spread over the three colour bytes of each pixel (never the
+// fourth) and added and subtracted within 0 and 255. Answers how many pixels it did.
+size_t addToRow4(uchar *line, const std::vector<int> &change)
+{
+#ifdef __SSE2__
+    const size_t whole = change.size() / 4 * 4;
+    const __m128i zero = _mm_setzero_si128();
+    for (size_t x = 0; x < whole; x += 4) {
+        const __m128i delta = _mm_loadu_si128(reinterpret_cast<const __m128i *>(change.data() + x));
+        const __m128i up = _mm_max_epi16(delta, zero); // values within 0..8: 16 bits suffice
+        const __m128i down = _mm_max_epi16(_mm_sub_epi32(zero, delta), zero);
+        const auto spread = [](__m128i v) {
+            return _mm_or_si128(_mm_or_si128(v, _mm_slli_epi32(v, 8)), _mm_slli_epi32(v, 16));
+        };
+        auto *pixels = reinterpret_cast<__m128i *>(line + 4 * x);
+        __m128i value = _mm_loadu_si128(pixels);
+        value = _mm_adds_epu8(value, spread(up));
+        value = _mm_subs_epu8(value, spread(down));
+        _mm_storeu_si128(pixels, value);
+    }
+    return whole;
+#else
+    Q_UNUSED(line);
+    Q_UNUSED(change);
+    return 0;
+#endif
+}
+
 void addToRow(uchar *line, const Layout &layout, const std::vector<int> &change)
 {
     const size_t stride = size_t(layout.stride);
@@ -199,7 +232,10 @@ void addToRow(uchar *line, const Layout &layout, const std::vector<int> &change)
             line[x] = rowOf(change[x])[line[x]];
         return;
     }
-    for (size_t x = 0; x < change.size(); ++x) {
+    size_t x = 0;
+    if (stride == 4)
+        x = addToRow4(line, change);
+    for (; x < change.size(); ++x) {
         uchar *pixel = line + x * stride;
         const auto &row = rowOf(change[x]);
         pixel[0] = row[pixel[0]];
