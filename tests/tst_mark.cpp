@@ -10,11 +10,14 @@
 #include "mark/MarkEmbedder.h"
 #include "mark/MarkKey.h"
 #include "output/OutputOptions.h"
+#include "panes/MarkKeyControls.h"
 
 #include <QBuffer>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QPainter>
+#include <QLabel>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -199,6 +202,30 @@ private Q_SLOTS:
         QCOMPARE(run({QStringLiteral("--detect"), QStringLiteral("--mark-key"),
                       m_dir.filePath(QStringLiteral("none.key")), out + QStringLiteral("/a.jpeg")}),
                  int(BatchCommand::UsageError));
+    }
+
+    // The output pane's key controls: an exported key is the key, an imported one replaces it
+    // (the fingerprint shows which), and "Find Mark…" reads the photos chosen with it.
+    void keyControls()
+    {
+        QLabel fingerprint;
+        QPushButton exportKey, importKey, findMark;
+        MarkKeyControls controls(&fingerprint, &exportKey, &importKey, &findMark, nullptr);
+        const QString keyPath = m_dir.filePath(QStringLiteral("pane/mark.key"));
+        controls.setKeyPath(keyPath);
+        const QString exported = m_dir.filePath(QStringLiteral("exported.key"));
+        QVERIFY(!controls.exportPanelDidEnd(QDialog::Accepted, {exported}).isEmpty());
+        QCOMPARE(readFile(exported), readFile(keyPath));
+        QVERIFY(controls.exportPanelDidEnd(QDialog::Rejected, {exported}).isEmpty());
+
+        const QString other = m_dir.filePath(QStringLiteral("other.key"));
+        QVERIFY(m_key.save(other).ok());
+        QVERIFY(!controls.importPanelDidEnd(QDialog::Accepted, {other}).isEmpty());
+        QCOMPARE(fingerprint.text(), QStringLiteral("Key ") + m_key.fingerprint());
+        const QString photo = m_dir.filePath(QStringLiteral("marked.png"));
+        QVERIFY(m_marked.save(photo));
+        QCOMPARE(controls.findPanelDidEnd(QDialog::Accepted, {photo}),
+                 QStringLiteral("marked.png: mark 1099511627775 serial 11259375"));
     }
 
 private:
