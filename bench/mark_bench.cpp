@@ -438,9 +438,14 @@ int main(int argc, char *argv[])
                                             : reencoded(scaledBy(original, 0.8), "jpg", 80);
             falseMarks += detector.find(variant).found;
         }
-        out() << i << ' ' << original.width() << 'x' << original.height() << " psnr "
-              << QString::number(psnr, 'f', 1) << " ssim " << QString::number(ssim, 'f', 4)
-              << " missed: " << missed.join(QStringLiteral(", ")) << Qt::endl;
+        int wrongSoFar = 0;
+        for (const auto &[name, tally] : tallies)
+            wrongSoFar += tally.wrong;
+        out() << i << ' ' << original.width() << 'x' << original.height() << " wrong " << wrongSoFar
+              << " false " << falseMarks << '/' << unmarkedTried << " wrong-key " << wrongKeyFound
+              << '/' << wrongKeyTried << " psnr " << QString::number(psnr, 'f', 1) << " ssim "
+              << QString::number(ssim, 'f', 4) << " missed: " << missed.join(QStringLiteral(", "))
+              << Qt::endl;
     }
     out() << "\n| attack | exact | wrong | tried |\n|---|---|---|---|\n";
     for (const Attack &attack : list) {

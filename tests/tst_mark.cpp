@@ -11,6 +11,7 @@
 #include "mark/MarkKey.h"
 #include "output/OutputOptions.h"
 #include "panes/MarkKeyControls.h"
+#include "session/StateFile.h"
 
 #include <QBuffer>
 #include <QDialog>
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -202,6 +204,34 @@ private Q_SLOTS:
         QCOMPARE(run({QStringLiteral("--detect"), QStringLiteral("--mark-key"),
                       m_dir.filePath(QStringLiteral("none.key")), out + QStringLiteral("/a.jpeg")}),
                  int(BatchCommand::UsageError));
+    }
+
+    // A state file from before the mark (without its keys) writes exactly what one with the mark
+    // off writes, and nothing marked.
+    void stateWithoutMarkKeys()
+    {
+        const QString in = m_dir.filePath(QStringLiteral("legacy-in"));
+        QVERIFY(QDir().mkpath(in));
+        QVERIFY(scene().save(in + QStringLiteral("/a.jpeg"), "JPEG", 92));
+        OutputOptions off;
+        off.setMarkNumber(QStringLiteral("77"));
+        QByteArray legacy = StateFile::encode({}, OutputOptions());
+        static const QRegularExpression newKeys(QStringLiteral(
+            "<key>(invisibleMark|markNumber)</key>\\s*<(false|string)/?>(</string>)?"));
+        legacy = QString::fromUtf8(legacy).remove(newKeys).toUtf8();
+        QVERIFY(!legacy.contains("invisibleMark") && !legacy.contains("markNumber"));
+        const QString legacyState = m_dir.filePath(QStringLiteral("legacy.plist"));
+        QVERIFY(writeFile(legacyState, legacy));
+        const QString offState = m_dir.filePath(QStringLiteral("off.plist"));
+        QVERIFY(writeFile(offState, StateFile::encode({}, off)));
+        for (const QString &state : {legacyState, offState})
+            QCOMPARE(run({QStringLiteral("--state"), state, QStringLiteral("--output"),
+                          state + QStringLiteral("-out"), in}),
+                     0);
+        const QByteArray written = readFile(legacyState + QStringLiteral("-out/a.jpeg"));
+        QVERIFY(!written.isEmpty());
+        QCOMPARE(written, readFile(offState + QStringLiteral("-out/a.jpeg")));
+        QVERIFY(!MarkDetector(m_key).find(QImage::fromData(written)).found);
     }
 
     // The output pane's key controls: an exported key is the key, an imported one replaces it
