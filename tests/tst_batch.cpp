@@ -473,6 +473,23 @@ private Q_SLOTS:
                                                 "%in/IMG_0042.JPG -> %out/IMG_004200008.jpeg",
                                                 "  thumbnail -> %out/thumbs/IMG_004200008.jpeg"}
                                  << none;
+        QTest::newRow("dry run, resized")
+            << QStringList{"--dry-run", "--resize", "long:60", "--output", "%out", "%in/b.png"} << 0
+            << QStringList{"%in/b.png -> %out/b00007.jpeg",
+                           "  thumbnail -> %out/thumbs/b00007.jpeg",
+                           "  Size: 30 × 20 px. → 60 × 40 px."}
+            << none;
+        QTest::newRow("dry run, never enlarged")
+            << QStringList{"--dry-run", "--resize", "mp:1",     "--never-enlarge",
+                           "--output",  "%out",     "%in/b.png"}
+            << 0
+            << QStringList{"%in/b.png -> %out/b00007.jpeg",
+                           "  thumbnail -> %out/thumbs/b00007.jpeg", "  Size: 30 × 20 px."}
+            << none;
+        for (const char *resize :
+             {"long:0", "short:-5", "fit:10", "percent:1001", "mp:x", "edge:5"})
+            QTest::addRow("resize %s", resize)
+                << QStringList{"--resize", resize, "--output", "%out", "%in"} << 2 << none << none;
         QTest::newRow("exif") << QStringList{"--exif", "%in/b.png"} << 0
                               << QStringList{"%in/b.png", "  No EXIF data found"} << none;
         QTest::newRow("run with overrides")

@@ -10,7 +10,9 @@
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -75,8 +77,16 @@ private Q_SLOTS:
         QCOMPARE(progress, (QStringList{"photo1.jpg (1 of 3)", "photo2.jpg (2 of 3)",
                                         "photo3.jpg (3 of 3)", "Idle"}));
         QCOMPARE(label("progress_text"), QStringLiteral("Idle"));
-        // The status line keeps the last step.
-        QCOMPARE(label("status"), BatchEngine::WritingMessage);
+        // The step and the time left go with the run; the closing line says how long it took.
+        QCOMPARE(label("status"), QString());
+        QCOMPARE(label("rate"), QString());
+        QVERIFY2(label("outcome").contains(
+                     QRegularExpression(QStringLiteral("^3 written, 0 failed, 0 skipped in "
+                                                       "[0-9.]+ s, [0-9.]+ photos/s$"))),
+                 qPrintable(label("outcome")));
+        QCOMPARE(progressBar()->maximum(), 3);
+        QCOMPARE(progressBar()->value(), 3);
+        QVERIFY(!button("openFolder")->isHidden());
         QCOMPARE(button("all_start")->text(), QStringLiteral("&Start"));
         QVERIFY(button("single_start")->isEnabled());
         QVERIFY(m_controller->previousButton()->isEnabled());
@@ -85,8 +95,6 @@ private Q_SLOTS:
         QCOMPARE(m_controller->outputOptions()->lastValue(), 5);
         QCOMPARE(sound.count(), 1);
         QCOMPARE(sound.first().first().toString(), QStringLiteral("Glass"));
-        // The speed of the run stays on show.
-        QVERIFY(label("rate").endsWith(QLatin1String(" photos/s")));
 
         // The single-file button processes the first file only, and finishes before returning.
         m_controller->outputOptions()->setFolder(m_out + QStringLiteral("-single"));
@@ -95,7 +103,8 @@ private Q_SLOTS:
                  QStringList{"photo100005.jpeg"});
         QCOMPARE(sound.count(), 2);
         QCOMPARE(m_controller->outputOptions()->lastValue(), 5);
-        QCOMPARE(label("status"), BatchEngine::WritingMessage);
+        QCOMPARE(closingLine(), QStringLiteral("1 written, 0 failed, 0 skipped."));
+        QCOMPARE(progressBar()->value(), progressBar()->maximum());
     }
 
     void stopFinishesTheCurrentFileOnly()
@@ -115,7 +124,7 @@ private Q_SLOTS:
         QTest::mouseClick(button("all_start"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!m_pane->processing(), 30000);
         QCOMPARE(QDir(m_out).entryList(QDir::Files), (QStringList{"photo1.jpeg", "photo2.jpeg"}));
-        QCOMPARE(label("outcome"), QStringLiteral("Stopped after 2 of 5: 2 written."));
+        QCOMPARE(closingLine(), QStringLiteral("Stopped after 2 of 5: 2 written."));
         QVERIFY(problems()->isHidden());
         QCOMPARE(sound.count(), 0);
         QCOMPARE(button("all_start")->text(), QStringLiteral("&Start"));
@@ -147,7 +156,7 @@ private Q_SLOTS:
         QTest::mouseClick(button("all_start"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!m_pane->processing(), 30000);
 
-        QCOMPARE(label("outcome"), QStringLiteral("1 written, 1 failed, 1 skipped."));
+        QCOMPARE(closingLine(), QStringLiteral("1 written, 1 failed, 1 skipped."));
         QVERIFY(problems()->isVisible());
         QCOMPARE(problems()->count(), 2);
         QVERIFY2(problems()->item(0)->text().startsWith(QStringLiteral("photo9.jpg: ") +
@@ -164,9 +173,35 @@ private Q_SLOTS:
         m_pane->activate();
         QTest::mouseClick(button("all_start"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!m_pane->processing(), 30000);
-        QCOMPARE(label("outcome"), QStringLiteral("1 written, 0 failed, 0 skipped."));
+        QCOMPARE(closingLine(), QStringLiteral("1 written, 0 failed, 0 skipped."));
         QVERIFY(problems()->isHidden());
         QVERIFY(QFile::exists(m_out + QStringLiteral("/photo2-2.jpeg")));
+    }
+
+    // Closing the window during a run asks first. Kept running, nothing changes; stopped, the
+    // photos in progress are finished whole before the window goes.
+    void closingDuringARunAsks()
+    {
+        useFiles(5);
+        int asked = 0;
+        bool stop = false;
+        m_pane->setStopQuestion([&](QWidget *) {
+            ++asked;
+            return stop;
+        });
+        QWidget *window = m_controller->mainWindow();
+        QTest::mouseClick(button("all_start"), Qt::LeftButton);
+        QVERIFY(!window->close());
+        QCOMPARE(asked, 1);
+        QVERIFY(m_pane->processing());
+        stop = true;
+        QVERIFY(window->close());
+        QCOMPARE(asked, 2);
+        QTRY_VERIFY(!m_pane->processing());
+        // Whatever was written is whole, and nothing half-written is left beside it.
+        const QStringList written = QDir(m_out).entryList(QDir::Files | QDir::Hidden);
+        for (const QString &name : written)
+            QVERIFY2(!QImage(m_out + QLatin1Char('/') + name).isNull(), qPrintable(name));
     }
 
     void namesThatLeaveTheFolderKeepStartOff()
@@ -244,6 +279,17 @@ private:
     QString label(const char *name) const
     {
         return m_pane->ownView()->findChild<QLabel *>(QLatin1String(name))->text();
+    }
+    // The closing line without the time and speed, which differ from run to run.
+    QString closingLine() const
+    {
+        return label("outcome").replace(
+            QRegularExpression(QStringLiteral(" in [0-9.]+ s, [0-9.]+ photos/s$")),
+            QStringLiteral("."));
+    }
+    QProgressBar *progressBar() const
+    {
+        return m_pane->ownView()->findChild<QProgressBar *>(QStringLiteral("progress"));
     }
     QListWidget *problems() const
     {

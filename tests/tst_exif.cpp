@@ -28,7 +28,8 @@ namespace {
 
 constexpr quint16 Description = 0x010E, Make = 0x010F, Model = 0x0110, XRes = 0x011A, YRes = 0x011B,
                   DateTime = 0x0132, Exposure = 0x829A, FNumber = 0x829D, Iso = 0x8827,
-                  FocalLength = 0x920A, PixelX = 0xA002, PixelY = 0xA003, KbFl = 0xA405;
+                  FocalLength = 0x920A, PixelX = 0xA002, PixelY = 0xA003, KbFl = 0xA405,
+                  Artist = 0x013B, Copyright = 0x8298, LensModel = 0xA434;
 
 QList<Entry> sampleIfd0(const Tiff &t)
 {
@@ -146,6 +147,17 @@ private Q_SLOTS:
                 << t.file({make, t.text(Description, QByteArray(2000, 'x'))})
                 << edited(abc, [](ExifData &d) { d.setDescription(QString(1024, u'x')); });
 
+            // A blank photographer's copyright gives way to the editor's, after the NUL.
+            row("artist, copyright and lens")
+                << t.file({make, t.text(Artist, " Ana Lima "),
+                           t.text(Copyright, QByteArray(" \0Studio North", 14))},
+                          {t.text(LensModel, "EF50mm f/1.8")})
+                << edited(abc, [](ExifData &d) {
+                       d.setArtist(QStringLiteral("Ana Lima"));
+                       d.setCopyright(QStringLiteral("Studio North"));
+                       d.setLensModel(QStringLiteral("EF50mm f/1.8"));
+                   });
+
             // Damaged directories: what can be read is, the rest is passed over.
             row("value offset past the end") << t.file({{XRes, 5, 1, {}, 60000u}, make}) << abc;
             row("format 13") << t.file({{Make, 13, 1, "XYZ"}, make}) << abc;
@@ -211,6 +223,11 @@ private Q_SLOTS:
         });
         QCOMPARE(ExifSummary::text(bare),
                  QStringLiteral("%1 on \ns at f/0, ISO 0, FL 0 mm\n0 x 0 @ 72.5 dpi"));
+        const ExifData credited = edited(bare, [](ExifData &d) {
+            d.setLensModel(QStringLiteral("EF50mm"));
+            d.setArtist(QStringLiteral("Ana"));
+        });
+        QCOMPARE(ExifSummary::lines(credited).last(), QStringLiteral("EF50mm; by Ana"));
     }
 };
 

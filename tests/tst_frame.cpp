@@ -4,7 +4,10 @@
 #include "TestSupport.h"
 #include "app/ApplicationPanes.h"
 #include "base/Resources.h"
+#include "imageio/ImageFormat.h"
+#include "imageio/ImageToolkit.h"
 #include "panes/WatermarksPane.h"
+#include "render/PlaceholderExpander.h"
 #include "session/StateFile.h"
 #include "widgets/ListView.h"
 #include "wizard/PaneController.h"
@@ -300,7 +303,9 @@ private Q_SLOTS:
         QCOMPARE(shot.pixel(150, 2), qRgb(255, 255, 255));
     }
 
-    // Help is a window of the application: it works without a web browser.
+    // Help is a window of the application: it works without a web browser. The button and F1
+    // open it at the current pane's section, and the lists it gives of formats and
+    // placeholders are the program's own tables.
     void helpOpensTheHelpPage()
     {
         Resources::setDirectory(QStringLiteral(INKVEIL_RESOURCES_DIR));
@@ -310,7 +315,31 @@ private Q_SLOTS:
         QTextBrowser *help = m_controller->helpWindow();
         QVERIFY(help && help->isVisible() && help->isWindow());
         QVERIFY(help->source().toLocalFile().endsWith(QStringLiteral("/help/index.html")));
-        QVERIFY(help->toPlainText().contains(QStringLiteral("Alt+N")));
+        QCOMPARE(help->source().fragment(), QStringLiteral("TestPane"));
+        const QString text = help->toPlainText();
+        QVERIFY(text.contains(QStringLiteral("Alt+N")));
+        QVERIFY(!help->toHtml().contains(QStringLiteral("<!--")));
+        for (const QString &placeholder : PlaceholderExpander::placeholders())
+            QVERIFY2(text.contains(placeholder), qPrintable(placeholder));
+        for (const ImageFormatInfo &row : ImageFormats::all()) {
+            const QString name = QString::fromLatin1(row.names.front());
+            const bool readable = ImageToolkit::imageFileTypes().contains(name);
+            QVERIFY2(text.count(name.toUpper()) >= int(readable) + int(row.writable),
+                     qPrintable(name));
+        }
+
+        help->close();
+        QWidget *const window = m_controller->mainWindow();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_F1);
+        QTRY_VERIFY(help->isVisible());
+        // Each pane of the real wizard has its section.
+        const QString page = QString::fromUtf8(readFile(help->source().toLocalFile()));
+        for (const char *pane :
+             {"SourceFilesPane", "WatermarksPane", "OutputOptionsPane", "SummaryPane", "BatchPane"})
+            QVERIFY2(page.contains(QStringLiteral("<a name=\"%1\">").arg(QLatin1String(pane))),
+                     pane);
     }
 
     // Every form in the source tree is compiled in under its name, and the real pane list

@@ -116,9 +116,7 @@ qint64 difference(const QImage &a, const QImage &b)
 QByteArray swappedCmykProfile()
 {
     const auto lab = [](const cmsUInt16Number in[], cmsUInt16Number out[], void *toLab) {
-        const auto clear = [&](int ink) {
-            return (65535u - in[ink]) * (65535u - in[3]) / 65535u;
-        };
+        const auto clear = [&](int ink) { return (65535u - in[ink]) * (65535u - in[3]) / 65535u; };
         const cmsUInt16Number rgb[3] = {cmsUInt16Number(clear(2)), cmsUInt16Number(clear(1)),
                                         cmsUInt16Number(clear(0))};
         cmsDoTransform(toLab, rgb, out, 1);
@@ -195,6 +193,8 @@ class TestImageToolkit : public QObject
 private Q_SLOTS:
     void resize_data();
     void resize();
+    void resizeRule_data();
+    void resizeRule();
     void encodeRoundTrip_data();
     void encodeRoundTrip();
     void tiffTagsAndJpegQuality();
@@ -254,6 +254,61 @@ void TestImageToolkit::resize()
         QVERIFY(near(resized.pixel(result.width() * 3 / 4, result.height() / 2), Blue, 2));
         QCOMPARE(resized.colorSpace(), AdobeRgb);
     }
+}
+
+void TestImageToolkit::resizeRule_data()
+{
+    QTest::addColumn<QSize>("photo");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<double>("value"); // the box's edges for FitBox
+    QTest::addColumn<bool>("neverEnlarge");
+    QTest::addColumn<QSize>("result"); // invalid: no size
+
+    const auto row = [](const char *name, QSize photo, ResizeRule::Mode mode, double value,
+                        bool neverEnlarge, QSize result) {
+        QTest::newRow(name) << photo << int(mode) << value << neverEnlarge << result;
+    };
+    using R = ResizeRule;
+    row("box as before", {3000, 2000}, R::FitBox, 640, false, {640, 427});
+    row("box enlarges", {100, 50}, R::FitBox, 640, false, {640, 320});
+    row("box never enlarges", {100, 50}, R::FitBox, 640, true, {100, 50});
+    row("box shrinks all the same", {3000, 2000}, R::FitBox, 640, true, {640, 427});
+    row("long edge, wide", {6000, 4000}, R::LongEdge, 2048, false, {2048, 1365});
+    row("long edge, tall", {4000, 6000}, R::LongEdge, 2048, false, {1365, 2048});
+    row("long edge, odd size", {2999, 1000}, R::LongEdge, 1000, false, {1000, 333});
+    row("short edge", {6000, 4000}, R::ShortEdge, 1080, false, {1620, 1080});
+    row("short edge enlarges", {600, 400}, R::ShortEdge, 800, false, {1200, 800});
+    row("short edge never enlarges", {600, 400}, R::ShortEdge, 800, true, {600, 400});
+    row("percent", {6000, 4000}, R::Percent, 25, false, {1500, 1000});
+    row("percent keeps a pixel", {4000, 2}, R::Percent, 1, false, {40, 1});
+    row("megapixels", {6000, 4000}, R::Megapixels, 6, false, {3000, 2000});
+    row("megapixels never enlarge", {600, 400}, R::Megapixels, 6, true, {600, 400});
+    row("edge 0", {6000, 4000}, R::LongEdge, 0, false, {});
+    row("percent 0", {6000, 4000}, R::Percent, 0, true, {});
+    row("past the decoder's limit", {20000, 10000}, R::Percent, 1000, false, {});
+    row("empty photo", {0, 0}, R::LongEdge, 100, false, {});
+}
+
+// The rules of the output pane, as the batch, its memory estimate and the summary size photos.
+void TestImageToolkit::resizeRule()
+{
+    QFETCH(QSize, photo);
+    QFETCH(int, mode);
+    QFETCH(double, value);
+    QFETCH(bool, neverEnlarge);
+    QFETCH(QSize, result);
+    ResizeRule rule = ResizeRule::fitInto(int(value), int(value * 3 / 4));
+    rule.mode = static_cast<ResizeRule::Mode>(mode);
+    rule.edge = int(value);
+    rule.percent = int(value);
+    rule.megapixels = float(value);
+    rule.neverEnlarge = neverEnlarge;
+    QCOMPARE(rule.outputSize(photo), result);
+    if (result.isValid() && photo.width() <= 600)
+        QCOMPARE(
+            ImageToolkit::imageFromResizing(twoColourImage(photo.width(), photo.height()), rule)
+                .size(),
+            result);
 }
 
 void TestImageToolkit::encodeRoundTrip_data()

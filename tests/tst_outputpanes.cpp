@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTableView>
@@ -325,7 +326,7 @@ private Q_SLOTS:
         const auto row = [](const char *name, int files, const char *settings, const char *field,
                             const char *expected) {
             QTest::newRow(name) << files << QString::fromLatin1(settings)
-                                << QString::fromLatin1(field) << QString::fromLatin1(expected);
+                                << QString::fromLatin1(field) << QString::fromUtf8(expected);
         };
         row("one file", 1, "", "source", "1 file");
         row("several files", 3, "", "source", "3 files");
@@ -347,6 +348,19 @@ private Q_SLOTS:
             "Yes, use original image as source, fit into 64 px. * 64 px.");
         row("thumbnails from watermarked", 1, "createThumbnails=true;sourceIndex=1;fitIndex=8",
             "thumbnails", "Yes, use watermarked image as source, fit into 256 px. * 256 px.");
+        row("long edge, never enlarged", 1,
+            "resize=true;resizeMode=1;resizeEdge=2048;neverEnlarge=true", "resize",
+            "Yes, long edge 2048 px., never enlarged");
+        row("megapixels", 1, "resize=true;resizeMode=4;resizeMegapixels=2.5", "resize",
+            "Yes, 2.5 megapixels");
+        row("box, never enlarged", 1, "resize=true;neverEnlarge=true", "resize",
+            "Yes, fit into 640 px. * 480 px., never enlarged");
+        row("camera data kept", 1, "", "metadata", "Keep all");
+        row("private camera data", 1, "metadata=1", "metadata",
+            "Keep all but location and serial numbers");
+        row("existing replaced", 1, "", "existing", "Replaced");
+        row("existing kept", 1, "existing=2", "existing",
+            "Kept: the new photo gets a name ending in -2, -3, \u2026");
     }
 
     void summaryTexts()
@@ -358,13 +372,54 @@ private Q_SLOTS:
         OutputOptions options;
         applySettings(options, settings);
         const SummaryText text(photos(files), options);
-        const QHash<QString, QString> fields{{"source", text.source()},
-                                             {"fileformat", text.fileformat()},
-                                             {"resize", text.resize()},
-                                             {"filename", text.filename()},
-                                             {"thumbnails", text.thumbnails()}};
+        const QHash<QString, QString> fields{
+            {"source", text.source()},         {"fileformat", text.fileformat()},
+            {"resize", text.resize()},         {"filename", text.filename()},
+            {"thumbnails", text.thumbnails()}, {"metadata", text.metadata()},
+            {"existing", text.existing()}};
         QVERIFY(fields.contains(field));
         QCOMPARE(fields.value(field), expected);
+    }
+
+    // What only the batch pane would say once started, the summary says first.
+    void summaryNotes_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("blankText");
+        QTest::addColumn<QString>("note"); // empty: none of these notes
+        QTest::newRow("no folder") << "folder="
+                                   << "x"
+                                   << "No output folder is chosen. The run can't start.";
+        QTest::newRow("relative folder")
+            << "folder=out"
+            << "x"
+            << "The output folder out is not a full path. The run can't start.";
+        QTest::newRow("missing folder, not created")
+            << "folder=/nonexistent/out;folderCreate=false"
+            << "x"
+            << "The output folder /nonexistent/out doesn't exist, and is not to be created: every "
+               "photo will fail.";
+        QTest::newRow("missing folder, created") << "folder=/nonexistent/out"
+                                                 << "x"
+                                                 << "";
+        QTest::newRow("blank text beside a shown one")
+            << "folder=/nonexistent/out"
+            << " "
+            << "Watermark \u201cBlank\u201d has no text and won't show.";
+    }
+
+    void summaryNotes()
+    {
+        QFETCH(QString, settings);
+        QFETCH(QString, blankText);
+        QFETCH(QString, note);
+        OutputOptions options;
+        applySettings(options, settings);
+        const QStringList notes = SummaryText::warnings(
+            photos(1), {overlay("Shown", true, "\u00A9"), overlay("Blank", true, blankText)},
+            options);
+        QCOMPARE(notes.filter(QRegularExpression("output folder|no text")),
+                 note.isEmpty() ? QStringList() : QStringList{note});
     }
 
     // Output into the photos' own folder under their own names: the pane names the photos
@@ -441,6 +496,28 @@ private Q_SLOTS:
         show(m_fourth);
         QCOMPARE(text("source"), QStringLiteral("1 file"));
         QVERIFY(!warnings->isVisible());
+    }
+
+    // Tab follows what the eye reads: the choice for existing files right after the folder's
+    // check box, and out of the summary's table rather than from cell to cell.
+    void tabFollowsTheLayout()
+    {
+        QWidget *const window = m_controller->mainWindow();
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        show(m_third);
+        QWidget *stop = control<QWidget>(QStringLiteral("folderCreate"))->nextInFocusChain();
+        while (!(stop->focusPolicy() & Qt::TabFocus))
+            stop = stop->nextInFocusChain();
+        QCOMPARE(stop, control<QWidget>(QStringLiteral("existing")));
+        m_controller->setOverlays({overlay("Credit", true, "a"), overlay("Note", true, "b")});
+        show(m_fourth);
+        auto *table = m_fourth->ownView()->findChild<QTableView *>(QStringLiteral("watermarks"));
+        table->setFocus();
+        QVERIFY(table->hasFocus());
+        QTest::keyClick(table, Qt::Key_Tab);
+        QVERIFY(!table->hasFocus());
     }
 
 private:

@@ -280,6 +280,7 @@ private Q_SLOTS:
 
         const ToolRun run = runTool({QStringLiteral("--state"), state, QStringLiteral("--output"),
                                      out, QStringLiteral("--existing"), QStringLiteral("skip"),
+                                     QStringLiteral("--resize"), QStringLiteral("percent:200"),
                                      QStringLiteral("--report"), reportPath, in});
         QCOMPARE(run.exitCode, int(BatchCommand::SomeFailed));
         QVERIFY2(run.err.contains(QStringLiteral("1 written, 1 failed, 1 skipped in ")),
@@ -306,6 +307,10 @@ private Q_SLOTS:
             QCOMPARE(line.value(QStringLiteral("message")).toString().isEmpty(), !photo.hasMessage);
             QVERIFY(line.value(QStringLiteral("ms")).isDouble());
             QVERIFY(line.value(QStringLiteral("ms")).toInteger(-1) >= 0);
+            // The size written, only for a photo written.
+            const int edge = photo.status == QLatin1String("written") ? 16 : -1;
+            QCOMPARE(line.value(QStringLiteral("width")).toInt(-1), edge);
+            QCOMPARE(line.value(QStringLiteral("height")).toInt(-1), edge);
         }
         QCOMPARE(readFile(out + QStringLiteral("/b.jpeg")), QByteArray("kept"));
     }

@@ -43,6 +43,8 @@ std::shared_ptr<WorkFile> fileWithExif(const QString &path, bool valid)
     exif.setWidth(3008);
     exif.setHeight(2000);
     exif.setResx(72.5f);
+    exif.setArtist(QStringLiteral("Ana Lima"));
+    exif.setLensModel(QStringLiteral("EF50mm f/1.8"));
     file->setExifParsed(true);
     return file;
 }
@@ -145,6 +147,17 @@ private Q_SLOTS:
             << name << "Maker CAM-1 1/125s f/2.8 50mm ISO 40000 3008x2000 72.5" << true;
         QTest::newRow("weekday in the user's language")
             << "{DAY}" << name << QLocale::system().dayName(6, QLocale::LongFormat) << true;
+        QTest::newRow("artist, copyright, lens") << "{EXIF_ARTIST}|{EXIF_COPYRIGHT}|{EXIF_LENS}"
+                                                 << name << "Ana Lima||EF50mm f/1.8" << true;
+        // An optional part goes with a value the photo lacks (here the copyright), words and
+        // all; the braces of one it has go.
+        QTest::newRow("optional parts")
+            << "{EXIF_MODEL}{?, f/{EXIF_FNUMBER}}{? \u00A9 {EXIF_COPYRIGHT}}." << name
+            << "CAM-1, f/2.8." << true;
+        QTest::newRow("optional parts, invalid exif")
+            << "{?f/{EXIF_FNUMBER} }{?ISO {EXIF_ISO}}{YEAR}" << name << "2026" << false;
+        QTest::newRow("unclosed optional part")
+            << "{?f/{EXIF_FNUMBER}" << name << "{?f/2.8" << true;
         // Without a valid record the EXIF words go, the others stay.
         QTest::newRow("invalid exif") << "ISO {EXIF_ISO}" << name << "ISO " << false;
         QTest::newRow("invalid exif, year")
@@ -171,6 +184,10 @@ private Q_SLOTS:
         QCOMPARE(PlaceholderExpander(QStringLiteral("Ana"), fixedNow)
                      .expandText(QStringLiteral("{EXIF_ISO} {EXIF_RESOLUTION}"), bare),
                  QStringLiteral("0 72"));
+        // A number the photo lacks reads as 0, which an optional part counts as no value.
+        QCOMPARE(PlaceholderExpander(QStringLiteral("Ana"), fixedNow)
+                     .expandText(QStringLiteral("{?ISO {EXIF_ISO}}{EXIF_RESOLUTION}"), bare),
+                 QStringLiteral("72"));
     }
 };
 

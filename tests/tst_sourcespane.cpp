@@ -5,15 +5,18 @@
 #include "app/ApplicationPanes.h"
 #include "base/Resources.h"
 #include "panes/BatchPane.h"
+#include "panes/SourceFilesModel.h"
 #include "panes/SourceFilesPane.h"
 #include "widgets/DropView.h"
 
 #include <QBuffer>
 #include <QDialog>
 #include <QDir>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -52,6 +55,7 @@ private Q_SLOTS:
     void openPanelDidEnd();
     void keyboardWalk();
     void unreadableInStatus();
+    void listDetails();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -335,6 +339,65 @@ void TestSourcesPane::keyboardWalk()
     QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
     QVERIFY(finished.wait(30000));
     QCOMPARE(QDir(out).entryList(QDir::Files), (QStringList{"1.jpeg", "2.jpeg"}));
+}
+
+// Each photo's picture, pixel size and date taken arrive in the background; a column title
+// sorts the batch itself, and photos added later take their place in that order. A photo whose
+// header reads but whose pixels don't is marked once its picture has been tried.
+void TestSourcesPane::listDetails()
+{
+    makeFiles({"d/a-exif.jpg"});
+    QVERIFY(QImage(40, 10, QImage::Format_RGB32).save(path(QStringLiteral("d/b.png"))));
+    QByteArray broken;
+    QBuffer buffer(&broken);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) &&
+            QImage(8, 8, QImage::Format_RGB32).save(&buffer, "PNG"));
+    // The chunk's check sum no longer matches.
+    const qsizetype data = broken.indexOf("IDAT") + 6;
+    broken[data] = static_cast<char>(broken.at(data) ^ 0x55);
+    QVERIFY(writeFile(path(QStringLiteral("d/c.png")), broken));
+    m_pane->addPaths({path(QStringLiteral("d"))});
+    QCOMPARE(listed(), (QStringList{"d/a-exif.jpg", "d/b.png", "d/c.png"}));
+    const QAbstractItemModel *model = m_table->model();
+    const auto cell = [model](int row, int column, int role = Qt::DisplayRole) {
+        return model->index(row, column).data(role);
+    };
+    QTRY_COMPARE(cell(1, SourceFilesModel::PixelSize).toString(), QStringLiteral("40 × 10"));
+    QVERIFY(!cell(0, SourceFilesModel::Taken).toString().isEmpty());
+    QVERIFY(cell(1, SourceFilesModel::Taken).toString().isEmpty());
+    QTRY_VERIFY(!cell(1, SourceFilesModel::Picture, Qt::DecorationRole).isNull());
+    // Asking for the picture is what tries the pixels.
+    const auto marked = [&cell] {
+        (void)cell(2, SourceFilesModel::Picture, Qt::DecorationRole);
+        return !cell(2, SourceFilesModel::Name, Qt::DecorationRole).isNull();
+    };
+    QTRY_VERIFY(marked());
+    QVERIFY(cell(1, SourceFilesModel::Name, Qt::DecorationRole).isNull());
+    QCOMPARE(text("status"),
+             QStringLiteral("3 files for processing. 1 can't be read or is damaged."));
+
+    select({0});
+    m_table->horizontalHeader()->setSortIndicator(SourceFilesModel::PixelSize, Qt::DescendingOrder);
+    QCOMPARE(listed(), (QStringList{"d/b.png", "d/a-exif.jpg", "d/c.png"}));
+    QCOMPARE(m_controller->workFiles(), m_pane->files());
+    QCOMPARE(selectedRows(), QList<int>{1});
+    // The pictures don't sort: the order and its arrow stay.
+    m_table->horizontalHeader()->setSortIndicator(SourceFilesModel::Picture, Qt::AscendingOrder);
+    QCOMPARE(listed(), (QStringList{"d/b.png", "d/a-exif.jpg", "d/c.png"}));
+    QCOMPARE(m_table->horizontalHeader()->sortIndicatorSection(), int(SourceFilesModel::PixelSize));
+    QVERIFY(QDir().mkpath(path(QStringLiteral("e"))));
+    QVERIFY(QImage(100, 100, QImage::Format_RGB32).save(path(QStringLiteral("e/z.png"))));
+    m_dropView->setChooser([this](QWidget *) { return QStringList{path(QStringLiteral("e"))}; });
+    QTest::mouseClick(m_pane->ownView()->findChild<QPushButton *>(QStringLiteral("addFolder")),
+                      Qt::LeftButton);
+    QTRY_COMPARE(listed(), (QStringList{"e/z.png", "d/b.png", "d/a-exif.jpg", "d/c.png"}));
+
+    // Dialogs open where the last one was left, else in the Pictures folder or the home folder.
+    QSettings().setValue(QStringLiteral("sources/lastFolder"), path(QStringLiteral("e")));
+    QCOMPARE(DropView::startFolder(), path(QStringLiteral("e")));
+    QSettings().setValue(QStringLiteral("sources/lastFolder"), path(QStringLiteral("gone")));
+    QVERIFY(DropView::startFolder() != path(QStringLiteral("gone")));
+    QVERIFY(QFileInfo(DropView::startFolder()).isDir());
 }
 
 QTEST_MAIN(TestSourcesPane)

@@ -131,7 +131,7 @@ private Q_SLOTS:
         // Every field in declaration order, none at its default.
         const QStringList values =
             QStringLiteral("/home/ana/out \u00FC|false|tif|55|true|1024|-3|1|trip|true|3|12|true|"
-                           "-web|true|8|1|2|1|true|4242")
+                           "-web|true|8|1|2|1|3|4000|25|6.5|true|true|4242")
                 .split(QLatin1Char('|'));
         OutputOptions o;
         const QMetaObject &meta = OutputOptions::staticMetaObject;
@@ -173,6 +173,11 @@ private Q_SLOTS:
             value("sourceIndex", 0),
             value("existing", 0),
             value("metadata", 0),
+            value("resizeMode", 0),
+            value("resizeEdge", 2048),
+            value("resizePercent", 50),
+            value("resizeMegapixels", 2.0f),
+            value("neverEnlarge", false),
             value("invisibleMark", false),
             value("markNumber", QStringLiteral(""))};
         const ArchivedRecord record = OutputOptions().encode();
@@ -245,6 +250,11 @@ private Q_SLOTS:
         // The choices added later read as they did before they existed.
         QCOMPARE(d->existing(), OutputOptions::ReplaceExisting);
         QCOMPARE(d->metadata(), OutputOptions::KeepMetadata);
+        QCOMPARE(d->resizeMode(), OutputOptions::FitBox);
+        QVERIFY(!d->neverEnlarge());
+        // The other resize modes' sizes keep their defaults, ready for when one is chosen.
+        QCOMPARE(d->resizeEdge(), 2048);
+        QCOMPARE(d->resizeMegapixels(), 2.0f);
         // The two names that are never null come back empty.
         QVERIFY(!d->custom().isNull() && d->custom().isEmpty());
         QVERIFY(!d->postfix().isNull() && d->postfix().isEmpty());

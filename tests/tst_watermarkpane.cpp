@@ -337,7 +337,12 @@ void TestWatermarkPane::blocksInsertAtTheCursor()
     QTest::keyClick(text, Qt::Key_Left);
     QTest::keyClick(text, Qt::Key_Left);
     auto *blocks = control<QComboBox>("blocks");
-    QCOMPARE(blocks->count(), 21);
+    QCOMPARE(blocks->count(), 24);
+    // Placeholders say what they give on the photo shown, and when it has nothing to give.
+    QCOMPARE(blocks->itemText(4),
+             QStringLiteral("{FILENAME} \u2013 the photo's file name: photo1.jpg"));
+    QCOMPARE(blocks->itemText(22),
+             QStringLiteral("{EXIF_LENS} \u2013 lens model (none in this photo)"));
     blocks->setCurrentIndex(block);
     Q_EMIT blocks->activated(block);
 

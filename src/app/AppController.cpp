@@ -3,6 +3,7 @@
 
 #include "app/AppController.h"
 
+#include "app/HelpBrowser.h"
 #include "base/Resources.h"
 #include "session/Presets.h"
 #include "session/StateFile.h"
@@ -101,6 +102,9 @@ void AppController::loadMainWindow()
     connect(m_ui->previous, &QPushButton::clicked, this, &AppController::previous);
     connect(m_ui->next, &QPushButton::clicked, this, &AppController::next);
     connect(m_ui->help, &QPushButton::clicked, this, &AppController::showHelp);
+    // F1 opens help where the current pane is explained, as everywhere on the desktop.
+    auto *help = new QShortcut(QKeySequence::HelpContents, m_mainWindow);
+    connect(help, &QShortcut::activated, this, &AppController::showHelp);
     // Ctrl+Q closes every window of the application, which ends it.
     auto *quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), m_mainWindow);
     quit->setContext(Qt::ApplicationShortcut);
@@ -349,7 +353,7 @@ void AppController::showHelp()
         return;
     // A window of our own, so that help needs no web browser.
     if (!m_helpWindow) {
-        auto *browser = new QTextBrowser(m_mainWindow);
+        auto *browser = new HelpBrowser(m_mainWindow);
         browser->setWindowFlag(Qt::Window);
         browser->setWindowTitle(QStringLiteral("Inkveil Help"));
         browser->setOpenExternalLinks(true);
@@ -358,12 +362,15 @@ void AppController::showHelp()
                             std::max(480, m_mainWindow->height() * 4 / 5));
             browser->move(m_mainWindow->geometry().center() - browser->rect().center());
         }
-        browser->setSource(QUrl::fromLocalFile(page));
         for (const QKeySequence &keys :
              {QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)})
             connect(new QShortcut(keys, browser), &QShortcut::activated, browser, &QWidget::close);
         m_helpWindow = browser;
     }
+    // At the section of the pane in view.
+    QUrl url = QUrl::fromLocalFile(page);
+    url.setFragment(HelpBrowser::anchorFor(m_currentPaneController));
+    m_helpWindow->setSource(url);
     m_helpWindow->show();
     m_helpWindow->raise();
     m_helpWindow->activateWindow();

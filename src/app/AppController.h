@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "app/HelpBrowser.h"
 #include "output/OutputOptions.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
@@ -11,7 +12,6 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QTextBrowser>
 
 #include <memory>
 
@@ -51,7 +51,7 @@ public:
     void restoreWindowGeometry(const QSettings &settings, const QRect &available);
     void saveWindowGeometry(QSettings &settings) const;
     // The help window, once it has been opened.
-    QTextBrowser *helpWindow() const { return m_helpWindow; }
+    HelpBrowser *helpWindow() const { return m_helpWindow; }
 
     QWidget *mainWindow() const override { return m_mainWindow; }
     ListView *list() const;
@@ -112,7 +112,7 @@ private:
     // Each pane's view sits in a scroll area of its own, so that no pane can make the window
     // larger than the screen; in the order of m_panes.
     QList<QWidget *> m_paneFrames;
-    QPointer<QTextBrowser> m_helpWindow;
+    QPointer<HelpBrowser> m_helpWindow;
     WorkFileList m_workFiles;
     OverlayList m_overlays;
     std::shared_ptr<OutputOptions> m_outputOptions;

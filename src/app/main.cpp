@@ -3,6 +3,7 @@
 
 #include "app/AppController.h"
 #include "app/ApplicationPanes.h"
+#include "app/SystemLog.h"
 #include "base/Resources.h"
 #include "panes/SourceFilesPane.h"
 
@@ -14,10 +15,29 @@
 #include <QSettings>
 #include <QWidget>
 
+#include <cstring>
+
 using namespace inkveil;
+
+namespace {
+
+// Looked for before the application exists, so that what Qt says while starting up is routed too.
+bool verboseRequested(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0)
+            break;
+        if (std::strcmp(argv[i], "--verbose") == 0)
+            return true;
+    }
+    return SystemLog::terminalRequested();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    SystemLog::install(verboseRequested(argc, argv));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Inkveil"));
     QApplication::setOrganizationName(QStringLiteral("Tessaly"));
@@ -26,6 +46,9 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Puts watermarks on a batch of photos."));
     parser.addHelpOption();
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("verbose"),
+        QStringLiteral("Print the log lines on the terminal as well as to the system log.")));
     parser.addPositionalArgument(QStringLiteral("paths"),
                                  QStringLiteral("Photos and folders to start the batch with."),
                                  QStringLiteral("[PATH...]"));

@@ -372,8 +372,7 @@ qint64 BatchEngine::memoryNeeded(const QString &path, const OutputOptions &optio
     if (header->bytesPerPixel > 4)
         bytes += pixels * 4;
     if (options.resize()) {
-        const QSize fitted =
-            ImageToolkit::fittedSize(header->size, options.width(), options.height());
+        const QSize fitted = options.resizeRule().outputSize(header->size);
         if (fitted.isValid())
             bytes += qint64(fitted.width()) * fitted.height() * 4;
     }
@@ -431,7 +430,7 @@ private:
     void fail(const QString &message);
     void skip();
     void reserveMemory();
-    QList<QSize> fitBoxes() const;
+    QList<ResizeRule> fits() const;
     // Reads, watermarks and resizes the photo; fails with the step's message.
     Result<Drawn> draw();
     // The photo's file with its camera data; fails when the format names no encoder or the
@@ -547,27 +546,26 @@ void BatchEngine::Job::reserveMemory()
 }
 
 // A photo that is only ever written smaller need not be decoded at full size.
-QList<QSize> BatchEngine::Job::fitBoxes() const
+QList<ResizeRule> BatchEngine::Job::fits() const
 {
-    QList<QSize> boxes;
+    QList<ResizeRule> rules;
     if (m_options.resize()) {
-        boxes.append(QSize(m_options.width(), m_options.height()));
+        rules.append(m_options.resizeRule());
         if (m_thumbnailFromSource)
-            boxes.append(QSize(m_thumbnailEdge, m_thumbnailEdge));
+            rules.append(ResizeRule::fitInto(m_thumbnailEdge, m_thumbnailEdge));
     }
-    return boxes;
+    return rules;
 }
 
 Result<BatchEngine::Job::Drawn> BatchEngine::Job::draw()
 {
     const QString &path = m_file->filePath();
-    Result<DecodedImage> source = ImageToolkit::decodeInto(path, m_worker.buffer, fitBoxes());
+    Result<DecodedImage> source = ImageToolkit::decodeInto(path, m_worker.buffer, fits());
     // The watermarks are drawn into the decoded pixels themselves: were the worker still holding
     // them, the painter would first copy the whole photo. They come back once it is written.
     m_worker.buffer = QImage();
     if (!source)
         return Error{cantRead(readReason(source.reason()))};
-    m_engine.preview(source->image());
     const QSize pixelSize = source->pixelSize();
     const QImage::Format greyFormat =
         ImageToolkit::greyscaleOutput(source->image(), m_options.fileFormat());
@@ -588,12 +586,12 @@ Result<BatchEngine::Job::Drawn> BatchEngine::Job::draw()
     // write the photo as it was, which nobody asked for.
     if (!m_run.overlays.isEmpty() && stamped.watermarksShown == 0)
         return Error{NoWatermarkMessage};
+    // The pane shows what is written, not the photo it came from.
     m_engine.preview(stamped.image);
     drawn.canvas = stamped.image;
     QImage image = std::move(stamped.image);
     if (m_options.resize())
-        image = ImageToolkit::imageFromResizing(image, m_options.width(), m_options.height(),
-                                                pixelSize);
+        image = ImageToolkit::imageFromResizing(image, m_options.resizeRule(), pixelSize);
 
     // The written resolution keeps the photo's physical size: its own dpi when not resized,
     // proportionally less when it was.
@@ -633,6 +631,7 @@ Result<QByteArray> BatchEngine::Job::encode(Drawn &drawn, const MetadataCopier &
 {
     const QString &format = m_options.fileFormat();
     const QSize outputSize = drawn.image.size();
+    m_result.outputSize = outputSize;
     // AVIF's encoder embeds the camera data itself; the other formats get it once encoded.
     const Result<CameraData> embedded = metadata.embeddedData(format, outputSize, drawn.dpi);
     Result<QByteArray> encoded =

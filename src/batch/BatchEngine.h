@@ -78,6 +78,8 @@ public:
         QString note;
         // Time spent on the photo, from its start to its end, in milliseconds.
         qint64 ms = 0;
+        // The written photo's pixel size; invalid when none was encoded.
+        QSize outputSize;
         // The serial the output's invisible mark carries; -1 when it carries none.
         qint64 markSerial = -1;
         bool ok() const { return status != Status::Failed; }

@@ -112,6 +112,11 @@ QByteArray RunReport::line(const QString &source, const QString &output,
     object.insert(QStringLiteral("message"),
                   result.status == BatchEngine::Status::Written ? QString() : result.failure);
     object.insert(QStringLiteral("ms"), result.ms);
+    // The size written, which resizing may have changed from the photo's.
+    if (result.status == BatchEngine::Status::Written && result.outputSize.isValid()) {
+        object.insert(QStringLiteral("width"), result.outputSize.width());
+        object.insert(QStringLiteral("height"), result.outputSize.height());
+    }
     // Only marked outputs have a serial: reports of runs without the mark read as before.
     if (result.markSerial >= 0)
         object.insert(QStringLiteral("serial"), result.markSerial);

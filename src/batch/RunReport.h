@@ -13,9 +13,9 @@ namespace inkveil {
 
 // What a run did, one JSON object a line (JSON Lines) for each photo as it ends: its source, the
 // output written (or planned), the thumbnail (null when none), its status ("written", "failed",
-// "skipped"), the reason when not written, the milliseconds it took, and the serial of its
-// invisible mark when it carries one. Each line is flushed at
-// once, so a run that is killed leaves a file whose every line is whole.
+// "skipped"), the reason when not written, the milliseconds it took and, for a photo written,
+// its "width" and "height" in pixels, and the "serial" of its invisible mark when it carries one.
+// Each line is flushed at once, so a run that is killed leaves a file whose every line is whole.
 class RunReport
 {
 public:

@@ -119,6 +119,15 @@ struct Switches
         QStringLiteral("Camera data kept: keep, private (all but location and serial numbers) or "
                        "none (this run only)."),
         QStringLiteral("what")};
+    const QCommandLineOption resize{
+        QStringLiteral("resize"),
+        QStringLiteral("Resize each output: fit:<w>x<h> (into a box), long:<px>, short:<px> (the "
+                       "long or short edge), percent:<p>, mp:<megapixels>, or none (this run "
+                       "only)."),
+        QStringLiteral("how")};
+    const QCommandLineOption neverEnlarge{
+        QStringLiteral("never-enlarge"),
+        QStringLiteral("Photos smaller than the resize asks for keep their size (this run only).")};
     const QCommandLineOption dryRun{QStringLiteral("dry-run"),
                                     QStringLiteral("Print what would be written; write nothing.")};
     const QCommandLineOption exif{
@@ -169,6 +178,7 @@ struct Switches
             {state, output, format, quality, jobs, existing, metadata, dryRun, exif, memory});
         parser.addOptions({preset, listPresets});
         parser.addOptions({shard, report});
+        parser.addOptions({resize, neverEnlarge});
         parser.addOptions({markId, markKey, detect});
         parser.addPositionalArgument(QStringLiteral("PATH"),
                                      QStringLiteral("Photos and folders of photos."),
@@ -213,6 +223,66 @@ QString readMetadata(const QCommandLineParser &parser, const Switches &s, Option
     if (mode < 0)
         return QStringLiteral("--metadata needs keep, private or none.");
     options.overrideBy(s.metadata, static_cast<int>(mode));
+    return {};
+}
+
+// The number after a --resize mode's colon when it lies in [least, most], or nothing.
+std::optional<int> wholeIn(const QString &text, int least, int most)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value >= least && value <= most ? std::optional<int>(value) : std::nullopt;
+}
+
+// The fields a --resize value sets, in the order they are set; empty when it is no rule.
+QList<std::pair<const char *, QVariant>> resizeFields(const QString &how)
+{
+    const QString mode = how.section(QLatin1Char(':'), 0, 0);
+    const QString value = how.section(QLatin1Char(':'), 1);
+    if (how == QLatin1String("none"))
+        return {{"resize", false}};
+    if (mode == QLatin1String("fit")) {
+        const auto width = wholeIn(value.section(QLatin1Char('x'), 0, 0), 1, 32767);
+        const auto height = wholeIn(value.section(QLatin1Char('x'), 1), 1, 32767);
+        if (width && height)
+            return {{"resizeMode", OutputOptions::FitBox}, {"width", *width}, {"height", *height}};
+    } else if (mode == QLatin1String("long") || mode == QLatin1String("short")) {
+        if (const auto edge = wholeIn(value, 1, 65535))
+            return {{"resizeMode", mode == QLatin1String("long") ? OutputOptions::LongEdge
+                                                                 : OutputOptions::ShortEdge},
+                    {"resizeEdge", *edge}};
+    } else if (mode == QLatin1String("percent")) {
+        if (const auto percent = wholeIn(value, 1, 1000))
+            return {{"resizeMode", OutputOptions::Percent}, {"resizePercent", *percent}};
+    } else if (mode == QLatin1String("mp")) {
+        bool ok = false;
+        const float megapixels = value.toFloat(&ok);
+        if (ok && megapixels >= 0.01f && megapixels <= 200.0f)
+            return {{"resizeMode", OutputOptions::Megapixels}, {"resizeMegapixels", megapixels}};
+    }
+    return {};
+}
+
+// --resize sets the whole rule for this run (enlarging as needed unless --never-enlarge is
+// given too); --never-enlarge on its own keeps the saved rule.
+QString readResize(const QCommandLineParser &parser, const Switches &s, Options &options)
+{
+    const auto set = [&options](const char *key, const QVariant &value) {
+        options.overrides.append({OutputOptions::field(QString::fromLatin1(key)), value});
+    };
+    if (parser.isSet(s.resize)) {
+        const auto fields = resizeFields(parser.value(s.resize));
+        if (fields.isEmpty())
+            return QStringLiteral("--resize needs fit:<w>x<h> (1 to 32767 each), long:<px> or "
+                                  "short:<px> (1 to 65535), percent:<p> (1 to 1000), "
+                                  "mp:<megapixels> (0.01 to 200), or none.");
+        set("resize", true);
+        set("neverEnlarge", false);
+        for (const auto &[key, value] : fields)
+            set(key, value);
+    }
+    if (parser.isSet(s.neverEnlarge))
+        set("neverEnlarge", true);
     return {};
 }
 
@@ -331,8 +401,9 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
         return QStringLiteral("Use either --state or --preset, not both.");
     options.dryRun = parser.isSet(switches.dryRun);
     options.exif = parser.isSet(switches.exif);
-    for (const Step step : {readFormat, readQuality, readMetadata, readJobs, readExisting,
-                            readMemory, readShard, readReport, readOutput, readMark, readPaths}) {
+    for (const Step step :
+         {readFormat, readQuality, readMetadata, readResize, readJobs, readExisting, readMemory,
+          readShard, readReport, readOutput, readMark, readPaths}) {
         if (QString error = step(parser, switches, options); !error.isNull())
             return error;
     }
@@ -553,6 +624,9 @@ int Invocation::printPlan(const QList<int> &indices, const OutputPlan &plan) con
         }
         if (!planned.thumbnailPath.isEmpty())
             m_out << "  thumbnail -> " << printable(planned.thumbnailPath) << '\n';
+        if (m_outputOptions->resize())
+            m_out << "  Size: " << SummaryText::outputSize(planned.sourcePath, *m_outputOptions)
+                  << '\n';
         if (planned.collided)
             m_out << "  Renamed: an earlier photo has that name.\n";
         else if (planned.keptExisting)

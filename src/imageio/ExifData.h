@@ -59,6 +59,15 @@ public:
     // The 35 mm equivalent focal length in millimetres.
     quint16 kbFl() const { return m_kbFl; }
     void setKbFl(quint16 kbFl) { m_kbFl = kbFl; }
+    // Who took the photo, as the camera's owner setting wrote it.
+    QString artist() const { return m_artist; }
+    void setArtist(const QString &artist) { m_artist = artist; }
+    // The photographer's copyright notice (the editor's when the photographer left theirs
+    // blank).
+    QString copyright() const { return m_copyright; }
+    void setCopyright(const QString &copyright) { m_copyright = copyright; }
+    QString lensModel() const { return m_lensModel; }
+    void setLensModel(const QString &lensModel) { m_lensModel = lensModel; }
 
     // Field by field; a resolution that is not a number equals nothing.
     bool operator==(const ExifData &other) const;
@@ -79,6 +88,9 @@ private:
     QString m_exposure{QLatin1String("")};
     quint16 m_iso = 0;
     quint16 m_kbFl = 0;
+    QString m_artist{QLatin1String("")};
+    QString m_copyright{QLatin1String("")};
+    QString m_lensModel{QLatin1String("")};
 };
 
 } // namespace inkveil

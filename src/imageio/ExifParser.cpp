@@ -45,6 +45,8 @@ enum Tag : quint16 {
     YResolution = 0x011B,
     ResolutionUnit = 0x0128,
     DateTime = 0x0132,
+    Artist = 0x013B,
+    Copyright = 0x8298,
     ExposureTime = 0x829A,
     FNumber = 0x829D,
     ExifPointer = 0x8769,
@@ -53,6 +55,7 @@ enum Tag : quint16 {
     PixelXDimension = 0xA002,
     PixelYDimension = 0xA003,
     FocalLengthIn35mmFilm = 0xA405,
+    LensModel = 0xA434,
 };
 
 // Numbers of the TIFF data, in its byte order: big-endian ("MM", moto) or little-endian.
@@ -104,6 +107,27 @@ struct ExifParser::ParseState
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         QString decoded = utf8.decode(bytes);
         return utf8.hasError() ? QString::fromLatin1(bytes) : decoded;
+    }
+    // Who made the photo, and with which lens: Artist, Copyright and LensModel, trimmed.
+    void readCredit(quint16 tag, qint64 pos, qint64 byteCount)
+    {
+        if (tag == Artist)
+            data.setArtist(text(pos, byteCount).trimmed());
+        else if (tag == Copyright)
+            data.setCopyright(copyright(pos, byteCount));
+        else if (tag == LensModel)
+            data.setLensModel(text(pos, byteCount).trimmed());
+    }
+    // "photographer\0editor": the photographer's notice, else the editor's, which follows the
+    // first NUL (a photographer's part of one blank stands for none).
+    QString copyright(qint64 pos, qint64 byteCount) const
+    {
+        const QString photographer = text(pos, byteCount).trimmed();
+        if (!photographer.isEmpty())
+            return photographer;
+        const QByteArray bytes(at(pos, byteCount), qMin<qint64>(byteCount, ScratchSize));
+        const qsizetype end = bytes.indexOf('\0');
+        return end < 0 ? photographer : text(pos + end + 1, byteCount - end - 1).trimmed();
     }
     float floatQuotient(qint64 pos) const
     {
@@ -349,6 +373,7 @@ void ExifParser::processEntry(const quint16 tag, const quint16 format, const qin
             processExifDir(qint64(state.read32u(value)) - AreaStart, state);
         break;
     default:
+        state.readCredit(tag, value, byteCount);
         break;
     }
 }

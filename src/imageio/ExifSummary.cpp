@@ -34,7 +34,19 @@ QStringList ExifSummary::lines(const ExifData &data)
     const QString size = QString::asprintf("%d x %d @ %g dpi", int(data.width()),
                                            int(data.height()), double(data.resx()));
     // One pass over the pattern, so a '%1' inside the model or the date stays as it is.
-    return {QStringLiteral("%1 on %2").arg(data.model(), data.dateTime()), exposure, size};
+    QStringList lines{QStringLiteral("%1 on %2").arg(data.model(), data.dateTime()), exposure,
+                      size};
+    // The lens and the credits, those the photo records, on a line of their own.
+    QStringList credits;
+    if (!data.lensModel().isEmpty())
+        credits.append(data.lensModel());
+    if (!data.artist().isEmpty())
+        credits.append(QStringLiteral("by ") + data.artist());
+    if (!data.copyright().isEmpty())
+        credits.append(data.copyright());
+    if (!credits.isEmpty())
+        lines.append(credits.join(QStringLiteral("; ")));
+    return lines;
 }
 
 } // namespace inkveil

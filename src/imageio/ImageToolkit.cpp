@@ -172,15 +172,15 @@ void clearRecordedValues(QImage &buffer)
     buffer.setColorSpace(QColorSpace());
 }
 
-// The largest of 8, 4 and 2 by which the photo can be reduced and still be at least its fitted
-// size in every box; 1 when there is no box or none allows it.
-int reductionFor(const QSize pixelSize, const QList<QSize> &fitBoxes)
+// The largest of 8, 4 and 2 by which the photo can be reduced and still be at least its output
+// size by every rule; 1 when there is no rule or none allows it.
+int reductionFor(const QSize pixelSize, const QList<ResizeRule> &fits)
 {
-    if (fitBoxes.isEmpty())
+    if (fits.isEmpty())
         return 1;
     QSize needed(0, 0);
-    for (const QSize &box : fitBoxes) {
-        const QSize fitted = ImageToolkit::fittedSize(pixelSize, box.width(), box.height());
+    for (const ResizeRule &rule : fits) {
+        const QSize fitted = rule.outputSize(pixelSize);
         if (!fitted.isValid())
             return 1;
         needed = needed.expandedTo(fitted);
@@ -256,7 +256,7 @@ QString orEndProblem(RegularFile &file, const QString &reason)
 // nothing.
 std::optional<Result<DecodedImage>>
 decodeJpeg(const QString &path, RegularFile &file, const QSize size,
-           const QImageIOHandler::Transformations transformation, const QList<QSize> &fitBoxes,
+           const QImageIOHandler::Transformations transformation, const QList<ResizeRule> &fits,
            const qint64 maxPixels, QImage &buffer)
 {
     // Qt's reader has read the header from where the device stands; it must find it there
@@ -268,7 +268,7 @@ decodeJpeg(const QString &path, RegularFile &file, const QSize size,
     const QSize pixelSize =
         transformation.testFlag(QImageIOHandler::TransformationRotate90) ? size.transposed() : size;
     const Result<JpegCodec::Decoding> decoding =
-        JpegCodec::decode(file.device(), reductionFor(pixelSize, fitBoxes), maxPixels, buffer);
+        JpegCodec::decode(file.device(), reductionFor(pixelSize, fits), maxPixels, buffer);
     if (!decoding)
         return cannotRead(path, decoding.reason());
     if (decoding->status == JpegCodec::Status::Unsupported) {
@@ -331,7 +331,7 @@ Result<QSizeF> ImageToolkit::naturalSize(const QString &path)
 {
     // Only the size is wanted: a JPEG is read at the smallest size its decoder offers.
     QImage buffer;
-    const Result<DecodedImage> decoded = decodeInto(path, buffer, {QSize(1, 1)});
+    const Result<DecodedImage> decoded = decodeInto(path, buffer, {ResizeRule::fitInto(1, 1)});
     if (!decoded)
         return decoded.error();
     const FloatSize size = decoded->sizeInPoints();
@@ -345,9 +345,18 @@ Result<DecodedImage> ImageToolkit::decode(const QString &path)
 }
 
 Result<DecodedImage> ImageToolkit::decodeInto(const QString &path, QImage &buffer,
+                                              const QList<ResizeRule> &fits)
+{
+    return decodeLimited(path, buffer, fits, MaxPixels);
+}
+
+Result<DecodedImage> ImageToolkit::decodeInto(const QString &path, QImage &buffer,
                                               const QList<QSize> &fitBoxes)
 {
-    return decodeLimited(path, buffer, fitBoxes, MaxPixels);
+    QList<ResizeRule> fits;
+    for (const QSize &box : fitBoxes)
+        fits.append(ResizeRule::fitInto(box));
+    return decodeLimited(path, buffer, fits, MaxPixels);
 }
 
 Result<DecodedImage> ImageToolkit::decodePicture(const QString &path)
@@ -365,7 +374,8 @@ Status ImageToolkit::checkSource(const QString &path)
     // whole files end oddly (a video after a phone's JPEG). A JPEG takes an eighth of its size.
     if (!FileIntegrity::endProblem(file.device()).isEmpty()) {
         QImage scratch;
-        const Result<DecodedImage> decoded = decodeLimited(path, scratch, {QSize(1, 1)}, MaxPixels);
+        const Result<DecodedImage> decoded =
+            decodeLimited(path, scratch, {ResizeRule::fitInto(1, 1)}, MaxPixels);
         return decoded ? Status() : decoded.error();
     }
     if (HeifCodec::recognises(file.device().peek(32))) {
@@ -388,7 +398,7 @@ Result<ImageToolkit::Header> ImageToolkit::readHeader(const QString &path)
         const Result<QSize> size = HeifCodec::imageSize(file.device());
         if (!size)
             return size.error();
-        return Header{*size, 8};
+        return Header{*size, 8, *size};
     }
     QImageReader reader(&file.device());
     if (!reader.canRead())
@@ -403,11 +413,14 @@ Result<ImageToolkit::Header> ImageToolkit::readHeader(const QString &path)
     const bool known = format > QImage::Format_Invalid && format < QImage::NImageFormats;
     const int depth = known ? QImage::toPixelFormat(format).bitsPerPixel() : 0;
     header.bytesPerPixel = std::max(4, depth > 0 ? depth / 8 : 4);
+    header.uprightSize = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90)
+                             ? header.size.transposed()
+                             : header.size;
     return header;
 }
 
 Result<DecodedImage> ImageToolkit::decodeLimited(const QString &path, QImage &buffer,
-                                                 const QList<QSize> &fitBoxes,
+                                                 const QList<ResizeRule> &fits,
                                                  const qint64 maxPixels)
 {
     RegularFile file;
@@ -437,7 +450,7 @@ Result<DecodedImage> ImageToolkit::decodeLimited(const QString &path, QImage &bu
             return cannotRead(path, tooManyPixels(size, maxPixels));
         if (jpeg) {
             std::optional<Result<DecodedImage>> decoded =
-                decodeJpeg(path, file, size, reader.transformation(), fitBoxes, maxPixels, buffer);
+                decodeJpeg(path, file, size, reader.transformation(), fits, maxPixels, buffer);
             if (decoded)
                 return *std::move(decoded);
         }
@@ -489,12 +502,20 @@ QSize ImageToolkit::fittedSize(const QSize pixelSize, const int width, const int
 QImage ImageToolkit::imageFromResizing(const QImage &image, const int width, const int height,
                                        const QSize pixelSize)
 {
+    return imageFromResizing(image, ResizeRule::fitInto(width, height), pixelSize);
+}
+
+QImage ImageToolkit::imageFromResizing(const QImage &image, const ResizeRule &rule,
+                                       const QSize pixelSize)
+{
     if (image.isNull())
         return {};
-    const QSize fitted = fittedSize(pixelSize.isValid() ? pixelSize : image.size(), width, height);
-    if (!fitted.isValid())
+    const QSize size = rule.outputSize(pixelSize.isValid() ? pixelSize : image.size());
+    if (!size.isValid())
         return {};
-    return image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (size == image.size())
+        return image;
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 Result<QByteArray> ImageToolkit::encode(QImage image, const QString &format, const int quality,

@@ -6,6 +6,7 @@
 #include "base/Result.h"
 #include "imageio/CameraData.h"
 #include "imageio/DecodedImage.h"
+#include "imageio/ResizeRule.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -53,12 +54,14 @@ public:
     // pixels unless the photo had to be turned; release the previous result before the next call,
     // or the decoder copies the pixels instead of overwriting them.
     //
-    // fitBoxes: the boxes (width x height, as imageFromResizing takes them) the caller will fit
-    // the photo into, and nothing else. A JPEG is then decoded at the smallest half, quarter or
-    // eighth of its size that is still at least as large as the photo fitted into each box; the
-    // result keeps the full pixel size. Empty: full size.
+    // fits: the rules by which the caller will resize the photo, and nothing else. A JPEG is
+    // then decoded at the smallest half, quarter or eighth of its size that is still at least
+    // as large as each rule's output; the result keeps the full pixel size. Empty: full size.
     static Result<DecodedImage> decodeInto(const QString &path, QImage &buffer,
-                                           const QList<QSize> &fitBoxes = {});
+                                           const QList<ResizeRule> &fits = {});
+    // The same for boxes (width x height, as imageFromResizing takes them).
+    static Result<DecodedImage> decodeInto(const QString &path, QImage &buffer,
+                                           const QList<QSize> &fitBoxes);
 
     // As decode(), for a watermark picture: at most MaxPicturePixels.
     static Result<DecodedImage> decodePicture(const QString &path);
@@ -77,6 +80,8 @@ public:
         QSize size;
         // Bytes a decoded pixel takes (at least 4: the batch draws on 4-byte pixels).
         int bytesPerPixel = 4;
+        // The size as the photo shows, turned upright as decode() turns it.
+        QSize uprightSize;
     };
     // Fails when the file is not a regular file or not an image the decoder reads.
     static Result<Header> readHeader(const QString &path);
@@ -91,6 +96,11 @@ public:
     // decoded at a reduced size, pixelSize gives the photo's full size, whose proportions the
     // result keeps (default: the image's own). A null image or a bad box gives a null image.
     static QImage imageFromResizing(const QImage &image, int width, int height,
+                                    QSize pixelSize = QSize());
+    // The image scaled to the rule's outputSize() of pixelSize (default: the image's own size);
+    // returned as it is when that is its size already. A null image or a bad rule gives a null
+    // image.
+    static QImage imageFromResizing(const QImage &image, const ResizeRule &rule,
                                     QSize pixelSize = QSize());
 
     // The image encoded by format name: "jpeg"/"jpg" (at quality 0-100, where 100 is best),
@@ -134,7 +144,7 @@ public:
 
 private:
     static Result<DecodedImage> decodeLimited(const QString &path, QImage &buffer,
-                                              const QList<QSize> &fitBoxes, qint64 maxPixels);
+                                              const QList<ResizeRule> &fits, qint64 maxPixels);
 };
 
 } // namespace inkveil

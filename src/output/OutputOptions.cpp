@@ -61,6 +61,13 @@ const QList<OutputOptions::Field> &OutputOptions::fields()
         // Added later; an older state file without them reads 0, which is their default.
         {"existing", Kind::Int, ReplaceExisting, "existing"},
         {"metadata", Kind::Int, KeepMetadata, "metadata"},
+        // Resize modes beyond the box. An older state file reads mode 0, the box, and no
+        // "never enlarge", as before; the sizes of the other modes keep their defaults.
+        {"resizeMode", Kind::Int, FitBox, "resize"},
+        {"resizeEdge", Kind::Int, 2048, nullptr, true},
+        {"resizePercent", Kind::Int, 50, nullptr, true},
+        {"resizeMegapixels", Kind::Float, 2.0f, nullptr, true},
+        {"neverEnlarge", Kind::Bool, false},
         // The invisible owner mark; off in an older state file.
         {"invisibleMark", Kind::Bool, false},
         {"markNumber", Kind::String, text("")},
@@ -136,6 +143,26 @@ QString OutputOptions::nameProblem() const
     }
     // The format is also every file's extension; only a state file can make it a path.
     return problem(QStringLiteral("file format"), m_fileFormat);
+}
+
+ResizeRule OutputOptions::resizeRule() const
+{
+    ResizeRule rule = ResizeRule::fitInto(m_width, m_height);
+    switch (m_resizeMode) {
+    case LongEdge:
+    case ShortEdge:
+    case Percent:
+    case Megapixels:
+        rule.mode = static_cast<ResizeRule::Mode>(m_resizeMode);
+        break;
+    default:
+        break;
+    }
+    rule.edge = m_resizeEdge;
+    rule.percent = m_resizePercent;
+    rule.megapixels = m_resizeMegapixels;
+    rule.neverEnlarge = m_neverEnlarge;
+    return rule;
 }
 
 int OutputOptions::thumbnailDim(int index)

@@ -5,6 +5,7 @@
 
 #include "archive/ArchiveKey.h"
 #include "imageio/ImageFormat.h"
+#include "imageio/ResizeRule.h"
 
 #include <QDir>
 #include <QList>
@@ -47,6 +48,13 @@ class OutputOptions : public QObject
         ThumbnailSource sourceIndex READ sourceIndex WRITE setSourceIndex NOTIFY sourceIndexChanged)
     Q_PROPERTY(Existing existing READ existing WRITE setExisting NOTIFY existingChanged)
     Q_PROPERTY(Metadata metadata READ metadata WRITE setMetadata NOTIFY metadataChanged)
+    Q_PROPERTY(ResizeMode resizeMode READ resizeMode WRITE setResizeMode NOTIFY resizeModeChanged)
+    Q_PROPERTY(int resizeEdge READ resizeEdge WRITE setResizeEdge NOTIFY resizeEdgeChanged)
+    Q_PROPERTY(
+        int resizePercent READ resizePercent WRITE setResizePercent NOTIFY resizePercentChanged)
+    Q_PROPERTY(float resizeMegapixels READ resizeMegapixels WRITE setResizeMegapixels NOTIFY
+                   resizeMegapixelsChanged)
+    Q_PROPERTY(bool neverEnlarge READ neverEnlarge WRITE setNeverEnlarge NOTIFY neverEnlargeChanged)
     Q_PROPERTY(
         bool invisibleMark READ invisibleMark WRITE setInvisibleMark NOTIFY invisibleMarkChanged)
     Q_PROPERTY(QString markNumber READ markNumber WRITE setMarkNumber NOTIFY markNumberChanged)
@@ -69,6 +77,15 @@ public:
     // Camera data written into the outputs (MetadataCopier::Mode); any other number keeps all.
     enum Metadata : int { KeepMetadata = 0, PrivateMetadata = 1, NoMetadata = 2 };
     Q_ENUM(Metadata)
+    // How `resize` sizes an output (ResizeRule::Mode); any other number fits into the box.
+    enum ResizeMode : int {
+        FitBox = ResizeRule::FitBox,
+        LongEdge = ResizeRule::LongEdge,
+        ShortEdge = ResizeRule::ShortEdge,
+        Percent = ResizeRule::Percent,
+        Megapixels = ResizeRule::Megapixels
+    };
+    Q_ENUM(ResizeMode)
 
     // One output option as the state file and the pane know it. The key is also the name of the
     // option's property and of its control on the output pane.
@@ -180,6 +197,33 @@ public:
         assign(m_metadata, metadata, &OutputOptions::metadataChanged);
     }
 
+    ResizeMode resizeMode() const { return m_resizeMode; }
+    void setResizeMode(ResizeMode resizeMode)
+    {
+        assign(m_resizeMode, resizeMode, &OutputOptions::resizeModeChanged);
+    }
+    int resizeEdge() const { return m_resizeEdge; }
+    void setResizeEdge(int resizeEdge)
+    {
+        assign(m_resizeEdge, resizeEdge, &OutputOptions::resizeEdgeChanged);
+    }
+    int resizePercent() const { return m_resizePercent; }
+    void setResizePercent(int resizePercent)
+    {
+        assign(m_resizePercent, resizePercent, &OutputOptions::resizePercentChanged);
+    }
+    float resizeMegapixels() const { return m_resizeMegapixels; }
+    void setResizeMegapixels(float resizeMegapixels)
+    {
+        assign(m_resizeMegapixels, resizeMegapixels, &OutputOptions::resizeMegapixelsChanged);
+    }
+    bool neverEnlarge() const { return m_neverEnlarge; }
+    void setNeverEnlarge(bool neverEnlarge)
+    {
+        assign(m_neverEnlarge, neverEnlarge, &OutputOptions::neverEnlargeChanged);
+    }
+    // The rule the resize fields make up; whether to resize at all is resize().
+    ResizeRule resizeRule() const;
     // Every output carries the invisible owner mark (mark/MarkEmbedder): the mark number, and
     // the photo's counter value as its serial.
     bool invisibleMark() const { return m_invisibleMark; }
@@ -256,6 +300,11 @@ Q_SIGNALS:
     void sourceIndexChanged();
     void existingChanged();
     void metadataChanged();
+    void resizeModeChanged();
+    void resizeEdgeChanged();
+    void resizePercentChanged();
+    void resizeMegapixelsChanged();
+    void neverEnlargeChanged();
     void invisibleMarkChanged();
     void markNumberChanged();
 
@@ -303,6 +352,12 @@ private:
     ThumbnailSource m_sourceIndex = OriginalImage;
     Existing m_existing = ReplaceExisting;
     Metadata m_metadata = KeepMetadata;
+    // The other ways of resizing than into the box, and the shrink-only switch of all of them.
+    ResizeMode m_resizeMode = FitBox;
+    int m_resizeEdge = 0;
+    int m_resizePercent = 0;
+    float m_resizeMegapixels = 0.0f;
+    bool m_neverEnlarge = false;
     bool m_invisibleMark = false;
     QString m_markNumber;
 };

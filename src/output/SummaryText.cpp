@@ -6,6 +6,7 @@
 #include "base/RegularFile.h"
 
 #include "base/Printable.h"
+#include "imageio/ImageToolkit.h"
 #include "imageio/MetadataCopier.h"
 #include "output/OutputPlan.h"
 #include "render/Stamper.h"
@@ -32,9 +33,7 @@ SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &opt
         !MetadataCopier::formatCarriesMetadata(options.fileFormat()))
         m_fileformat += QStringLiteral(" (no camera data: the format can't hold it)");
 
-    m_resize = options.resize() ? QStringLiteral("Yes, fit into %1 px. * %2 px.")
-                                      .arg(options.width())
-                                      .arg(options.height())
+    m_resize = options.resize() ? QStringLiteral("Yes, ") + options.resizeRule().description()
                                 : QStringLiteral("No");
 
     // Any base but 0 reads as the custom name. (The pane offers only 0 and 1.)
@@ -55,6 +54,11 @@ SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &opt
         m_samplename = options.buildFileName(m_originalname);
     }
 
+    if (!workFiles.isEmpty())
+        m_outputsize = outputSize(workFiles.first()->filePath(), options);
+    m_metadata = metadataText(options.metadata());
+    m_existing = existingText(options.existing());
+
     const int edge = OutputOptions::thumbnailDim(options.fitIndex());
     m_thumbnails = options.createThumbnails()
                        ? QStringLiteral("Yes, use %1 as source, fit into %2 px. * %3 px.")
@@ -64,6 +68,49 @@ SummaryText::SummaryText(const WorkFileList &workFiles, const OutputOptions &opt
                              .arg(edge)
                              .arg(edge)
                        : QStringLiteral("No");
+}
+
+QString SummaryText::outputSize(const QString &path, const OutputOptions &options)
+{
+    const Result<ImageToolkit::Header> header = ImageToolkit::readHeader(path);
+    if (!header || header->uprightSize.isEmpty())
+        return {};
+    const auto pixels = [](QSize size) {
+        return QStringLiteral("%1 × %2 px.").arg(size.width()).arg(size.height());
+    };
+    const QSize photo = header->uprightSize;
+    if (!options.resize())
+        return pixels(photo);
+    const QSize written = options.resizeRule().outputSize(photo);
+    if (!written.isValid())
+        return pixels(photo) + QStringLiteral(" → none: the resize gives no size, and the "
+                                              "photos fail.");
+    return written == photo ? pixels(photo)
+                            : pixels(photo) + QStringLiteral(" → ") + pixels(written);
+}
+
+QString SummaryText::metadataText(const OutputOptions::Metadata metadata)
+{
+    switch (metadata) {
+    case OutputOptions::PrivateMetadata:
+        return QStringLiteral("Keep all but location and serial numbers");
+    case OutputOptions::NoMetadata:
+        return QStringLiteral("Remove all");
+    default:
+        return QStringLiteral("Keep all");
+    }
+}
+
+QString SummaryText::existingText(const OutputOptions::Existing existing)
+{
+    switch (existing) {
+    case OutputOptions::SkipExisting:
+        return QStringLiteral("Skipped: the photo is not written");
+    case OutputOptions::KeepBothExisting:
+        return QStringLiteral("Kept: the new photo gets a name ending in -2, -3, …");
+    default:
+        return QStringLiteral("Replaced");
+    }
 }
 
 QString SummaryText::sourcesKept(const int count, const QString &firstPath)
@@ -118,6 +165,32 @@ void appendPictureNotes(const OverlayList &overlays, QStringList &texts)
     }
 }
 
+// Text watermarks in use whose text is blank: the others are drawn, these silently not.
+void appendEmptyTextNotes(const OverlayList &overlays, QStringList &texts)
+{
+    for (const auto &overlay : overlays) {
+        if (overlay->use() && !overlay->isImage() && overlay->text().trimmed().isEmpty())
+            texts.append(QStringLiteral("Watermark \u201c%1\u201d has no text and won't show.")
+                             .arg(printable(overlay->name())));
+    }
+}
+
+// A folder the run can't write into at all: none chosen, or one that is missing and not to be
+// made. The batch pane would say so only once started.
+void appendFolderNote(const OutputOptions &options, QStringList &texts)
+{
+    if (options.folder().isEmpty())
+        texts.append(QStringLiteral("No output folder is chosen. The run can't start."));
+    else if (!options.isFolderSet())
+        texts.append(QStringLiteral("The output folder %1 is not a full path. The run can't "
+                                    "start.")
+                         .arg(printable(options.folder())));
+    else if (!options.folderCreate() && !QFileInfo(options.folder()).isDir())
+        texts.append(QStringLiteral("The output folder %1 doesn't exist, and is not to be "
+                                    "created: every photo will fail.")
+                         .arg(printable(options.folder())));
+}
+
 } // namespace
 
 QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayList &overlays,
@@ -131,6 +204,7 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
         else if (n > 1)
             texts.append(several.arg(n));
     };
+    appendFolderNote(options, texts);
     const QString problem = options.nameProblem();
     if (!problem.isNull())
         texts.append(problem + QStringLiteral(" The run can't start."));
@@ -179,6 +253,8 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
                      [](const auto &overlay) { return Stamper::mayShow(*overlay); }))
         texts.append(QStringLiteral("No watermark will show: each is empty, turned off or can't "
                                     "be read. Photos without one are not written."));
+    else
+        appendEmptyTextNotes(overlays, texts);
     appendPictureNotes(overlays, texts);
     // The invisible mark.
     if (options.invisibleMark() && !options.markId())

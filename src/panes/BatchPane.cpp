@@ -9,9 +9,13 @@
 
 #include "ui_BatchPane.h"
 
+#include <QCloseEvent>
+#include <QDesktopServices>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QThread>
+#include <QUrl>
 
 namespace inkveil {
 
@@ -21,10 +25,26 @@ namespace {
 // down on its own thread so the interface never handles a full-size photo.
 constexpr int PreviewEdge = 480;
 
+bool askStop(QWidget *window)
+{
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Inkveil"),
+                         QStringLiteral("A batch is running. Stop it and quit?"),
+                         QMessageBox::NoButton, window);
+    question.setInformativeText(
+        QStringLiteral("The photos in progress are finished; those already written stay."));
+    QPushButton *stop =
+        question.addButton(QStringLiteral("Stop and Quit"), QMessageBox::DestructiveRole);
+    question.setDefaultButton(
+        question.addButton(QStringLiteral("Keep Running"), QMessageBox::RejectRole));
+    question.exec();
+    return question.clickedButton() == stop;
+}
+
 } // namespace
 
 BatchPane::BatchPane(QObject *parent)
     : PaneController(parent)
+    , m_stopQuestion(askStop)
 {
     m_engine.setPreviewSize(PreviewEdge);
     // The engine reports from its worker threads; these connections queue each report onto
@@ -39,6 +59,7 @@ BatchPane::BatchPane(QObject *parent)
     connect(&m_engine, &BatchEngine::fileFinished, this, [this] {
         m_estimate.update(m_estimate.done() + 1, m_runTime.elapsed());
         ui->rate->setText(m_estimate.text());
+        ui->progress->setValue(m_estimate.done());
     });
 }
 
@@ -50,6 +71,7 @@ bool BatchPane::formLoaded()
     clearOutcome();
     connect(ui->all_start, &QPushButton::clicked, this, &BatchPane::all_start);
     connect(ui->single_start, &QPushButton::clicked, this, &BatchPane::single_start);
+    connect(ui->openFolder, &QPushButton::clicked, this, &BatchPane::openOutputFolder);
     return true;
 }
 
@@ -57,6 +79,11 @@ void BatchPane::activate()
 {
     if (!ui)
         return;
+    // Closing the window asks first while a run is on.
+    if (QWidget *window = host()->mainWindow(); window && window != m_watchedWindow) {
+        window->installEventFilter(this);
+        m_watchedWindow = window;
+    }
     setWorkFiles(host()->workFiles());
     setOutputOptions(host()->outputOptions());
     setOverlays(host()->overlays());
@@ -131,6 +158,7 @@ void BatchPane::all_start()
     }
     m_estimate = ProgressEstimate(static_cast<int>(m_workFiles.size()));
     m_runTime.start();
+    ui->progress->setRange(0, static_cast<int>(m_workFiles.size()));
     ui->rate->clear();
     ui->single_start->setEnabled(false);
     ui->all_start->setText(QStringLiteral("&Stop"));
@@ -149,8 +177,13 @@ void BatchPane::single_start()
     clearOutcome();
     m_runFiles = {m_workFiles.first()};
     m_tally = BatchTally(1);
+    m_runTime.start();
     fileFinished(0, m_engine.processSingleFile(m_workFiles.first(), m_overlays, *m_outputOptions));
-    ui->outcome->setText(m_tally.closingLine(false));
+    ui->progress->setRange(0, 1);
+    ui->progress->setValue(1);
+    ui->status->clear();
+    ui->outcome->setText(m_tally.closingLine(false, m_runTime.elapsed()));
+    ui->openFolder->setVisible(m_tally.written() > 0);
     playSound(QStringLiteral("Glass"));
 }
 
@@ -170,6 +203,8 @@ void BatchPane::fileFinished(int index, const BatchEngine::FileResult &result)
 void BatchPane::clearOutcome()
 {
     ui->outcome->clear();
+    ui->openFolder->hide();
+    ui->progress->setValue(0);
     ui->problems->clear();
     ui->problems->hide();
 }
@@ -177,7 +212,8 @@ void BatchPane::clearOutcome()
 void BatchPane::runFinished(bool completed)
 {
     m_engine.wait();
-    ui->outcome->setText(m_tally.closingLine(!completed));
+    ui->outcome->setText(m_tally.closingLine(!completed, m_runTime.elapsed()));
+    ui->openFolder->setVisible(m_tally.written() > 0);
     if (completed)
         playSound(QStringLiteral("Glass"));
     revertToNormal();
@@ -187,6 +223,9 @@ void BatchPane::revertToNormal()
 {
     ui->all_start->setText(QStringLiteral("&Start"));
     ui->progress_text->setText(QStringLiteral("Idle"));
+    // The step and the time left belong to the run; the closing line says how it went.
+    ui->status->clear();
+    ui->rate->clear();
     m_outputOptions->setLastValue(m_saveLastValue);
     ui->imageview->clear();
     m_processing = false;
@@ -203,6 +242,25 @@ void BatchPane::showImage(const QImage &image)
     if (pixmap.width() > box.width() || pixmap.height() > box.height())
         pixmap = pixmap.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     ui->imageview->setPixmap(pixmap);
+}
+
+void BatchPane::openOutputFolder()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(m_outputOptions->folder()));
+}
+
+bool BatchPane::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_watchedWindow && event->type() == QEvent::Close && m_processing) {
+        if (!m_stopQuestion(m_watchedWindow)) {
+            event->ignore();
+            return true;
+        }
+        // The photos in progress are finished and written whole before the window goes.
+        m_engine.stop();
+        m_engine.wait();
+    }
+    return PaneController::eventFilter(watched, event);
 }
 
 void BatchPane::playSound(const QString &name)

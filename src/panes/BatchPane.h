@@ -12,6 +12,9 @@
 #include "wizard/PaneController.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
+
+#include <functional>
 
 namespace Ui {
 class BatchRun;
@@ -43,6 +46,10 @@ public:
     // Photos processed at once; the number of cores unless set.
     void setWorkers(int workers) { m_workers = workers; }
     BatchEngine &engine() { return m_engine; }
+    // Asked when the window is closed during a run: true stops the run and lets the window
+    // close. A message box unless replaced (tests answer it themselves).
+    using StopQuestion = std::function<bool(QWidget *window)>;
+    void setStopQuestion(StopQuestion question) { m_stopQuestion = std::move(question); }
 
     // Counts, first file name and its output name; progress back to "Idle". Start is off, and
     // the status says why, while the names would leave the output folder.
@@ -55,6 +62,8 @@ public Q_SLOTS:
     void all_start();
     // Processes the first photo only, at once, on this thread.
     void single_start();
+    // Shows the output folder in the file manager.
+    void openOutputFolder();
 
 Q_SIGNALS:
     // A sound was asked for (the batch is done); tests listen here.
@@ -62,6 +71,7 @@ Q_SIGNALS:
 
 protected:
     bool formLoaded() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void runFinished(bool completed);
@@ -88,6 +98,8 @@ private:
     // The photos of the current run, as the results refer to them by index.
     WorkFileList m_runFiles;
     BatchTally m_tally;
+    StopQuestion m_stopQuestion;
+    QPointer<QWidget> m_watchedWindow;
 };
 
 } // namespace inkveil

@@ -52,8 +52,10 @@ bool OutputOptionsPane::formLoaded()
     const auto dependent = [this](QWidget *control, bool (*enabled)(const OutputOptions &)) {
         m_dependents.append({control, enabled});
     };
-    dependent(ui->width, [](const OutputOptions &o) { return o.resize(); });
-    dependent(ui->height, [](const OutputOptions &o) { return o.resize(); });
+    for (QWidget *control :
+         {static_cast<QWidget *>(ui->resizeMode), static_cast<QWidget *>(ui->resizeValues),
+          static_cast<QWidget *>(ui->neverEnlarge)})
+        dependent(control, [](const OutputOptions &o) { return o.resize(); });
     dependent(ui->custom,
               [](const OutputOptions &o) { return o.baseIndex() == OutputOptions::CustomName; });
     dependent(ui->digits, [](const OutputOptions &o) { return o.useCounter(); });
@@ -112,10 +114,34 @@ void OutputOptionsPane::showOptions()
 {
     setQualitySlider();
     enableDependentControls();
-    if (ui && m_currentOptions)
+    if (ui && m_currentOptions) {
         ui->qualityValue->setText(QStringLiteral("%1%").arg(m_currentOptions->quality()));
+        showResizeValues();
+    }
     showSample();
     showFolderMessage();
+}
+
+// The size controls of the chosen mode; a mode outside the list fits into the box, as the batch
+// does.
+void OutputOptionsPane::showResizeValues()
+{
+    QWidget *page = ui->boxPage;
+    switch (m_currentOptions->resizeMode()) {
+    case OutputOptions::LongEdge:
+    case OutputOptions::ShortEdge:
+        page = ui->edgePage;
+        break;
+    case OutputOptions::Percent:
+        page = ui->percentPage;
+        break;
+    case OutputOptions::Megapixels:
+        page = ui->megapixelsPage;
+        break;
+    default:
+        break;
+    }
+    ui->resizeValues->setCurrentWidget(page);
 }
 
 void OutputOptionsPane::showFolderMessage()

@@ -68,6 +68,7 @@ private:
     void setQualitySlider();
     void enableDependentControls();
     void showSample();
+    void showResizeValues();
     // A line saying which photos are skipped because their outputs would replace them; empty
     // when none is.
     QString sourcesKeptNote(const WorkFileList &files) const;

@@ -3,6 +3,8 @@
 
 #include "panes/SourceFilesPane.h"
 
+#include "panes/SourceFilesModel.h"
+
 #include "imageio/ExifSummary.h"
 #include "sources/FileGathering.h"
 #include "widgets/DropView.h"
@@ -10,102 +12,29 @@
 
 #include "ui_SourceFilesPane.h"
 
-#include <QAbstractTableModel>
-#include <QApplication>
 #include <QDropEvent>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QScopedValueRollback>
-#include <QStyle>
+#include <QSignalBlocker>
 
 #include <algorithm>
-#include <functional>
 
 namespace inkveil {
 
-// The table's rows: one work file each, with its name and its full path.
-class SourceFilesPane::FilesModel : public QAbstractTableModel
-{
-public:
-    static constexpr int Name = 0, Path = 1, ColumnCount = 2;
-
-    using QAbstractTableModel::QAbstractTableModel;
-
-    const WorkFileList &files() const { return m_files; }
-
-    int rowCount(const QModelIndex &parent = {}) const override
-    {
-        return parent.isValid() ? 0 : static_cast<int>(m_files.size());
-    }
-
-    int columnCount(const QModelIndex &parent = {}) const override
-    {
-        return parent.isValid() ? 0 : ColumnCount;
-    }
-
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
-            return {};
-        const WorkFile &file = *m_files.at(index.row());
-        if (role == Qt::DisplayRole)
-            return index.column() == Name ? file.fileName() : file.filePath();
-        if (role == Qt::ToolTipRole)
-            return file.problem().isEmpty() ? file.filePath()
-                                            : file.filePath() + QLatin1Char('\n') + file.problem();
-        // A photo that will fail is marked the moment it is added, not when the run gets to it.
-        if (role == Qt::DecorationRole && index.column() == Name && !file.problem().isEmpty())
-            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
-        return {};
-    }
-
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-            return QAbstractTableModel::headerData(section, orientation, role);
-        return section == Name ? QStringLiteral("Name") : QStringLiteral("Path");
-    }
-
-    // Appends a work file for each photo among the paths that the list does not hold yet.
-    void append(const QStringList &paths, QStringList *problems)
-    {
-        WorkFileList grown = m_files;
-        if (FileGathering::appendWorkFiles(grown, paths, problems) == 0)
-            return;
-        beginInsertRows({}, rowCount(), static_cast<int>(grown.size()) - 1);
-        m_files = std::move(grown);
-        endInsertRows();
-    }
-
-    // Removes the given rows, each run of neighbouring rows in one step, from the bottom up so
-    // that the rows still to go keep their numbers.
-    void remove(QList<int> rows)
-    {
-        std::sort(rows.begin(), rows.end(), std::greater<>());
-        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-        for (qsizetype i = 0; i < rows.size();) {
-            const int last = rows.at(i);
-            int first = last;
-            while (++i < rows.size() && rows.at(i) == first - 1)
-                --first;
-            beginRemoveRows({}, first, last);
-            m_files.remove(first, last - first + 1);
-            endRemoveRows();
-        }
-    }
-
-private:
-    WorkFileList m_files;
-};
-
 SourceFilesPane::SourceFilesPane(QObject *parent)
     : PaneController(parent)
-    , m_filesModel(new FilesModel(this))
+    , m_filesModel(new SourceFilesModel(this))
 {
+    connect(m_filesModel, &SourceFilesModel::problemFound, this, &SourceFilesPane::setStatus);
     connect(m_filesModel, &QAbstractItemModel::rowsInserted, this,
             &SourceFilesPane::filesOrSelectionChanged);
     connect(m_filesModel, &QAbstractItemModel::rowsRemoved, this,
+            &SourceFilesPane::filesOrSelectionChanged);
+    // A sort reorders the batch: the frame gets the new order.
+    connect(m_filesModel, &QAbstractItemModel::layoutChanged, this,
             &SourceFilesPane::filesOrSelectionChanged);
 }
 
@@ -120,6 +49,7 @@ bool SourceFilesPane::formLoaded()
     if (!ui)
         return false;
     ui->files->setModel(m_filesModel);
+    setUpColumns();
     connect(ui->files->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SourceFilesPane::filesOrSelectionChanged);
     ui->files->installEventFilter(this);
@@ -136,7 +66,37 @@ bool SourceFilesPane::formLoaded()
     connect(ui->remove, &QPushButton::clicked, this, &SourceFilesPane::removeSelected);
     connect(ui->dropView, &DropView::pathsChosen, this, &SourceFilesPane::addPaths);
     connect(ui->addPhotos, &QPushButton::clicked, ui->dropView, &DropView::openPanel);
+    connect(ui->addFolder, &QPushButton::clicked, ui->dropView, &DropView::openFolderPanel);
     return true;
+}
+
+void SourceFilesPane::setUpColumns()
+{
+    QHeaderView *header = ui->files->horizontalHeader();
+    // The picture first, the path last, where it can take the rest of the width.
+    header->moveSection(header->visualIndex(SourceFilesModel::Picture), 0);
+    header->moveSection(header->visualIndex(SourceFilesModel::Path),
+                        SourceFilesModel::ColumnCount - 1);
+    const int edge = PhotoDetails::ThumbnailEdge;
+    header->setSectionResizeMode(SourceFilesModel::Picture, QHeaderView::Fixed);
+    header->resizeSection(SourceFilesModel::Picture, edge + 8);
+    const QFontMetrics metrics(ui->files->font());
+    header->resizeSection(SourceFilesModel::PixelSize,
+                          metrics.horizontalAdvance(QStringLiteral("00000 × 00000")) + 16);
+    header->resizeSection(SourceFilesModel::Taken,
+                          metrics.horizontalAdvance(QStringLiteral("00/00/0000 00:00 PM")) + 16);
+    ui->files->verticalHeader()->setDefaultSectionSize(edge + 4);
+    // A click on a column's title sorts the batch by it; nothing is sorted until then.
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    header->setSortIndicatorShown(true);
+    header->setSectionsClickable(true);
+    connect(header, &QHeaderView::sortIndicatorChanged, m_filesModel, &SourceFilesModel::sort);
+    // The arrow stays on the column the list is sorted by.
+    connect(m_filesModel, &SourceFilesModel::sortKept, header,
+            [header](int column, Qt::SortOrder order) {
+                const QSignalBlocker quiet(header);
+                header->setSortIndicator(column, order);
+            });
 }
 
 void SourceFilesPane::addPaths(const QStringList &paths)
@@ -281,7 +241,7 @@ void SourceFilesPane::selectRow(int row)
         selection->clear();
         return;
     }
-    const QModelIndex index = m_filesModel->index(row, FilesModel::Name);
+    const QModelIndex index = m_filesModel->index(row, SourceFilesModel::Name);
     selection->setCurrentIndex(index,
                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     ui->files->scrollTo(index);

@@ -15,6 +15,8 @@ class SourceFiles;
 
 namespace inkveil {
 
+class SourceFilesModel;
+
 // The source files pane: the batch of photos to watermark, gathered from drops, the file
 // dialog and the command line. Every change of the list or of its selection reads the EXIF of
 // the selected photos (once per photo), hands the list to the application controller and lets
@@ -46,13 +48,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    class FilesModel;
-
+    void setUpColumns();
     void filesOrSelectionChanged();
     void selectRow(int row);
     WorkFileList selectedFiles() const;
 
-    FilesModel *m_filesModel = nullptr;
+    SourceFilesModel *m_filesModel = nullptr;
     // The form's controls; null until the form is built.
     Ui::SourceFiles *ui = nullptr;
     QPointer<QWidget> m_tableViewport;

@@ -50,6 +50,9 @@ void SummaryPane::update()
     ui->originalname->setText(text.originalname());
     ui->samplename->setText(text.samplename());
     ui->thumbnails->setText(text.thumbnails());
+    ui->outputsize->setText(text.outputsize());
+    ui->metadata->setText(text.metadata());
+    ui->existing->setText(text.existing());
     const QStringList warnings = SummaryText::warnings(m_workFiles, m_overlays, *m_outputOptions);
     ui->warnings->setText(warnings.join(QLatin1Char('\n')));
     // The row is there only when there is something to say.

@@ -4,6 +4,8 @@
 #include "panes/TextEditor.h"
 
 #include "panes/EditorControls.h"
+#include "render/PlaceholderExpander.h"
+#include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
 #include "widgets/ColorWell.h"
 
@@ -66,11 +68,16 @@ const QList<TextEditor::TextBlock> &TextEditor::textBlocks()
             {QStringLiteral("Copyright"), QStringLiteral("Copyright")},
             {QStringLiteral("Copyright sign"), QStringLiteral("\u00A9")},
         };
-        for (const char *placeholder :
-             {"{FILENAME}", "{FULLDATE}", "{YEAR}", "{MONTH}", "{DATE}", "{DAY}", "{EXIF_MAKE}",
-              "{EXIF_MODEL}", "{EXIF_DATE}", "{EXIF_FOCALLENGTH}", "{EXIF_ISO}", "{EXIF_FNUMBER}",
-              "{EXIF_SHUTTER}", "{EXIF_WIDTH}", "{EXIF_HEIGHT}", "{EXIF_RESOLUTION}",
-              "{USERNAME}"}) {
+        for (const char *placeholder : {"{FILENAME}",     "{FULLDATE}",
+                                        "{YEAR}",         "{MONTH}",
+                                        "{DATE}",         "{DAY}",
+                                        "{EXIF_MAKE}",    "{EXIF_MODEL}",
+                                        "{EXIF_DATE}",    "{EXIF_FOCALLENGTH}",
+                                        "{EXIF_ISO}",     "{EXIF_FNUMBER}",
+                                        "{EXIF_SHUTTER}", "{EXIF_WIDTH}",
+                                        "{EXIF_HEIGHT}",  "{EXIF_RESOLUTION}",
+                                        "{EXIF_ARTIST}",  "{EXIF_COPYRIGHT}",
+                                        "{EXIF_LENS}",    "{USERNAME}"}) {
             const QString text = QString::fromLatin1(placeholder);
             list.append({text, text});
         }
@@ -111,6 +118,8 @@ void TextEditor::formLoaded(const Ui::Watermarks &form)
     for (const TextBlock &block : textBlocks())
         m_blocks->addItem(block.entry);
     m_blocks->setCurrentIndex(0);
+    // What each placeholder means, until there is a photo to show its value.
+    setPhoto(nullptr);
     connect(m_blocks, &QComboBox::activated, this, &TextEditor::insertBlock);
 }
 
@@ -400,6 +409,30 @@ void TextEditor::changeRotation(int index)
         return;
     m_currentRotation = EditorControls::rotationAt(index);
     refresh();
+}
+
+void TextEditor::setPhoto(const std::shared_ptr<WorkFile> &photo)
+{
+    if (!m_blocks)
+        return;
+    const PlaceholderExpander expander;
+    for (int index = 0; index < textBlocks().size() && index < m_blocks->count(); ++index) {
+        const TextBlock &block = textBlocks().at(index);
+        const QString meaning = PlaceholderExpander::meaning(block.inserts);
+        if (meaning.isEmpty())
+            continue;
+        // What the placeholder means, and what it gives on the photo the preview shows.
+        QString entry = block.entry + QStringLiteral(" – ") + meaning;
+        if (photo) {
+            constexpr int MostShown = 40;
+            QString value = expander.expandText(block.inserts, *photo).simplified();
+            if (value.size() > MostShown)
+                value = value.left(MostShown - 1) + QStringLiteral("\u2026");
+            entry += value.isEmpty() ? QStringLiteral(" (none in this photo)")
+                                     : QStringLiteral(": ") + value;
+        }
+        m_blocks->setItemText(index, entry);
+    }
 }
 
 void TextEditor::insertBlock(int index)

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <memory>
+
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
@@ -23,6 +25,7 @@ namespace inkveil {
 
 class ColorWell;
 class Overlay;
+class WorkFile;
 
 // The text tab of the watermark pane. Holds the text settings of the selected watermark in
 // fields of its own; after each user change it asks the pane to write every editor's values
@@ -46,6 +49,9 @@ public:
     void formLoaded(const Ui::Watermarks &form);
     // Shows the watermark's text settings; nothing is written back while loading.
     void activate(const Overlay &overlay);
+    // Explains each placeholder of the block list with the value it gives for this photo (the
+    // one the preview shows), or only what it means without a photo.
+    void setPhoto(const std::shared_ptr<WorkFile> &photo);
     // The text controls are usable only for a text watermark; otherwise the text shows grey.
     void allowTextEditing(bool allow);
 

@@ -310,6 +310,7 @@ void WatermarksPane::update()
         return;
     ui->preview->setFile(m_workFiles.at(m_currentImage));
     ui->preview->redraw();
+    m_textEditor->setPhoto(m_workFiles.at(m_currentImage));
     setStatus();
 }
 

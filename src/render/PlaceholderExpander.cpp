@@ -5,8 +5,11 @@
 
 #include "sources/WorkFile.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QStringList>
+
+#include <algorithm>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -58,42 +61,113 @@ const QStringList &PlaceholderExpander::placeholders()
         QStringLiteral("{EXIF_WIDTH}"),
         QStringLiteral("{EXIF_HEIGHT}"),
         QStringLiteral("{EXIF_RESOLUTION}"),
+        QStringLiteral("{EXIF_ARTIST}"),
+        QStringLiteral("{EXIF_COPYRIGHT}"),
+        QStringLiteral("{EXIF_LENS}"),
     };
     return list;
 }
 
-QString PlaceholderExpander::expandText(const QString &text, WorkFile &file) const
+QString PlaceholderExpander::meaning(const QString &placeholder)
 {
-    QString result = text;
-    const auto replace = [&result](const char *placeholder, const QString &value) {
-        result.replace(QLatin1String(placeholder), value);
+    static const QHash<QString, QString> meanings{
+        {QStringLiteral("{USERNAME}"), QStringLiteral("your full name")},
+        {QStringLiteral("{FILENAME}"), QStringLiteral("the photo's file name")},
+        {QStringLiteral("{FULLDATE}"), QStringLiteral("date, time and time zone now")},
+        {QStringLiteral("{YEAR}"), QStringLiteral("this year")},
+        {QStringLiteral("{MONTH}"), QStringLiteral("this month, 01 to 12")},
+        {QStringLiteral("{DATE}"), QStringLiteral("today's day of the month")},
+        {QStringLiteral("{DAY}"), QStringLiteral("today's weekday")},
+        {QStringLiteral("{EXIF_MAKE}"), QStringLiteral("camera maker")},
+        {QStringLiteral("{EXIF_MODEL}"), QStringLiteral("camera model")},
+        {QStringLiteral("{EXIF_DATE}"), QStringLiteral("date and time taken")},
+        {QStringLiteral("{EXIF_FOCALLENGTH}"), QStringLiteral("focal length in mm")},
+        {QStringLiteral("{EXIF_FNUMBER}"), QStringLiteral("f-number")},
+        {QStringLiteral("{EXIF_SHUTTER}"), QStringLiteral("exposure time in seconds")},
+        {QStringLiteral("{EXIF_ISO}"), QStringLiteral("ISO speed")},
+        {QStringLiteral("{EXIF_WIDTH}"), QStringLiteral("width in pixels")},
+        {QStringLiteral("{EXIF_HEIGHT}"), QStringLiteral("height in pixels")},
+        {QStringLiteral("{EXIF_RESOLUTION}"), QStringLiteral("resolution in dots per inch")},
+        {QStringLiteral("{EXIF_ARTIST}"), QStringLiteral("photographer")},
+        {QStringLiteral("{EXIF_COPYRIGHT}"), QStringLiteral("copyright notice")},
+        {QStringLiteral("{EXIF_LENS}"), QStringLiteral("lens model")},
     };
-    replace("{USERNAME}", m_userFullName);
-    replace("{FILENAME}", file.fileName());
+    return meanings.value(placeholder);
+}
 
+QList<std::pair<QString, QString>> PlaceholderExpander::values(WorkFile &file) const
+{
     // One reading of the clock for all date placeholders, so they agree with each other.
     const QDateTime now = m_clock();
-    replace("{FULLDATE}", fullDate(now));
-    replace("{YEAR}", now.toString(QStringLiteral("yyyy")));
-    replace("{MONTH}", now.toString(QStringLiteral("MM")));
-    replace("{DATE}", now.toString(QStringLiteral("dd")));
-    replace("{DAY}", QLocale::system().dayName(now.date().dayOfWeek(), QLocale::LongFormat));
-
     const ExifData &exif = file.readExif();
     const bool valid = exif.valid();
     const auto exifValue = [valid](const QString &value) { return valid ? value : QString(); };
-    replace("{EXIF_MAKE}", exifValue(exif.make()));
-    replace("{EXIF_MODEL}", exifValue(exif.model()));
-    replace("{EXIF_DATE}", exifValue(exif.dateTime()));
-    replace("{EXIF_FOCALLENGTH}", exifValue(exif.focalLength().toString()));
-    replace("{EXIF_FNUMBER}", exifValue(exif.fNumber().toString()));
-    replace("{EXIF_SHUTTER}", exifValue(exif.exposure()));
-    replace("{EXIF_ISO}", exifValue(QString::number(exif.iso())));
-    replace("{EXIF_WIDTH}", exifValue(QString::number(exif.width())));
-    replace("{EXIF_HEIGHT}", exifValue(QString::number(exif.height())));
-    replace("{EXIF_RESOLUTION}",
-            exifValue(QString::number(static_cast<double>(exif.resx()), 'g', 7)));
+    const QStringList values{
+        m_userFullName,
+        file.fileName(),
+        fullDate(now),
+        now.toString(QStringLiteral("yyyy")),
+        now.toString(QStringLiteral("MM")),
+        now.toString(QStringLiteral("dd")),
+        QLocale::system().dayName(now.date().dayOfWeek(), QLocale::LongFormat),
+        exifValue(exif.make()),
+        exifValue(exif.model()),
+        exifValue(exif.dateTime()),
+        exifValue(exif.focalLength().toString()),
+        exifValue(exif.fNumber().toString()),
+        exifValue(exif.exposure()),
+        exifValue(QString::number(exif.iso())),
+        exifValue(QString::number(exif.width())),
+        exifValue(QString::number(exif.height())),
+        exifValue(QString::number(static_cast<double>(exif.resx()), 'g', 7)),
+        exifValue(exif.artist()),
+        exifValue(exif.copyright()),
+        exifValue(exif.lensModel()),
+    };
+    QList<std::pair<QString, QString>> pairs;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        pairs.append({placeholders().at(i), values.at(i)});
+    return pairs;
+}
+
+QString PlaceholderExpander::expandText(const QString &text, WorkFile &file) const
+{
+    const QList<std::pair<QString, QString>> pairs = values(file);
+    QString result = optionalPartsSettled(text, pairs);
+    for (const auto &[placeholder, value] : pairs)
+        result.replace(placeholder, value);
     return result;
+}
+
+QString PlaceholderExpander::optionalPartsSettled(const QString &text,
+                                                  const QList<std::pair<QString, QString>> &pairs)
+{
+    const QLatin1String opening("{?");
+    QString result;
+    qsizetype from = 0;
+    for (qsizetype start = text.indexOf(opening); start >= 0; start = text.indexOf(opening, from)) {
+        // The part ends at the first "}" that closes no placeholder of its own.
+        qsizetype end = start + opening.size();
+        for (int depth = 0; end < text.size(); ++end) {
+            if (text.at(end) == QLatin1Char('{'))
+                ++depth;
+            else if (text.at(end) == QLatin1Char('}') && depth-- == 0)
+                break;
+        }
+        if (end >= text.size())
+            break;
+        const QString inner = text.mid(start + opening.size(), end - start - opening.size());
+        // No value: an empty text, or the 0 that a number the photo lacks reads as.
+        const bool missing = std::any_of(pairs.begin(), pairs.end(), [&inner](const auto &pair) {
+            return inner.contains(pair.first) &&
+                   (pair.second.isEmpty() || pair.second == QLatin1String("0"));
+        });
+        result += text.mid(from, start - from);
+        if (!missing)
+            result += inner;
+        from = end + 1;
+    }
+    return result + text.mid(from);
 }
 
 QString PlaceholderExpander::systemUserFullName()

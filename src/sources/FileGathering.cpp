@@ -83,11 +83,7 @@ void appendEntries(const QString &folder, const QString &relative, QStringList &
                                  .arg(path.isEmpty() ? QStringLiteral("/") : path, names.reason()));
         return;
     }
-    // Ties in the natural order (names differing only in case) fall back to plain text order.
-    std::sort(names->begin(), names->end(), [](const QString &a, const QString &b) {
-        const int order = naturalOrder().compare(a, b);
-        return order != 0 ? order < 0 : a < b;
-    });
+    std::sort(names->begin(), names->end(), FileGathering::naturalLess);
     for (const QString &name : *names) {
         const QString entry = relative.isEmpty() ? name : relative + QLatin1Char('/') + name;
         out.append(folder + QLatin1Char('/') + entry);
@@ -137,6 +133,12 @@ QStringList FileGathering::expandPaths(const QStringList &paths, QStringList *pr
             files.append(path);
     }
     return files;
+}
+
+bool FileGathering::naturalLess(const QString &a, const QString &b)
+{
+    const int order = naturalOrder().compare(a, b);
+    return order != 0 ? order < 0 : a < b;
 }
 
 bool FileGathering::isSupportedFormat(const QString &extension)

@@ -22,6 +22,10 @@ public:
     // A folder that can't be listed adds "PATH: reason" to problems.
     static QStringList expandPaths(const QStringList &paths, QStringList *problems = nullptr);
 
+    // The natural name order folders are walked in (IMG_2 before IMG_10, letter case aside), the
+    // same on every machine whatever its locale; names equal in it fall back to plain text order.
+    static bool naturalLess(const QString &a, const QString &b);
+
     // Is the extension one of the readable image types, compared exactly with letter case?
     static bool isSupportedFormat(const QString &extension);
 

@@ -5,6 +5,7 @@
 
 #include "imageio/ImageToolkit.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -13,6 +14,8 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <algorithm>
@@ -30,6 +33,8 @@ QString secondLine()
 {
     return QStringLiteral("... or click to browse");
 }
+
+const QString LastFolderKey = QStringLiteral("sources/lastFolder");
 
 // The classic Mac system face; where it is not installed the default sans font stands in.
 QFont lucidaGrande(int pixelSize)
@@ -102,20 +107,51 @@ void DropView::openPanel()
         return;
     }
     // Not the platform's dialog: ours must hand back folders as well as files.
-    auto *dialog = new FilesAndFoldersDialog(window(), QStringLiteral("Add Photos"));
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    auto *dialog = new FilesAndFoldersDialog(window(), QStringLiteral("Add Photos"), startFolder());
     dialog->setFileMode(QFileDialog::ExistingFiles);
     QStringList patterns;
     for (const QString &type : ImageToolkit::imageFileTypes())
         patterns.append(QStringLiteral("*.") + type);
     dialog->setNameFilter(QStringLiteral("Images (%1)").arg(patterns.join(QLatin1Char(' '))));
     dialog->setOption(QFileDialog::HideNameFilterDetails);
+    openDialog(dialog);
+}
+
+void DropView::openFolderPanel()
+{
+    if (m_chooser) {
+        const QStringList chosen = m_chooser(window());
+        openPanelDidEnd(chosen.isEmpty() ? QDialog::Rejected : QDialog::Accepted, chosen);
+        return;
+    }
+    auto *dialog = new QFileDialog(window(), QStringLiteral("Add Folder"), startFolder());
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    openDialog(dialog);
+}
+
+void DropView::openDialog(QFileDialog *dialog)
+{
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setWindowModality(Qt::WindowModal);
     connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
+        // The next dialog opens where this one was left.
+        if (result == QDialog::Accepted)
+            QSettings().setValue(LastFolderKey, dialog->directory().absolutePath());
         openPanelDidEnd(result, dialog->selectedFiles());
         dialog->deleteLater();
     });
     dialog->open();
+}
+
+QString DropView::startFolder()
+{
+    const QString last = QSettings().value(LastFolderKey).toString();
+    if (!last.isEmpty() && QFileInfo(last).isDir())
+        return last;
+    // Where the desktop keeps photos (XDG_PICTURES_DIR), else the home folder.
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
 }
 
 void DropView::openPanelDidEnd(int result, const QStringList &paths)

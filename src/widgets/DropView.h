@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class QFileDialog;
 class QMimeData;
 
 namespace inkveil {
@@ -44,6 +45,11 @@ public:
 
     // Opens the file dialog, window-modal on the main window; its end goes to openPanelDidEnd.
     void openPanel();
+    // The same for one folder, gathered as a dropped folder is.
+    void openFolderPanel();
+    // Where the dialogs start: the folder the last one was left in, else the Pictures folder,
+    // else the home folder.
+    static QString startFolder();
     // The file dialog's end: with Accepted and at least one path, the paths are gathered.
     void openPanelDidEnd(int result, const QStringList &paths);
     // Replaces the file dialog (tests answer it without a window).
@@ -66,6 +72,7 @@ protected:
 
 private:
     void setHighlighted(bool highlighted);
+    void openDialog(QFileDialog *dialog);
 
     QFont m_normalFont;
     QFont m_smallFont;

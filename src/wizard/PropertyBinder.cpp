@@ -83,6 +83,8 @@ bool PropertyBinder::bind(const QString &name, int propertyType)
         kind = Kind::Check;
     else if (propertyType == QMetaType::Int && qobject_cast<QSpinBox *>(control))
         kind = Kind::Spin;
+    else if (propertyType == QMetaType::Float && qobject_cast<QDoubleSpinBox *>(control))
+        kind = Kind::DoubleSpin;
     else if (propertyType == QMetaType::Int && qobject_cast<QAbstractSlider *>(control))
         kind = Kind::Slider;
     else if (propertyType == QMetaType::Int && qobject_cast<QComboBox *>(control))
@@ -117,6 +119,10 @@ void PropertyBinder::connectControl(const QString &name, QWidget *control, Kind 
     case Kind::Spin:
         connect(qobject_cast<QSpinBox *>(control), &QSpinBox::valueChanged, this,
                 [this, name](int value) { controlEdited(name, value); });
+        break;
+    case Kind::DoubleSpin:
+        connect(qobject_cast<QDoubleSpinBox *>(control), &QDoubleSpinBox::valueChanged, this,
+                [this, name](double value) { controlEdited(name, static_cast<float>(value)); });
         break;
     case Kind::Slider:
         connect(qobject_cast<QAbstractSlider *>(control), &QAbstractSlider::valueChanged, this,
@@ -182,6 +188,9 @@ void PropertyBinder::showValue(const QString &name)
         break;
     case Kind::Spin:
         qobject_cast<QSpinBox *>(control)->setValue(value.toInt());
+        break;
+    case Kind::DoubleSpin:
+        qobject_cast<QDoubleSpinBox *>(control)->setValue(value.toDouble());
         break;
     case Kind::Slider:
         qobject_cast<QAbstractSlider *>(control)->setValue(value.toInt());

@@ -21,7 +21,8 @@ namespace inkveil {
 //   QString: QLineEdit (each edit), QComboBox (the chosen item's text);
 //   bool:    a checkable button (QCheckBox);
 //   int, enum: QSpinBox, a slider, QComboBox (the chosen item's index), or any other widget that
-//            holds radio buttons, its n-th radio button (in form order) standing for n.
+//            holds radio buttons, its n-th radio button (in form order) standing for n;
+//   float:   QDoubleSpinBox.
 // A value a control cannot show (an index past the items, a number outside a spin box's range)
 // leaves the control blank or at its limit, and the object keeps its value. The binder can be
 // pointed at another object at any time; the controls then show that object.
@@ -46,7 +47,7 @@ private Q_SLOTS:
     void notified();
 
 private:
-    enum class Kind { Text, Check, Spin, Slider, ComboText, ComboIndex, RadioGroup };
+    enum class Kind { Text, Check, Spin, DoubleSpin, Slider, ComboText, ComboIndex, RadioGroup };
     struct Binding
     {
         QPointer<QWidget> control;
