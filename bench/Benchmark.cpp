@@ -159,6 +159,12 @@ QList<Configuration> configurationsFor(const Settings &settings, const int allWo
          true,
          n,
          {}});
+    configurations.append({QStringLiteral("Inkveil, signed with content credentials, 1 worker"),
+                           QStringLiteral("engine-signed"),
+                           1,
+                           false,
+                           n,
+                           {}});
     configurations.append({QStringLiteral("Inkveil, tiled text with outline and shadow, 1 worker"),
                            QStringLiteral("engine-tiled"),
                            1,

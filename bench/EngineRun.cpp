@@ -5,6 +5,8 @@
 
 #include "PhotoBuilders.h"
 #include "batch/BatchEngine.h"
+#include "credentials/OutputSigner.h"
+#include "credentials/SigningIdentity.h"
 #include "output/OutputOptions.h"
 #include "render/PlaceholderExpander.h"
 #include "watermarks/Overlay.h"
@@ -13,6 +15,7 @@
 #include <QEventLoop>
 #include <QHash>
 #include <QImageReader>
+#include <QProcess>
 
 #include <algorithm>
 #include <mutex>
@@ -88,6 +91,22 @@ void checkOutput(const QString &path, bool fit)
                 .arg(expected.height()));
 }
 
+// The signed run's signer: a throw-away ES256 chain made with the tests' script.
+std::shared_ptr<const OutputSigner> benchSigner(const RunSettings &run)
+{
+    if (run.kind != QLatin1String("engine-signed"))
+        return nullptr;
+    const QString folder = run.output + QStringLiteral("-chain");
+    if (QProcess::execute(QStringLiteral("bash"), {QStringLiteral(INKVEIL_CHAIN_SCRIPT), folder,
+                                                   QStringLiteral("ec256")}) != 0)
+        die(QStringLiteral("make-test-chain failed"));
+    const auto identity = SigningIdentity::load(
+        {folder + QStringLiteral("/chain.pem"), folder + QStringLiteral("/signer.key"), {}});
+    if (!identity)
+        die(identity.reason());
+    return std::make_shared<OutputSigner>(*identity, QStringLiteral("Inkveil Bench"));
+}
+
 } // namespace
 
 // The engine as the wizard and the command-line tool drive it. A photo's time runs from the
@@ -108,12 +127,14 @@ Timing runEngine(const RunSettings &run)
         return message;
     };
     Timing timing;
+    const std::shared_ptr<const OutputSigner> signer = benchSigner(run);
     for (int r = 0; r < run.repeat; ++r) {
         clearOutput(run.output);
         const auto options = benchOptions(run);
         const WorkFileList files = workFiles(paths);
         BatchEngine engine;
         engine.setExpander(benchExpander());
+        engine.setSigner(signer);
         std::mutex lock;
         std::vector<double> finishedAt;
         QStringList failures;

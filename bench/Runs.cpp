@@ -76,7 +76,8 @@ int runChild(const RunSettings &run)
 {
     if (run.kind == QLatin1String("floor")) {
         printResult(run, runFloor(run), RUSAGE_SELF);
-    } else if (run.kind == QLatin1String("engine") || run.kind == QLatin1String("engine-tiled")) {
+    } else if (run.kind == QLatin1String("engine") || run.kind == QLatin1String("engine-tiled") ||
+               run.kind == QLatin1String("engine-signed")) {
         printResult(run, runEngine(run), RUSAGE_SELF);
     } else if (run.kind == QLatin1String("vips") || run.kind == QLatin1String("imagemagick")) {
         printResult(run, runExternalTool(run), RUSAGE_CHILDREN);

@@ -9,6 +9,9 @@
 #include "HeifBuilder.h"
 #include "PhotoBuilders.h"
 
+#include "credentials/CredentialReader.h"
+#include "credentials/OutputSigner.h"
+#include "credentials/SigningIdentity.h"
 #include "imageio/CameraData.h"
 #include "imageio/ImageToolkit.h"
 #include "imageio/JpegCodec.h"
@@ -17,6 +20,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QTextStream>
@@ -52,6 +56,42 @@ QByteArray exifOf(const Tiff &t)
 {
     return cameraTiff(t, "Seed Optics", "SX-1", "2024:06:01 12:00:00", quint32(PhotoSize.width()),
                       quint32(PhotoSize.height()));
+}
+
+// Signed files, when the fuzz smoke has made a test chain in FOLDER/chain.
+int saveSignedSeeds(const QString &root, const QByteArray &colour)
+{
+    const QString chain = root + QStringLiteral("/chain/");
+    if (!QFileInfo::exists(chain + QStringLiteral("chain.pem")))
+        return 0;
+    const auto identity = SigningIdentity::load(
+        {chain + QStringLiteral("chain.pem"), chain + QStringLiteral("signer.key"), {}});
+    if (!identity) {
+        QTextStream(stderr) << "fuzz_seeds: " << identity.reason() << Qt::endl;
+        return 1;
+    }
+    const OutputSigner signer(*identity, QStringLiteral("Seed Author"));
+    const QString seeds = root + QStringLiteral("/credentials");
+    for (const QString &format : {QStringLiteral("jpg"), QStringLiteral("png")}) {
+        Provenance provenance;
+        provenance.title = QStringLiteral("signed.") + format;
+        provenance.format = OutputSigner::mediaType(provenance.title);
+        provenance.actions.append({QStringLiteral("c2pa.resized"), QString()});
+        const QByteArray file =
+            format == QLatin1String("jpg")
+                ? colour
+                : ImageToolkit::encode(photo(QImage::Format_RGB32), format, 80, Dpi).value();
+        const auto signedFile = signer.sign(file, provenance, seeds + QStringLiteral("/none"));
+        if (!signedFile) {
+            QTextStream(stderr) << "fuzz_seeds: " << signedFile.reason() << Qt::endl;
+            return 1;
+        }
+        save(seeds, provenance.title, signedFile->asset);
+        if (format == QLatin1String("png"))
+            save(seeds, QStringLiteral("store.jumbf"),
+                 CredentialReader::read(signedFile->asset).store);
+    }
+    return 0;
 }
 
 } // namespace
@@ -109,5 +149,18 @@ int main(int argc, char *argv[])
     save(heifSeeds, QStringLiteral("camera.avif"), avif);
     // A grid, whose boxes are checked before libheif reads them.
     save(heifSeeds, QStringLiteral("grid.avif"), heifbuilder::gridFile({}));
-    return 0;
+    const QString layoutSeeds = root + QStringLiteral("/heiflayout");
+    save(layoutSeeds, QStringLiteral("camera.avif"), avif);
+    save(layoutSeeds, QStringLiteral("grid.avif"), heifbuilder::gridFile({}));
+
+    // One photo in every format whose end the check looks for.
+    const QString integritySeeds = root + QStringLiteral("/integrity");
+    save(integritySeeds, QStringLiteral("camera.jpg"), camera);
+    save(integritySeeds, QStringLiteral("camera.avif"), avif);
+    for (const QString &format :
+         {QStringLiteral("png"), QStringLiteral("gif"), QStringLiteral("bmp"),
+          QStringLiteral("webp"), QStringLiteral("tif")})
+        save(integritySeeds, QStringLiteral("photo.") + format,
+             ImageToolkit::encode(photo(QImage::Format_RGB32), format, 80, Dpi).value());
+    return saveSignedSeeds(root, colour);
 }

@@ -6,6 +6,7 @@
 #include "imageio/AvifEncoder.h"
 #include "imageio/ExifData.h"
 #include "imageio/ExifParser.h"
+#include "imageio/IccProfile.h"
 #include "imageio/ImageFormat.h"
 #include "imageio/ImageToolkit.h"
 #include "imageio/MetadataCopier.h"
@@ -26,6 +27,8 @@
 
 #include <exiv2/exiv2.hpp>
 #include <zlib.h>
+
+#include <cstring>
 
 using namespace inkveil;
 
@@ -446,15 +449,57 @@ private Q_SLOTS:
         QCOMPARE(carried.reason(), QStringLiteral("it is held in a video's container"));
     }
 
-    // Camera data that is read counts in the memory budget.
+    // Camera data that is read counts in the memory budget: compressed text with what it
+    // inflates to, and a JPEG's colour profile, which spans many segments.
+    void metadataCountsInMemory_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("suffix");
+        constexpr qsizetype Megabyte = 1024 * 1024;
+        QTest::newRow("XMP") << withXmp(QStringLiteral("png"), Megabyte) << "png";
+        QTest::newRow("compressed text")
+            << withPngChunk(saved(uprightPhoto(), "png"), "zTXt",
+                            QByteArray("Comment\0\0", 9) +
+                                qCompress(QByteArray(Megabyte, ' ')).mid(4))
+            << "png";
+        QByteArray jpeg = saved(uprightPhoto(), "jpeg");
+        const QByteArray piece(64000, 'p');
+        for (int i = 1; i <= 16; ++i) {
+            QByteArray segment("\xFF\xE2..ICC_PROFILE\0", 16);
+            segment += char(i) + QByteArray(1, char(16)) + piece;
+            qToBigEndian(quint16(segment.size() - 2), segment.data() + 2);
+            jpeg.insert(2, segment);
+        }
+        QTest::newRow("colour profile of a JPEG") << jpeg << "jpg";
+    }
+
     void metadataCountsInMemory()
     {
-        const QString source = m_dir.filePath(QStringLiteral("big-xmp.png"));
-        QVERIFY(writeFile(source, withXmp(QStringLiteral("png"), 1024 * 1024)));
+        QFETCH(QByteArray, file);
+        QFETCH(QString, suffix);
+        const QString source = m_dir.filePath(QStringLiteral("big-metadata.") + suffix);
+        QVERIFY(writeFile(source, file));
         OutputOptions options;
         const qint64 withMetadata = BatchEngine::memoryNeeded(source, options);
         options.setMetadata(OutputOptions::NoMetadata);
         QVERIFY(withMetadata - BatchEngine::memoryNeeded(source, options) >= 10 * 1024 * 1024);
+    }
+
+    // A colour profile larger than photos carry is left out, the photo converted to sRGB.
+    void oversizedProfileWrittenInSrgb()
+    {
+        QImage image = uprightPhoto();
+        image.setColorSpace(QColorSpace::fromIccProfile(grownProfile(MaxIccBytes)));
+        QVERIFY(image.colorSpace().isValid());
+        const QString source = m_dir.filePath(QStringLiteral("big-profile.png"));
+        QVERIFY(writeFile(source, saved(image, "png")));
+
+        const auto result = process(source, QStringLiteral("big-profile"));
+        QVERIFY(result.ok());
+        QCOMPARE(result.note, BatchEngine::NoProfileNote.arg(
+                                  oversizedIccReason(image.colorSpace().iccProfile().size())));
+        QImage written(result.outputPath);
+        QVERIFY(!written.colorSpace().isValid() || written.colorSpace() == QColorSpace::SRgb);
     }
 
     void transparency_data()
@@ -689,6 +734,51 @@ private:
         return engine.processSingleFile(std::make_shared<WorkFile>(source), overlays, options);
     }
 
+    // The PNG file with a chunk added before its end.
+    static QByteArray withPngChunk(QByteArray file, const QByteArray &type, const QByteArray &data)
+    {
+        const QByteArray chunk = type + data;
+        QByteArray frame(8, '\0');
+        qToBigEndian(quint32(data.size()), frame.data());
+        qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef *>(chunk.constData()),
+                                   uInt(chunk.size()))),
+                     frame.data() + 4);
+        file.insert(file.size() - 12, frame.left(4) + chunk + frame.mid(4)); // before IEND
+        return file;
+    }
+
+    // The image as a file of `format`, written by Qt.
+    static QByteArray saved(const QImage &image, const char *format)
+    {
+        QByteArray file;
+        QBuffer buffer(&file);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, format);
+        return file;
+    }
+
+    // An RGB colour profile of Qt's, grown past `size` bytes by a private tag.
+    static QByteArray grownProfile(const qsizetype size)
+    {
+        const QByteArray profile = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
+        const quint32 count = qFromBigEndian<quint32>(profile.constData() + 128);
+        QByteArray tags = profile.mid(132, 12 * count);
+        for (quint32 i = 0; i < count; ++i)
+            qToBigEndian(qFromBigEndian<quint32>(tags.constData() + 12 * i + 4) + 12,
+                         tags.data() + 12 * i + 4);
+        QByteArray grown = profile.left(128) + QByteArray(4, '\0') + tags + QByteArray(12, '\0') +
+                           profile.mid(132 + 12 * count);
+        grown += QByteArray((4 - grown.size() % 4) % 4, '\0');
+        qToBigEndian(count + 1, grown.data() + 128);
+        char *added = grown.data() + 132 + 12 * count;
+        std::memcpy(added, "zzzz", 4);
+        qToBigEndian(quint32(grown.size()), added + 4);
+        qToBigEndian(quint32(size), added + 8);
+        grown += QByteArray("zzzz", 4) + QByteArray(size - 4, '\0');
+        qToBigEndian(quint32(grown.size()), grown.data());
+        return grown;
+    }
+
     // The upright photo as a file of `format` with an XMP block of `size` bytes.
     static QByteArray withXmp(const QString &format, const qsizetype size)
     {
@@ -712,13 +802,7 @@ private:
             file += "XMP " + u32(quint32(xmp.size())) + xmp + QByteArray(xmp.size() % 2, '\0');
             qToLittleEndian(quint32(file.size() - 8), file.data() + 4);
         } else if (format == QLatin1String("png")) {
-            const QByteArray chunk = "iTXt" + QByteArray("XML:com.adobe.xmp\0\0\0\0\0", 22) + xmp;
-            QByteArray frame(8, '\0');
-            qToBigEndian(quint32(chunk.size() - 4), frame.data());
-            qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef *>(chunk.constData()),
-                                       uInt(chunk.size()))),
-                         frame.data() + 4);
-            file.insert(file.size() - 12, frame.left(4) + chunk + frame.mid(4)); // before IEND
+            file = withPngChunk(file, "iTXt", QByteArray("XML:com.adobe.xmp\0\0\0\0\0", 22) + xmp);
         } else { // a little-endian TIFF: its first directory again, at the end, with an XMLPacket
             const quint32 directory = qFromLittleEndian<quint32>(file.constData() + 4);
             const quint16 count = qFromLittleEndian<quint16>(file.constData() + directory);

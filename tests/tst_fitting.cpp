@@ -126,6 +126,10 @@ private Q_SLOTS:
     void whiteTextOnWhite();
     void boldIsHeavier();
     void batchToolReadsFittingKeys();
+    void longTextShrinksToFit_data();
+    void longTextShrinksToFit();
+    void handPlacementDrawn_data();
+    void handPlacementDrawn();
 
 private:
     QImage stamp(QSize photoSize, const OverlayList &overlays, QSize reducedTo = QSize())
@@ -157,7 +161,7 @@ private:
         QString xml =
             QString::fromUtf8(readFile(QStringLiteral(INKVEIL_RESOURCES_DIR "/state.bin")));
         xml.remove(QRegularExpression(
-            QStringLiteral("\\s*<key>(relativeSize|margin)</key>\\s*<real>[^<]*</real>")));
+            QStringLiteral("\\s*<key>(relativeSize|margin|maxWidth)</key>\\s*<real>[^<]*</real>")));
         OverlayList overlays;
         std::shared_ptr<OutputOptions> options;
         (void)StateFile::decode(xml.toUtf8(), overlays, options);
@@ -210,10 +214,11 @@ void TestFitting::oldStateUnchanged_data()
 {
     QTest::addColumn<QSize>("reducedTo"); // empty: drawn at full size
     QTest::addColumn<QString>("expected");
-    // Checksums of what the renderer drew before the fitting keys existed.
+    // Checksums of what the renderer drew before the fitting keys existed; on a reduced photo,
+    // since turned content is shrunk with the Lanczos filter photos are resized with.
     QTest::newRow("full size") << QSize() << QStringLiteral("0b24d4dc2aef482722fff06737ccf40a");
     QTest::newRow("reduced") << QSize(300, 200)
-                             << QStringLiteral("d5cc823686fbd8212c566db1d22ecc92");
+                             << QStringLiteral("96962034b5dcc8197aa554f5aeaf4c05");
 }
 
 void TestFitting::oldStateUnchanged()
@@ -243,6 +248,8 @@ void TestFitting::archive()
     overlay->setShadow(true);
     overlay->setShadowColor(QColor::fromRgbF(0.0f, 0.0f, 1.0f, 0.5f));
     overlay->setFontStyle(QStringLiteral("Bold"));
+    overlay->setOffsetX(-12.5f);
+    overlay->setOffsetY(7.0f);
     const auto back = Overlay::decode(overlay->encode());
     QCOMPARE(back->relativeSize(), Overlay::NewRelativeSize);
     QCOMPARE(back->margin(), Overlay::NewMargin);
@@ -253,6 +260,9 @@ void TestFitting::archive()
     QCOMPARE(back->shadow(), true);
     QCOMPARE(back->shadowColor(), overlay->shadowColor());
     QCOMPARE(back->fontStyle(), QStringLiteral("Bold"));
+    QCOMPARE(back->offsetX(), -12.5f);
+    QCOMPARE(back->offsetY(), 7.0f);
+    QCOMPARE(back->maxWidth(), Overlay::NewMaxWidth);
 
     const auto old = Overlay::decode(ArchivedRecord{Overlay::ClassName, {}});
     const Overlay plain;
@@ -265,6 +275,8 @@ void TestFitting::archive()
     QCOMPARE(old->shadow(), false);
     QCOMPARE(old->shadowColor(), plain.shadowColor());
     QVERIFY(old->fontStyle().isNull());
+    QCOMPARE(old->offsetX(), 0.0f);
+    QCOMPARE(old->maxWidth(), 0.0f);
 
     // The first-run state gives new watermarks' sizes.
     OverlayList overlays;
@@ -274,6 +286,7 @@ void TestFitting::archive()
     QCOMPARE(overlays.size(), 1);
     QCOMPARE(overlays.first()->relativeSize(), Overlay::NewRelativeSize);
     QCOMPARE(overlays.first()->margin(), Overlay::NewMargin);
+    QCOMPARE(overlays.first()->maxWidth(), Overlay::NewMaxWidth);
 }
 
 void TestFitting::textSizeFollowsPhoto_data()
@@ -430,6 +443,71 @@ void TestFitting::batchToolReadsFittingKeys()
     const QStringList written = QDir(out).entryList(QDir::Files);
     QCOMPARE(written.size(), 1);
     QCOMPARE(inkBounds(QImage(out + QLatin1Char('/') + written.first())), QRect(20, 430, 200, 50));
+}
+
+void TestFitting::longTextShrinksToFit_data()
+{
+    QTest::addColumn<float>("maxWidth");
+    QTest::addColumn<float>("rotation");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("shrunk");
+    const QString line = QStringLiteral("Photograph by Ana Example, all rights reserved, 2024");
+    QTest::newRow("no key: cut at both edges as before") << 0.0f << 0.0f << line << false;
+    QTest::newRow("90 %") << 90.0f << 0.0f << line << true;
+    QTest::newRow("turned: the photo's height counts") << 90.0f << 90.0f << line + line << true;
+    QTest::newRow("short text keeps its size") << 90.0f << 0.0f << QStringLiteral("Hg") << false;
+}
+
+void TestFitting::longTextShrinksToFit()
+{
+    QFETCH(float, maxWidth);
+    QFETCH(float, rotation);
+    QFETCH(QString, text);
+    QFETCH(bool, shrunk);
+    const QSize portrait(600, 1000);
+    auto overlay = blackText(6, text);
+    overlay->setMaxWidth(maxWidth);
+    overlay->setRotation(rotation);
+    Stamper stamper(fixedExpander());
+    const Stamper::Stamped stamped =
+        stamper.watermark(std::make_shared<WorkFile>(m_photo),
+                          DecodedImage(whitePhoto(portrait), 72.0f, portrait), {overlay});
+    QCOMPARE(stamped.watermarksShrunk, shrunk ? 1 : 0);
+    const QRect ink = inkBounds(stamped.image);
+    const QRect allowed(30, 50, 540, 900); // 90 % of each side, centred
+    if (maxWidth == 0.0f) {
+        QCOMPARE(ink.left(), 0);
+        QCOMPARE(ink.right(), portrait.width() - 1);
+    } else {
+        QVERIFY2(allowed.contains(ink), qPrintable(QStringLiteral("%1 x %2 at %3, %4")
+                                                       .arg(ink.width())
+                                                       .arg(ink.height())
+                                                       .arg(ink.x())
+                                                       .arg(ink.y())));
+    }
+    if (shrunk) // shrunk no more than needed
+        QVERIFY(std::max(ink.width(), ink.height()) > 500);
+}
+
+void TestFitting::handPlacementDrawn_data()
+{
+    QTest::addColumn<QSize>("reducedTo"); // empty: drawn at full size, as the batch writes
+    QTest::addColumn<QPoint>("expected");
+    // The lower left corner, moved 10 % of 1000 right and 20 % of 500 up.
+    QTest::newRow("batch") << QSize() << QPoint(100, 399);
+    QTest::newRow("preview at half size") << QSize(500, 250) << QPoint(50, 199);
+}
+
+void TestFitting::handPlacementDrawn()
+{
+    QFETCH(QSize, reducedTo);
+    QFETCH(QPoint, expected);
+    auto picture = redPicture(0);
+    picture->setPosition(0);
+    picture->setOffsetX(10.0f);
+    picture->setOffsetY(-20.0f);
+    const QImage drawn = stamp({1000, 500}, {picture}, reducedTo);
+    QCOMPARE(inkBounds(drawn).bottomLeft(), expected);
 }
 
 QTEST_MAIN(TestFitting)

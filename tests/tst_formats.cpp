@@ -7,10 +7,12 @@
 #include "TestSupport.h"
 
 #include "imageio/ExifData.h"
+#include "imageio/HeifLayout.h"
 #include "imageio/ImageFormat.h"
 #include "imageio/ImageToolkit.h"
 #include "sources/FileGathering.h"
 
+#include <QBuffer>
 #include <QColorSpace>
 #include <QTemporaryDir>
 #include <QTest>
@@ -159,6 +161,24 @@ void TestFormats::readHeif()
     WorkFile file(path);
     QCOMPARE(file.readExif().model(), QStringLiteral("PHONE-1"));
     QCOMPARE(file.readExif().iso(), quint16(200));
+    // AV1's picture size is read ahead of decoding from its stream's header: the picture
+    // itself, or padded up to the coder's blocks. (libheif writes HEVC as a grid.)
+    for (const QSize shot : {QSize(64, 32), QSize(100, 75)}) {
+        if (compression != heif_compression_AV1)
+            break;
+        QByteArray bytes = heifFile(halves(shot), heif_compression_format(compression),
+                                    heif_orientation(orientation), {}, {});
+        QBuffer buffer(&bytes);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        const Result<HeifLayout> layout = HeifLayout::read(buffer);
+        QVERIFY(layout);
+        const QSize upright = turned ? shot.transposed() : shot;
+        QVERIFY2(
+            layout->coded.expandedTo(upright) == layout->coded &&
+                layout->coded.boundedTo(upright + QSize(63, 63)) == layout->coded,
+            qPrintable(
+                QStringLiteral("%1 x %2").arg(layout->coded.width()).arg(layout->coded.height())));
+    }
 }
 
 // A colour box whose transfer curve libheif does not know: the photo still reads, in sRGB (and,

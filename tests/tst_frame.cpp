@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 #include "app/ApplicationPanes.h"
+#include "app/WindowFit.h"
 #include "base/Resources.h"
 #include "imageio/ImageFormat.h"
 #include "imageio/ImageToolkit.h"
@@ -434,16 +435,18 @@ private Q_SLOTS:
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
     }
 
-    // The first start fills about two thirds of the screen, at least 1000 x 700 where that fits;
-    // later starts bring back the size and place the window was left with.
+    // The first start fills about two thirds of the screen, at least 1000 x 700 where that fits,
+    // its frame inside the screen; later starts bring back the size and place the window was
+    // left with while that still fits, and start afresh where it no longer does.
     void windowGeometry_data()
     {
         QTest::addColumn<QRect>("available");
         QTest::addColumn<QSize>("first");
         QTest::newRow("1600 x 1000") << QRect(0, 0, 1600, 1000) << QSize(1066, 700);
         QTest::newRow("2560 x 1440") << QRect(0, 30, 2560, 1410) << QSize(1706, 940);
-        QTest::newRow("1280 x 720, 200 %: stays on the screen")
-            << QRect(0, 0, 1280, 720) << QSize(1000, 700);
+        QTest::newRow("1280 x 720: the frame fits too")
+            << QRect(0, 0, 1280, 720) << QSize(1000, 684);
+        QTest::newRow("1600 x 1000 at 200 %") << QRect(0, 0, 800, 500) << QSize(792, 464);
     }
 
     void windowGeometry()
@@ -453,20 +456,39 @@ private Q_SLOTS:
         QWidget *window = m_controller->mainWindow();
         const QString path = m_dir.filePath(QStringLiteral("window.ini"));
         QFile::remove(path);
+        const auto framed = [](const QWidget *w) {
+            return w->geometry().marginsAdded(WindowFit::TypicalFrame);
+        };
+        // As at start-up: before the window is shown, so that its frame is not yet known.
+        const auto restore = [&](QSettings &settings) {
+            m_controller->mainWindow()->hide();
+            m_controller->restoreWindowGeometry(settings, available);
+        };
         {
             QSettings settings(path, QSettings::IniFormat);
-            m_controller->restoreWindowGeometry(settings, available);
+            restore(settings);
             QCOMPARE(window->size(), first);
-            QVERIFY((window->geometry().center() - available.center()).manhattanLength() <= 2);
-            window->setGeometry(QRect(available.topLeft() + QPoint(40, 50), QSize(1010, 710)));
+            QVERIFY(available.contains(framed(window)));
+            QVERIFY((framed(window).center() - available.center()).manhattanLength() <= 2);
+            window->setGeometry(QRect(available.topLeft() + QPoint(4, 40), first - QSize(8, 40)));
             m_controller->saveWindowGeometry(settings);
         }
         const QRect left = window->geometry();
         m_controller = startWizard();
         QVERIFY(m_controller);
+        {
+            QSettings settings(path, QSettings::IniFormat);
+            restore(settings);
+            QCOMPARE(m_controller->mainWindow()->geometry(), left);
+            // Left on a larger screen than there is now.
+            m_controller->mainWindow()->setGeometry(
+                QRect(available.topLeft() + QPoint(40, 50), QSize(3000, 1600)));
+            m_controller->saveWindowGeometry(settings);
+        }
+        m_controller = startWizard();
         QSettings settings(path, QSettings::IniFormat);
-        m_controller->restoreWindowGeometry(settings, available);
-        QCOMPARE(m_controller->mainWindow()->geometry(), left);
+        restore(settings);
+        QCOMPARE(m_controller->mainWindow()->size(), first);
     }
 
     void unusablePaneListsLeaveNoPanes_data()

@@ -60,6 +60,8 @@ private Q_SLOTS:
     void drawPoint();
     void bandLength();
     void workedExample();
+    void handPlacement_data();
+    void handPlacement();
 };
 
 void TestGeometry::byAngle_data()
@@ -155,6 +157,37 @@ void TestGeometry::workedExample()
         return;
     check(90, Trig, {959.990723f, 599.998169f}, {20.0046329f, 159.992584f},
           {979.995361f, -520.009277f}, {979.995361f, 2039.99072f});
+}
+
+// A watermark put by hand is kept as the anchor of the third it sits in plus an offset, in
+// percent of the photo, that brings it back exactly there.
+void TestGeometry::handPlacement_data()
+{
+    QTest::addColumn<QPointF>("drawPoint");
+    QTest::addColumn<float>("margin");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QPointF>("offset");
+    QTest::newRow("lower left") << QPointF(100, 100) << 0.0f << 0 << QPointF(10, -12.5);
+    QTest::newRow("upper right, margin") << QPointF(700, 700) << 20.0f << 8 << QPointF(-8, 5);
+    QTest::newRow("centre ignores margin") << QPointF(400, 380) << 20.0f << 4 << QPointF(0, 0);
+    QTest::newRow("partly off the photo") << QPointF(-150, 900) << 0.0f << 6 << QPointF(-15, -17.5);
+}
+
+void TestGeometry::handPlacement()
+{
+    QFETCH(QPointF, drawPoint);
+    QFETCH(float, margin);
+    QFETCH(int, position);
+    QFETCH(QPointF, offset);
+    const FloatPoint at{static_cast<float>(drawPoint.x()), static_cast<float>(drawPoint.y())};
+    const auto anchoring = StamperGeometry::anchorFor(Photo.size, at, Content, margin);
+    QCOMPARE(anchoring.position, position);
+    VERIFY_NEAR((FloatPoint{anchoring.offsetX, anchoring.offsetY}),
+                (FloatPoint{static_cast<float>(offset.x()), static_cast<float>(offset.y())}), Trig);
+    const FloatPoint back = StamperGeometry::movedBy(
+        StamperGeometry::findDrawPoint(Photo, anchoring.position, Content, margin), Photo.size,
+        anchoring.offsetX, anchoring.offsetY);
+    VERIFY_NEAR(back, at, Trig);
 }
 
 QTEST_GUILESS_MAIN(TestGeometry)

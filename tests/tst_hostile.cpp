@@ -13,6 +13,7 @@
 #include "batch/BatchEngine.h"
 #include "batch/MemoryBudget.h"
 #include "cli/BatchCommand.h"
+#include "imageio/HeifLayout.h"
 #include "imageio/ImageToolkit.h"
 #include "mark/MarkDetector.h"
 #include "render/Stamper.h"
@@ -20,6 +21,7 @@
 #include "session/StateFile.h"
 #include "sources/FileGathering.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -358,6 +360,11 @@ private Q_SLOTS:
                 : heifbuilder::gridFile({qMax(rows, 2), qMax(rows, 2), output, claimed, shift});
         if (rows == 0)
             bytes = heifbuilder::be(0xc0000000u, 4) + bytes.mid(4, 76);
+        if (rows < 0) { // refused from its stream's header, before a decoder sees the pixels
+            QBuffer buffer(&bytes);
+            QVERIFY(buffer.open(QIODevice::ReadOnly));
+            QCOMPARE(HeifLayout::read(buffer)->coded, QSize(128, 96));
+        }
         const QString path = m_dir.filePath(QStringLiteral("grid-%1.avif").arg(++m_count));
         QVERIFY(writeFile(path, bytes));
         const Result<DecodedImage> decoded = ImageToolkit::decode(path);
@@ -375,6 +382,24 @@ private Q_SLOTS:
         QVERIFY(clock.elapsed() < 5000);
         QCOMPARE(run.exitCode, reason.isEmpty() ? 0 : 1);
         QVERIFY2(run.err.contains(reason), qPrintable(run.err));
+    }
+
+    // Item locations whose extents take no bytes: thousands of items, each claiming 65535 of
+    // them, in 12 KB. Refused at once instead of listed.
+    void heifExtentsOfNoBytes()
+    {
+        using heifbuilder::be;
+        using heifbuilder::box;
+        constexpr int Items = 2000;
+        QByteArray items;
+        for (int id = 1; id <= Items; ++id)
+            items += be(id, 2) + be(0, 2) + be(0xFFFF, 2);
+        QByteArray file = box("ftyp", QByteArray("avif") + be(0, 4) + "avif") +
+                          box("meta", box("iloc", be(0, 2) + be(Items, 2) + items, 0), 0);
+        QBuffer buffer(&file);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        QCOMPARE(HeifLayout::read(buffer).reason(),
+                 QStringLiteral("its item locations are cut short"));
     }
 
     // A stopped run gives up a photo between its tiles rather than decoding it to the end.

@@ -533,7 +533,29 @@ void TestImageToolkit::damagedOrWhole_data()
         << jpeg + QByteArray(64 * 1024, '\x5a') << "jpg" << true << false;
     QTest::newRow("jpeg without its end marker") << jpeg.chopped(2) << "jpg" << true << false;
     QTest::newRow("progressive jpeg whole") << progressive << "jpg" << true << false;
-    for (const char *format : {"png", "gif", "bmp", "webp", "avif"}) {
+    // A grey TIFF with its directory first, as cameras write it: cut in its pixels, the
+    // directory still tells where they should end.
+    QByteArray tiff("II*\0\x08\0\0\0\x08\0", 10);
+    const quint32 pixelsAt = 10 + 8 * 12 + 4;
+    for (const auto &[tag, type, value] : {std::tuple{256, 3, 64u},
+                                           {257, 3, 48u},
+                                           {258, 3, 8u},
+                                           {259, 3, 1u},
+                                           {262, 3, 1u},
+                                           {273, 4, pixelsAt},
+                                           {278, 3, 48u},
+                                           {279, 4, 64u * 48u}}) {
+        char entry[12];
+        qToLittleEndian<quint16>(quint16(tag), entry);
+        qToLittleEndian<quint16>(quint16(type), entry + 2);
+        qToLittleEndian<quint32>(1, entry + 4);
+        qToLittleEndian<quint32>(value, entry + 8);
+        tiff.append(entry, 12);
+    }
+    tiff += QByteArray(4, '\0') + QByteArray(64 * 48, '\x80');
+    QTest::newRow("tiff whole, directory first") << tiff << "tif" << true << false;
+    QTest::newRow("tiff cut in its pixels") << cut(tiff) << "tif" << false << true;
+    for (const char *format : {"png", "gif", "bmp", "webp", "avif", "tiff"}) {
         const QByteArray bytes =
             ImageToolkit::encode(noise, QString::fromLatin1(format), 90, 72.0f).value();
         QTest::addRow("%s cut short", format) << cut(bytes) << format << false << true;

@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 #include "base/Printable.h"
+#include "base/RegularFile.h"
 #include "base/SafeWrite.h"
 #include "batch/BatchEngine.h"
 #include "batch/BatchTally.h"
@@ -16,6 +17,8 @@
 #include <QDirIterator>
 #include <QEventLoop>
 #include <QFile>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -429,6 +432,78 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(left));
         QVERIFY(QFileInfo::exists(held));
         QVERIFY(QFileInfo::exists(other));
+    }
+
+    // Names that differ only in bytes that are not UTF-8 stay apart all the way: two outputs
+    // in a folder so named, each with its camera data read from its own source.
+    void namesAsBytes()
+    {
+        const auto raw = [](const QString &path) { return RegularFile::encodeName(path); };
+        const QString out = m_out + QLatin1Char('/') + RegularFile::decodeName("run\xff");
+        QVERIFY(::mkdir(raw(out).constData(), 0777) == 0);
+        QStringList names;
+        // Qt can't remove what it can't name: the temporary folder is emptied by bytes.
+        const auto cleanUp = qScopeGuard([&] {
+            for (const QString &name : std::as_const(names)) {
+                ::unlink(raw(m_in + QLatin1Char('/') + name + QStringLiteral(".jpg")).constData());
+                ::unlink(raw(out + QLatin1Char('/') + name + QStringLiteral(".jpeg")).constData());
+            }
+            ::rmdir(raw(out).constData());
+        });
+        for (const char *name : {"x\xe8", "x\xe9"}) {
+            const QString made = writePhoto(m_in + QStringLiteral("/made.jpg"), {8, 8},
+                                            names.isEmpty() ? Qt::red : Qt::blue);
+            names.append(RegularFile::decodeName(name));
+            QCOMPARE(::rename(raw(made).constData(),
+                              raw(m_in + QLatin1Char('/') + names.last() + QStringLiteral(".jpg"))
+                                  .constData()),
+                     0);
+        }
+        const ToolRun run = runTool({QStringLiteral("--output"), out, m_in});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(!run.err.contains(QStringLiteral("camera data")), qPrintable(run.err));
+        for (const QString &name : names) {
+            RegularFile output;
+            QVERIFY(output.open(out + QLatin1Char('/') + name + QStringLiteral(".jpeg")));
+            const QImage image = QImage::fromData(*output.readAll(1 << 20));
+            QCOMPARE(qBlue(image.pixel(4, 4)) > 128, name == names.last());
+        }
+    }
+
+    // A link swapped in for the output folder or its thumbs folder once the run has begun
+    // redirects nothing: the run keeps writing into the folders it opened.
+    void linkSwappedInDuringRun()
+    {
+        const QString victim = m_dir.filePath(QStringLiteral("victim-swapped"));
+        QVERIFY(QDir().mkpath(victim));
+        QStringList photos;
+        for (const char *name : {"a.png", "b.png", "c.png"})
+            photos.append(
+                writePhoto(m_in + QLatin1Char('/') + QLatin1String(name), {8, 8}, Qt::red));
+        m_options->setCreateThumbnails(true);
+        m_options->setFitIndex(0);
+        BatchEngine engine;
+        int finished = 0;
+        // On the worker, between two photos.
+        connect(
+            &engine, &BatchEngine::fileFinished, &engine,
+            [&] {
+                if (++finished != 1)
+                    return;
+                QVERIFY(QFile::rename(m_out + QStringLiteral("/thumbs"),
+                                      m_out + QStringLiteral("/t0")));
+                QVERIFY(QFile::link(victim, m_out + QStringLiteral("/thumbs")));
+                QVERIFY(QFile::rename(m_out, m_out + QStringLiteral("-0")));
+                QVERIFY(QFile::link(victim, m_out));
+            },
+            Qt::DirectConnection);
+        QSignalSpy done(&engine, &BatchEngine::finished);
+        QVERIFY(engine.start(workFiles(photos), {}, m_options, 1));
+        QVERIFY(done.wait(60000));
+        QCOMPARE(entriesUnder(victim), QStringList{});
+        QCOMPARE(entriesUnder(m_out + QStringLiteral("-0")),
+                 (QStringList{"a.jpeg", "b.jpeg", "c.jpeg", "t0", "t0/a.jpeg", "t0/b.jpeg",
+                              "t0/c.jpeg", "thumbs"}));
     }
 
     void readFailureReasons()

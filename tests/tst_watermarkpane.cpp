@@ -63,6 +63,7 @@ private Q_SLOTS:
     void fittingControlsEditAndRedraw_data();
     void fittingControlsEditAndRedraw();
     void controlsWithoutEffectDisabled();
+    void previewDragsNudgesAndZooms();
 
 private:
     // Starts the wizard on a state file holding the given watermarks (none: the default
@@ -117,6 +118,8 @@ private:
             return overlay.shadowColor();
         if (key == QLatin1String("fontStyle"))
             return overlay.fontStyle();
+        if (key == QLatin1String("maxWidth"))
+            return overlay.maxWidth();
         return {};
     }
 
@@ -470,6 +473,7 @@ void TestWatermarkPane::fittingControlsEditAndRedraw_data()
     QTest::newRow("shadow") << "shadow" << QVariant() << "shadow" << QVariant(true);
     QTest::newRow("margin") << "margin" << QVariant(10.0) << "margin" << QVariant(10.0f);
     QTest::newRow("tile") << "tile" << QVariant() << "tile" << QVariant(true);
+    QTest::newRow("max. width") << "maxWidth" << QVariant(10.0) << "maxWidth" << QVariant(10.0f);
     QTest::newRow("outline colour")
         << "outlineColor" << QVariant(red) << "outlineColor" << QVariant(red);
 }
@@ -546,6 +550,62 @@ void TestWatermarkPane::controlsWithoutEffectDisabled()
     QTest::mouseClick(picker, Qt::LeftButton, {}, picker->rect().center());
     QCOMPARE(m_pane->currentOverlay()->position(), 4);
     QVERIFY(!control<QDoubleSpinBox>("margin")->isEnabled()); // the centre has no margin
+}
+
+// Dragging in the preview and the arrow keys move the watermark by as much of the photo as the
+// pointer moved over it; it is kept, saved, and drawn there. Pressing on a watermark selects it;
+// the zoom buttons switch scales.
+void TestWatermarkPane::previewDragsNudgesAndZooms()
+{
+    start();
+    const QString photo = m_dir.filePath(QStringLiteral("large.jpg"));
+    writePhoto(photo, {400, 300}, QColor(200, 200, 200));
+    m_controller->setWorkFiles(workFiles({photo}));
+    m_controller->mainWindow()->resize(1000, 700);
+    m_controller->mainWindow()->show();
+    m_pane->activate();
+    auto *preview = control<PreviewView>("preview");
+    QTRY_VERIFY(!preview->placements().isEmpty() && !preview->photoRect().isEmpty());
+    const FloatPoint before = preview->placements().first().origin;
+    const auto movedBy = [&](double right, double up) {
+        const FloatPoint now = preview->placements().first().origin;
+        return std::abs(now.x - before.x - right * 400) <= 4 &&
+               std::abs(now.y - before.y - up * 300) <= 4;
+    };
+
+    const QRectF shown = preview->photoRect();
+    const QPoint from = shown.center().toPoint();
+    const QPoint to = from + QPoint(qRound(shown.width() * -0.25), qRound(shown.height() * -0.2));
+    QTest::mousePress(preview, Qt::LeftButton, {}, from);
+    QTest::mouseMove(preview, to);
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, to);
+    QTRY_VERIFY(movedBy(-0.25, 0.2));
+    const Overlay &overlay = *m_pane->currentOverlay();
+    QCOMPARE(savedOverlays().first()->offsetX(), overlay.offsetX());
+    QCOMPARE(savedOverlays().first()->position(), overlay.position());
+
+    preview->setFocus();
+    QTest::keyClick(preview, Qt::Key_Right);
+    QTest::keyClick(preview, Qt::Key_Up, Qt::ShiftModifier);
+    QTRY_VERIFY(movedBy(-0.245, 0.25));
+    QCOMPARE(savedOverlays().first()->offsetY(), overlay.offsetY());
+
+    // Pressing on a watermark selects it, also when another one was added since.
+    const std::shared_ptr<Overlay> moved = m_pane->currentOverlay();
+    m_pane->addOverlay();
+    QTRY_COMPARE(preview->placements().size(), 2);
+    const FloatRect at = preview->placements().first();
+    const QRectF photoRect = preview->photoRect();
+    const QPointF centre(
+        photoRect.x() + (at.origin.x + at.size.width / 2) / 400 * photoRect.width(),
+        photoRect.bottom() - (at.origin.y + at.size.height / 2) / 300 * photoRect.height());
+    QTest::mouseClick(preview, Qt::LeftButton, {}, centre.toPoint());
+    QCOMPARE(m_pane->currentOverlay(), moved);
+
+    control<QAbstractButton>("zoomActual")->click();
+    QTRY_COMPARE(preview->shownScale(), 1.0f);
+    control<QAbstractButton>("zoomFit")->click();
+    QCOMPARE(preview->zoom(), 0.0f);
 }
 
 // Through the keyboard: Save Preset keeps what is shown; Open Preset replaces the list, the editors

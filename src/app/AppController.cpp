@@ -4,6 +4,7 @@
 #include "app/AppController.h"
 
 #include "app/HelpBrowser.h"
+#include "app/WindowFit.h"
 #include "base/Resources.h"
 #include "session/Presets.h"
 #include "session/StateFile.h"
@@ -15,6 +16,7 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QEvent>
 #include <QFile>
 #include <QInputDialog>
 #include <QKeySequence>
@@ -22,6 +24,7 @@
 #include <QLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
 #include <QShortcut>
@@ -31,6 +34,8 @@
 #include <QVBoxLayout>
 
 #include <plist/plist.h>
+
+#include <utility>
 
 namespace inkveil {
 
@@ -143,21 +148,63 @@ const QString GeometryKey = QStringLiteral("window/geometry");
 
 } // namespace
 
+namespace {
+
+// The frame the window manager put around a shown window; none before it has.
+QMargins frameOf(const QWidget &window)
+{
+    const QRect outer = window.frameGeometry();
+    const QRect inner = window.geometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+}
+
+} // namespace
+
 void AppController::restoreWindowGeometry(const QSettings &settings, const QRect &available)
 {
     if (!m_mainWindow)
         return;
+    // A window not yet shown has no frame: a common one is assumed, and the real one checked
+    // once the window manager has put it on (see eventFilter).
+    const QMargins frame =
+        m_mainWindow->isVisible() ? frameOf(*m_mainWindow) : WindowFit::TypicalFrame;
+    QList<QRect> areas{available};
+    for (const QScreen *screen : QGuiApplication::screens())
+        areas.append(screen->availableGeometry());
+    if (!m_mainWindow->isVisible() && !available.isEmpty()) {
+        m_fitAreas = areas;
+        m_mainWindow->installEventFilter(this);
+    }
+    // Remembered geometry stands only while the screens still hold it: a screen unplugged, a
+    // lower resolution or a larger scale would otherwise leave the buttons out of reach.
     const QByteArray stored = settings.value(GeometryKey).toByteArray();
-    if (!stored.isEmpty() && m_mainWindow->restoreGeometry(stored))
+    if (!stored.isEmpty() && m_mainWindow->restoreGeometry(stored) &&
+        WindowFit::fits(m_mainWindow->geometry(), frame, areas))
         return;
     if (available.isEmpty())
         return;
-    const QSize wanted(std::max(available.width() * 2 / 3, 1000),
-                       std::max(available.height() * 2 / 3, 700));
-    const QSize size =
-        wanted.boundedTo(available.size()).expandedTo(m_mainWindow->minimumSizeHint());
-    m_mainWindow->resize(size);
-    m_mainWindow->move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+    m_mainWindow->setGeometry(
+        WindowFit::firstGeometry(available, frame, m_mainWindow->minimumSizeHint()));
+}
+
+bool AppController::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool placed = event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+                        event->type() == QEvent::Show;
+    if (watched != m_mainWindow || !placed || m_fitAreas.isEmpty() || !m_mainWindow->isVisible())
+        return QObject::eventFilter(watched, event);
+    const QMargins frame = frameOf(*m_mainWindow);
+    if (frame.isNull())
+        return QObject::eventFilter(watched, event);
+    // Once only, with the frame the window manager really drew: a taller title bar than
+    // assumed would still push Previous and Next off the screen.
+    const QList<QRect> areas = std::exchange(m_fitAreas, {});
+    m_mainWindow->removeEventFilter(this);
+    if (!WindowFit::fits(m_mainWindow->geometry(), frame, areas))
+        m_mainWindow->setGeometry(
+            WindowFit::firstGeometry(areas.first(), frame, m_mainWindow->minimumSizeHint()));
+    return QObject::eventFilter(watched, event);
 }
 
 void AppController::saveWindowGeometry(QSettings &settings) const

@@ -12,12 +12,12 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 
 #include <memory>
 
 class QLabel;
 class QPushButton;
-class QRect;
 class QSettings;
 class QWidget;
 
@@ -46,8 +46,9 @@ public:
     // Start-up: default model, stored state, panes, first pane shown.
     void setUpForm();
 
-    // The window's size and place from the settings, or, the first time, about two thirds of
-    // the available screen area (at least 1000 x 700 where it fits), centred on it.
+    // The window's size and place from the settings, or, the first time and whenever they no
+    // longer fit the screens, about two thirds of the available screen area (at least
+    // 1000 x 700 where it fits), centred on it, its frame included.
     void restoreWindowGeometry(const QSettings &settings, const QRect &available);
     void saveWindowGeometry(QSettings &settings) const;
     // The help window, once it has been opened.
@@ -95,6 +96,7 @@ public Q_SLOTS:
     void askOpenPreset();
 
 private:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void buildPanes();
     void showCurrentPane();
     void setBoxContentFromSelection();
@@ -113,6 +115,8 @@ private:
     // larger than the screen; in the order of m_panes.
     QList<QWidget *> m_paneFrames;
     QPointer<HelpBrowser> m_helpWindow;
+    // The screen areas the window must fit in once its real frame is known; empty after.
+    QList<QRect> m_fitAreas;
     WorkFileList m_workFiles;
     OverlayList m_overlays;
     std::shared_ptr<OutputOptions> m_outputOptions;

@@ -4,6 +4,8 @@
 #include "app/AppController.h"
 #include "app/ApplicationPanes.h"
 #include "app/SystemLog.h"
+#include "base/Paths.h"
+#include "base/RegularFile.h"
 #include "base/Resources.h"
 #include "panes/SourceFilesPane.h"
 
@@ -52,7 +54,7 @@ int main(int argc, char *argv[])
     parser.addPositionalArgument(QStringLiteral("paths"),
                                  QStringLiteral("Photos and folders to start the batch with."),
                                  QStringLiteral("[PATH...]"));
-    parser.process(app);
+    parser.process(RegularFile::arguments(argc, argv));
 
     ApplicationPanes::registerAll();
 
@@ -70,9 +72,7 @@ int main(int argc, char *argv[])
     const QStringList arguments = parser.positionalArguments();
     QStringList paths;
     for (const QString &argument : arguments)
-        paths.append(QDir::isRelativePath(argument)
-                         ? QDir::cleanPath(QDir::current().absoluteFilePath(argument))
-                         : argument);
+        paths.append(QDir::isRelativePath(argument) ? Paths::absolute(argument) : argument);
     if (!paths.isEmpty()) {
         for (PaneController *pane : controller.panes()) {
             if (auto *sources = qobject_cast<SourceFilesPane *>(pane)) {

@@ -109,6 +109,12 @@ ArchivedRecord encodeRecord(const T &object, const QString &className, const Tab
             continue;
         if (row.kind == ArchiveKind::Color && !v.value<QColor>().isValid())
             continue;
+        // A switch added later is written only when on, so files that never used it stay as
+        // they were.
+        if constexpr (requires { row.writtenOnlyWhenOn; }) {
+            if (row.writtenOnlyWhenOn && !v.toBool())
+                continue;
+        }
         record.values.append({QString::fromLatin1(row.key), std::move(v)});
     }
     return record;

@@ -14,6 +14,10 @@ namespace Paths {
 // resolve alike, which is how the batch tells that an output would land on a source.
 QString resolved(const QString &path);
 
+// The path made absolute against the working folder and cleaned, as text only: QFileInfo's
+// answer passes through the system's encoding and loses the bytes of a name that is not UTF-8.
+QString absolute(const QString &path);
+
 } // namespace Paths
 
 } // namespace inkveil

@@ -146,6 +146,14 @@ QString RegularFile::decodeName(const QByteArray &name)
     return decoded;
 }
 
+QStringList RegularFile::arguments(const int argc, const char *const argv[])
+{
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list.append(decodeName(QByteArray(argv[i])));
+    return list;
+}
+
 QByteArray RegularFile::encodeName(const QString &name)
 {
     QByteArray encoded;

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 namespace inkveil {
 
@@ -51,6 +52,10 @@ public:
     // back into the same bytes, so such a name is read, shown and written like any other.
     static QString decodeName(const QByteArray &name);
     static QByteArray encodeName(const QString &name);
+    // The program's arguments in that form: Qt's own list turns such bytes into U+FFFD, and a
+    // photo named so could then not be found. Taken after the application object, which
+    // removes the arguments meant for Qt.
+    static QStringList arguments(int argc, const char *const argv[]);
 
 private:
     QFile m_device;

@@ -3,19 +3,21 @@
 
 #include "base/SafeWrite.h"
 
+#include "base/RegularFile.h"
+
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace inkveil {
 
@@ -23,22 +25,20 @@ namespace {
 
 bool lstatPath(const QString &path, struct stat &info)
 {
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+    return ::lstat(RegularFile::encodeName(path).constData(), &info) == 0;
 }
 
-// Creates a new file beside the target under a name nobody else holds; -1 with errno set when
-// that fails. Made with 0666 less the umask, as any newly created file.
-int createTemporary(const QByteArray &target, QByteArray &temporary)
+// Creates a new file in the folder beside `name` under a name nobody else holds; -1 with errno
+// set when that fails. Made with 0666 less the umask, as any newly created file.
+int createTemporary(int folder, const QByteArray &name, QByteArray &temporary)
 {
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = target.left(slash + 1);
     // Short enough that the temporary name fits wherever the target's name fits.
-    const QByteArray name = target.mid(slash + 1).left(200);
+    const QByteArray stem = name.left(200);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = folder + '.' + name + '.' +
+        temporary = '.' + stem + '.' +
                     QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
-        const int fd = ::open(temporary.constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        const int fd = ::openat(folder, temporary.constData(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         // Locked for as long as it is open: the lock ends with the writer, even when it is
         // killed, which is how a later run tells a temporary file left behind.
         if (fd >= 0)
@@ -51,16 +51,50 @@ int createTemporary(const QByteArray &target, QByteArray &temporary)
 
 // Renames without replacing; where the file system has no such rename, a hard link does the
 // same (it fails on an existing entry too).
-int renameNoReplace(const QByteArray &from, const QByteArray &to)
+int renameNoReplace(int folder, const QByteArray &from, const QByteArray &to)
 {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+    if (::renameat2(folder, from.constData(), folder, to.constData(), RENAME_NOREPLACE) == 0)
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
         return errno;
-    if (::link(from.constData(), to.constData()) != 0)
+    if (::linkat(folder, from.constData(), folder, to.constData(), 0) != 0)
         return errno;
-    ::unlink(from.constData());
+    ::unlinkat(folder, from.constData(), 0);
     return 0;
+}
+
+Error systemError(const int error)
+{
+    if (error == ELOOP)
+        return {SafeWrite::linkReason(), ELOOP};
+    return {SafeWrite::errorText(error), error};
+}
+
+// 0 or the system's error number.
+int writeAllBytes(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (written == 0)
+            return ENOSPC;
+        data += written;
+        left -= written;
+    }
+    return 0;
+}
+
+// Older than `now`, by its modification time.
+bool modifiedBefore(const struct stat &info, const struct timespec &now)
+{
+    return info.st_mtim.tv_sec < now.tv_sec ||
+           (info.st_mtim.tv_sec == now.tv_sec && info.st_mtim.tv_nsec < now.tv_nsec);
 }
 
 } // namespace
@@ -96,111 +130,70 @@ bool isSymLink(const QString &path)
     return lstatPath(path, info) && S_ISLNK(info.st_mode);
 }
 
-namespace {
-
-Error systemError(const int error)
+bool isFolder(const QString &path)
 {
-    return {errorText(error), error};
-}
-
-// 0 or the system's error number.
-int writeAllBytes(int fd, const QByteArray &bytes)
-{
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (written == 0)
-            return ENOSPC;
-        data += written;
-        left -= written;
-    }
-    return 0;
-}
-
-} // namespace
-
-Status writeAll(int fd, const QByteArray &bytes)
-{
-    if (const int error = writeAllBytes(fd, bytes); error != 0)
-        return systemError(error);
-    return {};
-}
-
-Status makeFolders(const QString &path)
-{
-    if (QDir().mkpath(path))
-        return {};
-    // Qt gives no reason: making the highest missing level again tells it.
-    QString missing = QDir::cleanPath(QDir::current().absoluteFilePath(path));
-    for (QString parent = QFileInfo(missing).path(); parent != missing && !entryExists(parent);
-         parent = QFileInfo(missing).path())
-        missing = parent;
-    if (::mkdir(QFile::encodeName(missing).constData(), 0777) != 0)
-        return systemError(errno);
-    return systemError(ENOTDIR);
-}
-
-Status probeFolder(const QString &folder)
-{
-    QByteArray temporary;
-    const int fd = createTemporary(QFile::encodeName(folder) + "/inkveil-probe", temporary);
-    if (fd < 0)
-        return systemError(errno);
-    int error = writeAllBytes(fd, QByteArray(1, '\0'));
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    ::unlink(temporary.constData());
-    if (error != 0)
-        return systemError(error);
-    return {};
-}
-
-int removeStaleTemporaries(const QString &folder)
-{
-    // Our temporary names: "." + the target's name + "." + a base-36 number + ".tmp".
-    static const QRegularExpression ours(QStringLiteral("^\\..+\\.[0-9a-z]{1,7}\\.tmp$"));
-    struct timespec now
-    {
-    };
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    int removed = 0;
-    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : names) {
-        if (!ours.match(name).hasMatch())
-            continue;
-        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
-        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        struct stat info
-        {
-        };
-        // Older than this run, and no writer holds it.
-        const bool stale =
-            ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-            (info.st_mtim.tv_sec < now.tv_sec ||
-             (info.st_mtim.tv_sec == now.tv_sec && info.st_mtim.tv_nsec < now.tv_nsec)) &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-        if (stale && ::unlink(path.constData()) == 0)
-            ++removed;
-        ::close(fd);
-    }
-    return removed;
-}
-
-Result<Outcome> write(const QString &path, const QByteArray &bytes, bool replace)
-{
-    const QByteArray target = QFile::encodeName(path);
     struct stat info
     {
     };
-    if (lstatPath(path, info)) {
+    return ::stat(RegularFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+Folder::Folder(Folder &&other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1))
+{}
+
+Folder &Folder::operator=(Folder &&other) noexcept
+{
+    if (this != &other) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
+
+Folder::~Folder()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+// O_PATH: a folder the user may write into but not list still takes outputs.
+Result<Folder> Folder::open(const QString &path)
+{
+    const QByteArray native = path.isEmpty() ? QByteArray(".") : RegularFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return systemError(errno);
+    return Folder(fd);
+}
+
+Result<Folder> Folder::openChild(const QString &name) const
+{
+    const QByteArray native = RegularFile::encodeName(name);
+    const int fd =
+        ::openat(m_fd, native.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        // A link there is "not a folder" to this open; it is told as the link it is.
+        const int error = errno;
+        struct stat info
+        {
+        };
+        if (::fstatat(m_fd, native.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(info.st_mode))
+            return Error{linkReason(), ELOOP};
+        return systemError(error);
+    }
+    return Folder(fd);
+}
+
+Result<Outcome> Folder::write(const QString &name, const QByteArray &bytes, bool replace) const
+{
+    const QByteArray target = RegularFile::encodeName(name);
+    struct stat info
+    {
+    };
+    if (::fstatat(m_fd, target.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISLNK(info.st_mode))
             return Error{linkReason(), ELOOP};
         if (!replace)
@@ -208,7 +201,7 @@ Result<Outcome> write(const QString &path, const QByteArray &bytes, bool replace
     }
 
     QByteArray temporary;
-    const int fd = createTemporary(target, temporary);
+    const int fd = createTemporary(m_fd, target, temporary);
     if (fd < 0)
         return systemError(errno);
     int error = writeAllBytes(fd, bytes);
@@ -219,16 +212,117 @@ Result<Outcome> write(const QString &path, const QByteArray &bytes, bool replace
         error = errno;
     if (error == 0) {
         if (replace)
-            error = ::rename(temporary.constData(), target.constData()) == 0 ? 0 : errno;
+            error =
+                ::renameat(m_fd, temporary.constData(), m_fd, target.constData()) == 0 ? 0 : errno;
         else
-            error = renameNoReplace(temporary, target);
+            error = renameNoReplace(m_fd, temporary, target);
     }
     if (error == 0)
         return Outcome::Written;
-    ::unlink(temporary.constData());
+    ::unlinkat(m_fd, temporary.constData(), 0);
     if (error == EEXIST && !replace)
         return Outcome::Exists;
     return systemError(error);
+}
+
+Status Folder::probe() const
+{
+    QByteArray temporary;
+    const int fd = createTemporary(m_fd, "inkveil-probe", temporary);
+    if (fd < 0)
+        return systemError(errno);
+    int error = writeAllBytes(fd, QByteArray(1, '\0'));
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    ::unlinkat(m_fd, temporary.constData(), 0);
+    if (error != 0)
+        return systemError(error);
+    return {};
+}
+
+int Folder::removeStaleTemporaries() const
+{
+    // Our temporary names: "." + the target's name + "." + a base-36 number + ".tmp".
+    static const QRegularExpression ours(QStringLiteral("^\\..+\\.[0-9a-z]{1,7}\\.tmp$"));
+    struct timespec now
+    {
+    };
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const int listed = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *dir = listed < 0 ? nullptr : ::fdopendir(listed);
+    if (!dir) {
+        if (listed >= 0)
+            ::close(listed);
+        return 0;
+    }
+    int removed = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (!ours.match(RegularFile::decodeName(name)).hasMatch())
+            continue;
+        const int fd =
+            ::openat(m_fd, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat info
+        {
+        };
+        // Older than this run, and no writer holds it.
+        const bool stale = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                           modifiedBefore(info, now) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        if (stale && ::unlinkat(m_fd, name.constData(), 0) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+Status writeAll(int fd, const QByteArray &bytes)
+{
+    if (const int error = writeAllBytes(fd, bytes); error != 0)
+        return systemError(error);
+    return {};
+}
+
+Status makeFolders(const QString &path)
+{
+    // Level by level on the name's own bytes: Qt's mkpath would make a name that is not UTF-8
+    // under another one.
+    const QByteArray native = RegularFile::encodeName(QDir::cleanPath(path));
+    for (qsizetype end = native.indexOf('/', 1);; end = native.indexOf('/', end + 1)) {
+        const QByteArray level = end < 0 ? native : native.left(end);
+        if (::mkdir(level.constData(), 0777) != 0) {
+            if (errno != EEXIST)
+                return systemError(errno);
+            struct stat info
+            {
+            };
+            if (::stat(level.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+                return systemError(ENOTDIR);
+        }
+        if (end < 0)
+            return {};
+    }
+}
+
+Status probeFolder(const QString &folder)
+{
+    const Result<Folder> opened = Folder::open(folder);
+    if (!opened)
+        return opened.error();
+    return opened->probe();
+}
+
+Result<Outcome> write(const QString &path, const QByteArray &bytes, bool replace)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const Result<Folder> folder = Folder::open(slash < 0    ? QString()
+                                               : slash == 0 ? QStringLiteral("/")
+                                                            : path.left(slash));
+    if (!folder)
+        return folder.error();
+    return folder->write(path.mid(slash + 1), bytes, replace);
 }
 
 } // namespace SafeWrite

@@ -9,6 +9,8 @@
 #include "base/SafeWrite.h"
 #include "base/StopScope.h"
 #include "batch/MemoryBudget.h"
+#include "credentials/OutputSigner.h"
+#include "imageio/IccProfile.h"
 #include "imageio/ImageFormat.h"
 #include "imageio/ImageToolkit.h"
 #include "imageio/MetadataCopier.h"
@@ -16,6 +18,7 @@
 #include "mark/MarkKey.h"
 #include "render/Stamper.h"
 
+#include <QColorSpace>
 #include <QDebug>
 #include <QDir>
 #include <QElapsedTimer>
@@ -50,6 +53,12 @@ const QString BatchEngine::NotEncodedMessage =
 const QString BatchEngine::NoMetadataNote = QStringLiteral("Written without its camera data: %1");
 const QString BatchEngine::NoMakerNoteNote = QStringLiteral("Written without its maker note: %1");
 const QString BatchEngine::NoThumbnailNote = QStringLiteral("Written without its thumbnail: %1");
+const QString BatchEngine::NoProfileNote =
+    QStringLiteral("Written in sRGB without its colour profile: %1");
+const QString BatchEngine::SidecarNote =
+    QStringLiteral("Its content credentials are in %1 beside it: the format carries none inside.");
+const QString BatchEngine::CantSignMessage =
+    QStringLiteral("Can't write file. Its content credentials could not be signed: %1");
 
 namespace {
 
@@ -75,6 +84,10 @@ QString readReason(const QString &error)
 }
 
 thread_local QString currentPhoto;
+
+// Marks a photo that encoded but could not be signed, so its failure is told as it is and not
+// as an encoder's.
+constexpr int SigningFailed = -1;
 
 // Names the photo this thread works on for as long as it lives.
 struct PhotoInProgress
@@ -143,7 +156,7 @@ Status BatchEngine::canWrite(const OutputOptions &options)
                                  .arg(printable(folder), made.reason()),
                              made.error().code};
         }
-        if (!QFileInfo(folder).isDir())
+        if (!SafeWrite::isFolder(folder))
             continue;
         if (const Result<void> probed = SafeWrite::probeFolder(folder); !probed)
             return Error{QStringLiteral("Can't write into the output folder %1. %2")
@@ -186,7 +199,37 @@ struct BatchEngine::Run
     std::shared_ptr<MemoryBudget> budget;
     // The invisible mark's key, when the outputs carry the mark.
     std::shared_ptr<const MarkKey> markKey;
+    // Opened once before the first photo, and every write goes through them, so a link
+    // swapped in during the run redirects none. Where one could not be opened, each write into
+    // it fails with the reason.
+    Result<SafeWrite::Folder> outputFolder{Error{}};
+    Result<SafeWrite::Folder> thumbsFolder{Error{}};
+    // Their paths, ending in "/", as results and messages name the files written into them.
+    QString outputPrefix;
+    QString thumbsPrefix;
+    std::shared_ptr<const OutputSigner> signer;
 };
+
+void BatchEngine::openFolders(Run &run)
+{
+    // The folders are made here when asked to, before the first photo; from then on no write
+    // looks a folder up by its path.
+    run.outputPrefix = run.options->buildFinalPath(QString());
+    run.outputFolder = SafeWrite::Folder::open(run.outputPrefix);
+    const QStringList folders = outputFolders(*run.options);
+    if (folders.size() > 1) {
+        run.thumbsPrefix = run.options->buildFinalThumbsPath(QString());
+        run.thumbsFolder = run.outputFolder ? run.outputFolder->openChild(QStringLiteral("thumbs"))
+                                            : Result<SafeWrite::Folder>(run.outputFolder.error());
+    }
+    for (qsizetype i = 0; i < folders.size(); ++i) {
+        const Result<SafeWrite::Folder> &folder = i == 0 ? run.outputFolder : run.thumbsFolder;
+        const int removed = folder ? folder->removeStaleTemporaries() : 0;
+        if (removed > 0)
+            qCInfo(lcBatch, "Removed %d temporary files left in %s by an interrupted run", removed,
+                   qUtf8Printable(folders.at(i)));
+    }
+}
 
 BatchEngine::BatchEngine(QObject *parent)
     : QObject(parent)
@@ -234,14 +277,6 @@ Status BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
     Result<std::shared_ptr<const MarkKey>> markKey = markKeyFor(*options, m_markKeyPath);
     if (!markKey)
         return markKey.error();
-    for (const QString &folder : outputFolders(*options)) {
-        // Nothing is removed where a link points.
-        if (SafeWrite::isSymLink(folder))
-            continue;
-        if (const int removed = SafeWrite::removeStaleTemporaries(folder); removed > 0)
-            qCInfo(lcBatch, "Removed %d temporary files left in %s by an interrupted run", removed,
-                   qUtf8Printable(folder));
-    }
     wait();
     auto run = std::make_shared<Run>();
     run->files = files;
@@ -256,6 +291,8 @@ Status BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
     run->startValue = options->lastValue();
     run->workers = workersFor(workers, files.size());
     run->budget = std::make_shared<MemoryBudget>(m_memoryBudget);
+    openFolders(*run);
+    run->signer = m_signer;
     run->markKey = *markKey;
     m_peakMemoryInFlight = 0;
     m_processing = true;
@@ -330,6 +367,7 @@ BatchEngine::FileResult BatchEngine::processSingleFile(const std::shared_ptr<Wor
     }
     run.sources = canonicalSources(run.files);
     run.startValue = options.lastValue();
+    run.signer = m_signer;
     Result<std::shared_ptr<const MarkKey>> markKey = markKeyFor(options, m_markKeyPath);
     if (Result<void> ready = markKey ? canStart(options) : Result<void>(markKey.error()); !ready) {
         report(0, ready.reason());
@@ -340,6 +378,7 @@ BatchEngine::FileResult BatchEngine::processSingleFile(const std::shared_ptr<Wor
     }
     run.markKey = *markKey;
     run.plan = plan(run.files, *run.options);
+    openFolders(run);
     Worker worker(m_expander);
     QElapsedTimer clock;
     clock.start();
@@ -429,6 +468,11 @@ private:
 
     void fail(const QString &message);
     void skip();
+    // Adds to what the output lacks though written.
+    void addNote(const QString &note)
+    {
+        m_result.note = m_result.note.isEmpty() ? note : m_result.note + QLatin1Char(' ') + note;
+    }
     void reserveMemory();
     QList<ResizeRule> fits() const;
     // Reads, watermarks and resizes the photo; fails with the step's message.
@@ -438,11 +482,17 @@ private:
     Result<QByteArray> encode(Drawn &drawn, const MetadataCopier &metadata);
     // Puts the invisible mark into the final pixels when the run asks for it.
     void mark(Drawn &drawn);
+    // Signs the finished file, last of all, over its final bytes; its sidecar is kept for
+    // writing after it.
+    Result<QByteArray> signCredentials(QByteArray bytes);
+    void writeSidecar();
     // Writes one file of the photo; false, with the photo failed or skipped, when it was not
     // written.
-    bool write(const QString &target, const QByteArray &data, const QString &step);
-    // Writes without replacing; the outcome, or nothing when it failed (the photo failed).
-    std::optional<SafeWrite::Outcome> put(const QString &target, const QByteArray &data,
+    bool write(const Result<SafeWrite::Folder> &folder, const QString &target,
+               const QByteArray &data, const QString &step);
+    // Writes into the run's folder; the outcome, or nothing when it failed (the photo failed).
+    std::optional<SafeWrite::Outcome> put(const Result<SafeWrite::Folder> &folder,
+                                          const QString &target, const QByteArray &data,
                                           const QString &step, bool replace);
     // Writes the photo itself under its planned name, or a later free "-N" one when keeping both.
     bool writePhoto(const QByteArray &data);
@@ -461,6 +511,7 @@ private:
     FileResult m_result;
     // The name the photo is written under: the plan's, unless another run took it first.
     QString m_fileName;
+    QByteArray m_sidecar;
 };
 
 BatchEngine::FileResult BatchEngine::processFile(Worker &worker, const Run &run, int index)
@@ -497,17 +548,22 @@ BatchEngine::FileResult BatchEngine::Job::process()
                                   MetadataCopier::formatCarriesMetadata(m_options.fileFormat())
                                       ? MetadataCopier::modeFromOption(m_options.metadata())
                                       : MetadataCopier::Mode::None);
-    const Result<QByteArray> bytes = encode(*drawn, metadata);
+    Result<QByteArray> bytes = encode(*drawn, metadata);
+    if (bytes && m_run.signer)
+        bytes = signCredentials(std::move(*bytes));
     // The photo's memory goes back to the worker's buffer before the thumbnail is made.
     m_worker.buffer = std::move(drawn->canvas);
-    if (!bytes) {
+    if (!bytes && bytes.error().code == SigningFailed) {
+        fail(bytes.reason());
+    } else if (!bytes) {
         // The status line shows no message for it; the result says it.
         qCDebug(lcBatch, "%s: not encoded: %s", qUtf8Printable(m_file->filePath()),
                 qUtf8Printable(bytes.reason()));
         m_result.status = Status::Failed;
         m_result.failure = NotEncodedMessage;
     } else if (writePhoto(*bytes)) {
-        m_result.outputPath = m_options.buildFinalPath(m_fileName);
+        m_result.outputPath = m_run.outputPrefix + m_fileName;
+        writeSidecar();
     }
     // A skipped photo gets no thumbnail either.
     if (m_result.status != Status::Skipped)
@@ -566,6 +622,11 @@ Result<BatchEngine::Job::Drawn> BatchEngine::Job::draw()
     m_worker.buffer = QImage();
     if (!source)
         return Error{cantRead(readReason(source.reason()))};
+    if (source->image().colorSpace().iccProfile().size() > MaxIccBytes) {
+        QImage image = source->takeImage();
+        addNote(NoProfileNote.arg(dropOversizedIcc(image)));
+        *source = DecodedImage(std::move(image), source->dpi(), source->pixelSize());
+    }
     const QSize pixelSize = source->pixelSize();
     const QImage::Format greyFormat =
         ImageToolkit::greyscaleOutput(source->image(), m_options.fileFormat());
@@ -586,6 +647,7 @@ Result<BatchEngine::Job::Drawn> BatchEngine::Job::draw()
     // write the photo as it was, which nobody asked for.
     if (!m_run.overlays.isEmpty() && stamped.watermarksShown == 0)
         return Error{NoWatermarkMessage};
+    m_result.shrunk = stamped.watermarksShrunk > 0;
     // The pane shows what is written, not the photo it came from.
     m_engine.preview(stamped.image);
     drawn.canvas = stamped.image;
@@ -643,15 +705,53 @@ Result<QByteArray> BatchEngine::Job::encode(Drawn &drawn, const MetadataCopier &
     const Result<void> carried =
         embedded ? metadata.writeInto(bytes, format, outputSize, drawn.dpi) : embedded.error();
     if (!carried)
-        m_result.note = NoMetadataNote.arg(carried.reason());
+        addNote(NoMetadataNote.arg(carried.reason()));
     else if (!metadata.makerNoteLeftOut().isEmpty())
-        m_result.note = NoMakerNoteNote.arg(metadata.makerNoteLeftOut());
+        addNote(NoMakerNoteNote.arg(metadata.makerNoteLeftOut()));
     if (!m_result.note.isEmpty())
         qInfo("%s: %s", qUtf8Printable(m_file->filePath()), qUtf8Printable(m_result.note));
     return encoded;
 }
 
-std::optional<SafeWrite::Outcome> BatchEngine::Job::put(const QString &target,
+Result<QByteArray> BatchEngine::Job::signCredentials(QByteArray bytes)
+{
+    Provenance provenance;
+    provenance.title = m_fileName;
+    provenance.format = OutputSigner::mediaType(m_fileName);
+    if (!m_run.overlays.isEmpty())
+        provenance.actions.append({QStringLiteral("c2pa.edited"), QStringLiteral("Watermarked")});
+    if (m_options.resize())
+        provenance.actions.append({QStringLiteral("c2pa.resized"), QString()});
+    if (OutputSigner::mediaType(m_file->filePath()) != provenance.format)
+        provenance.actions.append({QStringLiteral("c2pa.converted"), QString()});
+    Result<OutputSigner::Signed> signedOutput =
+        m_run.signer->sign(std::move(bytes), std::move(provenance), m_file->filePath());
+    if (!signedOutput) {
+        return Error{CantSignMessage.arg(signedOutput.reason()), SigningFailed};
+    }
+    m_sidecar = std::move(signedOutput->sidecar);
+    if (!signedOutput->sourceNote.isEmpty())
+        m_result.note = m_result.note.isEmpty()
+                            ? signedOutput->sourceNote
+                            : m_result.note + QLatin1Char(' ') + signedOutput->sourceNote;
+    return std::move(signedOutput->asset);
+}
+
+void BatchEngine::Job::writeSidecar()
+{
+    if (m_sidecar.isEmpty())
+        return;
+    // Beside the photo, through the folder the run opened, as the photo itself was written.
+    const QString name = QFileInfo(OutputSigner::sidecarPath(m_result.outputPath)).fileName();
+    const Result<SafeWrite::Outcome> written =
+        m_run.outputFolder ? m_run.outputFolder->write(name, m_sidecar, true)
+                           : Result<SafeWrite::Outcome>(m_run.outputFolder.error());
+    const QString note = written ? SidecarNote.arg(name) : CantSignMessage.arg(written.reason());
+    m_result.note = m_result.note.isEmpty() ? note : m_result.note + QLatin1Char(' ') + note;
+}
+
+std::optional<SafeWrite::Outcome> BatchEngine::Job::put(const Result<SafeWrite::Folder> &folder,
+                                                        const QString &target,
                                                         const QByteArray &data, const QString &step,
                                                         const bool replace)
 {
@@ -660,7 +760,12 @@ std::optional<SafeWrite::Outcome> BatchEngine::Job::put(const QString &target,
         return std::nullopt;
     }
     m_engine.report(m_index, step);
-    const Result<SafeWrite::Outcome> written = SafeWrite::write(target, data, replace);
+    if (!folder) {
+        fail(cantWrite(folder.error().code, folder.reason()));
+        return std::nullopt;
+    }
+    const Result<SafeWrite::Outcome> written =
+        folder->write(target.mid(target.lastIndexOf(QLatin1Char('/')) + 1), data, replace);
     if (!written) {
         fail(cantWrite(written.error().code, written.reason()));
         return std::nullopt;
@@ -671,14 +776,14 @@ std::optional<SafeWrite::Outcome> BatchEngine::Job::put(const QString &target,
 bool BatchEngine::Job::writePhoto(const QByteArray &data)
 {
     if (m_options.existing() != OutputOptions::KeepBothExisting)
-        return write(m_options.buildFinalPath(m_fileName), data, WritingMessage);
+        return write(m_run.outputFolder, m_run.outputPrefix + m_fileName, data, WritingMessage);
     // Another run writing into the same folder may take the planned name after planning: the
     // photo then takes the next free "-N" name. The rename that never replaces settles who
     // gets a name; a name seen taken costs one look, not a write.
     constexpr qint64 MostNames = 100000;
     for (qint64 n = 2; n <= MostNames; ++n) {
         const std::optional<SafeWrite::Outcome> written =
-            put(m_options.buildFinalPath(m_fileName), data, WritingMessage, false);
+            put(m_run.outputFolder, m_run.outputPrefix + m_fileName, data, WritingMessage, false);
         if (!written)
             return false;
         if (*written == SafeWrite::Outcome::Written)
@@ -691,13 +796,14 @@ bool BatchEngine::Job::writePhoto(const QByteArray &data)
     return false;
 }
 
-bool BatchEngine::Job::write(const QString &target, const QByteArray &data, const QString &step)
+bool BatchEngine::Job::write(const Result<SafeWrite::Folder> &folder, const QString &target,
+                             const QByteArray &data, const QString &step)
 {
     // Only the plan's mode replaces; skip and keep both never write over a file that turned
     // up after planning.
     const bool replace = m_options.existing() != OutputOptions::SkipExisting &&
                          m_options.existing() != OutputOptions::KeepBothExisting;
-    const std::optional<SafeWrite::Outcome> written = put(target, data, step, replace);
+    const std::optional<SafeWrite::Outcome> written = put(folder, target, data, step, replace);
     if (!written)
         return false;
     if (*written == SafeWrite::Outcome::Written)
@@ -713,20 +819,17 @@ void BatchEngine::Job::writeThumbnail(QImage source)
 {
     if (m_thumbnailEdge == 0 || source.isNull())
         return;
-    const QString path = m_options.buildFinalThumbsPath(m_fileName);
+    const QString path = m_run.thumbsPrefix + m_fileName;
     const Result<QByteArray> bytes =
         ImageToolkit::encode(std::move(source), m_options.fileFormat(), m_options.quality(), 72.0f);
     if (!bytes)
         return;
     // Thumbnails go into the thumbs folder itself, never where a link points.
-    if (SafeWrite::isSymLink(QFileInfo(path).path()))
-        fail(cantWrite(ELOOP, SafeWrite::linkReason()));
-    else if (write(path, *bytes, WritingThumbnailMessage))
+    if (write(m_run.thumbsFolder, path, *bytes, WritingThumbnailMessage))
         m_result.thumbnailPath = path;
     // The photo itself is written all the same: it counts as written, noting what it lacks.
     if (m_result.status == Status::Failed && !m_result.outputPath.isEmpty()) {
-        const QString note = NoThumbnailNote.arg(m_result.failure);
-        m_result.note = m_result.note.isEmpty() ? note : m_result.note + QLatin1Char(' ') + note;
+        addNote(NoThumbnailNote.arg(m_result.failure));
         m_result.status = Status::Written;
         m_result.failure.clear();
     }

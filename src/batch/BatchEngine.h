@@ -21,6 +21,7 @@
 
 namespace inkveil {
 
+class OutputSigner;
 class Stamper;
 
 // Runs a batch off the interface thread: for each photo, build its names, read it, draw the
@@ -60,6 +61,9 @@ public:
     static const QString NoMakerNoteNote;
     // The note of a photo written whose thumbnail was not; %1 is the write's failure.
     static const QString NoThumbnailNote;
+    // The note of a photo written in sRGB because its colour profile was too large to carry; %1
+    // says how large.
+    static const QString NoProfileNote;
 
     // What became of one photo. Within the engine this is what Status names; the success or
     // failure of a step is spelled Result<void>.
@@ -78,6 +82,8 @@ public:
         QString note;
         // Time spent on the photo, from its start to its end, in milliseconds.
         qint64 ms = 0;
+        // A watermark text was drawn smaller than its size to stay within its maximum width.
+        bool shrunk = false;
         // The written photo's pixel size; invalid when none was encoded.
         QSize outputSize;
         // The serial the output's invisible mark carries; -1 when it carries none.
@@ -102,6 +108,12 @@ public:
     static constexpr qint64 DefaultMemoryBudget = qint64(1) << 30;
     void setMemoryBudget(qint64 bytes) { m_memoryBudget = bytes; }
     qint64 memoryBudget() const { return m_memoryBudget; }
+    // Signs every output of the next runs with content credentials; none leaves them unsigned.
+    void setSigner(std::shared_ptr<const OutputSigner> signer) { m_signer = std::move(signer); }
+    // The note of a photo whose credentials went into a sidecar file; %1 is its name.
+    static const QString SidecarNote;
+    // The failure of a photo that could not be signed; %1 is why.
+    static const QString CantSignMessage;
     // The most the workers of the last run held at once, as they estimated it.
     qint64 peakMemoryInFlight() const { return m_peakMemoryInFlight; }
     // What processing the photo at path is estimated to hold: its decoded pixels from the
@@ -177,6 +189,8 @@ Q_SIGNALS:
 private:
     struct Worker;
     struct Run;
+    // Makes the run's folders when asked to and opens them for its writes.
+    static void openFolders(Run &run);
     class Job;
 
     void runAll(std::shared_ptr<Run> run);
@@ -192,6 +206,7 @@ private:
     qint64 m_memoryBudget = DefaultMemoryBudget;
     QString m_markKeyPath;
     std::atomic<qint64> m_peakMemoryInFlight{0};
+    std::shared_ptr<const OutputSigner> m_signer;
 };
 
 } // namespace inkveil

@@ -22,9 +22,29 @@ void BatchTally::add(const BatchEngine::FileResult &result)
     }
     if (result.renamed)
         ++m_renamed;
+    if (result.shrunk && result.status == BatchEngine::Status::Written)
+        ++m_shrunk;
+}
+
+QString BatchTally::shrunkNote() const
+{
+    if (m_shrunk == 0)
+        return {};
+    return QStringLiteral("text shrunk to fit on %1 %2")
+        .arg(m_shrunk)
+        .arg(m_shrunk == 1 ? QStringLiteral("photo") : QStringLiteral("photos"));
 }
 
 QString BatchTally::closingLine(bool stopped) const
+{
+    const QString note = shrunkNote();
+    if (note.isEmpty())
+        return counts(stopped);
+    return counts(stopped) + QLatin1Char(' ') + note.at(0).toUpper() + note.mid(1) +
+           QLatin1Char('.');
+}
+
+QString BatchTally::counts(bool stopped) const
 {
     if (!stopped)
         return QStringLiteral("%1 written, %2 failed, %3 skipped.")
@@ -41,12 +61,15 @@ QString BatchTally::closingLine(bool stopped) const
 
 QString BatchTally::closingLine(bool stopped, qint64 elapsedMs) const
 {
-    QString line = closingLine(stopped);
+    QString line = counts(stopped);
     line.chop(1); // the full stop
     const qint64 ms = std::max<qint64>(elapsedMs, 1);
-    return QStringLiteral("%1 in %2, %3")
-        .arg(line, elapsedText(elapsedMs),
-             ProgressEstimate::speedText(done() * 1000.0 / static_cast<double>(ms)));
+    line = QStringLiteral("%1 in %2, %3")
+               .arg(line, elapsedText(elapsedMs),
+                    ProgressEstimate::speedText(done() * 1000.0 / static_cast<double>(ms)));
+    if (const QString note = shrunkNote(); !note.isEmpty())
+        line += QStringLiteral("; ") + note;
+    return line;
 }
 
 QString BatchTally::elapsedText(qint64 elapsedMs)

@@ -26,13 +26,18 @@ public:
     int failed() const { return m_failed; }
     int skipped() const { return m_skipped; }
     int renamed() const { return m_renamed; }
+    // Photos on which a watermark text shrank to stay within its maximum width.
+    int shrunk() const { return m_shrunk; }
 
     // "12 written, 1 failed, 3 skipped." after a whole run; "Stopped after 4 of 40: 4 written."
-    // after a stop, naming failures and skips only when there were some.
+    // after a stop, naming failures and skips only when there were some. Photos whose text
+    // shrank to fit are named after it when there were some: "... Text shrunk to fit on 2
+    // photos."
+
     QString closingLine(bool stopped) const;
     // The same with the time the run took and its speed, as the command-line tool ends a run:
     // "8 written, 0 failed, 0 skipped in 1.9 s, 4.2 photos/s"; "Stopped after 4 of 40: 4 written
-    // in 1.2 s, 3.3 photos/s".
+    // in 1.2 s, 3.3 photos/s"; "...; text shrunk to fit on 2 photos".
     QString closingLine(bool stopped, qint64 elapsedMs) const;
     // "1.9 s" below a minute, "2 min 05 s" below an hour, "1 h 02 min" above.
     static QString elapsedText(qint64 elapsedMs);
@@ -43,6 +48,11 @@ private:
     int m_failed = 0;
     int m_skipped = 0;
     int m_renamed = 0;
+    int m_shrunk = 0;
+
+    QString counts(bool stopped) const;
+    // "text shrunk to fit on 2 photos", or empty.
+    QString shrunkNote() const;
 };
 
 } // namespace inkveil

@@ -40,7 +40,8 @@ Status checkOpened(int fd, const QString &path, const QStringList &inputs)
         struct stat info
         {
         };
-        if (::stat(QFile::encodeName(input).constData(), &info) == 0 && sameFile(info, opened))
+        if (::stat(RegularFile::encodeName(input).constData(), &info) == 0 &&
+            sameFile(info, opened))
             return Error{QStringLiteral("It would replace %1, which this run reads.").arg(input)};
     }
     return {};
@@ -55,7 +56,7 @@ Status RunReport::open(const QString &path, const QStringList &inputs)
     if (const QString reason = RegularFile::notRegularReason(path); !reason.isNull())
         return Error{reason};
     // Not truncated on opening: the file is emptied only once known to be no input.
-    const int fd = ::open(QFile::encodeName(path).constData(),
+    const int fd = ::open(RegularFile::encodeName(path).constData(),
                           O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0)
         return Error{SafeWrite::errorText(errno), errno};
@@ -112,6 +113,9 @@ QByteArray RunReport::line(const QString &source, const QString &output,
     object.insert(QStringLiteral("message"),
                   result.status == BatchEngine::Status::Written ? QString() : result.failure);
     object.insert(QStringLiteral("ms"), result.ms);
+    // Only where it happened, so that the lines of other photos read as they always have.
+    if (result.shrunk)
+        object.insert(QStringLiteral("shrunk"), true);
     // The size written, which resizing may have changed from the photo's.
     if (result.status == BatchEngine::Status::Written && result.outputSize.isValid()) {
         object.insert(QStringLiteral("width"), result.outputSize.width());

@@ -11,6 +11,9 @@
 #include "batch/ProgressEstimate.h"
 #include "batch/RunReport.h"
 #include "cli/MarkCommand.h"
+#include "credentials/CredentialReader.h"
+#include "credentials/OutputSigner.h"
+#include "credentials/SigningIdentity.h"
 #include "imageio/ExifSummary.h"
 #include "imageio/ImageFormat.h"
 #include "output/SummaryText.h"
@@ -39,6 +42,8 @@ namespace {
 
 std::atomic<bool> interruptRequested{false};
 
+constexpr char PassphraseVariable[] = "INKVEIL_SIGN_PASSPHRASE";
+
 // --existing, in the order of the option's values (OutputOptions::Existing).
 const QStringList ExistingChoices{QStringLiteral("replace"), QStringLiteral("skip"),
                                   QStringLiteral("rename")};
@@ -64,6 +69,12 @@ struct Options
     int shard = 1;
     int shardCount = 1;
     QString report;
+    // Content credentials: who signs this run's outputs, and --credentials.
+    QString signCert;
+    QString signKey;
+    QString passphraseFile;
+    QString author;
+    bool credentials = false;
     // The invisible mark: its key file (empty: the user's), and --detect.
     QString markKey;
     bool detect = false;
@@ -169,6 +180,30 @@ struct Switches
         QStringLiteral("Look for the invisible mark in each photo and print what was found; "
                        "write nothing.")};
 
+    const QCommandLineOption signCert{
+        QStringLiteral("sign-cert"),
+        QStringLiteral("Sign each output with content credentials (C2PA) by the certificate chain "
+                       "in <file> (PEM, the signer's first) (this run only)."),
+        QStringLiteral("file")};
+    const QCommandLineOption signKey{
+        QStringLiteral("sign-key"),
+        QStringLiteral("The signer's private key (PEM, ECDSA or Ed25519, readable by you alone). "
+                       "An encrypted key's passphrase comes from --sign-passphrase-file or the "
+                       "environment variable %1.")
+            .arg(QLatin1String(PassphraseVariable)),
+        QStringLiteral("file")};
+    const QCommandLineOption passphraseFile{
+        QStringLiteral("sign-passphrase-file"),
+        QStringLiteral("Read the signing key's passphrase from the first line of <file>."),
+        QStringLiteral("file")};
+    const QCommandLineOption author{QStringLiteral("sign-author"),
+                                    QStringLiteral("The author the content credentials name."),
+                                    QStringLiteral("name")};
+    const QCommandLineOption credentials{
+        QStringLiteral("credentials"),
+        QStringLiteral("Print each photo's content credentials: whether they validate, who "
+                       "signed them and what was done; write nothing.")};
+
     void addTo(QCommandLineParser &parser) const
     {
         parser.setApplicationDescription(QStringLiteral(
@@ -179,6 +214,7 @@ struct Switches
         parser.addOptions({preset, listPresets});
         parser.addOptions({shard, report});
         parser.addOptions({resize, neverEnlarge});
+        parser.addOptions({signCert, signKey, passphraseFile, author, credentials});
         parser.addOptions({markId, markKey, detect});
         parser.addPositionalArgument(QStringLiteral("PATH"),
                                      QStringLiteral("Photos and folders of photos."),
@@ -350,7 +386,19 @@ QString readOutput(const QCommandLineParser &parser, const Switches &s, Options 
     const QString output = parser.value(s.output);
     if (output.isEmpty())
         return QStringLiteral("--output needs a folder.");
-    options.overrideBy(s.output, QFileInfo(output).absoluteFilePath());
+    options.overrideBy(s.output, Paths::absolute(output));
+    return {};
+}
+
+QString readSigning(const QCommandLineParser &parser, const Switches &s, Options &options)
+{
+    options.signCert = parser.value(s.signCert);
+    options.signKey = parser.value(s.signKey);
+    options.passphraseFile = parser.value(s.passphraseFile);
+    options.author = parser.value(s.author);
+    options.credentials = parser.isSet(s.credentials);
+    if (options.signCert.isEmpty() != options.signKey.isEmpty())
+        return QStringLiteral("Signing needs both --sign-cert and --sign-key.");
     return {};
 }
 
@@ -403,7 +451,7 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
     options.exif = parser.isSet(switches.exif);
     for (const Step step :
          {readFormat, readQuality, readMetadata, readResize, readJobs, readExisting, readMemory,
-          readShard, readReport, readOutput, readMark, readPaths}) {
+          readShard, readReport, readOutput, readSigning, readMark, readPaths}) {
         if (QString error = step(parser, switches, options); !error.isNull())
             return error;
     }
@@ -460,6 +508,8 @@ private:
     void applyOverrides();
     Exit gatherPhotos();
     int printExif() const;
+    int printCredentials() const;
+    Exit loadSigner();
     Exit checkOutput() const;
     int printPlan(const QList<int> &indices, const OutputPlan &plan) const;
     Exit openReport(const OutputPlan &plan);
@@ -483,6 +533,7 @@ private:
     // The paths asked for that could not be read; the run then ends with 1.
     QStringList m_unreadable;
     RunReport m_report;
+    std::shared_ptr<const OutputSigner> m_signer;
 };
 
 int Invocation::exec()
@@ -494,7 +545,11 @@ int Invocation::exec()
         return *exit;
     if (m_options.exif)
         return printExif();
+    if (m_options.credentials)
+        return printCredentials();
     if (const Exit exit = checkOutput())
+        return *exit;
+    if (const Exit exit = loadSigner())
         return *exit;
     const QList<int> indices = BatchEngine::shardIndices(static_cast<int>(m_files.size()),
                                                          m_options.shard, m_options.shardCount);
@@ -556,13 +611,20 @@ void Invocation::applyOverrides()
 {
     for (const auto &[field, value] : m_options.overrides)
         field->set(*m_outputOptions, value);
+    if (!m_options.signCert.isEmpty()) {
+        m_outputOptions->setSignCredentials(true);
+        m_outputOptions->setSignCertificate(QFileInfo(m_options.signCert).absoluteFilePath());
+        m_outputOptions->setSignKey(QFileInfo(m_options.signKey).absoluteFilePath());
+    }
+    if (!m_options.author.isEmpty())
+        m_outputOptions->setSignAuthor(m_options.author);
 }
 
 Invocation::Exit Invocation::gatherPhotos()
 {
     QStringList absolute;
     for (const QString &path : m_options.paths)
-        absolute.append(QFileInfo(path).absoluteFilePath());
+        absolute.append(Paths::absolute(path));
     FileGathering::appendWorkFiles(m_files, FileGathering::expandPaths(absolute, &m_unreadable),
                                    &m_unreadable);
     // Reported before anything else, and the run ends with 1 even when every photo found is
@@ -584,6 +646,65 @@ int Invocation::printExif() const
             m_out << "  " << printable(line) << '\n';
     }
     return closingCode();
+}
+
+int Invocation::printCredentials() const
+{
+    bool allValid = true;
+    for (const auto &file : m_files) {
+        m_out << printable(file->filePath()) << '\n';
+        QFile photo(file->filePath());
+        const Credentials found = CredentialReader::read(
+            photo.open(QIODevice::ReadOnly) ? photo.readAll() : QByteArray());
+        if (!found.present) {
+            m_out << "  No content credentials\n";
+            continue;
+        }
+        allValid = allValid && found.valid;
+        m_out << "  Content credentials: "
+              << (found.valid
+                      ? QStringLiteral("valid")
+                      : QStringLiteral("do not validate (%1)").arg(printable(found.problem)))
+              << '\n';
+        if (!found.signer.isEmpty())
+            m_out << "  Signed by: " << printable(found.signer) << '\n';
+        if (!found.author.isEmpty())
+            m_out << "  Author: " << printable(found.author) << '\n';
+        if (!found.actions.isEmpty())
+            m_out << "  Actions: " << printable(found.actions.join(QStringLiteral(", "))) << '\n';
+    }
+    return allValid ? closingCode() : BatchCommand::SomeFailed;
+}
+
+// The signer is checked before the first photo: a key or certificate that can't sign ends the
+// run with nothing written.
+Invocation::Exit Invocation::loadSigner()
+{
+    if (!m_outputOptions->signCredentials())
+        return std::nullopt;
+    SigningIdentity::Files files{
+        m_outputOptions->signCertificate(), m_outputOptions->signKey(), {}};
+    if (!m_options.passphraseFile.isEmpty()) {
+        QFile file(m_options.passphraseFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            m_err << "inkveil-batch: Can't read the passphrase file "
+                  << printable(m_options.passphraseFile) << ".\n";
+            return BatchCommand::UsageError;
+        }
+        // The first line, without its line end: spaces may belong to the passphrase.
+        files.passphrase = file.readLine();
+        while (files.passphrase.endsWith('\n') || files.passphrase.endsWith('\r'))
+            files.passphrase.chop(1);
+    } else {
+        files.passphrase = qgetenv(PassphraseVariable);
+    }
+    const Result<std::shared_ptr<const SigningIdentity>> identity = SigningIdentity::load(files);
+    if (!identity) {
+        m_err << "inkveil-batch: " << printable(identity.reason()) << '\n';
+        return BatchCommand::UsageError;
+    }
+    m_signer = std::make_shared<OutputSigner>(*identity, m_outputOptions->signAuthor());
+    return std::nullopt;
 }
 
 Invocation::Exit Invocation::checkOutput() const
@@ -686,6 +807,7 @@ int Invocation::process(const QList<int> &indices, const OutputPlan &plan)
     BatchEngine engine;
     if (m_options.memoryBytes > 0)
         engine.setMemoryBudget(m_options.memoryBytes);
+    engine.setSigner(m_signer);
     engine.setMarkKeyPath(m_options.markKey);
     Progress progress(static_cast<int>(indices.size()));
     QObject::connect(&engine, &BatchEngine::fileFinished, &engine,

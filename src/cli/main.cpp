@@ -39,16 +39,6 @@ void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &me
 // write, which is reported with the photo.
 void quietTiff(const char *, const char *, va_list) {}
 
-// Arguments as the system gives them: Qt would turn bytes that are not UTF-8 into U+FFFD, and a
-// photo named so could then not be found.
-QStringList arguments(int argc, char *argv[])
-{
-    QStringList list;
-    for (int i = 0; i < argc; ++i)
-        list.append(RegularFile::decodeName(QByteArray(argv[i])));
-    return list;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -66,5 +56,6 @@ int main(int argc, char *argv[])
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return BatchCommand::run(arguments(argc, argv), out, err, isatty(STDERR_FILENO) != 0);
+    return BatchCommand::run(RegularFile::arguments(argc, argv), out, err,
+                             isatty(STDERR_FILENO) != 0);
 }

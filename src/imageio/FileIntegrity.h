@@ -11,8 +11,9 @@ namespace inkveil {
 // Whether a photo file reaches the end its own structure promises, judged from its first bytes
 // and a few kilobytes at its end, never the whole file: a JPEG's end-of-image marker, PNG's IEND
 // chunk, GIF's trailer, the length a BMP's rows need, and the lengths a WebP's RIFF header or a
-// HEIF's top-level boxes give. TIFF keeps no such mark and always passes. Some decoders fill what
-// is missing with grey and report success; this check is what tells such a file apart.
+// HEIF's top-level boxes give, and where a TIFF's first directory puts its strips or tiles. Some
+// decoders fill what is missing with grey and report success; this check is what tells such a file
+// apart.
 class FileIntegrity
 {
 public:

@@ -3,6 +3,7 @@
 
 #include "imageio/HeifCodec.h"
 
+#include "base/RegularFile.h"
 #include "base/StopScope.h"
 #include "imageio/HeifLayout.h"
 
@@ -204,6 +205,15 @@ QString tooManyTiles(const HeifLayout &layout)
     return {};
 }
 
+Error morePixelsThanSaid(const QSize pixels, const QSize said)
+{
+    return {QStringLiteral("its pixels are %1 x %2, more than the %3 x %4 its header says")
+                .arg(pixels.width())
+                .arg(pixels.height())
+                .arg(said.width())
+                .arg(said.height())};
+}
+
 Result<Opened> open(Source &source)
 {
     initialise();
@@ -235,6 +245,52 @@ Result<Opened> open(Source &source)
     return opened;
 }
 
+heif_chroma chromaFor(const bool alpha, const bool deep)
+{
+    if (deep)
+        return alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE;
+    return alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB;
+}
+
+// 8-bit pixels: the QImage reads libheif's in place and releases them with the last copy.
+QImage wrapped(heif_image *decoded, uchar *pixels, const int stride, const QSize size,
+               const bool alpha)
+{
+    return QImage(
+        pixels, size.width(), size.height(), stride,
+        alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888,
+        [](void *owner) { heif_image_release(static_cast<heif_image *>(owner)); }, decoded);
+}
+
+// Deeper pixels, 3 or 4 little-endian samples of `bits` bits, widened to Qt's 16-bit RGBA (the
+// fourth sample opaque where there is no alpha). libheif's copy is released.
+QImage widened(heif_image *decoded, const uchar *pixels, const int stride, const QSize size,
+               const bool alpha)
+{
+    const int bits =
+        std::clamp(heif_image_get_bits_per_pixel_range(decoded, heif_channel_interleaved), 9, 16);
+    const quint16 top = static_cast<quint16>((1u << bits) - 1);
+    // The sample's bits repeated below it: 0 stays 0 and the top value becomes 65535.
+    const auto widen = [bits, top](const quint16 value) {
+        const unsigned v = std::min(value, top);
+        return static_cast<quint16>((v << (16 - bits)) | (v >> (2 * bits - 16)));
+    };
+    QImage image(size, alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
+    const int channels = alpha ? 4 : 3;
+    for (int y = 0; y < image.height() && !image.isNull(); ++y) {
+        const uchar *in = pixels + static_cast<qsizetype>(y) * stride;
+        auto *out = reinterpret_cast<quint16 *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x, in += channels * 2, out += 4) {
+            for (int c = 0; c < channels; ++c)
+                out[c] = widen(qFromLittleEndian<quint16>(in + c * 2));
+            if (!alpha)
+                out[3] = 65535;
+        }
+    }
+    heif_image_release(decoded);
+    return image;
+}
+
 } // namespace
 
 Result<QSize> HeifCodec::imageSize(QIODevice &device)
@@ -259,12 +315,22 @@ Result<QImage> HeifCodec::decode(QIODevice &device, const qint64 maxPixels)
                          .arg(size.height())
                          .arg(maxPixels / 1'000'000)};
     }
+    // A stream whose header promises more pixels than the boxes say is refused before a
+    // decoder allocates them. Coders may pad a picture up to their blocks (libheif's HEVC coder
+    // makes 64 x 32 into 64 x 64) and the padding is cropped off; more than a block's worth
+    // is not a padded picture.
+    const auto padded = [](const int edge) { return (edge + 63) / 64 * 64; };
+    if (const QSize coded = opened->layout.coded;
+        coded.width() > padded(size.width()) || coded.height() > padded(size.height()))
+        return morePixelsThanSaid(coded, size);
     const heif_image_handle *handle = opened->handle.get();
     const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+    // More than 8 bits (10-bit HEIC from phones, 10- and 12-bit AVIF) are decoded as they are
+    // stored, so that 16-bit outputs keep them.
+    const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
     heif_image *decoded = nullptr;
-    const heif_error error = heif_decode_image(
-        handle, &decoded, heif_colorspace_RGB,
-        alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
+    const heif_error error =
+        heif_decode_image(handle, &decoded, heif_colorspace_RGB, chromaFor(alpha, deep), nullptr);
     if (error.code != heif_error_Ok)
         return Error{reason(error, source)};
 
@@ -281,17 +347,12 @@ Result<QImage> HeifCodec::decode(QIODevice &device, const qint64 maxPixels)
     if (static_cast<qint64>(decodedSize.width()) * decodedSize.height() >
         static_cast<qint64>(size.width()) * size.height()) {
         heif_image_release(decoded);
-        return Error{QStringLiteral("its pixels are %1 x %2, more than the %3 x %4 its header says")
-                         .arg(decodedSize.width())
-                         .arg(decodedSize.height())
-                         .arg(size.width())
-                         .arg(size.height())};
+        return morePixelsThanSaid(decodedSize, size);
     }
-    // The QImage reads libheif's pixels in place and releases them with the last copy.
-    QImage image(
-        pixels, decodedSize.width(), decodedSize.height(), stride,
-        alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888,
-        [](void *owner) { heif_image_release(static_cast<heif_image *>(owner)); }, decoded);
+    QImage image = deep ? widened(decoded, pixels, stride, decodedSize, alpha)
+                        : wrapped(decoded, pixels, stride, decodedSize, alpha);
+    if (image.isNull())
+        return Error{QStringLiteral("There is not enough memory to decode the image.")};
     image.setColorSpace(colorSpaceOf(handle));
     return image;
 }
@@ -302,9 +363,10 @@ namespace {
 // `fallback` when the file can't be read.
 template <typename T, typename Use> T withPrimaryOf(const QString &path, T fallback, Use use)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    RegularFile photo;
+    if (!photo.open(path))
         return fallback;
+    QFile &file = photo.device();
     Source source{&file};
     const Result<Opened> opened = open(source);
     if (!opened)

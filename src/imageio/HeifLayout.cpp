@@ -155,6 +155,10 @@ bool readIloc(Reader box, Meta &meta)
         box.uint(2);
         const quint64 base = box.uint(baseSize);
         const quint64 extents = box.uint(2);
+        // An extent written in no bytes at all is the whole file, once; thousands of them would
+        // cost time and memory without a byte of file to show for it.
+        if (indexSize + offsetSize + lengthSize == 0 && extents > 1)
+            return false;
         for (quint64 e = 0; e < extents && box.ok(); ++e) {
             box.uint(indexSize);
             const quint64 offset = box.uint(offsetSize);
@@ -222,12 +226,13 @@ Result<Meta> readMeta(const QByteArray &bytes)
 
 // The first bytes of an item's data, from the file or from 'idat'.
 QByteArray itemHead(QIODevice &device, const QByteArray &metaBytes, const Meta &meta,
-                    const Item &item)
+                    const Item &item, const quint64 most = 32)
 {
     if (item.extents.isEmpty())
         return {};
     const Extent &first = item.extents.first();
-    const qint64 wanted = static_cast<qint64>(qMin<quint64>(first.length ? first.length : 32, 32));
+    const qint64 wanted =
+        static_cast<qint64>(qMin<quint64>(first.length ? first.length : most, most));
     if (item.method == 1)
         return metaBytes.mid(meta.idatBegin + static_cast<qsizetype>(first.offset), wanted);
     if (item.method != 0 || !device.seek(static_cast<qint64>(first.offset)))
@@ -268,6 +273,109 @@ void derivedSize(const QByteArray &head, const QByteArray &type, HeifLayout &lay
                             static_cast<int>(qMin<quint64>(height, INT_MAX)));
 }
 
+// Reads a header bit by bit, most significant first; every overrun reads as zero and clears
+// ok().
+class BitReader
+{
+public:
+    explicit BitReader(const QByteArray &bytes)
+        : m_bytes(bytes)
+    {}
+
+    bool ok() const { return m_ok; }
+
+    quint64 bits(int count)
+    {
+        quint64 value = 0;
+        for (int i = 0; i < count; ++i) {
+            if (m_bit >= m_bytes.size() * 8) {
+                m_ok = false;
+                return 0;
+            }
+            const auto byte = static_cast<quint8>(m_bytes.at(m_bit / 8));
+            value = value << 1 | ((byte >> (7 - m_bit % 8)) & 1);
+            ++m_bit;
+        }
+        return value;
+    }
+
+private:
+    QByteArray m_bytes;
+    qsizetype m_bit = 0;
+    bool m_ok = true;
+};
+
+// The largest frame an AV1 sequence header allows.
+QSize av1FrameSize(BitReader &bits)
+{
+    bits.bits(3 + 1);        // profile, still picture
+    if (bits.bits(1) != 0) { // a reduced header, as still pictures have
+        bits.bits(5);
+    } else {
+        bool decoderModel = false;
+        int delayBits = 0;
+        if (bits.bits(1) != 0) { // timing info
+            bits.bits(64);
+            if (bits.bits(1) != 0) { // ticks per picture, as an unsigned exp-Golomb number
+                int zeros = 0;
+                while (bits.bits(1) == 0 && bits.ok() && zeros < 32)
+                    ++zeros;
+                bits.bits(zeros);
+            }
+            decoderModel = bits.bits(1) != 0;
+            if (decoderModel) {
+                delayBits = static_cast<int>(bits.bits(5)) + 1;
+                bits.bits(32 + 5 + 5);
+            }
+        }
+        const bool displayDelay = bits.bits(1) != 0;
+        const int points = static_cast<int>(bits.bits(5)) + 1;
+        for (int i = 0; i < points && bits.ok(); ++i) {
+            bits.bits(12);
+            if (bits.bits(5) > 7)
+                bits.bits(1);
+            if (decoderModel && bits.bits(1) != 0)
+                bits.bits(2 * delayBits + 1);
+            if (displayDelay && bits.bits(1) != 0)
+                bits.bits(4);
+        }
+    }
+    const int widthBits = static_cast<int>(bits.bits(4)) + 1;
+    const int heightBits = static_cast<int>(bits.bits(4)) + 1;
+    const quint64 width = bits.bits(widthBits) + 1;
+    const quint64 height = bits.bits(heightBits) + 1;
+    if (!bits.ok())
+        return {};
+    return {static_cast<int>(width), static_cast<int>(height)};
+}
+
+// The frame size of the sequence header that opens an AV1 item's data; empty when there is
+// none among its first units.
+QSize av1FrameSize(const QByteArray &data)
+{
+    BitReader bits(data);
+    for (int unit = 0; unit < 4 && bits.ok(); ++unit) {
+        bits.bits(1);
+        const quint64 type = bits.bits(4);
+        const bool extension = bits.bits(1) != 0;
+        const bool sized = bits.bits(1) != 0;
+        bits.bits(1 + (extension ? 8 : 0));
+        quint64 size = 0;
+        for (int i = 0; sized && i < 8; ++i) { // little-endian base 128
+            const quint64 byte = bits.bits(8);
+            size |= (byte & 0x7F) << (7 * i);
+            if ((byte & 0x80) == 0)
+                break;
+        }
+        if (type == 1)
+            return av1FrameSize(bits);
+        if (!sized || size > quint64(data.size()))
+            return {};
+        bits.bits(static_cast<int>(8 * size));
+    }
+    return {};
+}
+
 // An item's upright size and tiles, from its 'ispe' and 'irot' and a grid's or overlay's record.
 HeifLayout itemLayout(QIODevice &device, const QByteArray &metaBytes, const Meta &meta,
                       const Item &item)
@@ -291,8 +399,12 @@ HeifLayout itemLayout(QIODevice &device, const QByteArray &metaBytes, const Meta
     }
     if (item.type == "grid" || item.type == "iovl")
         derivedSize(itemHead(device, metaBytes, meta, item), item.type, layout);
-    if (quarterTurn)
+    else if (item.type == "av01")
+        layout.coded = av1FrameSize(itemHead(device, metaBytes, meta, item, 256));
+    if (quarterTurn) {
         layout.size.transpose();
+        layout.coded.transpose();
+    }
     return layout;
 }
 

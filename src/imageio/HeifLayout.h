@@ -23,6 +23,9 @@ struct HeifLayout
     QSize size;
     // Images decoded to make it: the tiles of its grid and of the file's other grids, else 1.
     int tiles = 1;
+    // Upright size of a single primary image's coded picture, where its stream's header (AV1's
+    // sequence header) gives one ahead of the pixels; empty when it doesn't.
+    QSize coded;
 
     // Reads only the boxes ahead of the pixel data, never the pixels.
     static Result<HeifLayout> read(QIODevice &device);

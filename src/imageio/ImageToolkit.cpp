@@ -15,6 +15,7 @@
 #include "imageio/ImageFormat.h"
 #include "imageio/JpegCodec.h"
 #include "imageio/PngEncoder.h"
+#include "imageio/Resampler.h"
 #include "imageio/TiffEncoder.h"
 #include "imageio/WebpEncoder.h"
 
@@ -513,9 +514,7 @@ QImage ImageToolkit::imageFromResizing(const QImage &image, const ResizeRule &ru
     const QSize size = rule.outputSize(pixelSize.isValid() ? pixelSize : image.size());
     if (!size.isValid())
         return {};
-    if (size == image.size())
-        return image;
-    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return Resampler::resized(image, size);
 }
 
 Result<QByteArray> ImageToolkit::encode(QImage image, const QString &format, const int quality,
@@ -646,16 +645,17 @@ void ImageToolkit::drawTurnedImage(QPainter &painter, const FloatSize canvas,
     const double height = static_cast<double>(contentSize.height);
 
     // Shrunk by the painter alone, the content would be sampled at a few of its pixels and text
-    // would come out ragged; shrinking it first averages them all.
+    // would come out ragged; shrinking it first with the filter the photo is resized with makes
+    // it what drawing at full size and resizing would.
     const QTransform transform = painter.worldTransform();
     const double scaleX = std::hypot(transform.m11(), transform.m12());
     const double scaleY = std::hypot(transform.m21(), transform.m22());
     QImage shrunk;
     QRectF source(0, 0, width, height);
     if (scaleX < 1.0 || scaleY < 1.0) {
-        shrunk = content.scaled(std::max(1, qRound(content.width() * std::min(scaleX, 1.0))),
-                                std::max(1, qRound(content.height() * std::min(scaleY, 1.0))),
-                                Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        shrunk = Resampler::resized(
+            content, QSize(std::max(1, qRound(content.width() * std::min(scaleX, 1.0))),
+                           std::max(1, qRound(content.height() * std::min(scaleY, 1.0)))));
         source = QRectF(0, 0, width * shrunk.width() / content.width(),
                         height * shrunk.height() / content.height());
     }

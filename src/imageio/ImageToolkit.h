@@ -92,14 +92,15 @@ public:
     // Invalid for a box with an edge of 0 or less or an empty pixelSize.
     static QSize fittedSize(QSize pixelSize, int width, int height);
 
-    // The image scaled to its fittedSize() in the box; smaller images are enlarged. For an image
-    // decoded at a reduced size, pixelSize gives the photo's full size, whose proportions the
-    // result keeps (default: the image's own). A null image or a bad box gives a null image.
+    // The image resampled (Lanczos-3, see Resampler) to its fittedSize() in the box; smaller
+    // images are enlarged. For an image decoded at a reduced size, pixelSize gives the photo's
+    // full size, whose proportions the result keeps (default: the image's own). A null image or
+    // a bad box gives a null image.
     static QImage imageFromResizing(const QImage &image, int width, int height,
                                     QSize pixelSize = QSize());
-    // The image scaled to the rule's outputSize() of pixelSize (default: the image's own size);
-    // returned as it is when that is its size already. A null image or a bad rule gives a null
-    // image.
+    // The image resampled (Lanczos-3) to the rule's outputSize() of pixelSize (default: the
+    // image's own size); returned as it is when that is its size already. A null image or a bad
+    // rule gives a null image.
     static QImage imageFromResizing(const QImage &image, const ResizeRule &rule,
                                     QSize pixelSize = QSize());
 

@@ -372,7 +372,10 @@ Result<JpegCodec::Decoding> JpegCodec::decode(QIODevice &file, const int reducti
         info.out_color_space = JCS_GRAYSCALE;
     } else if ((info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) &&
                info.num_components == 4) {
-        // Converted through the profile it carries; one without is left to Qt's reader.
+        // Converted through the profile it carries; one without is left to Qt's reader. Its
+        // colours can't be read right without the profile, so one too large fails the photo.
+        if (profile.size() > MaxIccBytes)
+            return Error{oversizedIccReason(profile.size())};
         cmyk = CmykConversion::fromProfile(profile, info.saw_Adobe_marker);
         if (!cmyk)
             return Decoding{Status::Unsupported};

@@ -3,6 +3,7 @@
 
 #include "imageio/MetadataCopier.h"
 
+#include "base/RegularFile.h"
 #include "imageio/HeifCodec.h"
 #include "imageio/ImageFormat.h"
 
@@ -246,9 +247,10 @@ std::optional<TiffSpan> tiffSpan(QFile &file)
 // there as the camera's values.
 bool canonMakerNoteMisplaced(const QString &path, const Exiv2::ExifData &exif)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    RegularFile opened;
+    if (!opened.open(path))
         return false;
+    QFile &file = opened.device();
     const auto offset = exif.findKey(Exiv2::ExifKey("Exif.MakerNote.Offset"));
     const auto order = exif.findKey(Exiv2::ExifKey("Exif.MakerNote.ByteOrder"));
     const auto canon = std::find_if(exif.begin(), exif.end(), [](const Exiv2::Exifdatum &datum) {
@@ -474,9 +476,65 @@ template <typename Step> auto guarded(Step step) -> decltype(step())
     }
 }
 
-// The largest text, EXIF, XMP or profile chunk of a PNG (or a WebP) file open on `file`.
+// What a compressed PNG text or profile chunk inflates to, counted without being kept, up to
+// just past `most`; 0 for text stored as it is.
+qint64 inflatedSize(const QByteArray &type, const QByteArray &data, const qint64 most)
+{
+    qsizetype start = data.indexOf('\0') + 1; // past the keyword
+    if (start == 0)
+        return 0;
+    if (type == "iTXt") {
+        if (start + 2 > data.size() || data.at(start) == 0)
+            return 0;
+        // Past the compression flag and method, the language and the translated keyword.
+        start = data.indexOf('\0', data.indexOf('\0', start + 2) + 1) + 1;
+        if (start <= 0)
+            return 0;
+    } else {
+        ++start; // the compression method
+    }
+    if (start >= data.size())
+        return 0;
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK)
+        return 0;
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData() + start));
+    stream.avail_in = static_cast<uInt>(data.size() - start);
+    std::array<Bytef, 16384> out{};
+    qint64 total = 0;
+    int status = Z_OK;
+    while (status == Z_OK && total <= most) {
+        stream.next_out = out.data();
+        stream.avail_out = static_cast<uInt>(out.size());
+        status = inflate(&stream, Z_NO_FLUSH);
+        total += static_cast<qint64>(out.size() - stream.avail_out);
+    }
+    inflateEnd(&stream);
+    return total;
+}
+
+// The bytes of a JPEG's colour profile, in its APP2 segments ahead of the image data: Exiv2
+// and the decoder each put them together whole.
+qint64 jpegProfileBytes(QIODevice &file)
+{
+    qint64 total = 0;
+    for (qint64 at = 2; file.seek(at);) {
+        const QByteArray header = file.read(16);
+        if (header.size() < 4 || uchar(header.at(0)) != 0xFF || uchar(header.at(1)) == 0xDA)
+            break;
+        const qint64 length = qFromBigEndian<quint16>(header.constData() + 2);
+        if (uchar(header.at(1)) == 0xE2 && header.mid(4) == QByteArray("ICC_PROFILE\0", 12))
+            total += length;
+        at += 2 + length;
+    }
+    return total;
+}
+
+// The largest text, EXIF, XMP or profile chunk of a PNG (or a WebP) file open on `file`. A
+// compressed one counts with what it inflates to, which is held beside it while it is read.
 qint64 largestChunk(QIODevice &file, const bool png)
 {
+    static const QList<QByteArray> compressedTypes{"iTXt", "zTXt", "iCCP"};
     static const QList<QByteArray> metadataTypes{"iTXt", "zTXt", "tEXt", "eXIf",
                                                  "iCCP", "EXIF", "XMP ", "ICCP"};
     qint64 largest = 0;
@@ -486,8 +544,12 @@ qint64 largestChunk(QIODevice &file, const bool png)
             break;
         const qint64 size = png ? qFromBigEndian<quint32>(header.constData())
                                 : qFromLittleEndian<quint32>(header.constData() + 4);
-        if (metadataTypes.contains(png ? header.mid(4, 4) : header.left(4)))
-            largest = std::max(largest, size);
+        const QByteArray type = png ? header.mid(4, 4) : header.left(4);
+        qint64 held = size;
+        if (png && compressedTypes.contains(type) && size <= MetadataCopier::MaxMetadataBytes)
+            held += inflatedSize(type, file.read(size), MetadataCopier::MaxMetadataBytes);
+        if (metadataTypes.contains(type))
+            largest = std::max(largest, held);
         at += 8 + size + (png ? 4 : size % 2);
     }
     return largest;
@@ -522,12 +584,13 @@ qint64 largestTiffBlock(QIODevice &file, const bool big)
 
 // The largest camera-data block of the photo at `path`, from the headers of its parts alone:
 // Exiv2 reads each block whole and builds XMP's tree at about ten times its size. JPEG's
-// segments are small by nature.
+// segments are small by nature; only its colour profile spans many.
 qint64 largestMetadataBlock(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    RegularFile opened;
+    if (!opened.open(path))
         return 0;
+    QFile &file = opened.device();
     const QByteArray head = file.read(12);
     if (head.startsWith("\x89PNG\r\n\x1a\n"))
         return largestChunk(file, true);
@@ -537,6 +600,8 @@ qint64 largestMetadataBlock(const QString &path)
         return file.seek(4) ? largestTiffBlock(file, head.startsWith("MM")) : 0;
     if (HeifCodec::recognises(head))
         return HeifCodec::largestMetadataItem(path);
+    if (head.startsWith("\xFF\xD8"))
+        return jpegProfileBytes(file);
     return 0;
 }
 
@@ -549,8 +614,8 @@ bool isVideo(const int imageType)
 
 bool isHeif(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && HeifCodec::recognises(file.read(64));
+    RegularFile file;
+    return file.open(path).ok() && HeifCodec::recognises(file.device().read(64));
 }
 
 } // namespace
@@ -602,7 +667,8 @@ MetadataCopier::MetadataCopier(const QString &sourcePath, const Mode mode)
             m_data = heifData(sourcePath);
             return {};
         }
-        const auto image = Exiv2::ImageFactory::open(QFile::encodeName(sourcePath).toStdString());
+        const auto image =
+            Exiv2::ImageFactory::open(RegularFile::encodeName(sourcePath).toStdString());
         if (isVideo(image->imageType()))
             return Error{QStringLiteral("it is held in a video's container")};
         image->readMetadata();

@@ -3,6 +3,7 @@
 
 #include "output/OutputOptions.h"
 
+#include "base/SafeWrite.h"
 #include "mark/MarkCode.h"
 
 #include <QDir>
@@ -29,8 +30,8 @@ QMetaProperty propertyOf(const char *key)
 // write.
 void createFolderIfMissing(const QString &folder)
 {
-    if (!QFileInfo::exists(folder))
-        QDir().mkpath(folder);
+    if (!SafeWrite::entryExists(folder))
+        (void)SafeWrite::makeFolders(folder);
 }
 
 } // namespace
@@ -68,9 +69,15 @@ const QList<OutputOptions::Field> &OutputOptions::fields()
         {"resizePercent", Kind::Int, 50, nullptr, true},
         {"resizeMegapixels", Kind::Float, 2.0f, nullptr, true},
         {"neverEnlarge", Kind::Bool, false},
-        // The invisible owner mark; off in an older state file.
-        {"invisibleMark", Kind::Bool, false},
-        {"markNumber", Kind::String, text("")},
+        // Content credentials, added later still: absent, nothing is signed.
+        {"signCredentials", Kind::Bool, false, nullptr, false, true},
+        {"signCertificate", Kind::String, QVariant(QString())},
+        {"signKey", Kind::String, QVariant(QString())},
+        {"signAuthor", Kind::String, QVariant(QString())},
+        // The invisible owner mark; off in an older state file, and written only when on, so
+        // that state files without the mark stay as they were.
+        {"invisibleMark", Kind::Bool, false, nullptr, false, true},
+        {"markNumber", Kind::String, QVariant(QString())},
     };
     return table;
 }

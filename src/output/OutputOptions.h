@@ -55,6 +55,14 @@ class OutputOptions : public QObject
     Q_PROPERTY(float resizeMegapixels READ resizeMegapixels WRITE setResizeMegapixels NOTIFY
                    resizeMegapixelsChanged)
     Q_PROPERTY(bool neverEnlarge READ neverEnlarge WRITE setNeverEnlarge NOTIFY neverEnlargeChanged)
+    // Content credentials: whether to sign, with which certificate chain and key, and the
+    // author to name. The state file keeps the paths only, never a key or its passphrase.
+    Q_PROPERTY(bool signCredentials READ signCredentials WRITE setSignCredentials NOTIFY
+                   signCredentialsChanged)
+    Q_PROPERTY(QString signCertificate READ signCertificate WRITE setSignCertificate NOTIFY
+                   signCertificateChanged)
+    Q_PROPERTY(QString signKey READ signKey WRITE setSignKey NOTIFY signKeyChanged)
+    Q_PROPERTY(QString signAuthor READ signAuthor WRITE setSignAuthor NOTIFY signAuthorChanged)
     Q_PROPERTY(
         bool invisibleMark READ invisibleMark WRITE setInvisibleMark NOTIFY invisibleMarkChanged)
     Q_PROPERTY(QString markNumber READ markNumber WRITE setMarkNumber NOTIFY markNumberChanged)
@@ -103,6 +111,8 @@ public:
         // Whether an absent key keeps the default instead of reading as the empty value of its
         // kind; every output option reads the empty value, as it always has.
         bool keepDefaultWhenAbsent = false;
+        // A switch that is written only when on (an absent key reads as off).
+        bool writtenOnlyWhenOn = false;
     };
     // Every option, in the order the state file writes them.
     static const QList<Field> &fields();
@@ -241,6 +251,27 @@ public:
     // (0 to MarkPayload::MaxId).
     std::optional<quint64> markId() const;
 
+    bool signCredentials() const { return m_signCredentials; }
+    void setSignCredentials(bool sign)
+    {
+        assign(m_signCredentials, sign, &OutputOptions::signCredentialsChanged);
+    }
+    QString signCertificate() const { return m_signCertificate; }
+    void setSignCertificate(const QString &path)
+    {
+        assign(m_signCertificate, path, &OutputOptions::signCertificateChanged);
+    }
+    QString signKey() const { return m_signKey; }
+    void setSignKey(const QString &path)
+    {
+        assign(m_signKey, path, &OutputOptions::signKeyChanged);
+    }
+    QString signAuthor() const { return m_signAuthor; }
+    void setSignAuthor(const QString &author)
+    {
+        assign(m_signAuthor, author, &OutputOptions::signAuthorChanged);
+    }
+
     // Edge of the square box a thumbnail is fitted into, by index of the size table; 0 for
     // indexes 1 and 5 and for any index outside the table.
     static int thumbnailDim(int index);
@@ -305,6 +336,10 @@ Q_SIGNALS:
     void resizePercentChanged();
     void resizeMegapixelsChanged();
     void neverEnlargeChanged();
+    void signCredentialsChanged();
+    void signCertificateChanged();
+    void signKeyChanged();
+    void signAuthorChanged();
     void invisibleMarkChanged();
     void markNumberChanged();
 
@@ -358,6 +393,10 @@ private:
     int m_resizePercent = 0;
     float m_resizeMegapixels = 0.0f;
     bool m_neverEnlarge = false;
+    bool m_signCredentials = false;
+    QString m_signCertificate;
+    QString m_signKey;
+    QString m_signAuthor;
     bool m_invisibleMark = false;
     QString m_markNumber;
 };

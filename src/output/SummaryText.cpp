@@ -6,6 +6,7 @@
 #include "base/RegularFile.h"
 
 #include "base/Printable.h"
+#include "imageio/ImageFormat.h"
 #include "imageio/ImageToolkit.h"
 #include "imageio/MetadataCopier.h"
 #include "output/OutputPlan.h"
@@ -14,6 +15,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <optional>
 
 namespace inkveil {
 
@@ -191,6 +193,27 @@ void appendFolderNote(const OutputOptions &options, QStringList &texts)
                          .arg(printable(options.folder())));
 }
 
+// What becomes of content credentials: the outputs' signature, and the sources' own.
+void appendCredentialsNotes(const OutputOptions &options, QStringList &texts)
+{
+    if (!options.signCredentials()) {
+        if (options.metadata() != OutputOptions::KeepMetadata)
+            texts.append(QStringLiteral("Sources' content credentials are left out, with the "
+                                        "camera data."));
+        return;
+    }
+    const std::optional<ImageFormat> format = ImageFormats::fromName(options.fileFormat());
+    const bool inside = format == ImageFormat::Jpeg || format == ImageFormat::Png;
+    QString text = QStringLiteral("Outputs are signed with content credentials by %1")
+                       .arg(printable(QFileInfo(options.signCertificate()).fileName()));
+    if (!options.signAuthor().isEmpty())
+        text += QStringLiteral(", naming %1 as author").arg(printable(options.signAuthor()));
+    text += inside ? QStringLiteral(".")
+                   : QStringLiteral(", in a .c2pa file beside each: the format carries none.");
+    texts.append(text + QStringLiteral(" Sources' own credentials that validate go into them "
+                                       "as ingredients."));
+}
+
 } // namespace
 
 QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayList &overlays,
@@ -256,6 +279,7 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
     else
         appendEmptyTextNotes(overlays, texts);
     appendPictureNotes(overlays, texts);
+    appendCredentialsNotes(options, texts);
     // The invisible mark.
     if (options.invisibleMark() && !options.markId())
         texts.append(QStringLiteral("The mark number must be a whole number from 0 to "

@@ -45,7 +45,14 @@ QVariant UsedWatermarksModel::data(const QModelIndex &index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid) ||
         (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
-    return cellValue(*m_used.at(index.row()), ColumnIdentifiers.at(index.column()));
+    const Overlay &overlay = *m_used.at(index.row());
+    const QString &column = ColumnIdentifiers.at(index.column());
+    // Where a long text will be drawn smaller than set, the summary says so on pointing at it.
+    if (role == Qt::ToolTipRole && column == QLatin1String("type") && !overlay.isImage() &&
+        overlay.maxWidth() > 0.0f)
+        return QStringLiteral("text, shrinks to fit where wider than %1 % of the photo")
+            .arg(static_cast<double>(overlay.maxWidth()));
+    return cellValue(overlay, column);
 }
 
 QVariant UsedWatermarksModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -4,6 +4,8 @@
 #include "panes/BatchPane.h"
 
 #include "base/Printable.h"
+#include "credentials/OutputSigner.h"
+#include "credentials/SigningIdentity.h"
 #include "widgets/SystemSound.h"
 #include "wizard/PaneHost.h"
 
@@ -12,6 +14,8 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QThread>
@@ -146,6 +150,8 @@ void BatchPane::all_start()
         m_engine.stop();
         return;
     }
+    if (!prepareSigner())
+        return;
     m_saveLastValue = m_outputOptions->lastValue();
     const int workers = m_workers > 0 ? m_workers : std::max(1, QThread::idealThreadCount());
     clearOutcome();
@@ -166,6 +172,33 @@ void BatchPane::all_start()
     host()->enablePrevious();
 }
 
+bool BatchPane::prepareSigner()
+{
+    m_engine.setSigner(nullptr);
+    if (!m_outputOptions->signCredentials())
+        return true;
+    SigningIdentity::Files files{
+        m_outputOptions->signCertificate(), m_outputOptions->signKey(), {}};
+    // The passphrase is asked for each run and kept nowhere.
+    if (SigningIdentity::keyIsEncrypted(files.key)) {
+        bool ok = false;
+        const QString passphrase = QInputDialog::getText(
+            ui->status->window(), QStringLiteral("Signing key"),
+            QStringLiteral("Passphrase of %1:").arg(QFileInfo(files.key).fileName()),
+            QLineEdit::Password, QString(), &ok);
+        if (!ok)
+            return false;
+        files.passphrase = passphrase.toUtf8();
+    }
+    const Result<std::shared_ptr<const SigningIdentity>> identity = SigningIdentity::load(files);
+    if (!identity) {
+        setOutputStatus(printable(identity.reason()));
+        return false;
+    }
+    m_engine.setSigner(std::make_shared<OutputSigner>(*identity, m_outputOptions->signAuthor()));
+    return true;
+}
+
 void BatchPane::single_start()
 {
     if (!ui || m_processing || m_workFiles.isEmpty())
@@ -174,6 +207,8 @@ void BatchPane::single_start()
         setOutputStatus(BatchEngine::NoFolderMessage);
         return;
     }
+    if (!prepareSigner())
+        return;
     clearOutcome();
     m_runFiles = {m_workFiles.first()};
     m_tally = BatchTally(1);

@@ -74,6 +74,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Gives the engine the signer the output options name, asking for an encrypted key's
+    // passphrase; false, with the reason on the status line, when it can't sign.
+    bool prepareSigner();
     void runFinished(bool completed);
     void enableStartButtons();
     // Counts a photo's result and lists it when it was not written.

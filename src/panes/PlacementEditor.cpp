@@ -29,6 +29,9 @@ void PlacementEditor::formLoaded(const Ui::Watermarks &form)
     m_tileSpacing->setKeyboardTracking(false);
     connect(m_tileSpacing, &QDoubleSpinBox::valueChanged, this,
             &PlacementEditor::changeTileSpacing);
+    m_maxWidth = form.maxWidth;
+    m_maxWidth->setKeyboardTracking(false);
+    connect(m_maxWidth, &QDoubleSpinBox::valueChanged, this, &PlacementEditor::changeMaxWidth);
 }
 
 void PlacementEditor::activate(const Overlay &overlay)
@@ -36,6 +39,7 @@ void PlacementEditor::activate(const Overlay &overlay)
     m_currentMargin = overlay.margin();
     m_currentTile = overlay.tile();
     m_currentTileSpacing = overlay.tileSpacing();
+    m_currentMaxWidth = overlay.maxWidth();
     if (m_margin) {
         const QSignalBlocker blocker(m_margin);
         m_margin->setValue(static_cast<double>(m_currentMargin));
@@ -45,6 +49,10 @@ void PlacementEditor::activate(const Overlay &overlay)
     if (m_tileSpacing) {
         const QSignalBlocker blocker(m_tileSpacing);
         m_tileSpacing->setValue(static_cast<double>(m_currentTileSpacing));
+    }
+    if (m_maxWidth) {
+        const QSignalBlocker blocker(m_maxWidth);
+        m_maxWidth->setValue(static_cast<double>(m_currentMaxWidth));
     }
     setButtons();
 }
@@ -68,6 +76,18 @@ void PlacementEditor::changeTileSpacing(double spacing)
     Q_EMIT edited();
 }
 
+void PlacementEditor::changeMaxWidth(double percent)
+{
+    m_currentMaxWidth = static_cast<float>(percent);
+    Q_EMIT edited();
+}
+
+void PlacementEditor::setMaxWidthPossible(bool possible)
+{
+    m_maxWidthPossible = possible;
+    setButtons();
+}
+
 void PlacementEditor::setMarginPossible(bool possible)
 {
     m_marginPossible = possible;
@@ -80,6 +100,8 @@ void PlacementEditor::setButtons()
         m_margin->setEnabled(m_marginPossible);
     if (m_tileSpacing)
         m_tileSpacing->setEnabled(m_currentTile);
+    if (m_maxWidth)
+        m_maxWidth->setEnabled(m_maxWidthPossible);
 }
 
 } // namespace inkveil

@@ -17,8 +17,9 @@ namespace inkveil {
 
 class Overlay;
 
-// The controls beside the position picker: the margin kept from the photo's edges and whether
-// the watermark is repeated over the whole photo, with the spacing of the repetitions. Like the
+// The controls beside the position picker: the margin kept from the photo's edges, whether
+// the watermark is repeated over the whole photo, with the spacing of the repetitions, and the
+// widest a text may be. Like the
 // other editors it holds the values in fields of its own and asks the pane to write them back.
 class PlacementEditor : public QObject
 {
@@ -37,13 +38,18 @@ public:
     void setCurrentTile(bool tile) { m_currentTile = tile; }
     float currentTileSpacing() const { return m_currentTileSpacing; }
     void setCurrentTileSpacing(float spacing) { m_currentTileSpacing = spacing; }
+    float currentMaxWidth() const { return m_currentMaxWidth; }
+    void setCurrentMaxWidth(float percent) { m_currentMaxWidth = percent; }
     // The centre position keeps no distance from any edge: the margin is disabled there.
     void setMarginPossible(bool possible);
+    // Only a text shrinks to a maximum width.
+    void setMaxWidthPossible(bool possible);
 
 public Q_SLOTS:
     void changeMargin(double margin);
     void changeTile(bool on);
     void changeTileSpacing(double spacing);
+    void changeMaxWidth(double percent);
 
 Q_SIGNALS:
     // The user changed a value: the pane writes every editor's values into the watermark.
@@ -55,10 +61,13 @@ private:
     QPointer<QDoubleSpinBox> m_margin;
     QPointer<QCheckBox> m_tile;
     QPointer<QDoubleSpinBox> m_tileSpacing;
+    QPointer<QDoubleSpinBox> m_maxWidth;
     float m_currentMargin = 0.0f;
     bool m_currentTile = false;
     float m_currentTileSpacing = 0.0f;
     bool m_marginPossible = true;
+    float m_currentMaxWidth = 0.0f;
+    bool m_maxWidthPossible = true;
 };
 
 } // namespace inkveil

@@ -7,6 +7,7 @@
 #include "panes/ImageEditor.h"
 #include "panes/PlacementEditor.h"
 #include "panes/TextEditor.h"
+#include "render/StamperGeometry.h"
 #include "watermarks/OverlayListModel.h"
 #include "widgets/PositionView.h"
 #include "widgets/PreviewView.h"
@@ -19,6 +20,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -70,6 +72,10 @@ bool WatermarksPane::formLoaded()
     m_backgroundEditor->formLoaded(*ui);
     m_imageEditor->formLoaded(*ui);
     m_placementEditor->formLoaded(*ui);
+    // The editors get the width they ask for and the preview the rest; on a narrow screen the
+    // editors scroll in their column rather than push the preview out of view.
+    ui->split->setStretchFactor(1, 1);
+    ui->split->setCollapsible(1, false);
     loadOverlays();
     connectControls();
     setButtons();
@@ -114,6 +120,59 @@ void WatermarksPane::connectControls()
     connect(ui->next, &QPushButton::clicked, this, &WatermarksPane::nextPreview);
     connect(ui->previous, &QPushButton::clicked, this, &WatermarksPane::previousPreview);
     connect(ui->position, &PositionView::positionChosen, this, [this] { refresh(ui->position); });
+    connect(ui->preview, &PreviewView::watermarkMoved, this, &WatermarksPane::moveOverlay);
+    connect(ui->preview, &PreviewView::watermarkPlaced, this, &WatermarksPane::placeOverlay);
+    // Pressing on a watermark in the preview selects it, so that the drag moves that one.
+    connect(ui->preview, &PreviewView::watermarkPressed, this, [this](int row) {
+        if (row < m_overlaysModel->rowCount() &&
+            m_overlaysModel->overlayAt(row) != m_currentOverlay)
+            m_selection->setCurrentIndex(m_overlaysModel->index(row),
+                                         QItemSelectionModel::ClearAndSelect);
+    });
+    connect(ui->zoomFit, &QAbstractButton::clicked, ui->preview, &PreviewView::zoomToFit);
+    connect(ui->zoomActual, &QAbstractButton::clicked, ui->preview, &PreviewView::zoomToActualSize);
+}
+
+void WatermarksPane::moveOverlay(QPointF percent)
+{
+    if (!m_currentOverlay)
+        return;
+    Overlay &overlay = *m_currentOverlay;
+    overlay.setOffsetX(overlay.offsetX() + static_cast<float>(percent.x()));
+    overlay.setOffsetY(overlay.offsetY() + static_cast<float>(percent.y()));
+    ui->preview->redraw();
+}
+
+void WatermarksPane::placeOverlay()
+{
+    if (!m_currentOverlay)
+        return;
+    Overlay &overlay = *m_currentOverlay;
+    // Kept in the terms of the anchor nearest to where it was put, so that on photos of other
+    // shapes it stays by the same edges.
+    const int row = m_overlaysModel->rowOf(m_currentOverlay);
+    const QList<FloatRect> placements = ui->preview->placements();
+    const QSize pixels = ui->preview->photoPixelSize();
+    if (row >= 0 && row < placements.size() && !pixels.isEmpty() &&
+        placements.at(row).size.width > 0.0f) {
+        const FloatSize canvas{static_cast<float>(pixels.width()),
+                               static_cast<float>(pixels.height())};
+        const FloatSize size = placements.at(row).size;
+        const float margin = StamperGeometry::percentOfShorterSide(canvas, overlay.margin());
+        const FloatPoint at = StamperGeometry::movedBy(
+            StamperGeometry::findDrawPoint(FloatRect{{0, 0}, canvas}, overlay.position(), size,
+                                           margin),
+            canvas, overlay.offsetX(), overlay.offsetY());
+        const StamperGeometry::Anchoring anchoring =
+            StamperGeometry::anchorFor(canvas, at, size, margin);
+        overlay.setPosition(anchoring.position);
+        overlay.setOffsetX(anchoring.offsetX);
+        overlay.setOffsetY(anchoring.offsetY);
+        ui->position->setPosition(anchoring.position);
+        setTextField();
+    }
+    host()->saveState();
+    ui->preview->redraw();
 }
 
 OverlayList WatermarksPane::overlays() const
@@ -136,6 +195,23 @@ void WatermarksPane::activate()
     loadCurrentOverlay();
     update();
     setButtons();
+    widenEditors();
+}
+
+void WatermarksPane::widenEditors()
+{
+    // The editors' width is known only once they hold their lists and values: they get what
+    // they need at least, the preview all the rest; where that would leave the preview less
+    // than its minimum, the editors scroll sideways in their column instead.
+    const int wanted = ui->editors->minimumSizeHint().width() +
+                       ui->editorScroll->verticalScrollBar()->sizeHint().width();
+    const QList<int> sizes = ui->split->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    if (sizes.size() != 2 || total <= 0)
+        return;
+    const int editors = std::max(std::min(wanted, total - ui->preview->minimumWidth()), 0);
+    if (editors != sizes.first())
+        ui->split->setSizes({editors, total - editors});
 }
 
 void WatermarksPane::modelReplaced()
@@ -249,11 +325,16 @@ void WatermarksPane::removeOverlay()
     listChanged();
 }
 
-void WatermarksPane::refresh(QObject *)
+void WatermarksPane::refresh(QObject *sender)
 {
     if (!m_currentOverlay)
         return;
     Overlay &overlay = *m_currentOverlay;
+    // A position picked puts the watermark there, not beside it where it was dragged to.
+    if (sender == ui->position) {
+        overlay.setOffsetX(0.0f);
+        overlay.setOffsetY(0.0f);
+    }
     overlay.setFontName(m_textEditor->currentName());
     overlay.setColor(m_textEditor->currentColor());
     overlay.setPointSize(m_textEditor->currentSize());
@@ -281,6 +362,7 @@ void WatermarksPane::refresh(QObject *)
     overlay.setMargin(m_placementEditor->currentMargin());
     overlay.setTile(m_placementEditor->currentTile());
     overlay.setTileSpacing(m_placementEditor->currentTileSpacing());
+    overlay.setMaxWidth(m_placementEditor->currentMaxWidth());
     setTextField();
     host()->saveState();
     ui->preview->redraw();
@@ -338,6 +420,7 @@ void WatermarksPane::setTextField()
     // Controls whose effect depends on other settings.
     m_backgroundEditor->setBandPossible(!m_currentOverlay || !m_currentOverlay->tile());
     m_placementEditor->setMarginPossible(!m_currentOverlay || m_currentOverlay->position() != 4);
+    m_placementEditor->setMaxWidthPossible(!m_currentOverlay || !m_currentOverlay->isImage());
 }
 
 } // namespace inkveil

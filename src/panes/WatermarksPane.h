@@ -7,6 +7,8 @@
 #include "watermarks/Overlay.h"
 #include "wizard/PaneController.h"
 
+#include <QPointF>
+
 #include <functional>
 
 class QItemSelectionModel;
@@ -70,6 +72,10 @@ public Q_SLOTS:
     void addOverlay();
     // Deletes the selected watermark once the user confirms; at least one always remains.
     void removeOverlay();
+    // The preview moves the selected watermark by percent of the photo's width and height;
+    // once it is placed, its anchor becomes the one nearest to it and the state is saved.
+    void moveOverlay(QPointF percent);
+    void placeOverlay();
 
 protected:
     bool formLoaded() override;
@@ -92,6 +98,7 @@ private:
     void update();
     void setButtons();
     void setTextField();
+    void widenEditors();
 
     OverlayListModel *m_overlaysModel;
     QItemSelectionModel *m_selection;

@@ -125,6 +125,8 @@ struct PreviewRenderer::Task
     QImage rendered;
     QImage display;
     QSizeF originalSize;
+    QSize pixelSize;
+    QList<FloatRect> placements;
     bool exifParsed = false;
     ExifData exif;
 };
@@ -156,6 +158,8 @@ void PreviewRenderer::setFile(const std::shared_ptr<WorkFile> &file)
         m_pending = false;
         m_rendered = QImage();
         m_display = QImage();
+        m_photoPixelSize = QSize();
+        m_placements.clear();
         return;
     }
     render();
@@ -228,6 +232,8 @@ void PreviewRenderer::run(Task &task)
         task.overlays);
     task.rendered = std::move(stamped.image);
     task.originalSize = stamped.originalSize;
+    task.pixelSize = space.photo.pixelSize();
+    task.placements = std::move(stamped.placements);
     if (task.rendered.format() != photo.format()) {
         // The Stamper gives a photo in a format it cannot draw on pixels it can. Keep the photo
         // in that form, so that later canvases are plain copies.
@@ -264,6 +270,8 @@ void PreviewRenderer::finish()
         std::swap(previous, m_rendered);
         m_display = std::move(task->display);
         m_unreadable = m_rendered.isNull();
+        m_photoPixelSize = task->pixelSize;
+        m_placements = std::move(task->placements);
         if (!m_rendered.isNull()) {
             // What a render does to the photo's record, done here on the record itself.
             m_file->setOriginalSize(task->originalSize);

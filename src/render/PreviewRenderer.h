@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "base/FloatGeometry.h"
 #include "sources/WorkFile.h"
 #include "watermarks/Overlay.h"
 
@@ -57,6 +58,10 @@ public:
     bool isBusy() const { return m_task != nullptr; }
     // The last render of the current photo found that it cannot be read.
     bool isUnreadable() const { return m_unreadable; }
+    // The current photo's full pixel size, and where each watermark went on it (as the Stamper
+    // reports, in full-size pixels, y-up), as of the last finished render.
+    QSize photoPixelSize() const { return m_photoPixelSize; }
+    QList<FloatRect> placements() const { return m_placements; }
     // How many times a photo has been read from its file.
     int decodeCount() const { return m_decodeCount; }
 
@@ -85,6 +90,8 @@ private:
     QImage m_rendered;
     QImage m_display;
     int m_decodeCount = 0;
+    QSize m_photoPixelSize;
+    QList<FloatRect> m_placements;
     bool m_unreadable = false;
     // A pool of its own, so that a render never waits behind other work; Qt's image scaling
     // spreads over the global pool.

@@ -176,7 +176,8 @@ Stamper::Stamped Stamper::watermark(const std::shared_ptr<WorkFile> &file, Decod
     if (source.isNull())
         return {};
     const FloatSize points = source.sizeInPoints();
-    Stamped stamped{{}, QSizeF(points.width, points.height)};
+    Stamped stamped;
+    stamped.originalSize = QSizeF(points.width, points.height);
     const FloatSize canvasSize{static_cast<float>(source.pixelSize().width()),
                                static_cast<float>(source.pixelSize().height())};
     QImage canvas = source.takeImage();
@@ -193,9 +194,12 @@ Stamper::Stamped Stamper::watermark(const std::shared_ptr<WorkFile> &file, Decod
                                      [](const auto &overlay) { return overlay->use(); });
     if (straightDeep && drawing)
         premultiplyDeep(canvas);
+    stamped.placements.reserve(overlays.size());
     for (const auto &overlay : overlays) {
-        if (overlay->use() && drawOverlay(canvas, canvasSize, *overlay))
-            ++stamped.watermarksShown;
+        const Drawn drawn = overlay->use() ? drawOverlay(canvas, canvasSize, *overlay) : Drawn();
+        stamped.watermarksShown += drawn.shown ? 1 : 0;
+        stamped.watermarksShrunk += drawn.shrunk ? 1 : 0;
+        stamped.placements.append(drawn.placed);
     }
     if (straightDeep && drawing)
         canvas.convertTo(QImage::Format_RGBA64);
@@ -203,39 +207,33 @@ Stamper::Stamped Stamper::watermark(const std::shared_ptr<WorkFile> &file, Decod
     return stamped;
 }
 
-bool Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Overlay &overlay)
+Stamper::Drawn Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize,
+                                    const Overlay &overlay)
 {
     setAttribsFromOverlay(overlay, canvasSize);
     // Judged on what the watermark holds, not on its size: one too small for a tiny photo
     // still counts as drawn; a text of no size does not.
-    const bool shown = showsInk(overlay) && (overlay.isImage() || m_currentPixelSize > 0.0f);
-    const FloatSize content = findContentSize(overlay);
+    Drawn drawn;
+    drawn.shown = showsInk(overlay) && (overlay.isImage() || m_currentPixelSize > 0.0f);
+    FloatSize content = findContentSize(overlay);
     if (!(content.width > 0.0f) || !(content.height > 0.0f))
-        return shown;
+        return drawn;
     // A huge font size would ask for a content image of gigabytes; such a watermark is left out.
     if (static_cast<double>(content.width) * static_cast<double>(content.height) >
         static_cast<double>(ImageToolkit::MaxPicturePixels))
-        return false;
+        return {};
+    drawn.shrunk = fitToMaxWidth(overlay, content);
     QImage contentImage = makeContentImage(overlay, content);
-    // Watermark colours are sRGB values: on a photo in another colour space they are converted
-    // into it, so that red looks the same red on every photo. The photo's pixels stay as read.
     QColor bandColor = overlay.bgColor();
-    const QColorSpace space = canvas.colorSpace();
-    // A grey profile counts too: a greyscale photo is drawn on in colour, and its grey curve
-    // then applies to each channel.
-    if (space.isValid() && space != QColorSpace::SRgb &&
-        (iccFitsChannels(space.iccProfile(), false) || iccFitsChannels(space.iccProfile(), true))) {
-        contentImage.setColorSpace(QColorSpace::SRgb);
-        contentImage.convertToColorSpace(space);
-        if (bandColor.isValid())
-            bandColor =
-                QColorSpace(QColorSpace::SRgb).transformationToColorSpace(space).map(bandColor);
-    }
+    inCanvasColours(canvas.colorSpace(), contentImage, bandColor);
     const float angle = findRotationToUse(overlay);
     const FloatSize turned = StamperGeometry::sizeFromRotation(content, angle);
     const float margin = StamperGeometry::percentOfShorterSide(canvasSize, overlay.margin());
-    const FloatPoint drawPoint = StamperGeometry::findDrawPoint(FloatRect{{0, 0}, canvasSize},
-                                                                overlay.position(), turned, margin);
+    const FloatPoint drawPoint =
+        StamperGeometry::movedBy(StamperGeometry::findDrawPoint(FloatRect{{0, 0}, canvasSize},
+                                                                overlay.position(), turned, margin),
+                                 canvasSize, overlay.offsetX(), overlay.offsetY());
+    drawn.placed = {drawPoint, turned};
     // An outline or a shadow pads the content image on every side; the padded image is centred
     // where the content would be.
     const float padding = contentPadding(overlay);
@@ -249,7 +247,7 @@ bool Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Over
         // One turned copy, repeated: the band is left out, as one per copy would cover the photo.
         drawTiles(canvas, canvasSize, turnedTile(canvas, canvasSize, contentImage, padded, angle),
                   turnedPadded, drawPoint, turned, paddingOffset, overlay.tileSpacing());
-        return shown;
+        return drawn;
     }
 
     QPainter painter(&canvas);
@@ -279,7 +277,48 @@ bool Stamper::drawOverlay(QImage &canvas, const FloatSize canvasSize, const Over
                                 makeRotatedImage(contentImage, padded, turnedPadded, angle),
                                 turnedPadded, 1.0f);
     }
-    return shown;
+    return drawn;
+}
+
+void Stamper::inCanvasColours(const QColorSpace &space, QImage &content, QColor &band)
+{
+    // Watermark colours are sRGB values: on a photo in another colour space they are converted
+    // into it, so that red looks the same red on every photo. The photo's pixels stay as read.
+    // A grey profile counts too: a greyscale photo is drawn on in colour, and its grey curve
+    // then applies to each channel.
+    if (space.isValid() && space != QColorSpace::SRgb &&
+        (iccFitsChannels(space.iccProfile(), false) || iccFitsChannels(space.iccProfile(), true))) {
+        content.setColorSpace(QColorSpace::SRgb);
+        content.convertToColorSpace(space);
+        if (band.isValid())
+            band = QColorSpace(QColorSpace::SRgb).transformationToColorSpace(space).map(band);
+    }
+}
+
+bool Stamper::fitToMaxWidth(const Overlay &overlay, FloatSize &content)
+{
+    if (overlay.isImage() || !(overlay.maxWidth() > 0.0f) || !(m_canvasSize.width > 0.0f) ||
+        !(m_canvasSize.height > 0.0f))
+        return false;
+    const float angle = findRotationToUse(overlay);
+    const FloatSize limit{m_canvasSize.width * overlay.maxWidth() / 100.0f,
+                          m_canvasSize.height * overlay.maxWidth() / 100.0f};
+    const auto excess = [&] {
+        const FloatSize turned = StamperGeometry::sizeFromRotation(content, angle);
+        return std::max(turned.width / limit.width, turned.height / limit.height);
+    };
+    float ratio = excess();
+    if (!(ratio > 1.0f))
+        return false;
+    // Text does not scale exactly with its size (hinting, whole-pixel advances): measured
+    // again, and shrunk a little further while it still sticks out.
+    for (int attempt = 0; attempt < 4 && ratio > 1.0f; ++attempt) {
+        m_currentPixelSize /= ratio * (attempt == 0 ? 1.0f : 1.01f);
+        m_currentFont.setPointSizeF(static_cast<double>(m_currentPixelSize));
+        content = findContentSize(overlay);
+        ratio = excess();
+    }
+    return true;
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include "watermarks/Overlay.h"
 
 #include <QColor>
+#include <QColorSpace>
 #include <QFont>
 #include <QHash>
 #include <QImage>
@@ -39,6 +40,11 @@ public:
         // Watermarks that left something visible: 0 when each used one is empty, transparent
         // or a picture that can't be read, and the photo looks as it did.
         int watermarksShown = 0;
+        // Texts drawn smaller than their size so as to stay within their maximum width.
+        int watermarksShrunk = 0;
+        // Where each watermark of the list went: its turned box in full-size canvas pixels,
+        // y-up; empty for one not drawn.
+        QList<FloatRect> placements;
     };
 
     // The photo with every used watermark drawn on it at full pixel size; fails with the reason
@@ -87,9 +93,20 @@ public:
     static bool mayShow(const Overlay &overlay);
 
 private:
+    struct Drawn
+    {
+        // The overlay left something visible.
+        bool shown = false;
+        bool shrunk = false;
+        FloatRect placed;
+    };
     // canvasSize: the photo's full pixel size, which canvas may be a reduced decode of.
-    // False when the overlay left nothing visible.
-    bool drawOverlay(QImage &canvas, FloatSize canvasSize, const Overlay &overlay);
+    Drawn drawOverlay(QImage &canvas, FloatSize canvasSize, const Overlay &overlay);
+    // Shrinks the text set up for drawing until its turned content fits the overlay's maximum
+    // width; true when it had to. content is the text's size, updated.
+    bool fitToMaxWidth(const Overlay &overlay, FloatSize &content);
+    // The content and band colour converted from sRGB into the photo's colour space.
+    static void inCanvasColours(const QColorSpace &space, QImage &content, QColor &band);
     // Whether the overlay, set up for drawing, puts ink or a band on the photo.
     bool showsInk(const Overlay &overlay);
     const DecodedImage &picture(const QString &path);

@@ -66,6 +66,30 @@ FloatPoint StamperGeometry::findDrawPoint(const FloatRect canvas, const qint16 p
     return {inner.x + margin, inner.y + margin};
 }
 
+FloatPoint StamperGeometry::movedBy(const FloatPoint point, const FloatSize canvasSize,
+                                    const float offsetX, const float offsetY)
+{
+    return {point.x + canvasSize.width * offsetX / 100.0f,
+            point.y - canvasSize.height * offsetY / 100.0f};
+}
+
+StamperGeometry::Anchoring StamperGeometry::anchorFor(const FloatSize canvasSize,
+                                                      const FloatPoint drawPoint,
+                                                      const FloatSize size, const float margin)
+{
+    if (!(canvasSize.width > 0.0f) || !(canvasSize.height > 0.0f))
+        return {};
+    const auto third = [](const float centre, const float length) {
+        return static_cast<int>(std::clamp(std::floor(centre / length * 3.0f), 0.0f, 2.0f));
+    };
+    const int column = third(drawPoint.x + size.width * 0.5f, canvasSize.width);
+    const int row = third(drawPoint.y + size.height * 0.5f, canvasSize.height);
+    const auto position = static_cast<qint16>(row * 3 + column);
+    const FloatPoint base = findDrawPoint(FloatRect{{0, 0}, canvasSize}, position, size, margin);
+    return {position, (drawPoint.x - base.x) / canvasSize.width * 100.0f,
+            (base.y - drawPoint.y) / canvasSize.height * 100.0f};
+}
+
 float StamperGeometry::percentOfShorterSide(const FloatSize canvasSize, const float percent)
 {
     return std::min(canvasSize.width, canvasSize.height) * percent / 100.0f;

@@ -37,6 +37,22 @@ public:
     static FloatPoint findDrawPoint(FloatRect canvas, qint16 position, FloatSize size,
                                     float margin);
 
+    // A draw point moved by a hand placement: offsetX percent of the canvas's width to the right,
+    // offsetY percent of its height downward (as the photo is seen; the point is y-up).
+    static FloatPoint movedBy(FloatPoint point, FloatSize canvasSize, float offsetX, float offsetY);
+
+    // A hand placement put in the terms of the nearest anchor: the position whose third of the
+    // canvas holds the centre of content of the given size drawn at drawPoint, and the offsets
+    // (as for movedBy) that keep it exactly there.
+    struct Anchoring
+    {
+        qint16 position = 0;
+        float offsetX = 0.0f;
+        float offsetY = 0.0f;
+    };
+    static Anchoring anchorFor(FloatSize canvasSize, FloatPoint drawPoint, FloatSize size,
+                               float margin);
+
     // Units per percent of the canvas's shorter side: what relative sizes and margins are
     // measured in, so that they look alike on portrait, landscape, small and huge photos.
     static float percentOfShorterSide(FloatSize canvasSize, float percent);

@@ -31,9 +31,9 @@ QString systemFontName()
 // Archive keys in the order they are written. width and height are not archived: they come
 // from the image file when the record is read back. The fitting keys came later: a record
 // without them keeps its defaults, which draw it as before.
-const std::array<ArchiveKey<Overlay>, 24> &archiveTable()
+const std::array<ArchiveKey<Overlay>, 15> &originalKeys()
 {
-    static const std::array<ArchiveKey<Overlay>, 24> table{{
+    static const std::array<ArchiveKey<Overlay>, 15> table{{
         {"name", ArchiveKind::String,
          [](const Overlay &o) { return QVariant::fromValue(o.name()); },
          [](Overlay &o, const QVariant &v) { o.setName(v.toString()); }},
@@ -78,6 +78,14 @@ const std::array<ArchiveKey<Overlay>, 24> &archiveTable()
         {"extend", ArchiveKind::Bool,
          [](const Overlay &o) { return QVariant::fromValue(o.extend()); },
          [](Overlay &o, const QVariant &v) { o.setExtend(v.toBool()); }},
+    }};
+    return table;
+}
+
+// Keys added later, each optional.
+const std::array<ArchiveKey<Overlay>, 12> &laterKeys()
+{
+    static const std::array<ArchiveKey<Overlay>, 12> table{{
         {"relativeSize", ArchiveKind::Float,
          [](const Overlay &o) { return QVariant::fromValue(o.relativeSize()); },
          [](Overlay &o, const QVariant &v) { o.setRelativeSize(v.toFloat()); }, true},
@@ -104,7 +112,26 @@ const std::array<ArchiveKey<Overlay>, 24> &archiveTable()
         {"fontStyle", ArchiveKind::String,
          [](const Overlay &o) { return QVariant::fromValue(o.fontStyle()); },
          [](Overlay &o, const QVariant &v) { o.setFontStyle(v.toString()); }, true},
+        {"offsetX", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.offsetX()); },
+         [](Overlay &o, const QVariant &v) { o.setOffsetX(v.toFloat()); }, true},
+        {"offsetY", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.offsetY()); },
+         [](Overlay &o, const QVariant &v) { o.setOffsetY(v.toFloat()); }, true},
+        {"maxWidth", ArchiveKind::Float,
+         [](const Overlay &o) { return QVariant::fromValue(o.maxWidth()); },
+         [](Overlay &o, const QVariant &v) { o.setMaxWidth(v.toFloat()); }, true},
     }};
+    return table;
+}
+
+const QList<ArchiveKey<Overlay>> &archiveTable()
+{
+    static const QList<ArchiveKey<Overlay>> table = [] {
+        QList<ArchiveKey<Overlay>> keys(originalKeys().cbegin(), originalKeys().cend());
+        keys.append(QList<ArchiveKey<Overlay>>(laterKeys().cbegin(), laterKeys().cend()));
+        return keys;
+    }();
     return table;
 }
 
@@ -126,6 +153,7 @@ std::shared_ptr<Overlay> Overlay::newWatermark()
     auto overlay = std::make_shared<Overlay>();
     overlay->setRelativeSize(NewRelativeSize);
     overlay->setMargin(NewMargin);
+    overlay->setMaxWidth(NewMaxWidth);
     return overlay;
 }
 

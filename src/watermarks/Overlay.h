@@ -89,12 +89,25 @@ public:
     QString fontStyle() const { return m_fontStyle; }
     void setFontStyle(const QString &style) { m_fontStyle = style; }
 
+    // Placed by hand and kept inside the photo. offsetX/offsetY move the watermark from where
+    // its position puts it, in percent of the photo's width and height, rightward and downward
+    // as the photo is seen, so that one placement suits every size. maxWidth keeps a text's
+    // turned box within that percent of the photo's width and height by shrinking the text;
+    // 0 lets it run past the edges.
+    float offsetX() const { return m_offsetX; }
+    void setOffsetX(float offset) { m_offsetX = offset; }
+    float offsetY() const { return m_offsetY; }
+    void setOffsetY(float offset) { m_offsetY = offset; }
+    float maxWidth() const { return m_maxWidth; }
+    void setMaxWidth(float percent) { m_maxWidth = percent; }
+
     // A watermark as Add and the first run make it: sized and kept off the edges relative to
     // each photo, so that a first batch gives a readable mark on any photo. A plain Overlay()
     // keeps the absolute size of records stored before relative sizes existed.
     static std::shared_ptr<Overlay> newWatermark();
     static constexpr float NewRelativeSize = 3.0f;
     static constexpr float NewMargin = 2.0f;
+    static constexpr float NewMaxWidth = 90.0f;
 
     // An image watermark has a non-empty file path; the text fields then wait unused.
     bool isImage() const { return !m_filePath.isEmpty(); }
@@ -138,6 +151,9 @@ private:
     bool m_shadow = false;
     QColor m_shadowColor;
     QString m_fontStyle;
+    float m_offsetX = 0.0f;
+    float m_offsetY = 0.0f;
+    float m_maxWidth = 0.0f;
 };
 
 using OverlayList = QList<std::shared_ptr<Overlay>>;
