@@ -15,6 +15,7 @@
 #include "cli/BatchCommand.h"
 #include "imageio/HeifLayout.h"
 #include "imageio/ImageToolkit.h"
+#include "mark/MarkDetector.h"
 #include "render/Stamper.h"
 #include "session/Presets.h"
 #include "session/StateFile.h"
@@ -85,6 +86,17 @@ private Q_SLOTS:
         QTest::newRow("state over the size limit") << "big"
                                                    << "state"
                                                    << "It is larger than 1000 bytes.";
+        // The mark's detector reads photos as the batch does.
+        QTest::newRow("pipe to --detect") << "pipe"
+                                          << "detect"
+                                          << "It is a named pipe, not a file.";
+        QTest::newRow("device to --detect") << "zero"
+                                            << "detect"
+                                            << "It is a device, not a file.";
+        QTest::newRow("huge GIF to --detect")
+            << "gif"
+            << "detect"
+            << "16000 x 16000 pixels is more than 200 megapixels.";
     }
 
     // Each refusal comes at once: a pipe nobody writes to would otherwise block for ever.
@@ -99,6 +111,8 @@ private Q_SLOTS:
         QString found;
         if (reader == QLatin1String("photo")) {
             found = ImageToolkit::decode(path).reason();
+        } else if (reader == QLatin1String("detect")) {
+            found = MarkDetector(MarkKey::generate()).findInFile(path).reason();
         } else if (reader == QLatin1String("picture")) {
             Overlay overlay;
             if (fixture == QLatin1String("text"))

@@ -133,7 +133,7 @@ private Q_SLOTS:
             QStringLiteral(
                 "/home/ana/out \u00FC|false|tif|55|true|1024|-3|1|trip|true|3|12|true|"
                 "-web|true|8|1|2|1|3|4000|25|6.5|true|true|/keys/chain.pem|/keys/signer.key|"
-                "Ana")
+                "Ana|true|4242")
                 .split(QLatin1Char('|'));
         OutputOptions o;
         const QMetaObject &meta = OutputOptions::staticMetaObject;

@@ -11,8 +11,11 @@
 #include "batch/MemoryBudget.h"
 #include "credentials/OutputSigner.h"
 #include "imageio/IccProfile.h"
+#include "imageio/ImageFormat.h"
 #include "imageio/ImageToolkit.h"
 #include "imageio/MetadataCopier.h"
+#include "mark/MarkEmbedder.h"
+#include "mark/MarkKey.h"
 #include "render/Stamper.h"
 
 #include <QColorSpace>
@@ -43,6 +46,8 @@ const QString BatchEngine::NoFolderMessage = QStringLiteral("Choose an output fo
 const QString BatchEngine::NoWatermarkMessage =
     QStringLiteral("Can't watermark source file. No watermark shows on it: each is empty, turned "
                    "off or can't be read.");
+const QString BatchEngine::BadMarkNumberMessage =
+    QStringLiteral("The mark number must be a whole number from 0 to 1099511627775.");
 const QString BatchEngine::NotEncodedMessage =
     QStringLiteral("Can't write file. The image could not be encoded in this format.");
 const QString BatchEngine::NoMetadataNote = QStringLiteral("Written without its camera data: %1");
@@ -112,7 +117,22 @@ Status BatchEngine::canStart(const OutputOptions &options)
         return Error{NoFolderMessage};
     if (const QString problem = options.nameProblem(); !problem.isNull())
         return Error{problem};
+    if (options.invisibleMark() && !options.markId())
+        return Error{BadMarkNumberMessage};
     return {};
+}
+
+// The key a run marks its outputs with: none when the options ask for no mark.
+static Result<std::shared_ptr<const MarkKey>> markKeyFor(const OutputOptions &options,
+                                                         const QString &path)
+{
+    if (!options.invisibleMark())
+        return std::shared_ptr<const MarkKey>();
+    const Result<MarkKey> key =
+        MarkKey::loadOrCreate(path.isEmpty() ? MarkKey::defaultPath() : path);
+    if (!key)
+        return Error{QStringLiteral("Can't use the mark key: %1").arg(key.reason())};
+    return std::make_shared<const MarkKey>(*key);
 }
 
 QStringList BatchEngine::outputFolders(const OutputOptions &options)
@@ -177,6 +197,8 @@ struct BatchEngine::Run
     std::atomic<int> next{0};
     // Shared by the workers of a run; none for a single photo.
     std::shared_ptr<MemoryBudget> budget;
+    // The invisible mark's key, when the outputs carry the mark.
+    std::shared_ptr<const MarkKey> markKey;
     // Opened once before the first photo, and every write goes through them, so a link
     // swapped in during the run redirects none. Where one could not be opened, each write into
     // it fails with the reason.
@@ -252,6 +274,9 @@ Status BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
         return ready;
     if (Result<void> writable = canWrite(*options); !writable)
         return writable;
+    Result<std::shared_ptr<const MarkKey>> markKey = markKeyFor(*options, m_markKeyPath);
+    if (!markKey)
+        return markKey.error();
     wait();
     auto run = std::make_shared<Run>();
     run->files = files;
@@ -268,6 +293,7 @@ Status BatchEngine::start(const WorkFileList &files, const QList<int> &indices,
     run->budget = std::make_shared<MemoryBudget>(m_memoryBudget);
     openFolders(*run);
     run->signer = m_signer;
+    run->markKey = *markKey;
     m_peakMemoryInFlight = 0;
     m_processing = true;
     m_running = true;
@@ -342,13 +368,15 @@ BatchEngine::FileResult BatchEngine::processSingleFile(const std::shared_ptr<Wor
     run.sources = canonicalSources(run.files);
     run.startValue = options.lastValue();
     run.signer = m_signer;
-    if (const Result<void> ready = canStart(options); !ready) {
+    Result<std::shared_ptr<const MarkKey>> markKey = markKeyFor(options, m_markKeyPath);
+    if (Result<void> ready = markKey ? canStart(options) : Result<void>(markKey.error()); !ready) {
         report(0, ready.reason());
         FileResult result;
         result.status = Status::Failed;
         result.failure = ready.reason();
         return result;
     }
+    run.markKey = *markKey;
     run.plan = plan(run.files, *run.options);
     openFolders(run);
     Worker worker(m_expander);
@@ -452,6 +480,8 @@ private:
     // The photo's file with its camera data; fails when the format names no encoder or the
     // encoder failed. Camera data that can't be carried only notes so.
     Result<QByteArray> encode(Drawn &drawn, const MetadataCopier &metadata);
+    // Puts the invisible mark into the final pixels when the run asks for it.
+    void mark(Drawn &drawn);
     // Signs the finished file, last of all, over its final bytes; its sidecar is kept for
     // writing after it.
     Result<QByteArray> signCredentials(QByteArray bytes);
@@ -639,7 +669,25 @@ Result<BatchEngine::Job::Drawn> BatchEngine::Job::draw()
     if (greyFormat != QImage::Format_Invalid)
         image = ImageToolkit::greyscale(std::move(image), greyFormat);
     drawn.image = std::move(image);
+    mark(drawn);
     return drawn;
+}
+
+void BatchEngine::Job::mark(Drawn &drawn)
+{
+    // A GIF's palette can't hold the faint changes (the summary says so).
+    if (!m_run.markKey || ImageFormats::fromName(m_options.fileFormat()) == ImageFormat::Gif)
+        return;
+    // Pixels still shared with the canvas would be copied whole by the first change: the canvas
+    // lets go of them and takes them back marked.
+    const bool shared = drawn.canvas.constBits() == drawn.image.constBits();
+    if (shared)
+        drawn.canvas = QImage();
+    const auto serial = static_cast<quint32>(m_planned.counterValue) & MarkPayload::SerialMask;
+    if (MarkEmbedder::embed(drawn.image, *m_run.markKey, {m_options.markId().value_or(0), serial}))
+        m_result.markSerial = serial;
+    if (shared)
+        drawn.canvas = drawn.image;
 }
 
 Result<QByteArray> BatchEngine::Job::encode(Drawn &drawn, const MetadataCopier &metadata)

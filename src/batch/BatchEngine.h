@@ -89,12 +89,19 @@ public:
         QList<AutoChoice> choices;
         // The written photo's pixel size; invalid when none was encoded.
         QSize outputSize;
+        // The serial the output's invisible mark carries; -1 when it carries none.
+        qint64 markSerial = -1;
         bool ok() const { return status != Status::Failed; }
     };
 
     explicit BatchEngine(QObject *parent = nullptr);
     ~BatchEngine() override;
 
+    // The key file of the invisible mark (see MarkKey), made there at the first marked run;
+    // by default the one in the user's config folder.
+    void setMarkKeyPath(const QString &path) { m_markKeyPath = path; }
+    // The start's failure when the options ask for a mark whose number is no mark number.
+    static const QString BadMarkNumberMessage;
     // The clock and user name used for placeholders (tests fix them).
     void setExpander(const PlaceholderExpander &expander) { m_expander = expander; }
     // Also send a small copy of each image being processed (for a window to show).
@@ -200,6 +207,7 @@ private:
     std::atomic<bool> m_running{false};
     std::thread m_thread;
     qint64 m_memoryBudget = DefaultMemoryBudget;
+    QString m_markKeyPath;
     std::atomic<qint64> m_peakMemoryInFlight{0};
     std::shared_ptr<const OutputSigner> m_signer;
 };

@@ -80,9 +80,14 @@ Status RunReport::open(const QString &path, const QStringList &inputs)
 bool RunReport::add(const QString &source, const QString &output,
                     const BatchEngine::FileResult &result)
 {
+    return append(line(source, output, result));
+}
+
+bool RunReport::append(const QByteArray &object)
+{
     if (!m_file.isOpen())
         return false;
-    const QByteArray text = line(source, output, result) + '\n';
+    const QByteArray text = object + '\n';
     // One write a line, straight to the system (no buffer): a killed run loses at most the line
     // of a photo that had not ended.
     const Status written = SafeWrite::writeAll(m_file.handle(), text);
@@ -129,6 +134,9 @@ QByteArray RunReport::line(const QString &source, const QString &output,
                                                               : QJsonValue(QJsonValue::Null)}});
         object.insert(QStringLiteral("watermarks"), watermarks);
     }
+    // Only marked outputs have a serial: reports of runs without the mark read as before.
+    if (result.markSerial >= 0)
+        object.insert(QStringLiteral("serial"), result.markSerial);
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 

@@ -10,6 +10,7 @@
 #include "batch/BatchTally.h"
 #include "batch/ProgressEstimate.h"
 #include "batch/RunReport.h"
+#include "cli/MarkCommand.h"
 #include "credentials/CredentialReader.h"
 #include "credentials/OutputSigner.h"
 #include "credentials/SigningIdentity.h"
@@ -77,6 +78,9 @@ struct Options
     // --auto-place, --auto-contrast: every watermark fitted to each photo, this run only.
     bool autoPlace = false;
     bool autoContrast = false;
+    // The invisible mark: its key file (empty: the user's), and --detect.
+    QString markKey;
+    bool detect = false;
 
     void overrideBy(const QCommandLineOption &option, const QVariant &value)
     {
@@ -171,6 +175,21 @@ struct Switches
         QStringLiteral("auto-contrast"),
         QStringLiteral("Draw each text in the colour of its two that stands out on each photo, "
                        "with a shadow or outline where needed (this run only).")};
+    // The invisible mark.
+    const QCommandLineOption markId{
+        QStringLiteral("mark-id"),
+        QStringLiteral("Put the invisible mark with mark number <n> (up to 1099511627775) into "
+                       "every output (this run only)."),
+        QStringLiteral("n")};
+    const QCommandLineOption markKey{
+        QStringLiteral("mark-key"),
+        QStringLiteral("The invisible mark's key file (default: the one in the config folder, "
+                       "made at first use)."),
+        QStringLiteral("file")};
+    const QCommandLineOption detect{
+        QStringLiteral("detect"),
+        QStringLiteral("Look for the invisible mark in each photo and print what was found; "
+                       "write nothing.")};
 
     const QCommandLineOption signCert{
         QStringLiteral("sign-cert"),
@@ -208,6 +227,7 @@ struct Switches
         parser.addOptions({resize, neverEnlarge});
         parser.addOptions({signCert, signKey, passphraseFile, author, credentials});
         parser.addOptions({autoPlace, autoContrast});
+        parser.addOptions({markId, markKey, detect});
         parser.addPositionalArgument(QStringLiteral("PATH"),
                                      QStringLiteral("Photos and folders of photos."),
                                      QStringLiteral("PATH..."));
@@ -394,6 +414,23 @@ QString readSigning(const QCommandLineParser &parser, const Switches &s, Options
     return {};
 }
 
+QString readMark(const QCommandLineParser &parser, const Switches &s, Options &options)
+{
+    options.detect = parser.isSet(s.detect);
+    options.markKey = parser.value(s.markKey);
+    if (parser.isSet(s.markKey) && options.markKey.isEmpty())
+        return QStringLiteral("--mark-key needs a file.");
+    if (!parser.isSet(s.markId))
+        return {};
+    OutputOptions checked;
+    checked.setMarkNumber(parser.value(s.markId));
+    if (!checked.markId())
+        return BatchEngine::BadMarkNumberMessage;
+    options.overrides.append({OutputOptions::field(u"invisibleMark"), true});
+    options.overrides.append({OutputOptions::field(u"markNumber"), checked.markNumber()});
+    return {};
+}
+
 QString readPaths(const QCommandLineParser &parser, const Switches &, Options &options)
 {
     options.paths = parser.positionalArguments();
@@ -428,7 +465,7 @@ QString parse(const QStringList &arguments, Options &options, QString &help)
     options.autoContrast = parser.isSet(switches.autoContrast);
     for (const Step step :
          {readFormat, readQuality, readMetadata, readResize, readJobs, readExisting, readMemory,
-          readShard, readReport, readOutput, readSigning, readPaths}) {
+          readShard, readReport, readOutput, readSigning, readMark, readPaths}) {
         if (QString error = step(parser, switches, options); !error.isNull())
             return error;
     }
@@ -791,6 +828,7 @@ int Invocation::process(const QList<int> &indices, const OutputPlan &plan)
     if (m_options.memoryBytes > 0)
         engine.setMemoryBudget(m_options.memoryBytes);
     engine.setSigner(m_signer);
+    engine.setMarkKeyPath(m_options.markKey);
     Progress progress(static_cast<int>(indices.size()));
     QObject::connect(&engine, &BatchEngine::fileFinished, &engine,
                      [&](int index, const BatchEngine::FileResult &result) {
@@ -900,6 +938,8 @@ int BatchCommand::run(const QStringList &arguments, QTextStream &out, QTextStrea
             out << printable(name) << '\n';
         return Success;
     }
+    if (options.detect)
+        return MarkCommand::detect(options.paths, options.markKey, options.report, out, err);
     return Invocation(options, out, err, interactive).exec();
 }
 

@@ -4,6 +4,7 @@
 #include "output/OutputOptions.h"
 
 #include "base/SafeWrite.h"
+#include "mark/MarkCode.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -73,6 +74,10 @@ const QList<OutputOptions::Field> &OutputOptions::fields()
         {"signCertificate", Kind::String, QVariant(QString())},
         {"signKey", Kind::String, QVariant(QString())},
         {"signAuthor", Kind::String, QVariant(QString())},
+        // The invisible owner mark; off in an older state file, and written only when on, so
+        // that state files without the mark stay as they were.
+        {"invisibleMark", Kind::Bool, false, nullptr, false, true},
+        {"markNumber", Kind::String, QVariant(QString())},
     };
     return table;
 }
@@ -217,6 +222,17 @@ QString OutputOptions::buildFinalThumbsPath(const QString &fileName) const
     if (m_folderCreate)
         createFolderIfMissing(thumbs);
     return thumbs + fileName;
+}
+
+std::optional<quint64> OutputOptions::markId() const
+{
+    bool ok = false;
+    const quint64 id = m_markNumber.toULongLong(&ok, 10);
+    const bool digitsOnly = std::all_of(m_markNumber.cbegin(), m_markNumber.cend(),
+                                        [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (!ok || !digitsOnly || id > MarkPayload::MaxId)
+        return std::nullopt;
+    return id;
 }
 
 ArchivedRecord OutputOptions::encode() const

@@ -15,6 +15,7 @@
 
 #include <limits>
 #include <memory>
+#include <optional>
 #include <type_traits>
 
 namespace inkveil {
@@ -62,6 +63,9 @@ class OutputOptions : public QObject
                    signCertificateChanged)
     Q_PROPERTY(QString signKey READ signKey WRITE setSignKey NOTIFY signKeyChanged)
     Q_PROPERTY(QString signAuthor READ signAuthor WRITE setSignAuthor NOTIFY signAuthorChanged)
+    Q_PROPERTY(
+        bool invisibleMark READ invisibleMark WRITE setInvisibleMark NOTIFY invisibleMarkChanged)
+    Q_PROPERTY(QString markNumber READ markNumber WRITE setMarkNumber NOTIFY markNumberChanged)
 
 public:
     // The choices among the options. Each is stored as its number, and a state file may hold
@@ -230,6 +234,22 @@ public:
     }
     // The rule the resize fields make up; whether to resize at all is resize().
     ResizeRule resizeRule() const;
+    // Every output carries the invisible owner mark (mark/MarkEmbedder): the mark number, and
+    // the photo's counter value as its serial.
+    bool invisibleMark() const { return m_invisibleMark; }
+    void setInvisibleMark(bool invisibleMark)
+    {
+        assign(m_invisibleMark, invisibleMark, &OutputOptions::invisibleMarkChanged);
+    }
+    // The owner's mark number as typed, in decimal.
+    QString markNumber() const { return m_markNumber; }
+    void setMarkNumber(const QString &markNumber)
+    {
+        assign(m_markNumber, markNumber, &OutputOptions::markNumberChanged);
+    }
+    // The mark number, or nothing when the text is not a whole number the mark can carry
+    // (0 to MarkPayload::MaxId).
+    std::optional<quint64> markId() const;
 
     bool signCredentials() const { return m_signCredentials; }
     void setSignCredentials(bool sign)
@@ -320,6 +340,8 @@ Q_SIGNALS:
     void signCertificateChanged();
     void signKeyChanged();
     void signAuthorChanged();
+    void invisibleMarkChanged();
+    void markNumberChanged();
 
 private:
     // Setting the value held does nothing; for text, null and empty differ.
@@ -375,6 +397,8 @@ private:
     QString m_signCertificate;
     QString m_signKey;
     QString m_signAuthor;
+    bool m_invisibleMark = false;
+    QString m_markNumber;
 };
 
 } // namespace inkveil

@@ -54,6 +54,7 @@ OutputPlan::OutputPlan(const WorkFileList &files, const OutputOptions &options)
         }
         taken.insert(name);
         entry.builtName = first;
+        entry.counterValue = counter;
         entry.fileName = name;
         entry.outputPath = folder + name;
         if (thumbnails)

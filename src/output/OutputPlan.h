@@ -27,6 +27,8 @@ public:
         QString fileName;      // the output's file name, after any "-2"
         QString outputPath;    // the output folder + fileName
         QString thumbnailPath; // the thumbs folder + fileName; empty when no thumbnail is made
+        // The counter value the name was built with; also the serial of the output's mark.
+        int counterValue = 0;
         // Took a "-N" name because an earlier photo of the batch had its name.
         bool collided = false;
         // Took a "-N" name to keep a file already in the output folder (keep both).

@@ -280,6 +280,14 @@ QStringList SummaryText::warnings(const WorkFileList &workFiles, const OverlayLi
         appendEmptyTextNotes(overlays, texts);
     appendPictureNotes(overlays, texts);
     appendCredentialsNotes(options, texts);
+    // The invisible mark.
+    if (options.invisibleMark() && !options.markId())
+        texts.append(QStringLiteral("The mark number must be a whole number from 0 to "
+                                    "1099511627775. The run can't start."));
+    else if (options.invisibleMark() &&
+             ImageFormats::fromName(options.fileFormat()) == ImageFormat::Gif)
+        texts.append(QStringLiteral("The outputs carry no invisible mark: a GIF's palette can't "
+                                    "hold it."));
     return texts;
 }
 

@@ -51,7 +51,8 @@ public:
     // already in the output folder to be replaced, skipped or kept, photos skipped because their
     // outputs would replace them, photos found unreadable or damaged when they were added,
     // watermark pictures that can't be read, watermarks none of which would show, text
-    // watermarks without text, and a missing output folder. Looks at
+    // watermarks without text, a missing output folder, and a mark number that is none or a
+    // format that can't carry the invisible mark. Looks at
     // the output folder and the pictures; changes nothing. With `part`, the counts are of the
     // photos at those indices only (a part of the batch), planned as the whole batch is.
     static QStringList warnings(const WorkFileList &workFiles, const OverlayList &overlays,

@@ -7,6 +7,8 @@
 #include "imageio/ImageFormat.h"
 #include "output/OutputPlan.h"
 #include "output/SummaryText.h"
+#include "panes/MarkKeyControls.h"
+#include "panes/MarkKeyControls.h"
 #include "wizard/PaneHost.h"
 #include "wizard/PropertyBinder.h"
 
@@ -61,6 +63,9 @@ bool OutputOptionsPane::formLoaded()
     dependent(ui->postfix, [](const OutputOptions &o) { return o.usePostfix(); });
     dependent(ui->fitIndex, [](const OutputOptions &o) { return o.createThumbnails(); });
     dependent(ui->sourceIndex, [](const OutputOptions &o) { return o.createThumbnails(); });
+    dependent(ui->markNumber, [](const OutputOptions &o) { return o.invisibleMark(); });
+    new MarkKeyControls(ui->markKeyFingerprint, ui->exportMarkKey, ui->importMarkKey, ui->findMark,
+                        this);
 
     m_binder = new PropertyBinder(ownView(), this);
     connect(m_binder, &PropertyBinder::propertyChanged, this, &OutputOptionsPane::optionChanged);

@@ -1,0 +1,326 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "mark/MarkDetector.h"
+
+#include "imageio/ImageToolkit.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <cmath>
+
+namespace inkveil {
+
+namespace {
+
+// The fold holds the tile at two samples a cell.
+constexpr int FoldSide = 2 * MarkTile::Side;
+constexpr int FoldMask = FoldSide - 1;
+// Tile periods below this many working pixels are not looked for: the cells would be under 1.25
+// pixels, which no resampling or JPEG leaves readable.
+constexpr int LeastPeriod = 40;
+// Periods tried, strongest autocorrelation peak first, and orientations decoded at each.
+constexpr int PeriodsTried = 6;
+constexpr int OrientationsTried = 2;
+// How far the sync correlation's peak must stand above its spread before the payload is read.
+constexpr float LeastSyncScore = 4.0f;
+
+// The autocorrelation as correlation coefficients: each lag's sum divided by the pixels that
+// took part in it.
+class Correlogram
+{
+public:
+    Correlogram(const Plane &acf, int width, int height)
+        : m_acf(acf)
+        , m_width(width)
+        , m_height(height)
+    {}
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    float at(int lx, int ly) const
+    {
+        const int x = lx < 0 ? lx + m_acf.width : lx;
+        const int y = ly < 0 ? ly + m_acf.height : ly;
+        const double overlap = double(m_width - std::abs(lx)) * (m_height - std::abs(ly));
+        return float(m_acf.at(x, y) * (double(m_width) * m_height / overlap));
+    }
+    // How strongly the lag (p, 0) and (0, p) stand out, averaged over the axes long enough for
+    // two periods.
+    float periodScore(int p) const
+    {
+        float sum = 0;
+        int terms = 0;
+        if (2 * p <= m_width) {
+            sum += at(p, 0);
+            ++terms;
+        }
+        if (2 * p <= m_height) {
+            sum += at(0, p);
+            ++terms;
+        }
+        if (2 * p <= std::min(m_width, m_height)) {
+            sum += 0.5f * (at(p, p) + at(p, -p));
+            ++terms;
+        }
+        return terms > 0 ? sum / float(terms) : 0.0f;
+    }
+
+private:
+    const Plane &m_acf;
+    int m_width;
+    int m_height;
+};
+
+// The lag near `lag` (within a pixel) where the scores peak.
+int peakNear(const std::vector<float> &score, int lag)
+{
+    int best = lag;
+    for (int l = std::max(0, lag - 1); l <= std::min(int(score.size()) - 1, lag + 1); ++l) {
+        if (score[size_t(l)] > score[size_t(best)])
+            best = l;
+    }
+    return best;
+}
+
+// A peak at a multiple of the tile's period stands about as high as the period's own, most
+// of all in a flat picture where nothing but the mark is left: the smallest fraction p / k that
+// still peaks at half the height is taken instead.
+int fundamental(const std::vector<float> &score, int p)
+{
+    for (int k = 8; k >= 2; --k) {
+        const int lag = peakNear(score, int(std::lround(double(p) / k)));
+        if (lag >= LeastPeriod && score[size_t(lag)] >= 0.5f * score[size_t(p)])
+            return lag;
+    }
+    return p;
+}
+
+// The periods whose autocorrelation peaks stand highest, strongest first.
+std::vector<int> candidatePeriods(const Correlogram &correlogram)
+{
+    const int most = std::max(correlogram.width(), correlogram.height()) / 2;
+    std::vector<float> score(static_cast<size_t>(std::max(most + 3, LeastPeriod + 3)), 0.0f);
+    for (int p = LeastPeriod - 2; p <= most + 2; ++p)
+        score[size_t(p)] = correlogram.periodScore(p);
+    std::vector<int> peaks;
+    for (int p = LeastPeriod; p <= most; ++p) {
+        const float s = score[size_t(p)];
+        if (s > 0 && s >= score[size_t(p - 1)] && s > score[size_t(p + 1)] &&
+            s > score[size_t(p - 2)] && s > score[size_t(p + 2)])
+            peaks.push_back(p);
+    }
+    std::sort(peaks.begin(), peaks.end(),
+              [&](int a, int b) { return score[size_t(a)] > score[size_t(b)]; });
+    std::vector<int> periods;
+    for (const int peak : peaks) {
+        const int period = fundamental(score, peak);
+        if (std::find(periods.begin(), periods.end(), period) == periods.end())
+            periods.push_back(period);
+        if (periods.size() == size_t(PeriodsTried))
+            break;
+    }
+    return periods;
+}
+
+// The period along one axis to a fraction of a pixel: the peaks at its multiples, each placed
+// by a parabola through its neighbours, fitted to a line through the origin.
+float refinedPeriod(const Correlogram &correlogram, int period, bool vertical)
+{
+    const int extent = vertical ? correlogram.height() : correlogram.width();
+    const auto at = [&](int lag) {
+        return vertical ? correlogram.at(0, lag) : correlogram.at(lag, 0);
+    };
+    double weighted = 0;
+    double weights = 0;
+    for (int k = 1; k * period * 2 <= extent; ++k) {
+        int best = k * period;
+        for (int lag = best - 2; lag <= k * period + 2; ++lag) {
+            if (at(lag) > at(best))
+                best = lag;
+        }
+        const float left = at(best - 1), centre = at(best), right = at(best + 1);
+        const float curvature = left - 2 * centre + right;
+        if (centre <= 0 || curvature >= 0)
+            continue;
+        const double position = best + 0.5 * (left - right) / curvature;
+        weighted += position * k;
+        weights += double(k) * k;
+    }
+    return weights > 0 ? float(weighted / weights) : float(period);
+}
+
+// All tiles of the whitened photo added into one, at the given period in working pixels.
+Plane folded(const Plane &detail, float periodX, float periodY)
+{
+    Plane sum(FoldSide, FoldSide);
+    Plane count(FoldSide, FoldSide);
+    std::vector<int> column(static_cast<size_t>(detail.width));
+    for (int x = 0; x < detail.width; ++x)
+        column[size_t(x)] = int(float(x) * FoldSide / periodX + 0.5f) & FoldMask;
+    for (int y = 0; y < detail.height; ++y) {
+        const int v = int(float(y) * FoldSide / periodY + 0.5f) & FoldMask;
+        for (int x = 0; x < detail.width; ++x) {
+            sum.at(column[size_t(x)], v) += detail.at(x, y);
+            count.at(column[size_t(x)], v) += 1.0f;
+        }
+    }
+    for (size_t i = 0; i < sum.values.size(); ++i)
+        sum.values[i] /= std::max(1.0f, count.values[i]);
+    return sum;
+}
+
+// The fold as the photo turned by one of the 8 quarter turns and mirrors would fold.
+Plane oriented(const Plane &fold, int orientation)
+{
+    Plane out(FoldSide, FoldSide);
+    for (int v = 0; v < FoldSide; ++v) {
+        for (int u = 0; u < FoldSide; ++u) {
+            int a = u, b = v;
+            if (orientation & 4)
+                std::swap(a, b);
+            if (orientation & 1)
+                a = (FoldSide - a) & FoldMask;
+            if (orientation & 2)
+                b = (FoldSide - b) & FoldMask;
+            out.at(u, v) = fold.at(a, b);
+        }
+    }
+    return out;
+}
+
+// The tile's cells at the fold's two samples a cell, interpolated as the photo has them.
+Plane sampledTile(const std::array<float, MarkTile::Cells> &cells)
+{
+    const auto cell = [&](int i, int j) {
+        return cells[size_t((j % MarkTile::Side) * MarkTile::Side + i % MarkTile::Side)];
+    };
+    Plane out(FoldSide, FoldSide);
+    for (int t = 0; t < FoldSide; ++t) {
+        for (int s = 0; s < FoldSide; ++s) {
+            const int i = s / 2, j = t / 2;
+            const float fx = (s & 1) != 0 ? 0.5f : 0.0f, fy = (t & 1) != 0 ? 0.5f : 0.0f;
+            const float top = cell(i, j) + fx * (cell(i + 1, j) - cell(i, j));
+            const float bottom = cell(i, j + 1) + fx * (cell(i + 1, j + 1) - cell(i, j + 1));
+            out.at(s, t) = top + fy * (bottom - top);
+        }
+    }
+    return out;
+}
+
+struct Alignment
+{
+    int orientation = 0;
+    int dx = 0;
+    int dy = 0;
+    float score = 0;
+};
+
+// The shift at which an oriented fold best matches the sync cells, and how far that peak
+// stands above the spread of the others (in standard deviations).
+Alignment aligned(const Plane &fold, const Plane &syncTemplate, int orientation)
+{
+    const Plane correlation = MarkSignal::crossCorrelation(fold, syncTemplate);
+    const auto &values = correlation.values;
+    const auto peak = std::max_element(values.begin(), values.end());
+    double sum = 0, squares = 0;
+    for (const float v : values) {
+        sum += v;
+        squares += double(v) * v;
+    }
+    const double n = double(values.size());
+    const double mean = sum / n;
+    const double spread = std::sqrt(std::max(1e-20, squares / n - mean * mean));
+    const int index = int(peak - values.begin());
+    return {orientation, index % FoldSide, index / FoldSide, float((*peak - mean) / spread)};
+}
+
+// The soft value of every coded bit: each payload cell, read with the weights of its
+// interpolation at the aligned place, times its keyed sign.
+std::vector<float> softBits(const Plane &fold, const Alignment &alignment, const MarkTile &tile)
+{
+    static constexpr float Weight[3] = {0.5f, 1.0f, 0.5f};
+    std::vector<float> soft(size_t(MarkCode::Length), 0.0f);
+    for (int j = 0; j < MarkTile::Side; ++j) {
+        for (int i = 0; i < MarkTile::Side; ++i) {
+            const auto cell = size_t(j * MarkTile::Side + i);
+            const int bit = tile.bitOfCell()[cell];
+            if (bit < 0)
+                continue;
+            float value = 0;
+            for (int b = -1; b <= 1; ++b) {
+                for (int a = -1; a <= 1; ++a)
+                    value += Weight[a + 1] * Weight[b + 1] *
+                             fold.at((2 * i + alignment.dx + a) & FoldMask,
+                                     (2 * j + alignment.dy + b) & FoldMask);
+            }
+            soft[size_t(bit)] += value * tile.chips()[cell];
+        }
+    }
+    return soft;
+}
+
+} // namespace
+
+MarkDetector::MarkDetector(const MarkKey &key)
+    : m_tile(key)
+    , m_syncTemplate(sampledTile(m_tile.syncValues()))
+{}
+
+MarkFinding MarkDetector::find(const QImage &image) const
+{
+    if (image.isNull())
+        return {};
+    const Plane detail = MarkSignal::whitened(MarkSignal::brightness(image, MarkTile::WorkingSide));
+    const Plane acf = MarkSignal::autocorrelation(detail);
+    const Correlogram correlogram(acf, detail.width, detail.height);
+    for (const int period : candidatePeriods(correlogram)) {
+        float periodX = refinedPeriod(correlogram, period, false);
+        float periodY = refinedPeriod(correlogram, period, true);
+        // An axis too short for two periods takes the other's.
+        if (2 * period > detail.width)
+            periodX = periodY;
+        if (2 * period > detail.height)
+            periodY = periodX;
+        const MarkFinding finding = findAtPeriod(detail, periodX, periodY);
+        if (finding.found)
+            return finding;
+    }
+    return {};
+}
+
+MarkFinding MarkDetector::findAtPeriod(const Plane &detail, float periodX, float periodY) const
+{
+    const Plane fold = folded(detail, periodX, periodY);
+    std::vector<std::pair<Alignment, Plane>> alignments;
+    for (int orientation = 0; orientation < 8; ++orientation) {
+        Plane turned = oriented(fold, orientation);
+        const Alignment alignment = aligned(turned, m_syncTemplate, orientation);
+        alignments.emplace_back(alignment, std::move(turned));
+    }
+    std::sort(alignments.begin(), alignments.end(),
+              [](const auto &a, const auto &b) { return a.first.score > b.first.score; });
+    for (int k = 0; k < OrientationsTried; ++k) {
+        const auto &[alignment, turned] = alignments[size_t(k)];
+        if (alignment.score < LeastSyncScore)
+            break;
+        double agreement = 0;
+        const std::optional<MarkPayload> payload =
+            MarkCode::decode(softBits(turned, alignment, m_tile), m_tile.scramble(), &agreement);
+        if (payload)
+            return {true, *payload, agreement};
+    }
+    return {};
+}
+
+Result<MarkFinding> MarkDetector::findInFile(const QString &path) const
+{
+    QImage buffer;
+    const Result<DecodedImage> decoded = ImageToolkit::decodeInto(
+        path, buffer, {QSize(MarkTile::WorkingSide, MarkTile::WorkingSide)});
+    if (!decoded)
+        return decoded.error();
+    return find(decoded->image());
+}
+
+} // namespace inkveil

@@ -1,0 +1,57 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include "base/Result.h"
+#include "mark/MarkCode.h"
+#include "mark/MarkKey.h"
+#include "mark/MarkSignal.h"
+#include "mark/MarkTile.h"
+
+#include <QString>
+
+class QImage;
+
+namespace inkveil {
+
+// What the detector found in a photo.
+struct MarkFinding
+{
+    bool found = false;
+    MarkPayload payload;
+    // The share of the coded bits read as the payload's code word has them: 1 for a clean mark,
+    // toward 0.5 as it fades. 0 when nothing was found.
+    double confidence = 0;
+};
+
+// Finds the invisible mark made with a key, in a photo that may since have been resized,
+// recompressed, cropped, turned by quarter turns or mirrored.
+//
+// The photo is shrunk to MarkTile::WorkingSide pixels and whitened (MarkSignal). The tile repeats,
+// so the whitened photo correlates with itself at lags of the tile's period: the autocorrelation's
+// peaks give the period, that is the scale the photo was resized by. Folding the photo at that
+// period adds all its tiles into one; correlating the fold with the key's sync cells, in each of
+// the 8 quarter-turn and mirror orientations, gives the orientation and the shift (the crop). The
+// payload cells are then read there and decoded (MarkCode); only a payload whose check bits hold
+// is reported.
+class MarkDetector
+{
+public:
+    explicit MarkDetector(const MarkKey &key);
+
+    MarkFinding find(const QImage &image) const;
+    // Reads the photo at the size the detector works at (a JPEG decoded at a reduced size) and
+    // finds the mark; fails as the batch's reading of a photo does.
+    Result<MarkFinding> findInFile(const QString &path) const;
+
+private:
+    // The best of the photo's orientations and shifts at one period, decoded.
+    MarkFinding findAtPeriod(const Plane &detail, float periodX, float periodY) const;
+
+    MarkTile m_tile;
+    // The sync cells as the fold samples them (two samples a cell).
+    Plane m_syncTemplate;
+};
+
+} // namespace inkveil

@@ -1,0 +1,286 @@
+// SPDX-FileCopyrightText: 2026 Tessaly
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "mark/MarkEmbedder.h"
+
+#include "mark/MarkKey.h"
+#include "mark/MarkTile.h"
+
+#include <QImage>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
+#include <cmath>
+
+namespace inkveil {
+
+namespace {
+
+// Strength in levels of an 8-bit channel: the floor keeps flat areas within 2 levels once
+// rounded; texture (the local standard deviation of brightness) raises it up to the ceiling.
+constexpr float FlatStrength = 0.8f;
+constexpr float TextureGain = 0.2f;
+constexpr float MostStrength = 5.0f;
+// The most a change can be once rounded, with room to spare.
+constexpr int MostChange = 8;
+
+struct Layout
+{
+    int channels = 0; // bytes of colour per pixel that change
+    int stride = 0;   // bytes per pixel
+    bool premultiplied = false;
+    bool sixteenBit = false;
+};
+
+Layout layoutOf(QImage::Format format)
+{
+    switch (format) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_RGBX8888:
+    case QImage::Format_RGBA8888:
+        return {3, 4, false, false};
+    case QImage::Format_ARGB32_Premultiplied:
+    case QImage::Format_RGBA8888_Premultiplied:
+        return {3, 4, true, false};
+    case QImage::Format_RGB888:
+    case QImage::Format_BGR888:
+        return {3, 3, false, false};
+    case QImage::Format_Grayscale8:
+        return {1, 1, false, false};
+    case QImage::Format_Grayscale16:
+        return {1, 2, false, true};
+    default:
+        return {};
+    }
+}
+
+// The points of the cell grid over the photo: point (i, j) sits at pixel (i, j) x cell size.
+struct Grid
+{
+    float cell = 1;
+    int columns = 0;
+    int rows = 0;
+    std::vector<float> values; // strength x tile value, row by row
+    float &at(int i, int j) { return values[size_t(j) * size_t(columns) + size_t(i)]; }
+};
+
+// Brightness of a pixel, roughly: enough to tell texture from flat.
+float brightness(const uchar *pixel, const Layout &layout)
+{
+    if (layout.sixteenBit)
+        return float(*reinterpret_cast<const quint16 *>(pixel)) / 257.0f;
+    if (layout.channels == 1)
+        return pixel[0];
+    return float(pixel[0] + 2 * pixel[1] + pixel[2]) * 0.25f;
+}
+
+// The standard deviation of brightness in each cell-sized block, from every third pixel or so
+// of every third row: enough to tell texture from flat at a small part of the cost.
+std::vector<float> blockDeviation(const QImage &image, const Layout &layout, const Grid &grid)
+{
+    const auto blocks = size_t(grid.columns) * size_t(grid.rows);
+    std::vector<double> sum(blocks, 0.0);
+    std::vector<double> squares(blocks, 0.0);
+    std::vector<int> count(blocks, 0);
+    const int step = std::max(1, int(grid.cell / 3));
+    std::vector<int> sampled; // byte offset and block column of each sampled pixel
+    for (int x = step / 2; x < image.width(); x += step)
+        sampled.insert(sampled.end(), {x * layout.stride, int(float(x) / grid.cell)});
+    for (int y = step / 2; y < image.height(); y += step) {
+        const uchar *line = image.constScanLine(y);
+        const auto row = size_t(int(float(y) / grid.cell)) * size_t(grid.columns);
+        for (size_t k = 0; k < sampled.size(); k += 2) {
+            const size_t block = row + size_t(sampled[k + 1]);
+            const double value = brightness(line + sampled[k], layout);
+            sum[block] += value;
+            squares[block] += value * value;
+            ++count[block];
+        }
+    }
+    std::vector<float> deviation(blocks, 0.0f);
+    for (size_t b = 0; b < blocks; ++b) {
+        if (count[b] > 1) {
+            const double mean = sum[b] / count[b];
+            deviation[b] = float(std::sqrt(std::max(0.0, squares[b] / count[b] - mean * mean)));
+        }
+    }
+    return deviation;
+}
+
+// Strength x tile value at every grid point. A point's strength is the least of the sixteen
+// blocks around it, so that a flat area next to texture stays faint up to its edge.
+Grid markGrid(const QImage &image, const Layout &layout,
+              const std::array<float, MarkTile::Cells> &tile)
+{
+    Grid grid;
+    grid.cell = MarkTile::cellSize(image.size());
+    grid.columns = int(std::ceil(float(image.width()) / grid.cell)) + 2;
+    grid.rows = int(std::ceil(float(image.height()) / grid.cell)) + 2;
+    grid.values.assign(size_t(grid.columns) * size_t(grid.rows), 0.0f);
+    const std::vector<float> deviation = blockDeviation(image, layout, grid);
+    const auto deviationAt = [&](int i, int j) {
+        i = std::clamp(i, 0, grid.columns - 1);
+        j = std::clamp(j, 0, grid.rows - 1);
+        return deviation[size_t(j) * size_t(grid.columns) + size_t(i)];
+    };
+    for (int j = 0; j < grid.rows; ++j) {
+        for (int i = 0; i < grid.columns; ++i) {
+            float texture = deviationAt(i, j);
+            for (int b = j - 2; b <= j + 1; ++b) {
+                for (int a = i - 2; a <= i + 1; ++a)
+                    texture = std::min(texture, deviationAt(a, b));
+            }
+            const float strength = std::min(MostStrength, FlatStrength + TextureGain * texture);
+            grid.at(i, j) =
+                strength * tile[size_t((j % MarkTile::Side) * MarkTile::Side + i % MarkTile::Side)];
+        }
+    }
+    return grid;
+}
+
+// The change of every pixel of row y, rounded to whole levels: the grid interpolated
+// bilinearly between its points. Each stretch between two grid columns is one straight ramp,
+// which the compiler turns into vector code.
+void rowChanges(const Grid &grid, int y, std::vector<float> &gridRow, std::vector<int> &change)
+{
+    const float at = float(y) / grid.cell;
+    const int j = int(at);
+    const float fy = at - float(j);
+    const float *upper = grid.values.data() + size_t(j) * size_t(grid.columns);
+    const float *lower = upper + grid.columns;
+    for (size_t i = 0; i < gridRow.size(); ++i)
+        gridRow[i] = upper[i] + fy * (lower[i] - upper[i]);
+    const int width = int(change.size());
+    const float step = 1.0f / grid.cell;
+    for (int i = 0; i + 1 < grid.columns; ++i) {
+        const int begin = int(std::ceil(float(i) * grid.cell));
+        const int end = std::min(width, int(std::ceil(float(i + 1) * grid.cell)));
+        const float left = gridRow[size_t(i)];
+        const float slope = gridRow[size_t(i) + 1] - left;
+        int *out = change.data();
+        for (int x = begin; x < end; ++x) {
+            const float c = left + (float(x) * step - float(i)) * slope;
+            // Rounded to nearest: the change lies well within +-64.
+            out[x] = int(c + 64.5f) - 64;
+        }
+        if (end >= width)
+            break;
+    }
+}
+
+// Adds a row of changes to 8-bit channels, each held within 0 and its ceiling (255, or the
+// pixel's alpha where colours are premultiplied).
+// Four 4-byte pixels at a time, with the processor's saturating byte arithmetic: the change's
+// positive and negative parts spread over the three colour bytes of each pixel (never the
+// fourth) and added and subtracted within 0 and 255. Answers how many pixels it did.
+size_t addToRow4(uchar *line, const std::vector<int> &change)
+{
+#ifdef __SSE2__
+    const size_t whole = change.size() / 4 * 4;
+    const __m128i zero = _mm_setzero_si128();
+    for (size_t x = 0; x < whole; x += 4) {
+        const __m128i delta = _mm_loadu_si128(reinterpret_cast<const __m128i *>(change.data() + x));
+        const __m128i up = _mm_max_epi16(delta, zero); // values within 0..8: 16 bits suffice
+        const __m128i down = _mm_max_epi16(_mm_sub_epi32(zero, delta), zero);
+        const auto spread = [](__m128i v) {
+            return _mm_or_si128(_mm_or_si128(v, _mm_slli_epi32(v, 8)), _mm_slli_epi32(v, 16));
+        };
+        auto *pixels = reinterpret_cast<__m128i *>(line + 4 * x);
+        __m128i value = _mm_loadu_si128(pixels);
+        value = _mm_adds_epu8(value, spread(up));
+        value = _mm_subs_epu8(value, spread(down));
+        _mm_storeu_si128(pixels, value);
+    }
+    return whole;
+#else
+    Q_UNUSED(line);
+    Q_UNUSED(change);
+    return 0;
+#endif
+}
+
+void addToRow(uchar *line, const Layout &layout, const std::vector<int> &change)
+{
+    const size_t stride = size_t(layout.stride);
+    if (layout.premultiplied) {
+        for (size_t x = 0; x < change.size(); ++x) {
+            uchar *pixel = line + x * stride;
+            for (int ch = 0; ch < 3; ++ch)
+                pixel[ch] = static_cast<uchar>(std::clamp(pixel[ch] + change[x], 0, int(pixel[3])));
+        }
+        return;
+    }
+    // Every (change, level) pair looked up rather than clamped: no branches in the loop.
+    static const auto table = [] {
+        std::array<std::array<uchar, 256>, 2 * MostChange + 1> t{};
+        for (int d = -MostChange; d <= MostChange; ++d) {
+            for (int v = 0; v < 256; ++v)
+                t[size_t(d + MostChange)][size_t(v)] =
+                    static_cast<uchar>(std::clamp(v + d, 0, 255));
+        }
+        return t;
+    }();
+    const auto rowOf = [](int delta) -> const std::array<uchar, 256> & {
+        return table[size_t(std::clamp(delta, -MostChange, MostChange) + MostChange)];
+    };
+    if (layout.channels == 1) {
+        for (size_t x = 0; x < change.size(); ++x)
+            line[x] = rowOf(change[x])[line[x]];
+        return;
+    }
+    size_t x = 0;
+    if (stride == 4)
+        x = addToRow4(line, change);
+    for (; x < change.size(); ++x) {
+        uchar *pixel = line + x * stride;
+        const auto &row = rowOf(change[x]);
+        pixel[0] = row[pixel[0]];
+        pixel[1] = row[pixel[1]];
+        pixel[2] = row[pixel[2]];
+    }
+}
+
+void addToRow16(uchar *line, const std::vector<int> &change)
+{
+    auto *values = reinterpret_cast<quint16 *>(line);
+    for (size_t x = 0; x < change.size(); ++x)
+        values[x] = static_cast<quint16>(std::clamp(values[x] + change[x] * 257, 0, 65535));
+}
+
+void addGrid(QImage &image, const Layout &layout, const Grid &grid)
+{
+    std::vector<float> gridRow(static_cast<size_t>(grid.columns));
+    std::vector<int> change(static_cast<size_t>(image.width()));
+    for (int y = 0; y < image.height(); ++y) {
+        rowChanges(grid, y, gridRow, change);
+        if (layout.sixteenBit)
+            addToRow16(image.scanLine(y), change);
+        else
+            addToRow(image.scanLine(y), layout, change);
+    }
+}
+
+} // namespace
+
+bool MarkEmbedder::canCarry(const QImage &image)
+{
+    return !image.isNull() && layoutOf(image.format()).stride > 0;
+}
+
+bool MarkEmbedder::embed(QImage &image, const MarkKey &key, const MarkPayload &payload)
+{
+    if (!canCarry(image))
+        return false;
+    const Layout layout = layoutOf(image.format());
+    const MarkTile tile(key);
+    const Grid grid =
+        markGrid(image, layout, tile.values(MarkCode::encode(payload, tile.scramble())));
+    addGrid(image, layout, grid);
+    return true;
+}
+
+} // namespace inkveil
