@@ -150,8 +150,10 @@ private Q_SLOTS:
         card.fill(QColor(90, 140, 200));
         QRandomGenerator random(3);
         for (int y = 0; noisy && y < card.height(); ++y) {
-            for (int x = 0; x < card.width(); ++x)
-                card.setPixel(x, y, qRgb(int(random.bounded(61)) + 98, 128, 128));
+            for (int x = 0; x < card.width(); ++x) {
+                const int v = int(random.bounded(61)) + 98;
+                card.setPixel(x, y, qRgb(v, v, v));
+            }
         }
         QImage marked = card;
         QVERIFY(MarkEmbedder::embed(marked, m_key, {1, 1}));
