@@ -146,7 +146,8 @@ private Q_SLOTS:
     {
         QFETCH(bool, noisy);
         QFETCH(int, mostChange);
-        QImage card(800, 600, QImage::Format_RGB32);
+        // The grain at a photo's size, where the mark would go past the ceiling uncapped.
+        QImage card(noisy ? QSize(1800, 1200) : QSize(800, 600), QImage::Format_RGB32);
         card.fill(QColor(90, 140, 200));
         QRandomGenerator random(3);
         for (int y = 0; noisy && y < card.height(); ++y) {
