@@ -369,6 +369,7 @@ void WatermarksPane::refresh(QObject *sender)
     overlay.setHeight(m_imageEditor->currentHeight());
     overlay.setImgAlpha(m_imageEditor->currentAlpha());
     overlay.setImgRotation(m_imageEditor->currentRotation());
+    overlay.setAltImagePath(m_imageEditor->currentAltImagePath());
     // One size for either kind: the editor of the kind the watermark is now.
     overlay.setRelativeSize(overlay.isImage() ? m_imageEditor->currentRelativeSize()
                                               : m_textEditor->currentRelativeSize());
