@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace inkveil;
@@ -166,6 +167,70 @@ private Q_SLOTS:
                      .contains(QStringLiteral("watermarks")));
     }
 
+    // An image watermark with a second picture shows whichever stands out on each photo, the
+    // first on a tie or when the second can't be read; without one it draws as before.
+    void pictureVariant_data()
+    {
+        QTest::addColumn<QColor>("photoColor");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("variant");
+        QTest::newRow("white photo") << QColor(Qt::white) << "dark.png"
+                                     << "second";
+        QTest::newRow("black photo") << QColor(Qt::black) << "dark.png"
+                                     << "first";
+        QTest::newRow("same pictures") << QColor(Qt::white) << "light.png"
+                                       << "first";
+        QTest::newRow("second unreadable") << QColor(Qt::white) << "gone.png"
+                                           << "first";
+        QTest::newRow("no second") << QColor(Qt::white) << QString() << QString();
+    }
+    void pictureVariant()
+    {
+        QFETCH(QColor, photoColor);
+        QFETCH(QString, second);
+        QFETCH(QString, variant);
+        QTemporaryDir dir;
+        for (const auto &[name, color] :
+             {std::pair{"light.png", Qt::white}, {"dark.png", Qt::black}}) {
+            QImage picture(40, 20, QImage::Format_ARGB32);
+            picture.fill(color);
+            QVERIFY(picture.save(dir.filePath(QLatin1String(name))));
+        }
+        auto mark = Overlay::newWatermark();
+        mark->setShow(false);
+        mark->setFilePath(dir.filePath(QStringLiteral("light.png")));
+        mark->setWidth(40);
+        mark->setHeight(20);
+        QImage photo(600, 400, QImage::Format_RGB32);
+        photo.fill(photoColor);
+        const auto plain = std::make_shared<Overlay>(*mark);
+        mark->setAutoContrast(true);
+        if (!second.isNull())
+            mark->setAltImagePath(dir.filePath(second));
+        const auto stamped = stamp(photo, {mark});
+
+        if (variant.isNull()) {
+            QVERIFY(stamped.choices.isEmpty());
+        } else {
+            QCOMPARE(stamped.choices.size(), 1);
+            BatchEngine::FileResult result;
+            result.choices = stamped.choices;
+            const QJsonObject line =
+                QJsonDocument::fromJson(RunReport::line(QStringLiteral("a.jpg"), {}, result))
+                    .object();
+            QCOMPARE(line.value(QStringLiteral("watermarks"))
+                         .toArray()
+                         .at(0)
+                         .toObject()
+                         .value(QStringLiteral("variant"))
+                         .toString(),
+                     variant);
+        }
+        if (variant == QLatin1String("second"))
+            plain->setFilePath(dir.filePath(second));
+        QCOMPARE(stamped.image, stamp(photo, {plain}).image);
+    }
+
     // A record stored before fitting existed reads with it off and draws exactly as before;
     // the new keys come back as written.
     void storedRecords()
@@ -189,11 +254,13 @@ private Q_SLOTS:
         mark->setAutoContrast(true);
         mark->setAltColor(QColor(Qt::darkBlue));
         mark->setAutoOutline(false);
+        mark->setAltImagePath(QStringLiteral("dark.png"));
         const auto back = Overlay::decode(mark->encode());
         QVERIFY(back->autoPlace() && back->autoContrast() && back->autoShadow());
         QVERIFY(!back->autoOutline());
         QCOMPARE(back->autoPositions(), (QList<qint16>{8, 1}));
         QCOMPARE(back->altColor().rgb(), QColor(Qt::darkBlue).rgb());
+        QCOMPARE(back->altImagePath(), QStringLiteral("dark.png"));
     }
 };
 

@@ -20,6 +20,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTableView>
@@ -518,6 +520,37 @@ private Q_SLOTS:
         QVERIFY(table->hasFocus());
         QTest::keyClick(table, Qt::Key_Tab);
         QVERIFY(!table->hasFocus());
+    }
+
+    // At 1600 x 1000 and 200 % every pane fits its width and scrolls, if at all, downwards.
+    void panesNeverScrollSideways_data()
+    {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < 5; ++i)
+            QTest::newRow(qPrintable(QString::number(i + 1))) << i;
+    }
+
+    void panesNeverScrollSideways()
+    {
+        QFETCH(int, index);
+        QWidget *const window = m_controller->mainWindow();
+        window->resize(792, 464);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QScrollArea *shown = nullptr;
+        for (PaneController *pane : m_controller->panes()) {
+            auto *frame =
+                qobject_cast<QScrollArea *>(pane->ownView()->parentWidget()->parentWidget());
+            QVERIFY(frame);
+            frame->setVisible(pane == m_controller->panes().at(index));
+            if (frame->isVisible())
+                shown = frame;
+        }
+        QVERIFY(shown);
+        m_controller->panes().at(index)->activate();
+        QTRY_VERIFY(shown->width() > 0 && shown->width() < 792);
+        QCoreApplication::processEvents();
+        QCOMPARE(shown->horizontalScrollBar()->maximum(), 0);
     }
 
 private:

@@ -126,12 +126,18 @@ QByteArray RunReport::line(const QString &source, const QString &output,
     // text colour ("#rrggbb", null for a picture), in list order.
     if (!result.choices.isEmpty()) {
         QJsonArray watermarks;
-        for (const AutoChoice &choice : result.choices)
-            watermarks.append(
-                QJsonObject{{QStringLiteral("position"), choice.position},
-                            {QStringLiteral("textColor"), choice.textColor.isValid()
-                                                              ? QJsonValue(choice.textColor.name())
-                                                              : QJsonValue(QJsonValue::Null)}});
+        for (const AutoChoice &choice : result.choices) {
+            QJsonObject entry{{QStringLiteral("position"), choice.position},
+                              {QStringLiteral("textColor"),
+                               choice.textColor.isValid() ? QJsonValue(choice.textColor.name())
+                                                          : QJsonValue(QJsonValue::Null)}};
+            // Which of a picture's two variants went on; absent where there was no choice.
+            if (choice.variant >= 0)
+                entry.insert(QStringLiteral("variant"), choice.variant == 1
+                                                            ? QStringLiteral("second")
+                                                            : QStringLiteral("first"));
+            watermarks.append(entry);
+        }
         object.insert(QStringLiteral("watermarks"), watermarks);
     }
     // Only marked outputs have a serial: reports of runs without the mark read as before.

@@ -136,6 +136,23 @@ bool SummaryText::formatHasQuality(const QString &format)
 
 namespace {
 
+// A second picture that can't be read leaves the first on every photo: noted as the first
+// would be.
+void appendSecondPictureNote(const Overlay &overlay, QStringList &texts)
+{
+    const QString path = overlay.altImagePath();
+    if (!overlay.isImage() || !overlay.autoContrast() || path.isEmpty())
+        return;
+    const QFileInfo picture(path);
+    if (picture.isFile() && picture.isReadable() && ImageToolkit::decodePicture(path).ok())
+        return;
+    QString text = QStringLiteral("The picture of watermark \u201c%1\u201d can't be read: %2")
+                       .arg(printable(overlay.name()), printable(path));
+    if (const QString kind = RegularFile::notRegularReason(path); !kind.isEmpty())
+        text += QStringLiteral(": ") + kind;
+    texts.append(text);
+}
+
 // The notes of watermark pictures that can't be read, and of watermarks that draw less than
 // they hold.
 void appendPictureNotes(const OverlayList &overlays, QStringList &texts)
@@ -164,6 +181,7 @@ void appendPictureNotes(const OverlayList &overlays, QStringList &texts)
             texts.append(QStringLiteral("Watermark \u201c%1\u201d: %2")
                              .arg(printable(overlay->name()), printable(overlayProblem)));
         }
+        appendSecondPictureNote(*overlay, texts);
     }
 }
 

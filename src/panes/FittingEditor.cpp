@@ -22,11 +22,13 @@ void FittingEditor::formLoaded(const Ui::Watermarks &form)
     m_autoPlace = form.autoPlace;
     m_position = form.position;
     m_autoContrast = form.autoContrast;
+    m_imgAutoContrast = form.imgAutoContrast;
     m_altColor = form.altColor;
     m_autoShadow = form.autoShadow;
     m_autoOutline = form.autoOutline;
     connect(m_autoPlace, &QCheckBox::clicked, this, &FittingEditor::changeAutoPlace);
     connect(m_autoContrast, &QCheckBox::clicked, this, &FittingEditor::changeAutoContrast);
+    connect(m_imgAutoContrast, &QCheckBox::clicked, this, &FittingEditor::changeAutoContrast);
     connect(m_altColor, &ColorWell::colorChosen, this, &FittingEditor::changeAltColor);
     connect(m_autoShadow, &QCheckBox::clicked, this, [this](bool on) {
         m_currentAutoShadow = on;
@@ -54,8 +56,6 @@ void FittingEditor::activate(const Overlay &overlay)
     }
     if (m_autoPlace)
         m_autoPlace->setChecked(m_currentAutoPlace);
-    if (m_autoContrast)
-        m_autoContrast->setChecked(m_currentAutoContrast);
     if (m_altColor)
         m_altColor->setColor(m_currentAltColor);
     if (m_autoShadow)
@@ -109,6 +109,10 @@ void FittingEditor::setButtons()
           static_cast<QWidget *>(m_autoOutline.data())}) {
         if (control)
             control->setEnabled(m_text && m_currentAutoContrast);
+    }
+    for (QCheckBox *box : {m_autoContrast.data(), m_imgAutoContrast.data()}) {
+        if (box)
+            box->setChecked(m_currentAutoContrast);
     }
     if (m_autoContrast)
         m_autoContrast->setEnabled(m_text);

@@ -49,6 +49,8 @@ private:
     QPointer<QCheckBox> m_autoPlace;
     QPointer<PositionView> m_position;
     QPointer<QCheckBox> m_autoContrast;
+    // The same setting on the image tab, where it chooses between the two pictures.
+    QPointer<QCheckBox> m_imgAutoContrast;
     QPointer<ColorWell> m_altColor;
     QPointer<QCheckBox> m_autoShadow;
     QPointer<QCheckBox> m_autoOutline;

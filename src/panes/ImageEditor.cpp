@@ -13,7 +13,9 @@
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -46,6 +48,11 @@ void ImageEditor::formLoaded(const Ui::Watermarks &form)
     connect(m_rotation, &QComboBox::activated, this, &ImageEditor::changeRotation);
     connect(m_delete, &QPushButton::clicked, this, &ImageEditor::deleteImage);
     connect(m_dropView, &SingleDropView::fileChosen, this, &ImageEditor::setCurrentFilePath);
+    m_altPath = form.imgAltPath;
+    m_altChoose = form.imgAltChoose;
+    connect(m_altPath, &QLineEdit::editingFinished, this,
+            [this] { setCurrentAltImagePath(m_altPath->text().trimmed()); });
+    connect(m_altChoose, &QPushButton::clicked, this, &ImageEditor::chooseAltImage);
     setButtons();
 }
 
@@ -58,6 +65,9 @@ void ImageEditor::activate(const Overlay &overlay)
     // of the image it last had rather than taking the previous watermark's.
     m_currentWidth = overlay.width();
     m_currentHeight = overlay.height();
+    m_currentAltImagePath = overlay.altImagePath();
+    if (m_altPath)
+        m_altPath->setText(m_currentAltImagePath);
     setCurrentFilePath(overlay.filePath());
     if (m_alpha) {
         const QSignalBlocker blocker(m_alpha);
@@ -140,6 +150,33 @@ void ImageEditor::setButtons()
         m_sizeMode->setEnabled(hasImage);
     if (m_relativeSize)
         m_relativeSize->setEnabled(hasImage && m_currentRelativeSize > 0.0f);
+    if (m_altPath)
+        m_altPath->setEnabled(hasImage);
+    if (m_altChoose)
+        m_altChoose->setEnabled(hasImage);
+}
+
+void ImageEditor::setCurrentAltImagePath(const QString &path)
+{
+    // Cleared, the key is left out of the state file altogether.
+    const QString kept = path.isEmpty() ? QString() : path;
+    if (kept == m_currentAltImagePath)
+        return;
+    m_currentAltImagePath = kept;
+    if (m_altPath && m_altPath->text() != kept)
+        m_altPath->setText(kept);
+    Q_EMIT edited();
+}
+
+void ImageEditor::chooseAltImage()
+{
+    auto *dialog = new QFileDialog(m_altChoose ? m_altChoose->window() : nullptr,
+                                   QStringLiteral("Second variant of the watermark image"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setWindowModality(Qt::WindowModal);
+    connect(dialog, &QFileDialog::fileSelected, this, &ImageEditor::setCurrentAltImagePath);
+    dialog->open();
 }
 
 void ImageEditor::deleteImage()

@@ -10,6 +10,7 @@
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSlider;
 
@@ -25,7 +26,7 @@ class SingleDropView;
 // The image tab: which image file the watermark shows (chosen in the drop area, removed with
 // Delete), its opacity and rotation, and a thumbnail. The image's size follows its path. An
 // image that cannot be read is replaced by the missing-image picture, which the watermark then
-// keeps.
+// keeps. A second picture, for automatic contrast to choose on each photo, is named beside it.
 class ImageEditor : public QObject
 {
     Q_OBJECT
@@ -52,6 +53,9 @@ public:
     // The picture's height in percent of the photo's shorter side; 0 for its own size.
     float currentRelativeSize() const { return m_currentRelativeSize; }
     void setCurrentRelativeSize(float size) { m_currentRelativeSize = size; }
+    // The second picture automatic contrast may choose instead; null for none.
+    QString currentAltImagePath() const { return m_currentAltImagePath; }
+    void setCurrentAltImagePath(const QString &path);
 
     // Reloads the thumbnail, width and height from the current path.
     void setPreviewImage();
@@ -64,6 +68,7 @@ public Q_SLOTS:
     void changeRotation(int index);
     void changeSizeMode(int index);
     void changeRelativeSize(double size);
+    void chooseAltImage();
 
 Q_SIGNALS:
     // The user changed a value: the pane writes every editor's values into the watermark.
@@ -77,12 +82,15 @@ private:
     QPointer<SingleDropView> m_dropView;
     QPointer<QComboBox> m_sizeMode;
     QPointer<QDoubleSpinBox> m_relativeSize;
+    QPointer<QLineEdit> m_altPath;
+    QPointer<QPushButton> m_altChoose;
     QString m_currentFilePath{QLatin1String("")};
     qint16 m_currentWidth = 0;
     qint16 m_currentHeight = 0;
     float m_currentAlpha = 1.0f;
     float m_currentRotation = 0.0f;
     float m_currentRelativeSize = 0.0f;
+    QString m_currentAltImagePath;
 };
 
 } // namespace inkveil

@@ -8,7 +8,7 @@
 #include "output/OutputPlan.h"
 #include "output/SummaryText.h"
 #include "panes/MarkKeyControls.h"
-#include "panes/MarkKeyControls.h"
+#include "widgets/ReflowBoxLayout.h"
 #include "wizard/PaneHost.h"
 #include "wizard/PropertyBinder.h"
 
@@ -48,6 +48,7 @@ bool OutputOptionsPane::formLoaded()
         }
     }
     connect(ui->pickFolder, &QPushButton::clicked, this, &OutputOptionsPane::pickFolder);
+    reflowGroups();
 
     const auto dependent = [this](QWidget *control, bool (*enabled)(const OutputOptions &)) {
         m_dependents.append({control, enabled});
@@ -71,6 +72,54 @@ bool OutputOptionsPane::formLoaded()
     connect(m_binder, &PropertyBinder::propertyChanged, this, &OutputOptionsPane::optionChanged);
     setCurrentOptions(host() ? host()->outputOptions() : std::make_shared<OutputOptions>());
     return true;
+}
+
+// Format and Size sit side by side where there is room and one above the other where there is
+// not, so that a narrow window (a small screen, a large scale) scrolls the pane downwards only.
+void OutputOptionsPane::reflowGroups()
+{
+    auto *reflow = new ReflowBoxLayout;
+    reflow->setSpacing(ui->formatSizeLayout->spacing());
+    ui->formatSizeLayout->removeWidget(ui->formatGroup);
+    ui->formatSizeLayout->removeWidget(ui->sizeGroup);
+    reflow->addWidget(ui->formatGroup);
+    reflow->addWidget(ui->sizeGroup);
+    const int at = ui->paneLayout->indexOf(ui->formatSizeLayout);
+    ui->paneLayout->removeItem(ui->formatSizeLayout);
+    delete ui->formatSizeLayout;
+    ui->formatSizeLayout = nullptr;
+    ui->paneLayout->insertLayout(at, reflow);
+    // The thumbnails' source and the mark's key buttons go under the rest of their row rather
+    // than past the pane's right edge.
+    breakRow(ui->thumbnailsLayout, {ui->thumbnailsLayout->indexOf(ui->sourceIndexLabel)});
+    breakRow(ui->markLayout, {ui->markLayout->indexOf(ui->markKeyFingerprint),
+                              ui->markLayout->indexOf(ui->exportMarkKey)});
+}
+
+// The row's items from each break on move under the ones before when the row is wider than the
+// pane; where it fits, it looks as before: the part holding the row's spacer takes the spare
+// room, the others keep their size (and, stacked, keep to the left).
+void OutputOptionsPane::breakRow(QBoxLayout *row, const QList<int> &breaks)
+{
+    QList<QHBoxLayout *> parts;
+    for (int i = 0; row->count() > 0; ++i) {
+        if (parts.isEmpty() || breaks.contains(i)) {
+            parts.append(new QHBoxLayout);
+            parts.last()->setContentsMargins(0, 0, 0, 0);
+        }
+        parts.last()->addItem(row->takeAt(0));
+    }
+    auto *reflow = new ReflowBoxLayout;
+    reflow->setSpacing(row->spacing());
+    for (QHBoxLayout *part : std::as_const(parts)) {
+        bool spacer = false;
+        for (int i = 0; i < part->count(); ++i)
+            spacer = spacer || part->itemAt(i)->spacerItem();
+        if (!spacer)
+            part->addStretch();
+        reflow->addLayout(part, spacer ? 1 : 0);
+    }
+    row->addLayout(reflow);
 }
 
 void OutputOptionsPane::setCurrentOptions(const std::shared_ptr<OutputOptions> &options)

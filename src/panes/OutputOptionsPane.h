@@ -13,6 +13,8 @@
 
 #include <memory>
 
+class QBoxLayout;
+
 namespace Ui {
 class OutputOptions;
 }
@@ -68,6 +70,8 @@ private:
     void setQualitySlider();
     void enableDependentControls();
     void showSample();
+    void reflowGroups();
+    void breakRow(QBoxLayout *row, const QList<int> &breaks);
     void showResizeValues();
     // A line saying which photos are skipped because their outputs would replace them; empty
     // when none is.

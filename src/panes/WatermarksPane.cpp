@@ -22,12 +22,17 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QSettings>
+#include <QSplitter>
 
 #include <algorithm>
 
 namespace inkveil {
 
 namespace {
+
+// Next to the frame's geometry in the same settings file.
+const QString EditorsWidthKey = QStringLiteral("watermarks/editorsWidth");
 
 bool askBeforeDeleting(QWidget *parent)
 {
@@ -79,6 +84,12 @@ bool WatermarksPane::formLoaded()
     // editors scroll in their column rather than push the preview out of view.
     ui->split->setStretchFactor(1, 1);
     ui->split->setCollapsible(1, false);
+    // A divider the user moved stays where it was put, for this session and the next.
+    m_editorsWidth = QSettings().value(EditorsWidthKey, 0).toInt();
+    connect(ui->split, &QSplitter::splitterMoved, this, [this](int position) {
+        m_editorsWidth = position;
+        QSettings().setValue(EditorsWidthKey, position);
+    });
     m_fittingEditor->formLoaded(*ui);
     loadOverlays();
     connectControls();
@@ -207,8 +218,10 @@ void WatermarksPane::widenEditors()
     // The editors' width is known only once they hold their lists and values: they get what
     // they need at least, the preview all the rest; where that would leave the preview less
     // than its minimum, the editors scroll sideways in their column instead.
-    const int wanted = ui->editors->minimumSizeHint().width() +
-                       ui->editorScroll->verticalScrollBar()->sizeHint().width();
+    const int wanted = m_editorsWidth > 0
+                           ? m_editorsWidth
+                           : ui->editors->minimumSizeHint().width() +
+                                 ui->editorScroll->verticalScrollBar()->sizeHint().width();
     const QList<int> sizes = ui->split->sizes();
     const int total = sizes.value(0) + sizes.value(1);
     if (sizes.size() != 2 || total <= 0)
@@ -356,6 +369,7 @@ void WatermarksPane::refresh(QObject *sender)
     overlay.setHeight(m_imageEditor->currentHeight());
     overlay.setImgAlpha(m_imageEditor->currentAlpha());
     overlay.setImgRotation(m_imageEditor->currentRotation());
+    overlay.setAltImagePath(m_imageEditor->currentAltImagePath());
     // One size for either kind: the editor of the kind the watermark is now.
     overlay.setRelativeSize(overlay.isImage() ? m_imageEditor->currentRelativeSize()
                                               : m_textEditor->currentRelativeSize());

@@ -117,6 +117,8 @@ private:
     std::shared_ptr<Overlay> m_currentOverlay;
     // Set while the pane itself reshapes the list, so that the steps run once, at the end.
     bool m_changingList = false;
+    // The editors' column width the user chose with the divider; 0 until it is moved.
+    int m_editorsWidth = 0;
     DeleteConfirmation m_confirmDelete;
 };
 

@@ -6,6 +6,8 @@
 #include "render/Stamper.h"
 #include "render/StamperGeometry.h"
 
+#include <array>
+
 namespace inkveil {
 
 AutoAdjuster::AutoAdjuster(const QImage &photo, const FloatSize canvasSize)
@@ -18,7 +20,8 @@ bool AutoAdjuster::wantsPhoto(const Overlay &overlay)
 {
     // A tiled watermark covers the whole photo anyway.
     return overlay.use() && !overlay.tile() &&
-           (overlay.autoPlace() || (overlay.autoContrast() && !overlay.isImage()));
+           (overlay.autoPlace() ||
+            (overlay.autoContrast() && (!overlay.isImage() || !overlay.altImagePath().isEmpty())));
 }
 
 FloatRect AutoAdjuster::placedRect(const Overlay &overlay, qint16 position,
@@ -32,7 +35,7 @@ FloatRect AutoAdjuster::placedRect(const Overlay &overlay, qint16 position,
 }
 
 Overlay AutoAdjuster::adjust(const Overlay &overlay, const FloatSize contentSize,
-                             AutoChoice &choice)
+                             AutoChoice &choice, const PictureVariants &variants)
 {
     Overlay adjusted = overlay;
     const FloatSize turned =
@@ -54,8 +57,12 @@ Overlay AutoAdjuster::adjust(const Overlay &overlay, const FloatSize contentSize
         adjusted.setPosition(position);
     }
     choice.position = position;
-    if (overlay.isImage())
+    if (overlay.isImage()) {
+        if (overlay.autoContrast() && !overlay.altImagePath().isEmpty())
+            choice.variant =
+                chooseVariant(overlay, placedRect(adjusted, position, turned), variants);
         return adjusted;
+    }
 
     AutoContrast::Style style{
         overlay.color(),
@@ -88,6 +95,49 @@ Overlay AutoAdjuster::adjust(const Overlay &overlay, const FloatSize contentSize
     choice.textColor = chosen.text;
     choice.contrast = chosen.ratio;
     return adjusted;
+}
+
+int AutoAdjuster::chooseVariant(const Overlay &overlay, const FloatRect rect,
+                                const PictureVariants &variants) const
+{
+    // An unreadable second picture leaves the first in place; so does a tie.
+    if (variants.first < 0 || variants.second < 0)
+        return 0;
+    // Each picture counts as a grey of its own luminance, drawn at its opacity on its box.
+    const AutoContrast::Style style{
+        {}, {}, overlay.imgAlpha(), overlay.show() ? overlay.bgColor() : QColor(), false, 0, false};
+    const AutoContrast::Backdrop backdrop = AutoContrast::measure(m_proxy, rect, m_canvasSize);
+    const auto ratioOf = [&](double luminance) {
+        const float grey = PhotoProxy::srgb(static_cast<float>(luminance));
+        return AutoContrast::ratio(backdrop, style, QColor::fromRgbF(grey, grey, grey),
+                                   AutoContrast::Effect::None, {});
+    };
+    return ratioOf(variants.second) > ratioOf(variants.first) ? 1 : 0;
+}
+
+double AutoAdjuster::pictureLuminance(const QImage &picture)
+{
+    static const std::array<double, 256> linear = [] {
+        std::array<double, 256> table{};
+        for (size_t i = 0; i < table.size(); ++i)
+            table[i] = PhotoProxy::linear(static_cast<float>(i) / 255.0f);
+        return table;
+    }();
+    const QImage pixels = picture.convertToFormat(QImage::Format_ARGB32);
+    double sum = 0;
+    double weight = 0;
+    for (int y = 0; y < pixels.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(pixels.constScanLine(y));
+        for (int x = 0; x < pixels.width(); ++x) {
+            const double alpha = qAlpha(line[x]) / 255.0;
+            const QRgb p = line[x];
+            sum += alpha * (0.2126 * linear[static_cast<size_t>(qRed(p))] +
+                            0.7152 * linear[static_cast<size_t>(qGreen(p))] +
+                            0.0722 * linear[static_cast<size_t>(qBlue(p))]);
+            weight += alpha;
+        }
+    }
+    return weight > 0 ? sum / weight : 0;
 }
 
 } // namespace inkveil

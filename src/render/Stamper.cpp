@@ -220,7 +220,10 @@ void Stamper::drawOverlays(QImage &canvas, const FloatSize canvasSize, const Ove
             setAttribsFromOverlay(overlay, canvasSize);
             FloatSize content = findContentSize(overlay);
             fitToMaxWidth(overlay, content);
-            drawn = drawOverlay(canvas, canvasSize, adjuster->adjust(overlay, content, choice));
+            const Overlay adjusted =
+                adjuster->adjust(overlay, content, choice, pictureVariants(overlay));
+            drawn = drawOverlay(canvas, canvasSize,
+                                choice.variant == 1 ? withSecondPicture(adjusted) : adjusted);
             stamped.choices.append(choice);
         } else if (overlay.use()) {
             drawn = drawOverlay(canvas, canvasSize, overlay);
@@ -655,6 +658,32 @@ const DecodedImage &Stamper::picture(const QString &path)
         cached = m_pictures.insert(path, decoded ? std::move(decoded).value() : DecodedImage());
     }
     return *cached;
+}
+
+PictureVariants Stamper::pictureVariants(const Overlay &overlay)
+{
+    if (!overlay.isImage() || !overlay.autoContrast() || overlay.altImagePath().isEmpty())
+        return {};
+    const auto luminance = [this](const QString &path) {
+        auto cached = m_pictureLuminances.find(path);
+        if (cached == m_pictureLuminances.end()) {
+            const DecodedImage &pic = picture(path);
+            cached = m_pictureLuminances.insert(
+                path, pic.isNull() ? -1.0 : AutoAdjuster::pictureLuminance(pic.image()));
+        }
+        return *cached;
+    };
+    return {luminance(overlay.filePath()), luminance(overlay.altImagePath())};
+}
+
+Overlay Stamper::withSecondPicture(const Overlay &overlay)
+{
+    Overlay second = overlay;
+    second.setFilePath(overlay.altImagePath());
+    const FloatSize size = picture(overlay.altImagePath()).sizeInPoints();
+    second.setWidth(static_cast<qint16>(static_cast<int>(size.width)));
+    second.setHeight(static_cast<qint16>(static_cast<int>(size.height)));
+    return second;
 }
 
 } // namespace inkveil

@@ -117,6 +117,10 @@ private:
     // Whether the overlay, set up for drawing, puts ink or a band on the photo.
     bool showsInk(const Overlay &overlay);
     const DecodedImage &picture(const QString &path);
+    // Of a picture with a second one under automatic contrast, the two pictures' luminances;
+    // and the overlay with its second picture, at that picture's size, in place of the first.
+    PictureVariants pictureVariants(const Overlay &overlay);
+    Overlay withSecondPicture(const Overlay &overlay);
     // The text with its outline and shadow into image, its box's top-left at boxOrigin.
     void drawTextWithEffects(QImage &image, const Overlay &overlay, const QString &text,
                              QPointF boxOrigin, FloatSize boxSize) const;
@@ -136,6 +140,7 @@ private:
     PlaceholderExpander m_expander;
     // Watermark pictures decoded once, not once per photo.
     QHash<QString, DecodedImage> m_pictures;
+    QHash<QString, double> m_pictureLuminances;
 };
 
 } // namespace inkveil

@@ -129,9 +129,9 @@ const std::array<ArchiveKey<Overlay>, 12> &laterKeys()
 }
 
 // The keys of fitting to each photo, written after all others.
-const std::array<ArchiveKey<Overlay>, 6> &readingTable()
+const std::array<ArchiveKey<Overlay>, 7> &readingTable()
 {
-    static const std::array<ArchiveKey<Overlay>, 6> table{{
+    static const std::array<ArchiveKey<Overlay>, 7> table{{
         {"autoPlace", ArchiveKind::Bool,
          [](const Overlay &o) { return QVariant::fromValue(o.autoPlace()); },
          [](Overlay &o, const QVariant &v) { o.setAutoPlace(v.toBool()); }, true},
@@ -166,6 +166,9 @@ const std::array<ArchiveKey<Overlay>, 6> &readingTable()
         {"autoOutline", ArchiveKind::Bool,
          [](const Overlay &o) { return QVariant::fromValue(o.autoOutline()); },
          [](Overlay &o, const QVariant &v) { o.setAutoOutline(v.toBool()); }, true},
+        {"altImagePath", ArchiveKind::String,
+         [](const Overlay &o) { return QVariant::fromValue(o.altImagePath()); },
+         [](Overlay &o, const QVariant &v) { o.setAltImagePath(v.toString()); }, true},
     }};
     return table;
 }

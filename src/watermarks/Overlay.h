@@ -118,6 +118,11 @@ public:
     void setAutoShadow(bool allowed) { m_autoShadow = allowed; }
     bool autoOutline() const { return m_autoOutline; }
     void setAutoOutline(bool allowed) { m_autoOutline = allowed; }
+    // A second picture for an image watermark, the dark variant of a light one or the reverse:
+    // with autoContrast on, each photo gets whichever of the two stands out more against what
+    // it covers. It takes the first one's place and size. Null is none.
+    QString altImagePath() const { return m_altImagePath; }
+    void setAltImagePath(const QString &path) { m_altImagePath = path; }
 
     // A watermark as Add and the first run make it: sized and kept off the edges relative to
     // each photo, so that a first batch gives a readable mark on any photo. A plain Overlay()
@@ -178,6 +183,7 @@ private:
     QColor m_altColor;
     bool m_autoShadow = true;
     bool m_autoOutline = true;
+    QString m_altImagePath;
 };
 
 using OverlayList = QList<std::shared_ptr<Overlay>>;
