@@ -139,6 +139,7 @@ private Q_SLOTS:
             {"jpeg-from-signed", "ec256", {}, Case::Signed},
             {"png-from-signed", "ec256", {"--format", "png"}, Case::Signed},
             {"jpeg-from-tampered", "ec256", {}, Case::Tampered},
+            {"jpeg-marked", "ec256", {"--mark-id", "7", "--mark-key", "owner.key"}, Case::Plain},
         };
         const QString root = chain(QStringLiteral("ec256"));
         const QString camera = signOne(path(QStringLiteral("photo.jpg")),
@@ -156,8 +157,11 @@ private Q_SLOTS:
         for (const Case &c : cases) {
             const QString signer = chain(QString::fromLatin1(c.kind));
             QStringList options = c.options;
-            if (options.value(0) == QLatin1String("--state"))
-                options[1] = path(options.at(1));
+            for (qsizetype k = 1; k < options.size(); ++k) {
+                if (options.at(k - 1) == QLatin1String("--state") ||
+                    options.at(k - 1) == QLatin1String("--mark-key"))
+                    options[k] = path(options.at(k));
+            }
             const QString out = signOne(
                 sources.at(c.source), path(QString::fromLatin1(c.name)),
                 signing(signer) + options +
@@ -183,6 +187,8 @@ private Q_SLOTS:
         QCOMPARE(verdicts.at(4).ingredients, QStringList{QStringLiteral("manifest")});
         QCOMPARE(verdicts.at(6).ingredients, QStringList{QStringLiteral("plain")});
         QVERIFY(verdicts.at(3).actions.contains(QStringLiteral("c2pa.converted")));
+        QVERIFY(verdicts.at(7).actions.contains(QStringLiteral("c2pa.watermarked.unbound")));
+        QVERIFY(!verdicts.at(1).actions.contains(QStringLiteral("c2pa.watermarked.unbound")));
         // Our own reader agrees, and says what the tool's --credentials prints.
         const ToolRun read = runTool({QStringLiteral("--credentials"), outputs.at(4)});
         QCOMPARE(read.exitCode, 0);

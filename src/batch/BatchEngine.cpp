@@ -725,6 +725,9 @@ Result<QByteArray> BatchEngine::Job::signCredentials(QByteArray bytes)
         provenance.actions.append({QStringLiteral("c2pa.resized"), QString()});
     if (OutputSigner::mediaType(m_file->filePath()) != provenance.format)
         provenance.actions.append({QStringLiteral("c2pa.converted"), QString()});
+    // The invisible mark carries no reference to this manifest, hence "unbound".
+    if (m_result.markSerial >= 0)
+        provenance.actions.append({QStringLiteral("c2pa.watermarked.unbound"), QString()});
     Result<OutputSigner::Signed> signedOutput =
         m_run.signer->sign(std::move(bytes), std::move(provenance), m_file->filePath());
     if (!signedOutput) {

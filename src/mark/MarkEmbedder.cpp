@@ -26,6 +26,9 @@ constexpr float TextureGain = 0.2f;
 constexpr float MostStrength = 5.0f;
 // The most a change can be once rounded, with room to spare.
 constexpr int MostChange = 8;
+// The most mean square change over a photo, in levels squared: 255^2 / 4.1 keeps the peak
+// signal-to-noise ratio at 42 dB or more.
+constexpr double MostMeanSquare = 4.1;
 
 struct Layout
 {
@@ -251,6 +254,61 @@ void addToRow16(uchar *line, const std::vector<int> &change)
         values[x] = static_cast<quint16>(std::clamp(values[x] + change[x] * 257, 0, 65535));
 }
 
+// The mean square of the rounded changes over the whole photo, in levels squared: what
+// clamping at black and white leaves can only be less.
+double meanSquareChange(const Grid &grid, QSize size)
+{
+    std::vector<float> gridRow(static_cast<size_t>(grid.columns));
+    std::vector<int> change(static_cast<size_t>(size.width()));
+    qint64 sum = 0;
+    for (int y = 0; y < size.height(); ++y) {
+        rowChanges(grid, y, gridRow, change);
+        int row = 0; // changes of at most 5 levels: no row is long enough to overflow
+        for (const int c : change)
+            row += c * c;
+        sum += row;
+    }
+    return double(sum) / (double(size.width()) * double(size.height()));
+}
+
+// A bound on the rounded changes' mean square that needs no pass over the pixels: every
+// change between four grid points is at most the largest of them, rounded.
+double meanSquareBound(const Grid &grid, QSize size)
+{
+    const auto span = [&](int i, int length) {
+        return std::min(length, int(std::ceil(float(i + 1) * grid.cell))) -
+               std::min(length, int(std::ceil(float(i) * grid.cell)));
+    };
+    double sum = 0;
+    for (int j = 0; j + 1 < grid.rows; ++j) {
+        const double height = span(j, size.height());
+        const float *upper = grid.values.data() + size_t(j) * size_t(grid.columns);
+        const float *lower = upper + grid.columns;
+        for (int i = 0; i + 1 < grid.columns && height > 0; ++i) {
+            const float most = std::max({std::abs(upper[i]), std::abs(upper[i + 1]),
+                                         std::abs(lower[i]), std::abs(lower[i + 1])});
+            const double change = std::floor(most + 0.501f); // with room for the ramp's error
+            sum += height * span(i, size.width()) * change * change;
+        }
+    }
+    return sum / (double(size.width()) * double(size.height()));
+}
+
+// Scales the grid down until the changes' mean square is within the budget, so every marked
+// photo stays at least 42 dB from its original however much of it is texture. Each round
+// shrinks the grid by at least 3 %, so it ends (at worst when every change rounds to 0).
+void capEnergy(Grid &grid, QSize size)
+{
+    if (meanSquareBound(grid, size) <= MostMeanSquare)
+        return;
+    for (double power = meanSquareChange(grid, size); power > MostMeanSquare;
+         power = meanSquareChange(grid, size)) {
+        const auto factor = float(std::min(0.97, 0.99 * std::sqrt(MostMeanSquare / power)));
+        for (float &value : grid.values)
+            value *= factor;
+    }
+}
+
 void addGrid(QImage &image, const Layout &layout, const Grid &grid)
 {
     std::vector<float> gridRow(static_cast<size_t>(grid.columns));
@@ -277,8 +335,8 @@ bool MarkEmbedder::embed(QImage &image, const MarkKey &key, const MarkPayload &p
         return false;
     const Layout layout = layoutOf(image.format());
     const MarkTile tile(key);
-    const Grid grid =
-        markGrid(image, layout, tile.values(MarkCode::encode(payload, tile.scramble())));
+    Grid grid = markGrid(image, layout, tile.values(MarkCode::encode(payload, tile.scramble())));
+    capEnergy(grid, image.size());
     addGrid(image, layout, grid);
     return true;
 }
