@@ -396,8 +396,10 @@ Result<JpegCodec::Decoding> JpegCodec::decode(QIODevice &file, const int reducti
         if (buffer.isNull())
             return Error{QStringLiteral("not enough memory")};
     }
-    // CMYK comes out in sRGB, which a photo without a profile is taken for.
-    buffer.setColorSpace(cmyk ? QColorSpace() : QColorSpace::fromIccProfile(profile));
+    // CMYK comes out in sRGB, which a photo without a profile is taken for. Qt warns about every
+    // empty profile it is handed, so a photo without one is not handed over.
+    buffer.setColorSpace(cmyk || profile.isEmpty() ? QColorSpace()
+                                                   : QColorSpace::fromIccProfile(profile));
 
     if (!readRows(decompressor, buffer, cmyk ? &*cmyk : nullptr))
         return failed(decompressor.error);
