@@ -11,6 +11,8 @@
 
 #include <QString>
 
+#include <vector>
+
 class QImage;
 
 namespace inkveil {
@@ -46,8 +48,23 @@ public:
     Result<MarkFinding> findInFile(const QString &path) const;
 
 private:
-    // The best of the photo's orientations and shifts at one period, decoded.
-    MarkFinding findAtPeriod(const Plane &detail, float periodX, float periodY) const;
+    // One candidate period's fold in the orientations that best match the sync cells.
+    struct Screening
+    {
+        struct Aligned
+        {
+            int orientation = 0;
+            int dx = 0;
+            int dy = 0;
+            float score = 0;
+            Plane fold;
+        };
+        std::vector<Aligned> alignments; // best first
+        float score() const { return alignments.front().score; }
+    };
+    Screening screened(const Plane &fold) const;
+    // The screened orientations' payloads, best first; the first whose check bits hold.
+    MarkFinding decoded(const Screening &screening) const;
 
     MarkTile m_tile;
     // The sync cells as the fold samples them (two samples a cell).
