@@ -99,13 +99,19 @@ int fundamental(const std::vector<float> &score, int p)
     return p;
 }
 
-// The periods whose autocorrelation peaks stand highest, strongest first, then the period of
-// a photo resized but not cropped, which a picture with little texture may not show at all.
-std::vector<int> candidatePeriods(const Correlogram &correlogram)
+// The tile's period in a photo resized but not cropped, which a picture with little texture
+// may not show in its autocorrelation at all.
+int nominalPeriod(const Correlogram &correlogram)
 {
-    const int nominal = int(
+    return int(
         std::lround(MarkTile::Side * float(std::max(correlogram.width(), correlogram.height())) /
                     MarkTile::CellsPerWorkingSide));
+}
+
+// The nominal period, then those whose autocorrelation peaks stand highest, strongest first.
+std::vector<int> candidatePeriods(const Correlogram &correlogram)
+{
+    const int nominal = nominalPeriod(correlogram);
     const int most = std::max(correlogram.width(), correlogram.height()) / 2;
     std::vector<float> score(static_cast<size_t>(std::max(most + 3, LeastPeriod + 3)), 0.0f);
     for (int p = LeastPeriod - 2; p <= most + 2; ++p)
@@ -120,17 +126,18 @@ std::vector<int> candidatePeriods(const Correlogram &correlogram)
     std::sort(peaks.begin(), peaks.end(),
               [&](int a, int b) { return score[size_t(a)] > score[size_t(b)]; });
     std::vector<int> periods;
+    // The peak itself too: in a weak autocorrelation a fraction of it may stand at half its
+    // height by chance.
     for (const int peak : peaks) {
-        const int period = fundamental(score, peak);
-        if (std::find(periods.begin(), periods.end(), period) == periods.end())
-            periods.push_back(period);
-        if (periods.size() == size_t(PeriodsScreened))
-            break;
+        for (const int period : {fundamental(score, peak), peak}) {
+            if (periods.size() < size_t(PeriodsScreened) &&
+                std::find(periods.begin(), periods.end(), period) == periods.end())
+                periods.push_back(period);
+        }
     }
-    const bool nominalSeen = std::any_of(periods.begin(), periods.end(),
-                                         [&](int p) { return std::abs(p - nominal) <= 1; });
-    if (!nominalSeen && nominal >= LeastPeriod)
-        periods.push_back(nominal);
+    std::erase_if(periods, [&](int p) { return std::abs(p - nominal) <= 1; });
+    if (nominal >= LeastPeriod)
+        periods.insert(periods.begin(), nominal);
     return periods;
 }
 
@@ -296,12 +303,16 @@ MarkFinding MarkDetector::find(const QImage &image) const
             periodY = periodX;
         screenings.push_back(screened(folded(detail, periodX, periodY)));
     }
-    // Decoding only the few best-matching periods keeps the chance of a false mark as low as
-    // it was with the few strongest peaks.
-    std::stable_sort(screenings.begin(), screenings.end(),
-                     [](const Screening &a, const Screening &b) { return a.score() > b.score(); });
+    // Decoding only the nominal period and the few best-matching others keeps the chance of a
+    // false mark as low as it was with the few strongest peaks.
+    const auto byScore = [](const Screening &a, const Screening &b) {
+        return a.score() > b.score();
+    };
+    const bool nominalFirst = nominalPeriod(correlogram) >= LeastPeriod;
+    std::stable_sort(screenings.begin() + (nominalFirst ? 1 : 0), screenings.end(), byScore);
     if (screenings.size() > size_t(PeriodsTried))
         screenings.resize(size_t(PeriodsTried));
+    std::stable_sort(screenings.begin(), screenings.end(), byScore);
     for (const Screening &screening : screenings) {
         const MarkFinding finding = decoded(screening);
         if (finding.found)
