@@ -8,7 +8,7 @@
 // the wrong ones, the marks found where there are none, invisibility and speed.
 //
 //     inkveil-mark-bench [--images N] [--largest MP] [--unmarked N] [--wrong-key N] [--seed S]
-//                        [--attack TEXT]...
+//                        [--attack TEXT]... [--key FILE]
 
 #include "base/Result.h"
 #include "mark/MarkDetector.h"
@@ -379,11 +379,20 @@ int main(int argc, char *argv[])
     const QCommandLineOption only(QStringLiteral("attack"),
                                   QStringLiteral("only attacks whose name contains <text>"),
                                   QStringLiteral("text"));
-    parser.addOptions({images, largest, unmarked, wrongKey, quick, speed, photos, only});
+    const QCommandLineOption keyFile(QStringLiteral("key"),
+                                     QStringLiteral("mark with this key file (runs compare)"),
+                                     QStringLiteral("file"));
+    parser.addOptions({images, largest, unmarked, wrongKey, quick, speed, photos, only, keyFile});
     parser.addHelpOption();
     parser.process(app);
 
-    const MarkKey key = MarkKey::generate();
+    const Result<MarkKey> given = parser.isSet(keyFile) ? MarkKey::load(parser.value(keyFile))
+                                                        : Result<MarkKey>(MarkKey::generate());
+    if (!given) {
+        out() << given.error().reason << Qt::endl;
+        return 1;
+    }
+    const MarkKey key = *given;
     const MarkKey otherKey = MarkKey::generate();
     const MarkDetector detector(key);
     const MarkDetector otherDetector(otherKey);

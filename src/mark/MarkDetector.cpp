@@ -138,6 +138,13 @@ std::vector<int> candidatePeriods(const Correlogram &correlogram)
     std::erase_if(periods, [&](int p) { return std::abs(p - nominal) <= 1; });
     if (nominal >= LeastPeriod)
         periods.insert(periods.begin(), nominal);
+    // A cropped copy's period lies above the nominal one. Where its peaks were too faint to
+    // rank, a ladder of guesses finds them: each is refined to the peaks within two pixels.
+    for (int p = nominal + 4; p <= std::min(most, nominal * 5 / 2); p += 4) {
+        if (std::none_of(periods.begin(), periods.end(),
+                         [&](int q) { return std::abs(p - q) <= 2; }))
+            periods.push_back(p);
+    }
     return periods;
 }
 
