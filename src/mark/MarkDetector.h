@@ -32,11 +32,11 @@ struct MarkFinding
 //
 // The photo is shrunk to MarkTile::WorkingSide pixels and whitened (MarkSignal). The tile repeats,
 // so the whitened photo correlates with itself at lags of the tile's period: the autocorrelation's
-// peaks give the period, that is the scale the photo was resized by. Folding the photo at that
-// period adds all its tiles into one; correlating the fold with the key's sync cells, in each of
-// the 8 quarter-turn and mirror orientations, gives the orientation and the shift (the crop). The
-// payload cells are then read there and decoded (MarkCode); only a payload whose check bits hold
-// is reported.
+// peaks give candidate periods, that is the scale the photo was resized by. Folding the photo at
+// a period adds all its tiles into one; correlating the fold with the key's sync cells, in each
+// of the 8 quarter-turn and mirror orientations, tells how well the period fits and gives the
+// orientation and the shift (the crop). At the few best-fitting periods the payload cells are
+// read and decoded (MarkCode); only a payload whose check bits hold is reported.
 class MarkDetector
 {
 public:
