@@ -8,6 +8,7 @@
 // the wrong ones, the marks found where there are none, invisibility and speed.
 //
 //     inkveil-mark-bench [--images N] [--largest MP] [--unmarked N] [--wrong-key N] [--seed S]
+//                        [--attack TEXT]... [--key FILE]
 
 #include "base/Result.h"
 #include "mark/MarkDetector.h"
@@ -375,11 +376,23 @@ int main(int argc, char *argv[])
                                     QStringLiteral("dir"));
     const QCommandLineOption quick(QStringLiteral("quick"),
                                    QStringLiteral("only the first attacks"));
-    parser.addOptions({images, largest, unmarked, wrongKey, quick, speed, photos});
+    const QCommandLineOption only(QStringLiteral("attack"),
+                                  QStringLiteral("only attacks whose name contains <text>"),
+                                  QStringLiteral("text"));
+    const QCommandLineOption keyFile(QStringLiteral("key"),
+                                     QStringLiteral("mark with this key file (runs compare)"),
+                                     QStringLiteral("file"));
+    parser.addOptions({images, largest, unmarked, wrongKey, quick, speed, photos, only, keyFile});
     parser.addHelpOption();
     parser.process(app);
 
-    const MarkKey key = MarkKey::generate();
+    const Result<MarkKey> given = parser.isSet(keyFile) ? MarkKey::load(parser.value(keyFile))
+                                                        : Result<MarkKey>(MarkKey::generate());
+    if (!given) {
+        out() << given.error().reason << Qt::endl;
+        return 1;
+    }
+    const MarkKey key = *given;
     const MarkKey otherKey = MarkKey::generate();
     const MarkDetector detector(key);
     const MarkDetector otherDetector(otherKey);
@@ -392,7 +405,14 @@ int main(int argc, char *argv[])
     if (parser.isSet(speed))
         return 0;
     QRandomGenerator random(20261206);
-    const std::vector<Attack> list = attacks(!parser.isSet(quick));
+    std::vector<Attack> list = attacks(!parser.isSet(quick));
+    if (parser.isSet(only)) {
+        const QStringList wanted = parser.values(only);
+        std::erase_if(list, [&](const Attack &attack) {
+            return std::none_of(wanted.begin(), wanted.end(),
+                                [&](const QString &text) { return attack.name.contains(text); });
+        });
+    }
     std::map<QString, Tally> tallies;
     int falseMarks = 0, unmarkedTried = 0, wrongKeyFound = 0, wrongKeyTried = 0;
     double worstPsnr = 99, psnrSum = 0, worstSsim = 1, embedMsPerMp = 0;

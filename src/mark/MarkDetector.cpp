@@ -20,7 +20,10 @@ constexpr int FoldMask = FoldSide - 1;
 // Tile periods below this many working pixels are not looked for: the cells would be under 1.25
 // pixels, which no resampling or JPEG leaves readable.
 constexpr int LeastPeriod = 40;
-// Periods tried, strongest autocorrelation peak first, and orientations decoded at each.
+// Autocorrelation peaks folded and matched against the sync cells; in a flat or cropped photo
+// the tile's own peak may rank well below the picture's. Of these, the periods whose sync
+// correlation stands highest are decoded, in two orientations each.
+constexpr int PeriodsScreened = 16;
 constexpr int PeriodsTried = 6;
 constexpr int OrientationsTried = 2;
 // How far the sync correlation's peak must stand above its spread before the payload is read.
@@ -96,9 +99,19 @@ int fundamental(const std::vector<float> &score, int p)
     return p;
 }
 
-// The periods whose autocorrelation peaks stand highest, strongest first.
+// The tile's period in a photo resized but not cropped, which a picture with little texture
+// may not show in its autocorrelation at all.
+int nominalPeriod(const Correlogram &correlogram)
+{
+    return int(
+        std::lround(MarkTile::Side * float(std::max(correlogram.width(), correlogram.height())) /
+                    MarkTile::CellsPerWorkingSide));
+}
+
+// The nominal period, then those whose autocorrelation peaks stand highest, strongest first.
 std::vector<int> candidatePeriods(const Correlogram &correlogram)
 {
+    const int nominal = nominalPeriod(correlogram);
     const int most = std::max(correlogram.width(), correlogram.height()) / 2;
     std::vector<float> score(static_cast<size_t>(std::max(most + 3, LeastPeriod + 3)), 0.0f);
     for (int p = LeastPeriod - 2; p <= most + 2; ++p)
@@ -113,12 +126,24 @@ std::vector<int> candidatePeriods(const Correlogram &correlogram)
     std::sort(peaks.begin(), peaks.end(),
               [&](int a, int b) { return score[size_t(a)] > score[size_t(b)]; });
     std::vector<int> periods;
+    // The peak itself too: in a weak autocorrelation a fraction of it may stand at half its
+    // height by chance.
     for (const int peak : peaks) {
-        const int period = fundamental(score, peak);
-        if (std::find(periods.begin(), periods.end(), period) == periods.end())
-            periods.push_back(period);
-        if (periods.size() == size_t(PeriodsTried))
-            break;
+        for (const int period : {fundamental(score, peak), peak}) {
+            if (periods.size() < size_t(PeriodsScreened) &&
+                std::find(periods.begin(), periods.end(), period) == periods.end())
+                periods.push_back(period);
+        }
+    }
+    std::erase_if(periods, [&](int p) { return std::abs(p - nominal) <= 1; });
+    if (nominal >= LeastPeriod)
+        periods.insert(periods.begin(), nominal);
+    // A cropped copy's period lies above the nominal one. Where its peaks were too faint to
+    // rank, a ladder of guesses finds them: each is refined to the peaks within two pixels.
+    for (int p = nominal + 4; p <= std::min(most, nominal * 5 / 2); p += 4) {
+        if (std::none_of(periods.begin(), periods.end(),
+                         [&](int q) { return std::abs(p - q) <= 2; }))
+            periods.push_back(p);
     }
     return periods;
 }
@@ -274,6 +299,7 @@ MarkFinding MarkDetector::find(const QImage &image) const
     const Plane detail = MarkSignal::whitened(MarkSignal::brightness(image, MarkTile::WorkingSide));
     const Plane acf = MarkSignal::autocorrelation(detail);
     const Correlogram correlogram(acf, detail.width, detail.height);
+    std::vector<Screening> screenings;
     for (const int period : candidatePeriods(correlogram)) {
         float periodX = refinedPeriod(correlogram, period, false);
         float periodY = refinedPeriod(correlogram, period, true);
@@ -282,31 +308,51 @@ MarkFinding MarkDetector::find(const QImage &image) const
             periodX = periodY;
         if (2 * period > detail.height)
             periodY = periodX;
-        const MarkFinding finding = findAtPeriod(detail, periodX, periodY);
+        screenings.push_back(screened(folded(detail, periodX, periodY)));
+    }
+    // Decoding only the nominal period and the few best-matching others keeps the chance of a
+    // false mark as low as it was with the few strongest peaks.
+    const auto byScore = [](const Screening &a, const Screening &b) {
+        return a.score() > b.score();
+    };
+    const bool nominalFirst = nominalPeriod(correlogram) >= LeastPeriod;
+    std::stable_sort(screenings.begin() + (nominalFirst ? 1 : 0), screenings.end(), byScore);
+    if (screenings.size() > size_t(PeriodsTried))
+        screenings.resize(size_t(PeriodsTried));
+    std::stable_sort(screenings.begin(), screenings.end(), byScore);
+    for (const Screening &screening : screenings) {
+        const MarkFinding finding = decoded(screening);
         if (finding.found)
             return finding;
     }
     return {};
 }
 
-MarkFinding MarkDetector::findAtPeriod(const Plane &detail, float periodX, float periodY) const
+MarkDetector::Screening MarkDetector::screened(const Plane &fold) const
 {
-    const Plane fold = folded(detail, periodX, periodY);
-    std::vector<std::pair<Alignment, Plane>> alignments;
+    Screening screening;
     for (int orientation = 0; orientation < 8; ++orientation) {
         Plane turned = oriented(fold, orientation);
         const Alignment alignment = aligned(turned, m_syncTemplate, orientation);
-        alignments.emplace_back(alignment, std::move(turned));
+        screening.alignments.push_back({alignment.orientation, alignment.dx, alignment.dy,
+                                        alignment.score, std::move(turned)});
     }
-    std::sort(alignments.begin(), alignments.end(),
-              [](const auto &a, const auto &b) { return a.first.score > b.first.score; });
-    for (int k = 0; k < OrientationsTried; ++k) {
-        const auto &[alignment, turned] = alignments[size_t(k)];
-        if (alignment.score < LeastSyncScore)
+    std::sort(screening.alignments.begin(), screening.alignments.end(),
+              [](const auto &a, const auto &b) { return a.score > b.score; });
+    screening.alignments.resize(size_t(OrientationsTried));
+    return screening;
+}
+
+MarkFinding MarkDetector::decoded(const Screening &screening) const
+{
+    for (const Screening::Aligned &aligned : screening.alignments) {
+        if (aligned.score < LeastSyncScore)
             break;
         double agreement = 0;
-        const std::optional<MarkPayload> payload =
-            MarkCode::decode(softBits(turned, alignment, m_tile), m_tile.scramble(), &agreement);
+        const std::optional<MarkPayload> payload = MarkCode::decode(
+            softBits(aligned.fold, {aligned.orientation, aligned.dx, aligned.dy, aligned.score},
+                     m_tile),
+            m_tile.scramble(), &agreement);
         if (payload)
             return {true, *payload, agreement};
     }

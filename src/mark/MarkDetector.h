@@ -11,6 +11,8 @@
 
 #include <QString>
 
+#include <vector>
+
 class QImage;
 
 namespace inkveil {
@@ -30,11 +32,11 @@ struct MarkFinding
 //
 // The photo is shrunk to MarkTile::WorkingSide pixels and whitened (MarkSignal). The tile repeats,
 // so the whitened photo correlates with itself at lags of the tile's period: the autocorrelation's
-// peaks give the period, that is the scale the photo was resized by. Folding the photo at that
-// period adds all its tiles into one; correlating the fold with the key's sync cells, in each of
-// the 8 quarter-turn and mirror orientations, gives the orientation and the shift (the crop). The
-// payload cells are then read there and decoded (MarkCode); only a payload whose check bits hold
-// is reported.
+// peaks give candidate periods, that is the scale the photo was resized by. Folding the photo at
+// a period adds all its tiles into one; correlating the fold with the key's sync cells, in each
+// of the 8 quarter-turn and mirror orientations, tells how well the period fits and gives the
+// orientation and the shift (the crop). At the few best-fitting periods the payload cells are
+// read and decoded (MarkCode); only a payload whose check bits hold is reported.
 class MarkDetector
 {
 public:
@@ -46,8 +48,23 @@ public:
     Result<MarkFinding> findInFile(const QString &path) const;
 
 private:
-    // The best of the photo's orientations and shifts at one period, decoded.
-    MarkFinding findAtPeriod(const Plane &detail, float periodX, float periodY) const;
+    // One candidate period's fold in the orientations that best match the sync cells.
+    struct Screening
+    {
+        struct Aligned
+        {
+            int orientation = 0;
+            int dx = 0;
+            int dy = 0;
+            float score = 0;
+            Plane fold;
+        };
+        std::vector<Aligned> alignments; // best first
+        float score() const { return alignments.front().score; }
+    };
+    Screening screened(const Plane &fold) const;
+    // The screened orientations' payloads, best first; the first whose check bits hold.
+    MarkFinding decoded(const Screening &screening) const;
 
     MarkTile m_tile;
     // The sync cells as the fold samples them (two samples a cell).
