@@ -188,11 +188,11 @@ QByteArray sha256(const QList<QByteArrayView> &parts)
     QByteArray digest(32, '\0');
     bool good = context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) == 1;
     for (const QByteArrayView part : parts)
-        good = good && EVP_DigestUpdate(context.get(), part.data(),
-                                        static_cast<size_t>(part.size())) == 1;
-    good = good && EVP_DigestFinal_ex(context.get(),
-                                      reinterpret_cast<unsigned char *>(digest.data()),
-                                      nullptr) == 1;
+        good = good &&
+               EVP_DigestUpdate(context.get(), part.data(), static_cast<size_t>(part.size())) == 1;
+    good =
+        good && EVP_DigestFinal_ex(context.get(), reinterpret_cast<unsigned char *>(digest.data()),
+                                   nullptr) == 1;
     ERR_clear_error();
     return good ? digest : QByteArray();
 }

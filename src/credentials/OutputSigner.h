@@ -34,8 +34,7 @@ public:
 
     // Signs `asset`, a file of media type `provenance.format`, made from the photo at
     // `sourcePath`, whose own credentials become the ingredient's when they validate.
-    Result<Signed> sign(QByteArray asset, Provenance provenance,
-                        const QString &sourcePath) const;
+    Result<Signed> sign(QByteArray asset, Provenance provenance, const QString &sourcePath) const;
 
     const SigningIdentity &identity() const { return *m_identity; }
     const QString &author() const { return m_author; }
