@@ -8,6 +8,7 @@
 #include <QImage>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace inkveil {
@@ -24,8 +25,11 @@ constexpr int LeastPeriod = 40;
 // the tile's own peak may rank well below the picture's. Of these, the periods whose sync
 // correlation stands highest are decoded, in two orientations each.
 constexpr int PeriodsScreened = 16;
+constexpr int PeriodsSharpened = 10;
 constexpr int PeriodsTried = 6;
 constexpr int OrientationsTried = 2;
+// How many steps of one size the sharpening of a period may take.
+constexpr int SharpeningMoves = 3;
 // How far the sync correlation's peak must stand above its spread before the payload is read.
 constexpr float LeastSyncScore = 4.0f;
 
@@ -140,9 +144,9 @@ std::vector<int> candidatePeriods(const Correlogram &correlogram)
         periods.insert(periods.begin(), nominal);
     // A cropped copy's period lies above the nominal one. Where its peaks were too faint to
     // rank, a ladder of guesses finds them: each is refined to the peaks within two pixels.
-    for (int p = nominal + 4; p <= std::min(most, nominal * 5 / 2); p += 4) {
+    for (int p = nominal + 2; p <= std::min(most, nominal * 5 / 2); p += 2) {
         if (std::none_of(periods.begin(), periods.end(),
-                         [&](int q) { return std::abs(p - q) <= 2; }))
+                         [&](int q) { return std::abs(p - q) <= 1; }))
             periods.push_back(p);
     }
     return periods;
@@ -179,19 +183,26 @@ float refinedPeriod(const Correlogram &correlogram, int period, bool vertical)
 Plane folded(const Plane &detail, float periodX, float periodY)
 {
     Plane sum(FoldSide, FoldSide);
-    Plane count(FoldSide, FoldSide);
     std::vector<int> column(static_cast<size_t>(detail.width));
-    for (int x = 0; x < detail.width; ++x)
+    std::vector<float> columns(FoldSide, 0.0f);
+    std::vector<float> rows(FoldSide, 0.0f);
+    for (int x = 0; x < detail.width; ++x) {
         column[size_t(x)] = int(float(x) * FoldSide / periodX + 0.5f) & FoldMask;
+        columns[size_t(column[size_t(x)])] += 1.0f;
+    }
     for (int y = 0; y < detail.height; ++y) {
         const int v = int(float(y) * FoldSide / periodY + 0.5f) & FoldMask;
-        for (int x = 0; x < detail.width; ++x) {
-            sum.at(column[size_t(x)], v) += detail.at(x, y);
-            count.at(column[size_t(x)], v) += 1.0f;
-        }
+        rows[size_t(v)] += 1.0f;
+        float *out = &sum.at(0, v);
+        const float *line = &detail.values[size_t(y) * size_t(detail.width)];
+        for (int x = 0; x < detail.width; ++x)
+            out[column[size_t(x)]] += line[x];
     }
-    for (size_t i = 0; i < sum.values.size(); ++i)
-        sum.values[i] /= std::max(1.0f, count.values[i]);
+    // Every pixel of a fold row and column takes part: the counts are the axes' products.
+    for (int v = 0; v < FoldSide; ++v) {
+        for (int u = 0; u < FoldSide; ++u)
+            sum.at(u, v) /= std::max(1.0f, columns[size_t(u)] * rows[size_t(v)]);
+    }
     return sum;
 }
 
@@ -299,7 +310,16 @@ MarkFinding MarkDetector::find(const QImage &image) const
     const Plane detail = MarkSignal::whitened(MarkSignal::brightness(image, MarkTile::WorkingSide));
     const Plane acf = MarkSignal::autocorrelation(detail);
     const Correlogram correlogram(acf, detail.width, detail.height);
-    std::vector<Screening> screenings;
+    std::vector<Candidate> candidates;
+    const auto screen = [&](float periodX, float periodY) {
+        candidates.push_back({periodX, periodY, screened(folded(detail, periodX, periodY))});
+    };
+    // The period of a copy resized but not cropped, exactly: the autocorrelation of a busy
+    // picture may place its peaks a fraction of a pixel off.
+    const float exact = MarkTile::Side * float(std::max(detail.width, detail.height)) /
+                        MarkTile::CellsPerWorkingSide;
+    if (exact >= LeastPeriod)
+        screen(exact, exact);
     for (const int period : candidatePeriods(correlogram)) {
         float periodX = refinedPeriod(correlogram, period, false);
         float periodY = refinedPeriod(correlogram, period, true);
@@ -308,24 +328,65 @@ MarkFinding MarkDetector::find(const QImage &image) const
             periodX = periodY;
         if (2 * period > detail.height)
             periodY = periodX;
-        screenings.push_back(screened(folded(detail, periodX, periodY)));
+        screen(periodX, periodY);
     }
-    // Decoding only the nominal period and the few best-matching others keeps the chance of a
-    // false mark as low as it was with the few strongest peaks.
-    const auto byScore = [](const Screening &a, const Screening &b) {
-        return a.score() > b.score();
+    // Only the exact period and the few best-matching others are sharpened and decoded, which
+    // keeps the chance of a false mark as low as it was with the few strongest peaks.
+    const auto byScore = [](const Candidate &a, const Candidate &b) {
+        return a.screening.score() > b.screening.score();
     };
-    const bool nominalFirst = nominalPeriod(correlogram) >= LeastPeriod;
-    std::stable_sort(screenings.begin() + (nominalFirst ? 1 : 0), screenings.end(), byScore);
-    if (screenings.size() > size_t(PeriodsTried))
-        screenings.resize(size_t(PeriodsTried));
-    std::stable_sort(screenings.begin(), screenings.end(), byScore);
-    for (const Screening &screening : screenings) {
-        const MarkFinding finding = decoded(screening);
+    const bool exactFirst = exact >= LeastPeriod;
+    std::stable_sort(candidates.begin() + (exactFirst ? 1 : 0), candidates.end(), byScore);
+    if (candidates.size() > size_t(PeriodsSharpened))
+        candidates.resize(size_t(PeriodsSharpened));
+    for (Candidate &candidate : candidates)
+        sharpen(detail, candidate);
+    std::stable_sort(candidates.begin() + (exactFirst ? 1 : 0), candidates.end(), byScore);
+    if (candidates.size() > size_t(PeriodsTried))
+        candidates.resize(size_t(PeriodsTried));
+    std::stable_sort(candidates.begin(), candidates.end(), byScore);
+    for (const Candidate &candidate : candidates) {
+        const MarkFinding finding = decoded(candidate.screening);
         if (finding.found)
             return finding;
     }
     return {};
+}
+
+void MarkDetector::sharpen(const Plane &detail, Candidate &candidate) const
+{
+    const int orientation = candidate.screening.alignments.front().orientation;
+    const auto scoreAt = [&](float periodX, float periodY) {
+        return aligned(oriented(folded(detail, periodX, periodY), orientation), m_syncTemplate,
+                       orientation)
+            .score;
+    };
+    float best = candidate.screening.score();
+    float periodX = candidate.periodX;
+    float periodY = candidate.periodY;
+    // A pattern search from half a percent of the period down to a sixteenth of that: a fold
+    // of ten tiles blurs by a cell once the period is a third of a percent off.
+    for (float step = 0.005f * periodX; step > 0.0003f * periodX; step /= 2) {
+        for (int move = 0; move < SharpeningMoves; ++move) {
+            const std::array<std::pair<float, float>, 4> tries{
+                {{step, 0.0f}, {-step, 0.0f}, {0.0f, step}, {0.0f, -step}}};
+            bool moved = false;
+            for (const auto &[dx, dy] : tries) {
+                const float score = scoreAt(periodX + dx, periodY + dy);
+                if (score > best) {
+                    best = score;
+                    periodX += dx;
+                    periodY += dy;
+                    moved = true;
+                    break;
+                }
+            }
+            if (!moved)
+                break;
+        }
+    }
+    if (periodX != candidate.periodX || periodY != candidate.periodY)
+        candidate = {periodX, periodY, screened(folded(detail, periodX, periodY))};
 }
 
 MarkDetector::Screening MarkDetector::screened(const Plane &fold) const

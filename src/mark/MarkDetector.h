@@ -62,7 +62,16 @@ private:
         std::vector<Aligned> alignments; // best first
         float score() const { return alignments.front().score; }
     };
+    // A period to fold at, in working pixels along each axis, and how its fold matched.
+    struct Candidate
+    {
+        float periodX = 0;
+        float periodY = 0;
+        Screening screening;
+    };
     Screening screened(const Plane &fold) const;
+    // The candidate moved to the periods nearby whose fold matches the sync cells best.
+    void sharpen(const Plane &detail, Candidate &candidate) const;
     // The screened orientations' payloads, best first; the first whose check bits hold.
     MarkFinding decoded(const Screening &screening) const;
 
