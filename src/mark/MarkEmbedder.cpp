@@ -20,10 +20,18 @@ namespace inkveil {
 namespace {
 
 // Strength in levels of an 8-bit channel: the floor keeps flat areas within 2 levels once
-// rounded; texture (the local standard deviation of brightness) raises it up to the ceiling.
+// rounded; texture (the local standard deviation of brightness) raises it up to the ceiling,
+// where the picture hides it.
 constexpr float FlatStrength = 0.8f;
-constexpr float TextureGain = 0.2f;
-constexpr float MostStrength = 5.0f;
+constexpr float TextureGain = 0.3f;
+constexpr float MostStrength = 7.0f;
+// Below this brightness (of 255) the strength falls, to nothing at black.
+constexpr float DarkLevel = 12.0f;
+constexpr float DarkOffset = 2.0f;
+// An 8 x 8 patch this smooth (departure of brightness from a plane) changes by at most 2 levels.
+constexpr int Patch = 8;
+constexpr float SmoothPatchDeviation = 3.0f;
+constexpr int FlatPatchChange = 2;
 // The most a change can be once rounded, with room to spare.
 constexpr int MostChange = 8;
 // The most mean square change over a photo, in levels squared: 255^2 / 4.1 keeps the peak
@@ -81,9 +89,16 @@ float brightness(const uchar *pixel, const Layout &layout)
     return float(pixel[0] + 2 * pixel[1] + pixel[2]) * 0.25f;
 }
 
-// The standard deviation of brightness in each cell-sized block, from every third pixel or so
-// of every third row: enough to tell texture from flat at a small part of the cost.
-std::vector<float> blockDeviation(const QImage &image, const Layout &layout, const Grid &grid)
+// The mean and standard deviation of brightness in each cell-sized block, from every third pixel
+// or so of every third row: enough to tell texture from flat and dark from bright at a small part
+// of the cost.
+struct BlockStatistics
+{
+    std::vector<float> mean;
+    std::vector<float> deviation;
+};
+
+BlockStatistics blockStatistics(const QImage &image, const Layout &layout, const Grid &grid)
 {
     const auto blocks = size_t(grid.columns) * size_t(grid.rows);
     std::vector<double> sum(blocks, 0.0);
@@ -104,18 +119,27 @@ std::vector<float> blockDeviation(const QImage &image, const Layout &layout, con
             ++count[block];
         }
     }
-    std::vector<float> deviation(blocks, 0.0f);
+    BlockStatistics statistics{std::vector<float>(blocks, 0.0f), std::vector<float>(blocks, 0.0f)};
     for (size_t b = 0; b < blocks; ++b) {
-        if (count[b] > 1) {
+        if (count[b] > 0) {
             const double mean = sum[b] / count[b];
-            deviation[b] = float(std::sqrt(std::max(0.0, squares[b] / count[b] - mean * mean)));
+            statistics.mean[b] = float(mean);
+            statistics.deviation[b] =
+                float(std::sqrt(std::max(0.0, squares[b] / count[b] - mean * mean)));
         }
     }
-    return deviation;
+    return statistics;
+}
+
+// Near black a change of a level is a large part of the brightness (and tells most in
+// structural similarity): the strength falls to nothing there.
+float darkFactor(float brightness)
+{
+    return std::clamp((brightness + DarkOffset) / DarkLevel, 0.0f, 1.0f);
 }
 
 // Strength x tile value at every grid point. A point's strength is the least of the sixteen
-// blocks around it, so that a flat area next to texture stays faint up to its edge.
+// blocks around it, so that a flat or dark area next to texture stays faint up to its edge.
 Grid markGrid(const QImage &image, const Layout &layout,
               const std::array<float, MarkTile::Cells> &tile)
 {
@@ -124,20 +148,23 @@ Grid markGrid(const QImage &image, const Layout &layout,
     grid.columns = int(std::ceil(float(image.width()) / grid.cell)) + 2;
     grid.rows = int(std::ceil(float(image.height()) / grid.cell)) + 2;
     grid.values.assign(size_t(grid.columns) * size_t(grid.rows), 0.0f);
-    const std::vector<float> deviation = blockDeviation(image, layout, grid);
-    const auto deviationAt = [&](int i, int j) {
-        i = std::clamp(i, 0, grid.columns - 1);
-        j = std::clamp(j, 0, grid.rows - 1);
-        return deviation[size_t(j) * size_t(grid.columns) + size_t(i)];
+    const BlockStatistics statistics = blockStatistics(image, layout, grid);
+    const auto blockAt = [&](int i, int j) {
+        return size_t(std::clamp(j, 0, grid.rows - 1)) * size_t(grid.columns) +
+               size_t(std::clamp(i, 0, grid.columns - 1));
     };
     for (int j = 0; j < grid.rows; ++j) {
         for (int i = 0; i < grid.columns; ++i) {
-            float texture = deviationAt(i, j);
+            float texture = statistics.deviation[blockAt(i, j)];
+            float darkest = statistics.mean[blockAt(i, j)];
             for (int b = j - 2; b <= j + 1; ++b) {
-                for (int a = i - 2; a <= i + 1; ++a)
-                    texture = std::min(texture, deviationAt(a, b));
+                for (int a = i - 2; a <= i + 1; ++a) {
+                    texture = std::min(texture, statistics.deviation[blockAt(a, b)]);
+                    darkest = std::min(darkest, statistics.mean[blockAt(a, b)]);
+                }
             }
-            const float strength = std::min(MostStrength, FlatStrength + TextureGain * texture);
+            const float strength =
+                darkFactor(darkest) * std::min(MostStrength, FlatStrength + TextureGain * texture);
             grid.at(i, j) =
                 strength * tile[size_t((j % MarkTile::Side) * MarkTile::Side + i % MarkTile::Side)];
         }
@@ -309,16 +336,75 @@ void capEnergy(Grid &grid, QSize size)
     }
 }
 
+// Whether an 8 x 8 patch is smooth: 16 of its pixels, on a 4 x 4 lattice, depart from the
+// plane that fits them best by less than SmoothPatchDeviation (a flat patch or an even
+// gradient, where the eye sees the least change).
+bool smoothPatch(const QImage &image, const Layout &layout, int x0, int y0)
+{
+    if (x0 + Patch > image.width() || y0 + Patch > image.height())
+        return true; // the photo's edge: too few pixels to tell, so hold the change
+    float sum = 0, squares = 0, alongX = 0, alongY = 0;
+    for (int b = 0; b < 4; ++b) {
+        const uchar *line = image.constScanLine(y0 + 1 + 2 * b);
+        for (int a = 0; a < 4; ++a) {
+            const float value =
+                brightness(line + size_t(x0 + 1 + 2 * a) * size_t(layout.stride), layout);
+            sum += value;
+            squares += value * value;
+            alongX += value * (float(a) - 1.5f);
+            alongY += value * (float(b) - 1.5f);
+        }
+    }
+    // Over the lattice, each offset's squares add up to 4 x 5 = 20.
+    const float mean = sum / 16;
+    const float residual =
+        squares / 16 - mean * mean - (alongX * alongX + alongY * alongY) / (20.0f * 16.0f);
+    return residual < SmoothPatchDeviation * SmoothPatchDeviation;
+}
+
+// The largest change the grid can make in the patch at (x0, y0): the largest of the grid points
+// around it, rounded.
+int mostChangeInPatch(const Grid &grid, int x0, int y0)
+{
+    const int i0 = int(float(x0) / grid.cell), i1 = int(float(x0 + Patch - 1) / grid.cell) + 1;
+    const int j0 = int(float(y0) / grid.cell), j1 = int(float(y0 + Patch - 1) / grid.cell) + 1;
+    float most = 0;
+    for (int j = j0; j <= std::min(j1, grid.rows - 1); ++j) {
+        const float *row = grid.values.data() + size_t(j) * size_t(grid.columns);
+        for (int i = i0; i <= std::min(i1, grid.columns - 1); ++i)
+            most = std::max(most, std::abs(row[i]));
+    }
+    return int(most + 0.5f);
+}
+
+// Adds the grid's changes, 8 rows at a time: where an 8 x 8 patch is smooth, the eye would see
+// more than 2 levels however busy the cells around it, so its changes are held within 2.
 void addGrid(QImage &image, const Layout &layout, const Grid &grid)
 {
     std::vector<float> gridRow(static_cast<size_t>(grid.columns));
-    std::vector<int> change(static_cast<size_t>(image.width()));
-    for (int y = 0; y < image.height(); ++y) {
-        rowChanges(grid, y, gridRow, change);
-        if (layout.sixteenBit)
-            addToRow16(image.scanLine(y), change);
-        else
-            addToRow(image.scanLine(y), layout, change);
+    std::vector<std::vector<int>> band(Patch, std::vector<int>(static_cast<size_t>(image.width())));
+    for (int y0 = 0; y0 < image.height(); y0 += Patch) {
+        const int rows = std::min(Patch, image.height() - y0);
+        for (int r = 0; r < rows; ++r)
+            rowChanges(grid, y0 + r, gridRow, band[size_t(r)]);
+        for (int x0 = 0; x0 < image.width(); x0 += Patch) {
+            if (mostChangeInPatch(grid, x0, y0) <= FlatPatchChange ||
+                !smoothPatch(image, layout, x0, y0))
+                continue;
+            const int x1 = std::min(image.width(), x0 + Patch);
+            for (int r = 0; r < rows; ++r) {
+                for (int x = x0; x < x1; ++x) {
+                    int &change = band[size_t(r)][size_t(x)];
+                    change = std::clamp(change, -FlatPatchChange, FlatPatchChange);
+                }
+            }
+        }
+        for (int r = 0; r < rows; ++r) {
+            if (layout.sixteenBit)
+                addToRow16(image.scanLine(y0 + r), band[size_t(r)]);
+            else
+                addToRow(image.scanLine(y0 + r), layout, band[size_t(r)]);
+        }
     }
 }
 
