@@ -7,8 +7,8 @@
 // very dark pictures, marks each, attacks each copy, and counts the exact payloads recovered,
 // the wrong ones, the marks found where there are none, invisibility and speed.
 //
-//     inkveil-mark-bench [--images N] [--largest MP] [--unmarked N] [--wrong-key N] [--seed S]
-//                        [--attack TEXT]... [--key FILE]
+//     inkveil-mark-bench [--images N] [--largest MP] [--unmarked N] [--wrong-key N]
+//                        [--attack TEXT]... [--key FILE] [--first N] [--picture N]
 
 #include "base/Result.h"
 #include "mark/MarkDetector.h"
@@ -218,7 +218,10 @@ QImage corpusImage(int index, const QStringList &sources, double largestMp,
         return synthetic(index / 10, size, random);
     QImageReader reader(sources.at(index % sources.size()));
     reader.setAllocationLimit(0);
-    const QImage source = reader.read().convertToFormat(QImage::Format_RGB32);
+    // A wallpaper with transparency is seen over the desktop's colour, not over black.
+    QImage source(reader.size(), QImage::Format_RGB32);
+    source.fill(QColor(128, 128, 128));
+    QPainter(&source).drawImage(0, 0, reader.read());
     // A random crop of at least half the source, scaled to the size drawn.
     const double share = 0.5 + random.bounded(0.5);
     const QSize cut =
@@ -262,20 +265,25 @@ std::pair<double, double> fidelity(const QImage &a, const QImage &b)
     return {mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99.0, ssimSum / windows};
 }
 
-// The largest change of any channel where the picture is flat (8x8 standard deviation under 2).
+// The largest change of any channel where the picture is flat or smooth: an 8 x 8 window whose
+// brightness departs from its best-fitting plane by a standard deviation under 2 levels.
 int flatChange(const QImage &before, const QImage &after)
 {
     const QImage grey = before.convertToFormat(QImage::Format_Grayscale8);
     int most = 0;
     for (int y0 = 0; y0 + 8 <= grey.height(); y0 += 8) {
         for (int x0 = 0; x0 + 8 <= grey.width(); x0 += 8) {
-            double sum = 0, squares = 0;
+            double sum = 0, squares = 0, alongX = 0, alongY = 0;
             for (int y = y0; y < y0 + 8; ++y)
                 for (int x = x0; x < x0 + 8; ++x) {
                     const int v = grey.constScanLine(y)[x];
                     sum += v, squares += v * v;
+                    alongX += v * (x - x0 - 3.5), alongY += v * (y - y0 - 3.5);
                 }
-            if (squares / 64 - (sum / 64) * (sum / 64) >= 4)
+            // Each offset's squares add up to 8 x 42 = 336 over the window.
+            const double residual = squares / 64 - (sum / 64) * (sum / 64) -
+                                    (alongX * alongX + alongY * alongY) / (336.0 * 64);
+            if (residual >= 4)
                 continue;
             for (int y = y0; y < y0 + 8; ++y) {
                 const auto *a = reinterpret_cast<const QRgb *>(before.constScanLine(y));
@@ -346,6 +354,22 @@ void writePhotos(const QString &folder, const QStringList &sources, int count)
     }
 }
 
+// An unmarked variant for the false-mark count: the picture itself, then random crops (at least
+// a third of each side), scales down to a fifth and JPEG qualities, from a copy at most 2048
+// pixels long (the detector works at 1024).
+QImage unmarkedVariant(const QImage &original, const QImage &small, int k, QRandomGenerator &random)
+{
+    if (k == 0)
+        return original;
+    const double w = 0.33 + random.bounded(0.67), h = 0.33 + random.bounded(0.67);
+    const double left = random.bounded(1.0 - w), top = random.bounded(1.0 - h);
+    QImage variant = cropped(small, left, top, 1.0 - w - left, 1.0 - h - top);
+    variant = scaledBy(variant, 0.2 + random.bounded(0.8));
+    if (random.bounded(2) == 0)
+        variant = reencoded(variant, "jpg", 40 + int(random.bounded(56)));
+    return variant;
+}
+
 struct Tally
 {
     int tried = 0, exact = 0, wrong = 0;
@@ -382,7 +406,14 @@ int main(int argc, char *argv[])
     const QCommandLineOption keyFile(QStringLiteral("key"),
                                      QStringLiteral("mark with this key file (runs compare)"),
                                      QStringLiteral("file"));
-    parser.addOptions({images, largest, unmarked, wrongKey, quick, speed, photos, only, keyFile});
+    const QCommandLineOption first(QStringLiteral("first"),
+                                   QStringLiteral("attack pictures from <n> on (runs split)"),
+                                   QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption picture(QStringLiteral("picture"),
+                                     QStringLiteral("attack only picture <n> of the corpus"),
+                                     QStringLiteral("n"));
+    parser.addOptions(
+        {images, largest, unmarked, wrongKey, quick, speed, photos, only, keyFile, picture, first});
     parser.addHelpOption();
     parser.process(app);
 
@@ -423,6 +454,9 @@ int main(int argc, char *argv[])
         QImage marked = original;
         const MarkPayload payload{quint64(random.generate64() & MarkPayload::MaxId),
                                   quint32(i + 1)};
+        if ((parser.isSet(picture) && parser.value(picture).toInt() != i) ||
+            i < parser.value(first).toInt())
+            continue;
         QElapsedTimer clock;
         clock.start();
         MarkEmbedder::embed(marked, key, payload);
@@ -450,13 +484,12 @@ int main(int argc, char *argv[])
             wrongKeyFound +=
                 otherDetector.find(list.at(size_t(k) % list.size()).apply(marked)).found;
         }
+        const QImage small =
+            original.width() > 2048 || original.height() > 2048 ? webFit(original, 2048) : original;
+        QRandomGenerator variants{quint32(i)};
         for (int k = 0; k < parser.value(unmarked).toInt(); ++k) {
             ++unmarkedTried;
-            const QImage variant = k == 0   ? original
-                                   : k == 1 ? scaledBy(original, 0.6)
-                                   : k == 2 ? cropped(original, .15, .05, .02, .2)
-                                            : reencoded(scaledBy(original, 0.8), "jpg", 80);
-            falseMarks += detector.find(variant).found;
+            falseMarks += detector.find(unmarkedVariant(original, small, k, variants)).found;
         }
         int wrongSoFar = 0;
         for (const auto &[name, tally] : tallies)
