@@ -92,6 +92,8 @@ void FindMarkWindow::showFound(qsizetype row, const QString &outcome, const QStr
     if (!item)
         return;
     item->setText(FoundColumn, outcome);
+    // A reason a photo can't be read is often longer than the column.
+    item->setToolTip(FoundColumn, outcome);
     item->setText(ConfidenceColumn, confidence);
 }
 
