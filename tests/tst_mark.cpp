@@ -312,7 +312,8 @@ private Q_SLOTS:
         QDropEvent drop({5, 5}, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(window, &drop);
 
-        // The folder stands for its one photo, not for its sub-folder nor its text file.
+        // The folder stands for its one photo, not for its sub-folder nor its text file; the
+        // rows are there at once and filled in from the event loop, never during the drop.
         const auto rows = [&] {
             QStringList found;
             const auto *results = window->findChild<QTreeWidget *>();
@@ -321,6 +322,7 @@ private Q_SLOTS:
                              results->topLevelItem(row)->text(2));
             return found;
         };
+        QCOMPARE(rows(), QStringList(3, QStringLiteral("Looking…|")));
         QTRY_VERIFY(!rows().contains(QStringLiteral("Looking…|")));
         QCOMPARE(rows().size(), 3);
         QVERIFY(QRegularExpression(QStringLiteral("^mark 1099511627775 serial 11259375\\|\\d+ %$"))
