@@ -10,20 +10,26 @@
 #include "mark/MarkEmbedder.h"
 #include "mark/MarkKey.h"
 #include "output/OutputOptions.h"
+#include "panes/FindMarkWindow.h"
 #include "panes/MarkKeyControls.h"
 #include "session/StateFile.h"
 
+#include <QApplication>
 #include <QBuffer>
+#include <QClipboard>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QTreeWidget>
 
 #include <sys/stat.h>
 
@@ -261,7 +267,8 @@ private Q_SLOTS:
     }
 
     // The output pane's key controls: an exported key is the key, an imported one replaces it
-    // (the fingerprint shows which), and "Find Mark…" reads the photos chosen with it.
+    // (the fingerprint shows which), and "Find Mark…" opens a window that looks, with it, at
+    // the photos dropped on it, off the interface thread, and survives being closed mid-way.
     void keyControls()
     {
         QLabel fingerprint;
@@ -269,6 +276,13 @@ private Q_SLOTS:
         MarkKeyControls controls(&fingerprint, &exportKey, &importKey, &findMark, nullptr);
         const QString keyPath = m_dir.filePath(QStringLiteral("pane/mark.key"));
         controls.setKeyPath(keyPath);
+        findMark.click();
+        QPointer<FindMarkWindow> window = fingerprint.findChild<FindMarkWindow *>();
+        QVERIFY(window);
+        QVERIFY(window->findChild<QLabel *>(QStringLiteral("instructions"))
+                    ->text()
+                    .startsWith(QStringLiteral("There is no mark key to look with: ")));
+
         const QString exported = m_dir.filePath(QStringLiteral("exported.key"));
         QVERIFY(!controls.exportPanelDidEnd(QDialog::Accepted, {exported}).isEmpty());
         QCOMPARE(readFile(exported), readFile(keyPath));
@@ -278,10 +292,53 @@ private Q_SLOTS:
         QVERIFY(m_key.save(other).ok());
         QVERIFY(!controls.importPanelDidEnd(QDialog::Accepted, {other}).isEmpty());
         QCOMPARE(fingerprint.text(), QStringLiteral("Key ") + m_key.fingerprint());
-        const QString photo = m_dir.filePath(QStringLiteral("marked.png"));
-        QVERIFY(m_marked.save(photo));
-        QCOMPARE(controls.findPanelDidEnd(QDialog::Accepted, {photo}),
-                 QStringLiteral("marked.png: mark 1099511627775 serial 11259375"));
+        QVERIFY(window->findChild<QLabel *>(QStringLiteral("instructions"))
+                    ->text()
+                    .contains(m_key.fingerprint()));
+
+        const QString folder = m_dir.filePath(QStringLiteral("dropped"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/inner")));
+        QVERIFY(m_marked.save(folder + QStringLiteral("/marked.png")));
+        QVERIFY(scene().save(folder + QStringLiteral("/inner/plain.png")));
+        QVERIFY(writeFile(folder + QStringLiteral("/notes.txt"), "not a photo"));
+        QMimeData data;
+        data.setUrls(fileUrls({folder, folder + QStringLiteral("/inner/plain.png"),
+                               folder + QStringLiteral("/notes.txt")}) +
+                     QList<QUrl>{QUrl(QStringLiteral("https://example.com/photo.jpg"))});
+        QDragEnterEvent enter({5, 5}, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(window, &enter);
+        QVERIFY(enter.isAccepted());
+        QCOMPARE(enter.dropAction(), Qt::CopyAction);
+        QDropEvent drop({5, 5}, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(window, &drop);
+
+        // The folder stands for its one photo, not for its sub-folder nor its text file; the
+        // rows are there at once and filled in from the event loop, never during the drop.
+        const auto rows = [&] {
+            QStringList found;
+            const auto *results = window->findChild<QTreeWidget *>();
+            for (int row = 0; row < results->topLevelItemCount(); ++row)
+                found.append(results->topLevelItem(row)->text(1) + QLatin1Char('|') +
+                             results->topLevelItem(row)->text(2));
+            return found;
+        };
+        QCOMPARE(rows(), QStringList(3, QStringLiteral("Looking…|")));
+        QTRY_VERIFY(!rows().contains(QStringLiteral("Looking…|")));
+        QCOMPARE(rows().size(), 3);
+        QVERIFY(QRegularExpression(QStringLiteral("^mark 1099511627775 serial 11259375\\|\\d+ %$"))
+                    .match(rows().at(0))
+                    .hasMatch());
+        QCOMPARE(rows().at(1), QStringLiteral("no mark|"));
+        QVERIFY(rows().at(2).startsWith(QStringLiteral("can't be read: ")));
+        window->findChild<QPushButton *>(QStringLiteral("copy"))->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("marked.png: mark 1099511627775 serial 11259375\nplain.png: no "
+                                "mark\nnotes.txt: ") +
+                     rows().at(2).chopped(1));
+
+        QApplication::sendEvent(window, &drop);
+        window->close();
+        QTRY_VERIFY(!window);
     }
 
 private:

@@ -4,12 +4,11 @@
 #include "panes/MarkKeyControls.h"
 
 #include "base/Printable.h"
-#include "mark/MarkDetector.h"
 #include "mark/MarkKey.h"
+#include "panes/FindMarkWindow.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 
@@ -28,9 +27,7 @@ MarkKeyControls::MarkKeyControls(QLabel *fingerprint, QAbstractButton *exportKey
     connect(importKey, &QAbstractButton::clicked, this, [this] {
         choose(QStringLiteral("Import a mark key"), false, &MarkKeyControls::importPanelDidEnd);
     });
-    connect(findMark, &QAbstractButton::clicked, this, [this] {
-        choose(QStringLiteral("Find the mark in photos"), false, &MarkKeyControls::findPanelDidEnd);
-    });
+    connect(findMark, &QAbstractButton::clicked, this, &MarkKeyControls::findMark);
     showFingerprint();
 }
 
@@ -42,6 +39,8 @@ void MarkKeyControls::setKeyPath(const QString &path)
 
 void MarkKeyControls::showFingerprint()
 {
+    if (m_findMarkWindow)
+        m_findMarkWindow->setKeyPath(m_keyPath);
     if (!m_fingerprint)
         return;
     const Result<MarkKey> key = MarkKey::load(m_keyPath);
@@ -55,9 +54,7 @@ void MarkKeyControls::choose(const QString &title, bool saving,
     QWidget *window = m_fingerprint ? m_fingerprint->window() : nullptr;
     auto *dialog = new QFileDialog(window, title);
     dialog->setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog->setFileMode(saving                                     ? QFileDialog::AnyFile
-                        : end == &MarkKeyControls::findPanelDidEnd ? QFileDialog::ExistingFiles
-                                                                   : QFileDialog::ExistingFile);
+    dialog->setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::finished, this, [this, dialog, end](int result) {
         tell((this->*end)(result, dialog->selectedFiles()));
@@ -103,30 +100,16 @@ QString MarkKeyControls::importPanelDidEnd(int result, const QStringList &paths)
         .arg(key->fingerprint());
 }
 
-QString MarkKeyControls::findPanelDidEnd(int result, const QStringList &paths)
+void MarkKeyControls::findMark()
 {
-    if (result != QDialog::Accepted || paths.isEmpty())
-        return {};
-    const Result<MarkKey> key = MarkKey::load(m_keyPath);
-    if (!key)
-        return QStringLiteral("There is no mark key to look with: %1").arg(printable(key.reason()));
-    const MarkDetector detector(*key);
-    QStringList lines;
-    for (const QString &path : paths) {
-        const Result<MarkFinding> finding = detector.findInFile(path);
-        const QString name = printable(QFileInfo(path).fileName());
-        if (!finding)
-            lines.append(
-                QStringLiteral("%1: can't be read: %2").arg(name, printable(finding.reason())));
-        else if (finding->found)
-            lines.append(QStringLiteral("%1: mark %2 serial %3")
-                             .arg(name)
-                             .arg(finding->payload.id)
-                             .arg(finding->payload.serial));
-        else
-            lines.append(QStringLiteral("%1: no mark").arg(name));
+    if (!m_findMarkWindow) {
+        m_findMarkWindow =
+            new FindMarkWindow(m_keyPath, m_fingerprint ? m_fingerprint->window() : nullptr);
+        m_findMarkWindow->setAttribute(Qt::WA_DeleteOnClose);
     }
-    return lines.join(QLatin1Char('\n'));
+    m_findMarkWindow->show();
+    m_findMarkWindow->raise();
+    m_findMarkWindow->activateWindow();
 }
 
 } // namespace inkveil

@@ -13,9 +13,11 @@ class QWidget;
 
 namespace inkveil {
 
+class FindMarkWindow;
+
 // The output pane's controls of the invisible mark's key: its fingerprint, export and import
 // (a photographer moving to a new computer takes the key along to keep finding old marks), and
-// "Find Mark…", which looks for the mark in the photos chosen and says what it found.
+// "Find Mark…", which opens the window that looks for the mark in photos dropped or chosen.
 class MarkKeyControls : public QObject
 {
     Q_OBJECT
@@ -27,11 +29,12 @@ public:
     // The key file the controls work on (tests use another).
     void setKeyPath(const QString &path);
     // Ends of the choosers: export writes the key to the one path chosen, import replaces the
-    // key with the one in the file chosen, find answers a line per photo; a cancelled chooser
-    // does nothing. Each answers what it tells the user (empty when nothing happened).
+    // key with the one in the file chosen; a cancelled chooser does nothing. Each answers what
+    // it tells the user (empty when nothing happened).
     QString exportPanelDidEnd(int result, const QStringList &paths);
     QString importPanelDidEnd(int result, const QStringList &paths);
-    QString findPanelDidEnd(int result, const QStringList &paths);
+    // Shows the Find Mark window over the pane's, made at the first call and raised after.
+    void findMark();
 
 private:
     void showFingerprint();
@@ -41,6 +44,7 @@ private:
 
     QPointer<QLabel> m_fingerprint;
     QString m_keyPath;
+    QPointer<FindMarkWindow> m_findMarkWindow;
 };
 
 } // namespace inkveil
