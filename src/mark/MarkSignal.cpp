@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <memory>
 #include <mutex>
 
 namespace inkveil {
@@ -67,6 +68,9 @@ public:
         std::copy_n(m_real, out.values.size(), out.values.begin());
         return out;
     }
+
+    int width() const { return m_width; }
+    int height() const { return m_height; }
 
 private:
     size_t spectrumSize() const { return size_t(m_width / 2 + 1) * size_t(m_height); }
@@ -200,7 +204,17 @@ Plane MarkSignal::autocorrelation(const Plane &plane)
 
 Plane MarkSignal::crossCorrelation(const Plane &a, const Plane &b)
 {
-    Fft fft(a.width, a.height);
+    // The detector correlates hundreds of folds of one size: planning a transform costs more
+    // than running it, so each thread keeps its plans.
+    thread_local std::vector<std::unique_ptr<Fft>> plans;
+    auto found = std::find_if(plans.begin(), plans.end(), [&](const auto &plan) {
+        return plan->width() == a.width && plan->height() == a.height;
+    });
+    if (found == plans.end()) {
+        plans.push_back(std::make_unique<Fft>(a.width, a.height));
+        found = plans.end() - 1;
+    }
+    Fft &fft = **found;
     fft.load(a);
     std::vector<std::complex<float>> spectrumA = fft.forward();
     fft.load(b);
