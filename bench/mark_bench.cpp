@@ -466,7 +466,8 @@ int main(int argc, char *argv[])
         worstPsnr = std::min(worstPsnr, psnr);
         psnrSum += psnr;
         worstSsim = std::min(worstSsim, ssim);
-        worstFlat = std::max(worstFlat, flatChange(original, marked));
+        const int flat = flatChange(original, marked);
+        worstFlat = std::max(worstFlat, flat);
         QStringList missed;
         for (const Attack &attack : list) {
             const MarkFinding finding = detector.find(attack.apply(marked));
@@ -497,7 +498,7 @@ int main(int argc, char *argv[])
         out() << i << ' ' << original.width() << 'x' << original.height() << " wrong " << wrongSoFar
               << " false " << falseMarks << '/' << unmarkedTried << " wrong-key " << wrongKeyFound
               << '/' << wrongKeyTried << " psnr " << QString::number(psnr, 'f', 1) << " ssim "
-              << QString::number(ssim, 'f', 4) << " missed: " << missed.join(QStringLiteral(", "))
+              << QString::number(ssim, 'f', 4) << " flat " << flat << " missed: " << missed.join(QStringLiteral(", "))
               << Qt::endl;
     }
     out() << "\n| attack | exact | wrong | tried |\n|---|---|---|---|\n";

@@ -13,6 +13,7 @@
 #endif
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace inkveil {
@@ -23,8 +24,11 @@ namespace {
 // rounded; texture (the local standard deviation of brightness) raises it up to the ceiling,
 // where the picture hides it.
 constexpr float FlatStrength = 0.8f;
-constexpr float TextureGain = 0.3f;
-constexpr float MostStrength = 7.0f;
+// Below 10 pixels a cell, an 8 x 8 area spans most of a cell and the rounded pattern's steps
+// show in it (structural similarity counts them): the floor eases to 0.7 at 6 pixels.
+constexpr float SmallCellStrength = 0.7f;
+constexpr float TextureGain = 0.4f;
+constexpr float MostStrength = 8.0f;
 // Below this brightness (of 255) the strength falls, to nothing at black.
 constexpr float DarkLevel = 12.0f;
 constexpr float DarkOffset = 2.0f;
@@ -33,7 +37,7 @@ constexpr int Patch = 8;
 constexpr float SmoothPatchDeviation = 3.0f;
 constexpr int FlatPatchChange = 2;
 // The most a change can be once rounded, with room to spare.
-constexpr int MostChange = 8;
+constexpr int MostChange = 10;
 // The most mean square change over a photo, in levels squared: 255^2 / 4.1 keeps the peak
 // signal-to-noise ratio at 42 dB or more.
 constexpr double MostMeanSquare = 4.1;
@@ -44,6 +48,7 @@ struct Layout
     int stride = 0;   // bytes per pixel
     bool premultiplied = false;
     bool sixteenBit = false;
+    bool blueFirst = false; // the byte order of colour in memory
 };
 
 Layout layoutOf(QImage::Format format)
@@ -51,15 +56,18 @@ Layout layoutOf(QImage::Format format)
     switch (format) {
     case QImage::Format_RGB32:
     case QImage::Format_ARGB32:
+        return {3, 4, false, false, Q_BYTE_ORDER == Q_LITTLE_ENDIAN};
     case QImage::Format_RGBX8888:
     case QImage::Format_RGBA8888:
         return {3, 4, false, false};
     case QImage::Format_ARGB32_Premultiplied:
+        return {3, 4, true, false, Q_BYTE_ORDER == Q_LITTLE_ENDIAN};
     case QImage::Format_RGBA8888_Premultiplied:
         return {3, 4, true, false};
     case QImage::Format_RGB888:
-    case QImage::Format_BGR888:
         return {3, 3, false, false};
+    case QImage::Format_BGR888:
+        return {3, 3, false, false, true};
     case QImage::Format_Grayscale8:
         return {1, 1, false, false};
     case QImage::Format_Grayscale16:
@@ -87,6 +95,36 @@ float brightness(const uchar *pixel, const Layout &layout)
     if (layout.channels == 1)
         return pixel[0];
     return float(pixel[0] + 2 * pixel[1] + pixel[2]) * 0.25f;
+}
+
+// Lightness as the eye sees it: the luminance of the linear-light primaries, encoded back as
+// sRGB. A saturated gradient whose red and green run against each other may look smooth where
+// a sum of the encoded values would call it busy.
+float luma(const uchar *pixel, const Layout &layout)
+{
+    if (layout.sixteenBit || layout.channels == 1)
+        return brightness(pixel, layout);
+    static constexpr int EncodedSteps = 4096;
+    static const auto tables = [] {
+        const auto linear = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        const auto encoded = [](double v) {
+            return v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+        };
+        std::pair<std::array<float, 256>, std::array<float, EncodedSteps + 1>> t{};
+        for (int v = 0; v < 256; ++v)
+            t.first[size_t(v)] = float(linear(v / 255.0));
+        for (int v = 0; v <= EncodedSteps; ++v)
+            t.second[size_t(v)] = float(255.0 * encoded(double(v) / EncodedSteps));
+        return t;
+    }();
+    const int red = layout.blueFirst ? pixel[2] : pixel[0];
+    const int blue = layout.blueFirst ? pixel[0] : pixel[2];
+    const float luminance = 0.2126f * tables.first[size_t(red)] +
+                            0.7152f * tables.first[size_t(pixel[1])] +
+                            0.0722f * tables.first[size_t(blue)];
+    return tables.second[size_t(std::clamp(int(luminance * EncodedSteps + 0.5f), 0, EncodedSteps))];
 }
 
 // The mean and standard deviation of brightness in each cell-sized block, from every third pixel
@@ -149,6 +187,8 @@ Grid markGrid(const QImage &image, const Layout &layout,
     grid.rows = int(std::ceil(float(image.height()) / grid.cell)) + 2;
     grid.values.assign(size_t(grid.columns) * size_t(grid.rows), 0.0f);
     const BlockStatistics statistics = blockStatistics(image, layout, grid);
+    const float floor = SmallCellStrength + (FlatStrength - SmallCellStrength) *
+                                                std::clamp((grid.cell - 6.0f) / 4.0f, 0.0f, 1.0f);
     const auto blockAt = [&](int i, int j) {
         return size_t(std::clamp(j, 0, grid.rows - 1)) * size_t(grid.columns) +
                size_t(std::clamp(i, 0, grid.columns - 1));
@@ -164,7 +204,7 @@ Grid markGrid(const QImage &image, const Layout &layout,
                 }
             }
             const float strength =
-                darkFactor(darkest) * std::min(MostStrength, FlatStrength + TextureGain * texture);
+                darkFactor(darkest) * std::min(MostStrength, floor + TextureGain * texture);
             grid.at(i, j) =
                 strength * tile[size_t((j % MarkTile::Side) * MarkTile::Side + i % MarkTile::Side)];
         }
@@ -214,7 +254,7 @@ size_t addToRow4(uchar *line, const std::vector<int> &change)
     const __m128i zero = _mm_setzero_si128();
     for (size_t x = 0; x < whole; x += 4) {
         const __m128i delta = _mm_loadu_si128(reinterpret_cast<const __m128i *>(change.data() + x));
-        const __m128i up = _mm_max_epi16(delta, zero); // values within 0..8: 16 bits suffice
+        const __m128i up = _mm_max_epi16(delta, zero); // values within 0..10: 16 bits suffice
         const __m128i down = _mm_max_epi16(_mm_sub_epi32(zero, delta), zero);
         const auto spread = [](__m128i v) {
             return _mm_or_si128(_mm_or_si128(v, _mm_slli_epi32(v, 8)), _mm_slli_epi32(v, 16));
@@ -347,8 +387,7 @@ bool smoothPatch(const QImage &image, const Layout &layout, int x0, int y0)
     for (int b = 0; b < 4; ++b) {
         const uchar *line = image.constScanLine(y0 + 1 + 2 * b);
         for (int a = 0; a < 4; ++a) {
-            const float value =
-                brightness(line + size_t(x0 + 1 + 2 * a) * size_t(layout.stride), layout);
+            const float value = luma(line + size_t(x0 + 1 + 2 * a) * size_t(layout.stride), layout);
             sum += value;
             squares += value * value;
             alongX += value * (float(a) - 1.5f);
