@@ -41,6 +41,9 @@ constexpr int MostChange = 10;
 // The most mean square change over a photo, in levels squared: 255^2 / 4.1 keeps the peak
 // signal-to-noise ratio at 42 dB or more.
 constexpr double MostMeanSquare = 4.1;
+// The changes' mean square is taken from every fourth row, and kept this far within the budget.
+constexpr int PowerRowStep = 4;
+constexpr double SampledShare = 0.98;
 
 struct Layout
 {
@@ -95,36 +98,6 @@ float brightness(const uchar *pixel, const Layout &layout)
     if (layout.channels == 1)
         return pixel[0];
     return float(pixel[0] + 2 * pixel[1] + pixel[2]) * 0.25f;
-}
-
-// Lightness as the eye sees it: the luminance of the linear-light primaries, encoded back as
-// sRGB. A saturated gradient whose red and green run against each other may look smooth where
-// a sum of the encoded values would call it busy.
-float luma(const uchar *pixel, const Layout &layout)
-{
-    if (layout.sixteenBit || layout.channels == 1)
-        return brightness(pixel, layout);
-    static constexpr int EncodedSteps = 4096;
-    static const auto tables = [] {
-        const auto linear = [](double v) {
-            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
-        const auto encoded = [](double v) {
-            return v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
-        };
-        std::pair<std::array<float, 256>, std::array<float, EncodedSteps + 1>> t{};
-        for (int v = 0; v < 256; ++v)
-            t.first[size_t(v)] = float(linear(v / 255.0));
-        for (int v = 0; v <= EncodedSteps; ++v)
-            t.second[size_t(v)] = float(255.0 * encoded(double(v) / EncodedSteps));
-        return t;
-    }();
-    const int red = layout.blueFirst ? pixel[2] : pixel[0];
-    const int blue = layout.blueFirst ? pixel[0] : pixel[2];
-    const float luminance = 0.2126f * tables.first[size_t(red)] +
-                            0.7152f * tables.first[size_t(pixel[1])] +
-                            0.0722f * tables.first[size_t(blue)];
-    return tables.second[size_t(std::clamp(int(luminance * EncodedSteps + 0.5f), 0, EncodedSteps))];
 }
 
 // The mean and standard deviation of brightness in each cell-sized block, from every third pixel
@@ -321,21 +294,24 @@ void addToRow16(uchar *line, const std::vector<int> &change)
         values[x] = static_cast<quint16>(std::clamp(values[x] + change[x] * 257, 0, 65535));
 }
 
-// The mean square of the rounded changes over the whole photo, in levels squared: what
-// clamping at black and white leaves can only be less.
+// The mean square of the rounded changes, in levels squared, from every fourth row of a photo
+// (what clamping at black and white leaves can only be less): hundreds of rows of cells, so
+// within a percent or so of the whole, at a quarter of the work.
 double meanSquareChange(const Grid &grid, QSize size)
 {
+    const int step = size.height() >= 256 ? PowerRowStep : 1;
     std::vector<float> gridRow(static_cast<size_t>(grid.columns));
     std::vector<int> change(static_cast<size_t>(size.width()));
     qint64 sum = 0;
-    for (int y = 0; y < size.height(); ++y) {
+    qint64 rows = 0;
+    for (int y = step / 2; y < size.height(); y += step, ++rows) {
         rowChanges(grid, y, gridRow, change);
-        int row = 0; // changes of at most 5 levels: no row is long enough to overflow
+        int row = 0; // changes of at most 10 levels: no row is long enough to overflow
         for (const int c : change)
             row += c * c;
         sum += row;
     }
-    return double(sum) / (double(size.width()) * double(size.height()));
+    return double(sum) / (double(size.width()) * double(rows));
 }
 
 // A bound on the rounded changes' mean square that needs no pass over the pixels: every
@@ -368,38 +344,74 @@ void capEnergy(Grid &grid, QSize size)
 {
     if (meanSquareBound(grid, size) <= MostMeanSquare)
         return;
-    for (double power = meanSquareChange(grid, size); power > MostMeanSquare;
+    const double budget = SampledShare * MostMeanSquare;
+    for (double power = meanSquareChange(grid, size); power > budget;
          power = meanSquareChange(grid, size)) {
-        const auto factor = float(std::min(0.97, 0.99 * std::sqrt(MostMeanSquare / power)));
+        const auto factor = float(std::min(0.97, 0.99 * std::sqrt(budget / power)));
         for (float &value : grid.values)
             value *= factor;
     }
 }
 
-// Whether an 8 x 8 patch is smooth: 16 of its pixels, on a 4 x 4 lattice, depart from the
-// plane that fits them best by less than SmoothPatchDeviation (a flat patch or an even
-// gradient, where the eye sees the least change).
-bool smoothPatch(const QImage &image, const Layout &layout, int x0, int y0)
+// Lightness as the eye sees it, near enough: the luminance of the primaries taken as linear
+// light with a gamma of 2 (Rec. 709 weights), encoded back. A saturated gradient whose red and
+// green run against each other may look smooth where a sum of the encoded values is busy; this
+// follows the true sRGB lightness within a few percent there.
+float lightness(const uchar *pixel, const Layout &layout)
 {
-    if (x0 + Patch > image.width() || y0 + Patch > image.height())
-        return true; // the photo's edge: too few pixels to tell, so hold the change
-    float sum = 0, squares = 0, alongX = 0, alongY = 0;
-    for (int b = 0; b < 4; ++b) {
-        const uchar *line = image.constScanLine(y0 + 1 + 2 * b);
-        for (int a = 0; a < 4; ++a) {
-            const float value = luma(line + size_t(x0 + 1 + 2 * a) * size_t(layout.stride), layout);
-            sum += value;
-            squares += value * value;
-            alongX += value * (float(a) - 1.5f);
-            alongY += value * (float(b) - 1.5f);
+    if (layout.sixteenBit)
+        return float(*reinterpret_cast<const quint16 *>(pixel)) / 257.0f;
+    if (layout.channels == 1)
+        return pixel[0];
+    const int red = layout.blueFirst ? pixel[2] : pixel[0];
+    const int blue = layout.blueFirst ? pixel[0] : pixel[2];
+    const int green = pixel[1];
+    // Weights of 256ths: 0.2126, 0.7152, 0.0722.
+    return std::sqrt(float(54 * red * red + 183 * green * green + 19 * blue * blue)) / 16.0f;
+}
+
+// For every 8 x 8 patch of a band of 8 rows, how far the lightness of the 16 pixels of its 4 x 4
+// lattice departs from their best-fitting plane (levels squared): under SmoothPatchDeviation
+// squared, the patch is smooth (flat, or an even gradient, where the eye sees the least
+// change). Taken row by row, as the pixels lie in memory.
+class BandDeparture
+{
+public:
+    explicit BandDeparture(int width)
+        : m_sums(size_t((width + Patch - 1) / Patch))
+    {}
+    void measure(const QImage &image, const Layout &layout, int y0)
+    {
+        std::fill(m_sums.begin(), m_sums.end(), Sums{});
+        const int width = image.width() / Patch * Patch; // whole patches only
+        for (int b = 0; b < 4; ++b) {
+            const uchar *line = image.constScanLine(y0 + 1 + 2 * b);
+            for (int x = 1; x < width; x += 2) {
+                const float v = lightness(line + size_t(x) * size_t(layout.stride), layout);
+                Sums &sums = m_sums[size_t(x / Patch)];
+                sums.sum += v;
+                sums.squares += v * v;
+                sums.alongX += v * float((x & (Patch - 1)) - 4); // offsets -3, -1, 1, 3
+                sums.alongY += v * float(2 * b - 3);
+            }
         }
     }
-    // Over the lattice, each offset's squares add up to 4 x 5 = 20.
-    const float mean = sum / 16;
-    const float residual =
-        squares / 16 - mean * mean - (alongX * alongX + alongY * alongY) / (20.0f * 16.0f);
-    return residual < SmoothPatchDeviation * SmoothPatchDeviation;
-}
+    float at(int patch) const
+    {
+        const Sums &s = m_sums[size_t(patch)];
+        // Each offset's squares add up to 4 x 20 = 80 over the lattice.
+        const float mean = s.sum / 16;
+        return s.squares / 16 - mean * mean -
+               (s.alongX * s.alongX + s.alongY * s.alongY) / (80.0f * 16.0f);
+    }
+
+private:
+    struct Sums
+    {
+        float sum = 0, squares = 0, alongX = 0, alongY = 0;
+    };
+    std::vector<Sums> m_sums;
+};
 
 // The largest change the grid can make in the patch at (x0, y0): the largest of the grid points
 // around it, rounded.
@@ -422,13 +434,22 @@ void addGrid(QImage &image, const Layout &layout, const Grid &grid)
 {
     std::vector<float> gridRow(static_cast<size_t>(grid.columns));
     std::vector<std::vector<int>> band(Patch, std::vector<int>(static_cast<size_t>(image.width())));
+    BandDeparture departures(image.width());
     for (int y0 = 0; y0 < image.height(); y0 += Patch) {
         const int rows = std::min(Patch, image.height() - y0);
         for (int r = 0; r < rows; ++r)
             rowChanges(grid, y0 + r, gridRow, band[size_t(r)]);
+        bool measured = false;
         for (int x0 = 0; x0 < image.width(); x0 += Patch) {
-            if (mostChangeInPatch(grid, x0, y0) <= FlatPatchChange ||
-                !smoothPatch(image, layout, x0, y0))
+            if (mostChangeInPatch(grid, x0, y0) <= FlatPatchChange)
+                continue;
+            if (!measured && rows == Patch) {
+                departures.measure(image, layout, y0);
+                measured = true;
+            }
+            // A patch at the photo's edge has too few pixels to tell: its change is held.
+            const bool whole = x0 + Patch <= image.width() && rows == Patch;
+            if (whole && departures.at(x0 / Patch) >= SmoothPatchDeviation * SmoothPatchDeviation)
                 continue;
             const int x1 = std::min(image.width(), x0 + Patch);
             for (int r = 0; r < rows; ++r) {
