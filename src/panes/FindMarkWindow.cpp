@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QScreen>
 #include <QSettings>
 
 namespace inkveil {
@@ -34,6 +35,10 @@ FindMarkWindow::FindMarkWindow(const QString &keyPath, QWidget *parent)
     , m_keyPath(keyPath)
 {
     ui->setupUi(this);
+    // Its size from the form is larger than a small screen at 200 %, which would hide the
+    // buttons below the screen's edge.
+    if (const QScreen *shown = screen())
+        resize(size().boundedTo(shown->availableGeometry().size() * 0.9));
     setAcceptDrops(true);
     ui->results->header()->setStretchLastSection(false);
     ui->results->header()->setSectionResizeMode(PhotoColumn, QHeaderView::Stretch);
