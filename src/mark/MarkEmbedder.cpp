@@ -116,20 +116,45 @@ BlockStatistics blockStatistics(const QImage &image, const Layout &layout, const
     std::vector<double> squares(blocks, 0.0);
     std::vector<int> count(blocks, 0);
     const int step = std::max(1, int(grid.cell / 3));
-    std::vector<int> sampled; // byte offset and block column of each sampled pixel
-    for (int x = step / 2; x < image.width(); x += step)
-        sampled.insert(sampled.end(), {x * layout.stride, int(float(x) / grid.cell)});
-    for (int y = step / 2; y < image.height(); y += step) {
-        const uchar *line = image.constScanLine(y);
-        const auto row = size_t(int(float(y) / grid.cell)) * size_t(grid.columns);
-        for (size_t k = 0; k < sampled.size(); k += 2) {
-            const size_t block = row + size_t(sampled[k + 1]);
-            const double value = brightness(line + sampled[k], layout);
-            sum[block] += value;
-            squares[block] += value * value;
-            ++count[block];
-        }
+    // The sampled pixels of a row, block column by block column: the first one's byte offset
+    // and how many there are. A block's samples of a row are summed before they are stored.
+    struct Run
+    {
+        int column = 0, offset = 0, length = 0;
+    };
+    std::vector<Run> runs;
+    for (int x = step / 2; x < image.width(); x += step) {
+        const int column = int(float(x) / grid.cell);
+        if (runs.empty() || runs.back().column != column)
+            runs.push_back({column, x * layout.stride, 0});
+        ++runs.back().length;
     }
+    const int stride = step * layout.stride;
+    // Sums of whole numbers where the brightness is one (a four-byte pixel's is a quarter of
+    // it): no chain of floating-point additions to wait on.
+    const auto survey = [&](auto valueOf, double scale) {
+        for (int y = step / 2; y < image.height(); y += step) {
+            const uchar *line = image.constScanLine(y);
+            const auto row = size_t(int(float(y) / grid.cell)) * size_t(grid.columns);
+            for (const Run &run : runs) {
+                decltype(valueOf(line)) runSum = 0, runSquares = 0;
+                const uchar *pixel = line + run.offset;
+                for (int k = 0; k < run.length; ++k, pixel += stride) {
+                    const auto value = valueOf(pixel);
+                    runSum += value;
+                    runSquares += value * value;
+                }
+                const size_t block = row + size_t(run.column);
+                sum[block] += double(runSum) * scale;
+                squares[block] += double(runSquares) * scale * scale;
+                count[block] += run.length;
+            }
+        }
+    };
+    if (layout.stride == 4)
+        survey([](const uchar *pixel) { return pixel[0] + 2 * pixel[1] + pixel[2]; }, 0.25);
+    else
+        survey([&](const uchar *pixel) { return brightness(pixel, layout); }, 1.0);
     BlockStatistics statistics{std::vector<float>(blocks, 0.0f), std::vector<float>(blocks, 0.0f)};
     for (size_t b = 0; b < blocks; ++b) {
         if (count[b] > 0) {
@@ -162,22 +187,37 @@ Grid markGrid(const QImage &image, const Layout &layout,
     const BlockStatistics statistics = blockStatistics(image, layout, grid);
     const float floor = SmallCellStrength + (FlatStrength - SmallCellStrength) *
                                                 std::clamp((grid.cell - 6.0f) / 4.0f, 0.0f, 1.0f);
-    const auto blockAt = [&](int i, int j) {
-        return size_t(std::clamp(j, 0, grid.rows - 1)) * size_t(grid.columns) +
-               size_t(std::clamp(i, 0, grid.columns - 1));
+    // The least of the four blocks left of and at each block, then of the four above and at it.
+    const auto leastOfFour = [&](const std::vector<float> &values) {
+        const auto at = [&](int i, int j) {
+            return values[size_t(std::clamp(j, 0, grid.rows - 1)) * size_t(grid.columns) +
+                          size_t(std::clamp(i, 0, grid.columns - 1))];
+        };
+        std::vector<float> across(values.size());
+        for (int j = 0; j < grid.rows; ++j) {
+            for (int i = 0; i < grid.columns; ++i)
+                across[size_t(j) * size_t(grid.columns) + size_t(i)] =
+                    std::min({at(i - 2, j), at(i - 1, j), at(i, j), at(i + 1, j)});
+        }
+        std::vector<float> least(values.size());
+        const auto down = [&](int i, int j) {
+            return across[size_t(std::clamp(j, 0, grid.rows - 1)) * size_t(grid.columns) +
+                          size_t(i)];
+        };
+        for (int j = 0; j < grid.rows; ++j) {
+            for (int i = 0; i < grid.columns; ++i)
+                least[size_t(j) * size_t(grid.columns) + size_t(i)] =
+                    std::min({down(i, j - 2), down(i, j - 1), down(i, j), down(i, j + 1)});
+        }
+        return least;
     };
+    const std::vector<float> texture = leastOfFour(statistics.deviation);
+    const std::vector<float> darkest = leastOfFour(statistics.mean);
     for (int j = 0; j < grid.rows; ++j) {
         for (int i = 0; i < grid.columns; ++i) {
-            float texture = statistics.deviation[blockAt(i, j)];
-            float darkest = statistics.mean[blockAt(i, j)];
-            for (int b = j - 2; b <= j + 1; ++b) {
-                for (int a = i - 2; a <= i + 1; ++a) {
-                    texture = std::min(texture, statistics.deviation[blockAt(a, b)]);
-                    darkest = std::min(darkest, statistics.mean[blockAt(a, b)]);
-                }
-            }
-            const float strength =
-                darkFactor(darkest) * std::min(MostStrength, floor + TextureGain * texture);
+            const size_t block = size_t(j) * size_t(grid.columns) + size_t(i);
+            const float strength = darkFactor(darkest[block]) *
+                                   std::min(MostStrength, floor + TextureGain * texture[block]);
             grid.at(i, j) =
                 strength * tile[size_t((j % MarkTile::Side) * MarkTile::Side + i % MarkTile::Side)];
         }
@@ -185,72 +225,146 @@ Grid markGrid(const QImage &image, const Layout &layout,
     return grid;
 }
 
-// The change of every pixel of row y, rounded to whole levels: the grid interpolated
-// bilinearly between its points. Each stretch between two grid columns is one straight ramp,
-// which the compiler turns into vector code.
-void rowChanges(const Grid &grid, int y, std::vector<float> &gridRow, std::vector<int> &change)
+// The changes of a photo's rows, asked for top to bottom: the grid interpolated bilinearly and
+// rounded to whole levels. Each row of grid points is interpolated along the photo's width once,
+// in fixed point (1/1024 of a level); a row of pixels is then a blend of the two around it, eight
+// pixels to an instruction.
+class ChangeRows
 {
-    const float at = float(y) / grid.cell;
-    const int j = int(at);
-    const float fy = at - float(j);
-    const float *upper = grid.values.data() + size_t(j) * size_t(grid.columns);
-    const float *lower = upper + grid.columns;
-    for (size_t i = 0; i < gridRow.size(); ++i)
-        gridRow[i] = upper[i] + fy * (lower[i] - upper[i]);
-    const int width = int(change.size());
-    const float step = 1.0f / grid.cell;
-    for (int i = 0; i + 1 < grid.columns; ++i) {
-        const int begin = int(std::ceil(float(i) * grid.cell));
-        const int end = std::min(width, int(std::ceil(float(i + 1) * grid.cell)));
-        const float left = gridRow[size_t(i)];
-        const float slope = gridRow[size_t(i) + 1] - left;
-        int *out = change.data();
-        for (int x = begin; x < end; ++x) {
-            const float c = left + (float(x) * step - float(i)) * slope;
-            // Rounded to nearest: the change lies well within +-64.
-            out[x] = int(c + 64.5f) - 64;
+public:
+    ChangeRows(const Grid &grid, int width)
+        : m_grid(grid)
+        , m_width(width)
+        , m_upper(size_t(width) + Slack)
+        , m_lower(size_t(width) + Slack)
+        , m_row(size_t(width) + Slack)
+    {}
+
+    // The row's changes, which the caller may alter until it asks for the next row.
+    qint16 *at(int y)
+    {
+        const float along = float(y) / m_grid.cell;
+        const int j = int(along);
+        if (j != m_j) {
+            if (j == m_j + 1) {
+                m_upper.swap(m_lower);
+            } else {
+                interpolate(j, m_upper);
+            }
+            interpolate(j + 1, m_lower);
+            m_j = j;
         }
-        if (end >= width)
-            break;
+        // The blend's weight in 1/32768: the product's high half is half the change.
+        const auto weight =
+            static_cast<qint16>(std::min(32767, int((along - float(j)) * 32768.0f + 0.5f)));
+        size_t x = 0;
+#ifdef __SSE2__
+        const __m128i weightV = _mm_set1_epi16(weight), half = _mm_set1_epi16(Unit / 2);
+        for (; x + 8 <= size_t(m_width); x += 8) {
+            const __m128i upper = _mm_loadu_si128(reinterpret_cast<const __m128i *>(&m_upper[x]));
+            const __m128i lower = _mm_loadu_si128(reinterpret_cast<const __m128i *>(&m_lower[x]));
+            const __m128i blend = _mm_mulhi_epi16(_mm_sub_epi16(lower, upper), weightV);
+            const __m128i value = _mm_add_epi16(upper, _mm_add_epi16(blend, blend));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(&m_row[x]),
+                             _mm_srai_epi16(_mm_add_epi16(value, half), UnitBits));
+        }
+#endif
+        for (; x < size_t(m_width); ++x) {
+            const int blend = ((m_lower[x] - m_upper[x]) * weight) >> 16;
+            m_row[x] = static_cast<qint16>((m_upper[x] + 2 * blend + Unit / 2) >> UnitBits);
+        }
+        return m_row.data();
     }
-}
+
+private:
+    static constexpr int UnitBits = 10;
+    static constexpr int Unit = 1 << UnitBits;
+    // Room past the photo's width for the last ramp's vector.
+    static constexpr size_t Slack = 8;
+
+    // Grid row j along the width: each stretch between two grid columns is one straight ramp,
+    // written eight pixels at a time; a stretch's last eight may run into the next stretch,
+    // which overwrites them (or into the slack).
+    void interpolate(int j, std::vector<qint16> &out) const
+    {
+        const float *points = m_grid.values.data() + size_t(j) * size_t(m_grid.columns);
+        const float step = 1.0f / m_grid.cell;
+        for (int i = 0; i + 1 < m_grid.columns; ++i) {
+            const int begin = int(std::ceil(float(i) * m_grid.cell));
+            const int end = std::min(m_width, int(std::ceil(float(i + 1) * m_grid.cell)));
+            const float left = points[i] * Unit;
+            const float slope = points[i + 1] * Unit - left;
+#ifdef __SSE2__
+            const __m128 leftV = _mm_set1_ps(left), slopeV = _mm_set1_ps(slope),
+                         stepV = _mm_set1_ps(step), columnV = _mm_set1_ps(float(i));
+            const auto ramp = [&](__m128 x) {
+                const __m128 along = _mm_sub_ps(_mm_mul_ps(x, stepV), columnV);
+                return _mm_cvtps_epi32(_mm_add_ps(leftV, _mm_mul_ps(along, slopeV)));
+            };
+            for (int x = begin; x < end; x += 8) {
+                const __m128 first = _mm_add_ps(_mm_set1_ps(float(x)), _mm_setr_ps(0, 1, 2, 3));
+                const __m128 second = _mm_add_ps(first, _mm_set1_ps(4));
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(&out[size_t(x)]),
+                                 _mm_packs_epi32(ramp(first), ramp(second)));
+            }
+#else
+            for (int x = begin; x < end; ++x)
+                out[size_t(x)] =
+                    static_cast<qint16>(std::lround(left + (float(x) * step - float(i)) * slope));
+#endif
+            if (end >= m_width)
+                break;
+        }
+    }
+
+    const Grid &m_grid;
+    const int m_width;
+    int m_j = -2; // the grid row above the pixel rows last asked for
+    std::vector<qint16> m_upper, m_lower, m_row;
+};
 
 // Adds a row of changes to 8-bit channels, each held within 0 and its ceiling (255, or the
 // pixel's alpha where colours are premultiplied).
-// Four 4-byte pixels at a time, with the processor's saturating byte arithmetic: the change's
+// Eight 4-byte pixels at a time, with the processor's saturating byte arithmetic: the change's
 // positive and negative parts spread over the three colour bytes of each pixel (never the
 // fourth) and added and subtracted within 0 and 255. Answers how many pixels it did.
-size_t addToRow4(uchar *line, const std::vector<int> &change)
+size_t addToRow4(uchar *line, const qint16 *change, size_t width)
 {
 #ifdef __SSE2__
-    const size_t whole = change.size() / 4 * 4;
+    const size_t whole = width / 8 * 8;
     const __m128i zero = _mm_setzero_si128();
-    for (size_t x = 0; x < whole; x += 4) {
-        const __m128i delta = _mm_loadu_si128(reinterpret_cast<const __m128i *>(change.data() + x));
-        const __m128i up = _mm_max_epi16(delta, zero); // values within 0..10: 16 bits suffice
-        const __m128i down = _mm_max_epi16(_mm_sub_epi32(zero, delta), zero);
-        const auto spread = [](__m128i v) {
-            return _mm_or_si128(_mm_or_si128(v, _mm_slli_epi32(v, 8)), _mm_slli_epi32(v, 16));
-        };
+    const __m128i colour = _mm_set1_epi32(0x00ffffff);
+    for (size_t x = 0; x < whole; x += 8) {
+        const __m128i delta = _mm_loadu_si128(reinterpret_cast<const __m128i *>(change + x));
+        // The eight positive parts as bytes, then the eight negative parts.
+        const __m128i parts = _mm_packus_epi16(_mm_max_epi16(delta, zero),
+                                               _mm_max_epi16(_mm_sub_epi16(zero, delta), zero));
+        const __m128i up = _mm_unpacklo_epi8(parts, parts);
+        const __m128i down = _mm_unpackhi_epi8(parts, parts);
         auto *pixels = reinterpret_cast<__m128i *>(line + 4 * x);
-        __m128i value = _mm_loadu_si128(pixels);
-        value = _mm_adds_epu8(value, spread(up));
-        value = _mm_subs_epu8(value, spread(down));
-        _mm_storeu_si128(pixels, value);
+        const auto add = [&](__m128i *at, __m128i upSpread, __m128i downSpread) {
+            __m128i value = _mm_loadu_si128(at);
+            value = _mm_adds_epu8(value, _mm_and_si128(upSpread, colour));
+            value = _mm_subs_epu8(value, _mm_and_si128(downSpread, colour));
+            _mm_storeu_si128(at, value);
+        };
+        add(pixels, _mm_unpacklo_epi16(up, up), _mm_unpacklo_epi16(down, down));
+        add(pixels + 1, _mm_unpackhi_epi16(up, up), _mm_unpackhi_epi16(down, down));
     }
     return whole;
 #else
     Q_UNUSED(line);
     Q_UNUSED(change);
+    Q_UNUSED(width);
     return 0;
 #endif
 }
 
-void addToRow(uchar *line, const Layout &layout, const std::vector<int> &change)
+void addToRow(uchar *line, const Layout &layout, const qint16 *change, size_t width)
 {
     const size_t stride = size_t(layout.stride);
     if (layout.premultiplied) {
-        for (size_t x = 0; x < change.size(); ++x) {
+        for (size_t x = 0; x < width; ++x) {
             uchar *pixel = line + x * stride;
             for (int ch = 0; ch < 3; ++ch)
                 pixel[ch] = static_cast<uchar>(std::clamp(pixel[ch] + change[x], 0, int(pixel[3])));
@@ -271,14 +385,14 @@ void addToRow(uchar *line, const Layout &layout, const std::vector<int> &change)
         return table[size_t(std::clamp(delta, -MostChange, MostChange) + MostChange)];
     };
     if (layout.channels == 1) {
-        for (size_t x = 0; x < change.size(); ++x)
+        for (size_t x = 0; x < width; ++x)
             line[x] = rowOf(change[x])[line[x]];
         return;
     }
     size_t x = 0;
     if (stride == 4)
-        x = addToRow4(line, change);
-    for (; x < change.size(); ++x) {
+        x = addToRow4(line, change, width);
+    for (; x < width; ++x) {
         uchar *pixel = line + x * stride;
         const auto &row = rowOf(change[x]);
         pixel[0] = row[pixel[0]];
@@ -287,10 +401,10 @@ void addToRow(uchar *line, const Layout &layout, const std::vector<int> &change)
     }
 }
 
-void addToRow16(uchar *line, const std::vector<int> &change)
+void addToRow16(uchar *line, const qint16 *change, size_t width)
 {
     auto *values = reinterpret_cast<quint16 *>(line);
-    for (size_t x = 0; x < change.size(); ++x)
+    for (size_t x = 0; x < width; ++x)
         values[x] = static_cast<quint16>(std::clamp(values[x] + change[x] * 257, 0, 65535));
 }
 
@@ -300,15 +414,26 @@ void addToRow16(uchar *line, const std::vector<int> &change)
 double meanSquareChange(const Grid &grid, QSize size)
 {
     const int step = size.height() >= 256 ? PowerRowStep : 1;
-    std::vector<float> gridRow(static_cast<size_t>(grid.columns));
-    std::vector<int> change(static_cast<size_t>(size.width()));
+    ChangeRows changes(grid, size.width());
+    const auto width = size_t(size.width());
     qint64 sum = 0;
     qint64 rows = 0;
     for (int y = step / 2; y < size.height(); y += step, ++rows) {
-        rowChanges(grid, y, gridRow, change);
-        int row = 0; // changes of at most 10 levels: no row is long enough to overflow
-        for (const int c : change)
-            row += c * c;
+        const qint16 *change = changes.at(y);
+        size_t x = 0;
+        qint64 row = 0;
+#ifdef __SSE2__
+        __m128i squares = _mm_setzero_si128(); // changes of at most 10 levels: no overflow
+        for (; x + 8 <= width; x += 8) {
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(change + x));
+            squares = _mm_add_epi32(squares, _mm_madd_epi16(c, c));
+        }
+        alignas(16) std::array<qint32, 4> lanes{};
+        _mm_store_si128(reinterpret_cast<__m128i *>(lanes.data()), squares);
+        row = qint64(lanes[0]) + lanes[1] + lanes[2] + lanes[3];
+#endif
+        for (; x < width; ++x)
+            row += change[x] * change[x];
         sum += row;
     }
     return double(sum) / (double(size.width()) * double(rows));
@@ -370,141 +495,154 @@ float lightness(const uchar *pixel, const Layout &layout)
                      0.0722f * float(blue * blue));
 }
 
-// For every 8 x 8 patch of a band of 8 rows, how far the lightness of the 16 pixels of its 4 x 4
-// lattice departs from their best-fitting plane (levels squared): under SmoothPatchDeviation
-// squared, the patch is smooth (flat, or an even gradient, where the eye sees the least
-// change). Taken row by row, as the pixels lie in memory.
+// For 8 x 8 patches of a band of 8 rows, how far the lightness of the 16 pixels of each one's
+// 4 x 4 lattice departs from their best-fitting plane (levels squared): under
+// SmoothPatchDeviation squared, the patch is smooth (flat, or an even gradient, where the eye
+// sees the least change). Taken row by row, as the pixels lie in memory.
 class BandDeparture
 {
 public:
-    explicit BandDeparture(int width)
-        : m_sums(size_t((width + Patch - 1) / Patch))
-    {}
-    void measure(const QImage &image, const Layout &layout, int y0)
+    // Measures the listed patches (numbered from the left) of the band from row y0.
+    void measure(const QImage &image, const Layout &layout, int y0, const std::vector<int> &patches)
     {
-        std::fill(m_sums.begin(), m_sums.end(), Sums{});
-        const int width = image.width() / Patch * Patch; // whole patches only
-        m_row.resize(size_t(width / 2));
+        m_sums.assign(patches.size(), Sums{});
         for (int b = 0; b < 4; ++b) {
             const uchar *line = image.constScanLine(y0 + 1 + 2 * b);
-            size_t k = layout.stride == 4 ? lightness4(line, layout, m_row) : 0;
-            for (; k < m_row.size(); ++k)
-                m_row[k] = lightness(line + (2 * k + 1) * size_t(layout.stride), layout);
             const auto weightY = float(2 * b - 3);
-            for (size_t patch = 0; patch < m_row.size() / 4; ++patch) {
-                const float *v = &m_row[4 * patch];
-                Sums &sums = m_sums[patch];
-                sums.sum += v[0] + v[1] + v[2] + v[3];
-                sums.squares += v[0] * v[0] + v[1] * v[1] + v[2] * v[2] + v[3] * v[3];
-                sums.alongX += 3 * (v[3] - v[0]) + v[2] - v[1]; // offsets -3, -1, 1, 3
-                sums.alongY += weightY * (v[0] + v[1] + v[2] + v[3]);
+            size_t k = layout.stride == 4 ? add4(line, layout, weightY, patches) : 0;
+            for (; k < patches.size(); ++k) {
+                Sums &sums = m_sums[k];
+                for (size_t n = 0; n < 4; ++n) {
+                    const size_t x = size_t(Patch * patches[k]) + 2 * n + 1;
+                    const float v = lightness(line + x * size_t(layout.stride), layout);
+                    sums.sum[n] += v;
+                    sums.squares[n] += v * v;
+                    sums.alongY[n] += weightY * v;
+                }
             }
         }
     }
-    float at(int patch) const
+    // The departure of the k-th patch measured.
+    float at(size_t k) const
     {
-        const Sums &s = m_sums[size_t(patch)];
+        const Sums &s = m_sums[k];
+        const float sum = s.sum[0] + s.sum[1] + s.sum[2] + s.sum[3];
+        const float squares = s.squares[0] + s.squares[1] + s.squares[2] + s.squares[3];
+        const float alongX =
+            3 * (s.sum[3] - s.sum[0]) + s.sum[2] - s.sum[1]; // offsets -3, -1, 1, 3
+        const float alongY = s.alongY[0] + s.alongY[1] + s.alongY[2] + s.alongY[3];
         // Each offset's squares add up to 4 x 20 = 80 over the lattice.
-        const float mean = s.sum / 16;
-        return s.squares / 16 - mean * mean -
-               (s.alongX * s.alongX + s.alongY * s.alongY) / (80.0f * 16.0f);
+        const float mean = sum / 16;
+        return squares / 16 - mean * mean - (alongX * alongX + alongY * alongY) / (80.0f * 16.0f);
     }
 
 private:
-    // The lightness of every other pixel of a row of 4-byte pixels (the second of each pair),
-    // four at a time; answers how many it did.
-    static size_t lightness4(const uchar *line, const Layout &layout, std::vector<float> &out)
+    // A patch's sums kept per column of its lattice.
+    struct Sums
+    {
+        float sum[4] = {}, squares[4] = {}, alongY[4] = {};
+    };
+
+    // Adds a row of 4-byte pixels to the patches' sums: the lightness of pixels 1, 3, 5 and 7
+    // of each patch's eight, four at a time. Answers how many patches it did.
+    size_t add4(const uchar *line, const Layout &layout, float weightY,
+                const std::vector<int> &patches)
     {
 #ifdef __SSE2__
-        const size_t whole = out.size() / 4 * 4;
         const __m128i byte = _mm_set1_epi32(0xff);
         const __m128 redWeight = _mm_set1_ps(0.2126f), greenWeight = _mm_set1_ps(0.7152f),
-                     blueWeight = _mm_set1_ps(0.0722f);
-        const int redShift = layout.blueFirst ? 16 : 0, blueShift = layout.blueFirst ? 0 : 16;
-        for (size_t k = 0; k < whole; k += 4) {
-            const auto *pixels = reinterpret_cast<const __m128i *>(line + 8 * k);
-            // Pixels 1, 3, 5 and 7 of the eight.
+                     blueWeight = _mm_set1_ps(0.0722f), weight = _mm_set1_ps(weightY);
+        const __m128i redShift = _mm_cvtsi32_si128(layout.blueFirst ? 16 : 0),
+                      greenShift = _mm_cvtsi32_si128(8),
+                      blueShift = _mm_cvtsi32_si128(layout.blueFirst ? 0 : 16);
+        for (size_t k = 0; k < patches.size(); ++k) {
+            const auto *pixels =
+                reinterpret_cast<const __m128i *>(line + 4 * Patch * size_t(patches[k]));
             const __m128i odd = _mm_castps_si128(_mm_shuffle_ps(
                 _mm_castsi128_ps(_mm_loadu_si128(pixels)),
                 _mm_castsi128_ps(_mm_loadu_si128(pixels + 1)), _MM_SHUFFLE(3, 1, 3, 1)));
-            const auto channel = [&](int shift) {
-                const __m128 v = _mm_cvtepi32_ps(
-                    _mm_and_si128(_mm_srl_epi32(odd, _mm_cvtsi32_si128(shift)), byte));
+            const auto squared = [&](__m128i shift) {
+                const __m128 v = _mm_cvtepi32_ps(_mm_and_si128(_mm_srl_epi32(odd, shift), byte));
                 return _mm_mul_ps(v, v);
             };
-            const __m128 squares = _mm_add_ps(_mm_add_ps(_mm_mul_ps(redWeight, channel(redShift)),
-                                                         _mm_mul_ps(greenWeight, channel(8))),
-                                              _mm_mul_ps(blueWeight, channel(blueShift)));
-            _mm_storeu_ps(&out[k], _mm_sqrt_ps(squares));
+            const __m128 v =
+                _mm_sqrt_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(redWeight, squared(redShift)),
+                                                  _mm_mul_ps(greenWeight, squared(greenShift))),
+                                       _mm_mul_ps(blueWeight, squared(blueShift))));
+            Sums &sums = m_sums[k];
+            _mm_storeu_ps(sums.sum, _mm_add_ps(_mm_loadu_ps(sums.sum), v));
+            _mm_storeu_ps(sums.squares, _mm_add_ps(_mm_loadu_ps(sums.squares), _mm_mul_ps(v, v)));
+            _mm_storeu_ps(sums.alongY,
+                          _mm_add_ps(_mm_loadu_ps(sums.alongY), _mm_mul_ps(weight, v)));
         }
-        return whole;
+        return patches.size();
 #else
         Q_UNUSED(line);
         Q_UNUSED(layout);
-        Q_UNUSED(out);
+        Q_UNUSED(weightY);
+        Q_UNUSED(patches);
         return 0;
 #endif
     }
 
-    struct Sums
-    {
-        float sum = 0, squares = 0, alongX = 0, alongY = 0;
-    };
     std::vector<Sums> m_sums;
-    std::vector<float> m_row; // the lightness of a row's sampled pixels
 };
-
-// The largest change the grid can make in the patch at (x0, y0): the largest of the grid points
-// around it, rounded.
-int mostChangeInPatch(const Grid &grid, int x0, int y0)
-{
-    const int i0 = int(float(x0) / grid.cell), i1 = int(float(x0 + Patch - 1) / grid.cell) + 1;
-    const int j0 = int(float(y0) / grid.cell), j1 = int(float(y0 + Patch - 1) / grid.cell) + 1;
-    float most = 0;
-    for (int j = j0; j <= std::min(j1, grid.rows - 1); ++j) {
-        const float *row = grid.values.data() + size_t(j) * size_t(grid.columns);
-        for (int i = i0; i <= std::min(i1, grid.columns - 1); ++i)
-            most = std::max(most, std::abs(row[i]));
-    }
-    return int(most + 0.5f);
-}
 
 // Adds the grid's changes, 8 rows at a time: where an 8 x 8 patch is smooth, the eye would see
 // more than 2 levels however busy the cells around it, so its changes are held within 2.
 void addGrid(QImage &image, const Layout &layout, const Grid &grid)
 {
-    std::vector<float> gridRow(static_cast<size_t>(grid.columns));
-    std::vector<std::vector<int>> band(Patch, std::vector<int>(static_cast<size_t>(image.width())));
-    BandDeparture departures(image.width());
+    const auto width = static_cast<size_t>(image.width());
+    const int wholePatches = image.width() / Patch;
+    ChangeRows changes(grid, image.width());
+    std::vector<float> most(static_cast<size_t>(grid.columns)); // per grid column, in the band
+    std::vector<int> measured; // the band's patches whose changes could exceed FlatPatchChange
+    std::vector<int> held;     // the band's patches held within it
+    BandDeparture departures;
     for (int y0 = 0; y0 < image.height(); y0 += Patch) {
         const int rows = std::min(Patch, image.height() - y0);
-        for (int r = 0; r < rows; ++r)
-            rowChanges(grid, y0 + r, gridRow, band[size_t(r)]);
-        bool measured = false;
-        for (int x0 = 0; x0 < image.width(); x0 += Patch) {
-            if (mostChangeInPatch(grid, x0, y0) <= FlatPatchChange)
+        // The largest change the grid can make in a patch is the largest of the grid points
+        // around it, rounded.
+        const int j0 = int(float(y0) / grid.cell);
+        const int j1 = std::min(grid.rows - 1, int(float(y0 + Patch - 1) / grid.cell) + 1);
+        std::fill(most.begin(), most.end(), 0.0f);
+        for (int j = j0; j <= j1; ++j) {
+            const float *row = grid.values.data() + size_t(j) * size_t(grid.columns);
+            for (size_t i = 0; i < most.size(); ++i)
+                most[i] = std::max(most[i], std::abs(row[i]));
+        }
+        measured.clear();
+        held.clear();
+        for (int patch = 0; patch * Patch < image.width(); ++patch) {
+            const int x0 = patch * Patch;
+            const int i0 = int(float(x0) / grid.cell);
+            const int i1 = std::min(grid.columns - 1, int(float(x0 + Patch - 1) / grid.cell) + 1);
+            if (int(*std::max_element(most.begin() + i0, most.begin() + i1 + 1) + 0.5f) <=
+                FlatPatchChange)
                 continue;
-            if (!measured && rows == Patch) {
-                departures.measure(image, layout, y0);
-                measured = true;
-            }
             // A patch at the photo's edge has too few pixels to tell: its change is held.
-            const bool whole = x0 + Patch <= image.width() && rows == Patch;
-            if (whole && departures.at(x0 / Patch) >= SmoothPatchDeviation * SmoothPatchDeviation)
-                continue;
-            const int x1 = std::min(image.width(), x0 + Patch);
-            for (int r = 0; r < rows; ++r) {
-                for (int x = x0; x < x1; ++x) {
-                    int &change = band[size_t(r)][size_t(x)];
-                    change = std::clamp(change, -FlatPatchChange, FlatPatchChange);
-                }
-            }
+            if (rows == Patch && patch < wholePatches)
+                measured.push_back(patch);
+            else
+                held.push_back(patch);
+        }
+        departures.measure(image, layout, y0, measured);
+        for (size_t k = 0; k < measured.size(); ++k) {
+            if (departures.at(k) < SmoothPatchDeviation * SmoothPatchDeviation)
+                held.push_back(measured[k]);
         }
         for (int r = 0; r < rows; ++r) {
+            qint16 *change = changes.at(y0 + r);
+            for (const int patch : held) {
+                const int x1 = std::min(image.width(), (patch + 1) * Patch);
+                for (int x = patch * Patch; x < x1; ++x)
+                    change[x] = static_cast<qint16>(
+                        std::clamp<int>(change[x], -FlatPatchChange, FlatPatchChange));
+            }
             if (layout.sixteenBit)
-                addToRow16(image.scanLine(y0 + r), band[size_t(r)]);
+                addToRow16(image.scanLine(y0 + r), change, width);
             else
-                addToRow(image.scanLine(y0 + r), layout, band[size_t(r)]);
+                addToRow(image.scanLine(y0 + r), layout, change, width);
         }
     }
 }
