@@ -169,8 +169,10 @@ Plane MarkSignal::brightness(const QImage &source, int longSide)
 Plane MarkSignal::whitened(const Plane &plane)
 {
     // Content smoother than about 7 pixels is the picture's; the mark lies above it. Each pixel
-    // is then divided by the local level of what is left, so that a busy area, where the picture
-    // drowns the mark, counts no more than a quiet one.
+    // is then divided by the local level of what is left (over 9 x 9 pixels, about two cells of
+    // a copy cropped to its centre: a wider window let a busy area's edge drown a quiet
+    // neighbour's mark), so that a busy area, where the picture drowns the mark, counts no more
+    // than a quiet one.
     const Plane smooth = boxMean(plane, 3);
     Plane detail(plane.width, plane.height);
     Plane energy(plane.width, plane.height);
@@ -178,7 +180,7 @@ Plane MarkSignal::whitened(const Plane &plane)
         detail.values[i] = plane.values[i] - smooth.values[i];
         energy.values[i] = detail.values[i] * detail.values[i];
     }
-    const Plane level = boxMean(energy, 7);
+    const Plane level = boxMean(energy, 4);
     for (size_t i = 0; i < detail.values.size(); ++i) {
         const float v = detail.values[i] / std::sqrt(level.values[i] + 0.25f);
         detail.values[i] = std::clamp(v, -3.0f, 3.0f);
