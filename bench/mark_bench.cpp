@@ -147,6 +147,8 @@ std::vector<Attack> attacks(bool all)
         {"scale 33 %", [](const QImage &i) { return scaledBy(i, 1.0 / 3); }},
         {"rotate +2° + crop", [](const QImage &i) { return rotated(i, 2); }},
         {"rotate -2° + crop", [](const QImage &i) { return rotated(i, -2); }},
+        {"rotate +0.5° + crop", [](const QImage &i) { return rotated(i, 0.5); }},
+        {"rotate -4° + crop", [](const QImage &i) { return rotated(i, -4); }},
     };
     if (!all)
         list.resize(4);

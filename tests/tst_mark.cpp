@@ -98,7 +98,7 @@ private Q_SLOTS:
         QTest::newRow("JPEG q50, 50 %, 7 % cropped") << "web";
         QTest::newRow("turned a quarter and mirrored") << "turned";
         QTest::newRow("centre 60 %, JPEG q75") << "centre";
-
+        QTest::newRow("tilted 2°, cropped, JPEG q85") << "tilted";
     }
 
     void survives()
@@ -112,6 +112,13 @@ private Q_SLOTS:
             copy = half.copy(60, 20, 640, 440);
         } else if (attack == QLatin1String("centre")) {
             copy = jpegRoundTrip(m_marked.copy(300, 200, 900, 600), 75);
+        } else if (attack == QLatin1String("tilted")) {
+            const QImage tilted =
+                m_marked.transformed(QTransform().rotate(-2), Qt::SmoothTransformation);
+            copy = jpegRoundTrip(
+                tilted.copy(QRect(QPoint(0, 0), m_marked.size() * 0.8)
+                                .translated(tilted.width() / 10 + 15, tilted.height() / 10 + 15)),
+                85);
         } else if (attack == QLatin1String("turned")) {
             copy = m_marked.transformed(QTransform().rotate(90)).mirrored(true, false);
         }

@@ -31,6 +31,11 @@ constexpr int PeriodsTried = 6;
 constexpr int OrientationsTried = 2;
 // How many steps of one size the sharpening of a period may take.
 constexpr int SharpeningMoves = 3;
+// Copies turned by up to MostTilt degrees either way are looked for, to TiltStep; a tilt under
+// half a step is none.
+constexpr float MostTilt = 5.0f;
+constexpr float TiltStep = 0.05f;
+constexpr float LeastTilt = TiltStep / 2 * float(M_PI) / 180;
 // How far the sync correlation's peak must stand above its spread before the payload is read.
 constexpr float LeastSyncScore = 4.0f;
 
@@ -52,6 +57,15 @@ public:
         const int y = ly < 0 ? ly + m_acf.height : ly;
         const double overlap = double(m_width - std::abs(lx)) * (m_height - std::abs(ly));
         return float(m_acf.at(x, y) * (double(m_width) * m_height / overlap));
+    }
+    // The correlation at a lag between whole pixels, interpolated bilinearly.
+    float near(float lx, float ly) const
+    {
+        const int x = int(std::floor(lx)), y = int(std::floor(ly));
+        const float fx = lx - float(x), fy = ly - float(y);
+        const float top = at(x, y) + fx * (at(x + 1, y) - at(x, y));
+        const float bottom = at(x, y + 1) + fx * (at(x + 1, y + 1) - at(x, y + 1));
+        return top + fy * (bottom - top);
     }
     // How strongly the lag (p, 0) and (0, p) stand out, averaged over the axes long enough for
     // two periods.
@@ -178,6 +192,56 @@ float refinedPeriod(const Correlogram &correlogram, int period, bool vertical)
         weights += double(k) * k;
     }
     return weights > 0 ? float(weighted / weights) : float(period);
+}
+
+// How strongly the tiles' lattice, turned by an angle (radians), shows at period p: the lags
+// of its first three multiples along both of its axes, where the photo holds two of them.
+float latticeScore(const Correlogram &correlogram, float p, float angle)
+{
+    const float c = std::cos(angle), s = std::sin(angle);
+    float sum = 0;
+    int terms = 0;
+    for (int k = 1; k <= 3; ++k) {
+        const float along = float(k) * p;
+        for (const auto &[lx, ly] :
+             {std::pair{along * c, -along * s}, std::pair{along * s, along * c}}) {
+            if (2 * std::abs(lx) + 2 > float(correlogram.width()) ||
+                2 * std::abs(ly) + 2 > float(correlogram.height()))
+                continue;
+            sum += correlogram.near(lx, ly);
+            ++terms;
+        }
+    }
+    return terms > 1 ? sum / float(terms) : 0.0f;
+}
+
+// The angle (radians) the tiles are turned by, as the autocorrelation shows it: the tilt and
+// period whose lattice stands out most, in steps of a fifth of a degree and a pixel, then to
+// TiltStep around the best.
+float tiltOf(const Correlogram &correlogram)
+{
+    const float most = float(std::max(correlogram.width(), correlogram.height())) / 2;
+    const auto radians = [](float degrees) { return degrees * float(M_PI) / 180; };
+    float bestScore = -1, bestTilt = 0, bestPeriod = LeastPeriod;
+    const auto consider = [&](float degrees, float p) {
+        const float score = latticeScore(correlogram, p, radians(degrees));
+        if (score > bestScore) {
+            bestScore = score;
+            bestTilt = degrees;
+            bestPeriod = p;
+        }
+    };
+    for (float degrees = -MostTilt; degrees <= MostTilt; degrees += 4 * TiltStep) {
+        for (float p = LeastPeriod; p <= most; p += 1)
+            consider(degrees, p);
+    }
+    const float coarseTilt = bestTilt, coarsePeriod = bestPeriod;
+    for (float degrees = coarseTilt - 4 * TiltStep; degrees <= coarseTilt + 4 * TiltStep;
+         degrees += TiltStep) {
+        for (float p = coarsePeriod - 1; p <= coarsePeriod + 1; p += 0.25f)
+            consider(degrees, p);
+    }
+    return radians(bestTilt);
 }
 
 // The fold position of every pixel along an axis at a period, and how many pixels fall on each.
@@ -350,8 +414,22 @@ MarkFinding MarkDetector::find(const QImage &image) const
 {
     if (image.isNull())
         return {};
-    const Plane detail = MarkSignal::whitened(MarkSignal::brightness(image, MarkTile::WorkingSide));
+    const Plane brightness = MarkSignal::brightness(image, MarkTile::WorkingSide);
+    const Plane detail = MarkSignal::whitened(brightness);
     const Plane acf = MarkSignal::autocorrelation(detail);
+    if (MarkFinding finding = search(detail, acf); finding.found)
+        return finding;
+    // A copy straightened or tilted by a few degrees: its tiles' turn shows in the
+    // autocorrelation, and turned back by it the copy folds as any other.
+    const float tilt = tiltOf(Correlogram(acf, detail.width, detail.height));
+    if (std::abs(tilt) < LeastTilt)
+        return {};
+    const Plane straightened = MarkSignal::whitened(MarkSignal::rotated(brightness, -tilt));
+    return search(straightened, MarkSignal::autocorrelation(straightened));
+}
+
+MarkFinding MarkDetector::search(const Plane &detail, const Plane &acf) const
+{
     const Correlogram correlogram(acf, detail.width, detail.height);
     std::vector<Candidate> candidates;
     const auto screen = [&](float periodX, float periodY) {

@@ -28,7 +28,7 @@ struct MarkFinding
 };
 
 // Finds the invisible mark made with a key, in a photo that may since have been resized,
-// recompressed, cropped, turned by quarter turns or mirrored.
+// recompressed, cropped, turned by quarter turns or a few degrees, or mirrored.
 //
 // The photo is shrunk to MarkTile::WorkingSide pixels and whitened (MarkSignal). The tile repeats,
 // so the whitened photo correlates with itself at lags of the tile's period: the autocorrelation's
@@ -36,7 +36,9 @@ struct MarkFinding
 // a period adds all its tiles into one; correlating the fold with the key's sync cells, in each
 // of the 8 quarter-turn and mirror orientations, tells how well the period fits and gives the
 // orientation and the shift (the crop). At the few best-fitting periods the payload cells are
-// read and decoded (MarkCode); only a payload whose check bits hold is reported.
+// read and decoded (MarkCode); only a payload whose check bits hold is reported. A copy turned by
+// a few degrees shows its tiles' turn in the autocorrelation too: turned back, it is searched
+// the same way.
 class MarkDetector
 {
 public:
@@ -69,6 +71,8 @@ private:
         float periodY = 0;
         Screening screening;
     };
+    // The mark in a whitened working copy whose tiles lie square to its edges.
+    MarkFinding search(const Plane &detail, const Plane &acf) const;
     Screening screened(const Plane &fold) const;
     // The candidate moved to the periods nearby whose fold matches the sync cells best.
     void sharpen(const Plane &detail, Candidate &candidate) const;

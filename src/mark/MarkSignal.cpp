@@ -188,6 +188,33 @@ Plane MarkSignal::whitened(const Plane &plane)
     return detail;
 }
 
+Plane MarkSignal::rotated(const Plane &plane, float angle)
+{
+    const float c = std::cos(angle), s = std::sin(angle);
+    const int w = std::max(1, int(float(plane.width) * c - float(plane.height) * std::abs(s)));
+    const int h = std::max(1, int(float(plane.height) * c - float(plane.width) * std::abs(s)));
+    Plane out(w, h);
+    const float centreX = float(plane.width - 1) / 2, centreY = float(plane.height - 1) / 2;
+    for (int y = 0; y < h; ++y) {
+        const float v = float(y) - float(h - 1) / 2;
+        for (int x = 0; x < w; ++x) {
+            // Where the point came from, turned back; y runs down the picture.
+            const float u = float(x) - float(w - 1) / 2;
+            const float sx = std::clamp(centreX + c * u - s * v, 0.0f, float(plane.width - 1));
+            const float sy = std::clamp(centreY + s * u + c * v, 0.0f, float(plane.height - 1));
+            const int x0 = std::min(int(sx), std::max(0, plane.width - 2));
+            const int y0 = std::min(int(sy), std::max(0, plane.height - 2));
+            const int x1 = std::min(x0 + 1, plane.width - 1),
+                      y1 = std::min(y0 + 1, plane.height - 1);
+            const float fx = sx - float(x0), fy = sy - float(y0);
+            const float top = plane.at(x0, y0) + fx * (plane.at(x1, y0) - plane.at(x0, y0));
+            const float bottom = plane.at(x0, y1) + fx * (plane.at(x1, y1) - plane.at(x0, y1));
+            out.at(x, y) = top + fy * (bottom - top);
+        }
+    }
+    return out;
+}
+
 Plane MarkSignal::autocorrelation(const Plane &plane)
 {
     Fft fft(paddedSize(plane.width), paddedSize(plane.height));

@@ -38,6 +38,9 @@ public:
     // What is left of the picture once its smooth content is taken away and its busy parts are
     // evened out with its quiet ones: the mark stands out against it, whatever the photo.
     static Plane whitened(const Plane &plane);
+    // The plane turned by an angle (radians, counter-clockwise as the photo is shown), cut to the
+    // largest upright rectangle of the same centre that the turned plane covers.
+    static Plane rotated(const Plane &plane, float angle);
     // The plane's circular autocorrelation over a plane padded by half its size in each
     // direction, normalised to 1 at lag 0: element (x, y) is the lag (x, y), negative lags wrap.
     static Plane autocorrelation(const Plane &plane);
