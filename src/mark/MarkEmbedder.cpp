@@ -281,6 +281,8 @@ private:
     static constexpr int Unit = 1 << UnitBits;
     // Room past the photo's width for the last ramp's vector.
     static constexpr size_t Slack = 8;
+    // Two grid points' difference, in units, must fit 16 bits.
+    static_assert(2 * MostStrength * Unit < 32768);
 
     // Grid row j along the width: each stretch between two grid columns is one straight ramp,
     // written eight pixels at a time; a stretch's last eight may run into the next stretch,
