@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numbers>
 #include <optional>
 
 namespace inkveil {
@@ -31,11 +32,9 @@ constexpr int PeriodsTried = 6;
 constexpr int OrientationsTried = 2;
 // How many steps of one size the sharpening of a period may take.
 constexpr int SharpeningMoves = 3;
-// Copies turned by up to MostTilt degrees either way are looked for, to TiltStep; a tilt under
-// half a step is none.
-constexpr float MostTilt = 5.0f;
+// Copies turned by up to TiltSteps x TiltStep degrees (5) either way are looked for.
 constexpr float TiltStep = 0.05f;
-constexpr float LeastTilt = TiltStep / 2 * float(M_PI) / 180;
+constexpr int TiltSteps = 100;
 // How far the sync correlation's peak must stand above its spread before the payload is read.
 constexpr float LeastSyncScore = 4.0f;
 
@@ -215,33 +214,38 @@ float latticeScore(const Correlogram &correlogram, float p, float angle)
     return terms > 1 ? sum / float(terms) : 0.0f;
 }
 
-// The angle (radians) the tiles are turned by, as the autocorrelation shows it: the tilt and
-// period whose lattice stands out most, in steps of a fifth of a degree and a pixel, then to
-// TiltStep around the best.
-float tiltOf(const Correlogram &correlogram)
+float tiltAt(int step)
 {
-    const float most = float(std::max(correlogram.width(), correlogram.height())) / 2;
-    const auto radians = [](float degrees) { return degrees * float(M_PI) / 180; };
-    float bestScore = -1, bestTilt = 0, bestPeriod = LeastPeriod;
-    const auto consider = [&](float degrees, float p) {
-        const float score = latticeScore(correlogram, p, radians(degrees));
+    return float(step) * TiltStep * std::numbers::pi_v<float> / 180;
+}
+
+// The tilt (in TiltSteps) the tiles are turned by, as the autocorrelation shows it: the tilt
+// and period whose lattice stands out most, in steps of a fifth of a degree and a pixel, then of
+// a twentieth and a quarter pixel around the best.
+int tiltOf(const Correlogram &correlogram)
+{
+    const int most = std::max(correlogram.width(), correlogram.height()) / 2;
+    float bestScore = -1, bestPeriod = LeastPeriod;
+    int bestStep = 0;
+    const auto consider = [&](int step, float p) {
+        const float score = latticeScore(correlogram, p, tiltAt(step));
         if (score > bestScore) {
             bestScore = score;
-            bestTilt = degrees;
+            bestStep = step;
             bestPeriod = p;
         }
     };
-    for (float degrees = -MostTilt; degrees <= MostTilt; degrees += 4 * TiltStep) {
-        for (float p = LeastPeriod; p <= most; p += 1)
-            consider(degrees, p);
+    for (int step = -TiltSteps; step <= TiltSteps; step += 4) {
+        for (int p = LeastPeriod; p <= most; ++p)
+            consider(step, float(p));
     }
-    const float coarseTilt = bestTilt, coarsePeriod = bestPeriod;
-    for (float degrees = coarseTilt - 4 * TiltStep; degrees <= coarseTilt + 4 * TiltStep;
-         degrees += TiltStep) {
-        for (float p = coarsePeriod - 1; p <= coarsePeriod + 1; p += 0.25f)
-            consider(degrees, p);
+    const int coarseStep = bestStep;
+    const float coarsePeriod = bestPeriod;
+    for (int step = coarseStep - 3; step <= coarseStep + 3; ++step) {
+        for (int quarter = -4; quarter <= 4; ++quarter)
+            consider(step, coarsePeriod + float(quarter) / 4);
     }
-    return radians(bestTilt);
+    return bestStep;
 }
 
 // The fold position of every pixel along an axis at a period, and how many pixels fall on each.
@@ -421,10 +425,10 @@ MarkFinding MarkDetector::find(const QImage &image) const
         return finding;
     // A copy straightened or tilted by a few degrees: its tiles' turn shows in the
     // autocorrelation, and turned back by it the copy folds as any other.
-    const float tilt = tiltOf(Correlogram(acf, detail.width, detail.height));
-    if (std::abs(tilt) < LeastTilt)
+    const int tilt = tiltOf(Correlogram(acf, detail.width, detail.height));
+    if (tilt == 0)
         return {};
-    const Plane straightened = MarkSignal::whitened(MarkSignal::rotated(brightness, -tilt));
+    const Plane straightened = MarkSignal::whitened(MarkSignal::rotated(brightness, -tiltAt(tilt)));
     return search(straightened, MarkSignal::autocorrelation(straightened));
 }
 
