@@ -245,7 +245,8 @@ int tiltOf(const Correlogram &correlogram)
         for (int quarter = -4; quarter <= 4; ++quarter)
             consider(step, coarsePeriod + float(quarter) / 4);
     }
-    return bestStep;
+    // Where no lattice stands out at all (a copy too narrow for two periods), there is no tilt.
+    return bestScore > 0 ? bestStep : 0;
 }
 
 // The fold position of every pixel along an axis at a period, and how many pixels fall on each.
