@@ -66,6 +66,14 @@ public:
         const float bottom = at(x, y + 1) + fx * (at(x + 1, y + 1) - at(x, y + 1));
         return top + fy * (bottom - top);
     }
+    // How far the correlation at a lag stands above the four lags `away` from it along the axes:
+    // the tiles' peaks are sharp, the picture's own correlation is broad.
+    float prominence(float lx, float ly, float away) const
+    {
+        return near(lx, ly) - (near(lx - away, ly) + near(lx + away, ly) + near(lx, ly - away) +
+                               near(lx, ly + away)) /
+                                  4;
+    }
     // How strongly the lag (p, 0) and (0, p) stand out, averaged over the axes long enough for
     // two periods.
     float periodScore(int p) const
@@ -193,8 +201,9 @@ float refinedPeriod(const Correlogram &correlogram, int period, bool vertical)
     return weights > 0 ? float(weighted / weights) : float(period);
 }
 
-// How strongly the tiles' lattice, turned by an angle (radians), shows at period p: the lags
-// of its first three multiples along both of its axes, where the photo holds two of them.
+// How strongly the tiles' lattice, turned by an angle (radians), shows at period p: the
+// prominence of the lags of its first three multiples along both of its axes, where the photo
+// holds two of them.
 float latticeScore(const Correlogram &correlogram, float p, float angle)
 {
     const float c = std::cos(angle), s = std::sin(angle);
@@ -207,7 +216,7 @@ float latticeScore(const Correlogram &correlogram, float p, float angle)
             if (2 * std::abs(lx) + 2 > float(correlogram.width()) ||
                 2 * std::abs(ly) + 2 > float(correlogram.height()))
                 continue;
-            sum += correlogram.near(lx, ly);
+            sum += correlogram.prominence(lx, ly, std::max(3.0f, p / 16));
             ++terms;
         }
     }
@@ -224,8 +233,12 @@ float tiltAt(int step)
 // a twentieth and a quarter pixel around the best.
 int tiltOf(const Correlogram &correlogram)
 {
-    const int most = std::max(correlogram.width(), correlogram.height()) / 2;
-    float bestScore = -1, bestPeriod = LeastPeriod;
+    // The period of a copy cropped to 40 % of its long side or more, as the square search.
+    const int nominal = nominalPeriod(correlogram);
+    const int least = std::max(LeastPeriod, nominal - 2);
+    const int most =
+        std::min(std::max(correlogram.width(), correlogram.height()) / 2, nominal * 5 / 2);
+    float bestScore = -1, bestPeriod = float(least);
     int bestStep = 0;
     const auto consider = [&](int step, float p) {
         const float score = latticeScore(correlogram, p, tiltAt(step));
@@ -236,12 +249,13 @@ int tiltOf(const Correlogram &correlogram)
         }
     };
     for (int step = -TiltSteps; step <= TiltSteps; step += 4) {
-        for (int p = LeastPeriod; p <= most; ++p)
+        for (int p = least; p <= most; ++p)
             consider(step, float(p));
     }
     const int coarseStep = bestStep;
     const float coarsePeriod = bestPeriod;
-    for (int step = coarseStep - 3; step <= coarseStep + 3; ++step) {
+    for (int step = std::max(-TiltSteps, coarseStep - 3);
+         step <= std::min(TiltSteps, coarseStep + 3); ++step) {
         for (int quarter = -4; quarter <= 4; ++quarter)
             consider(step, coarsePeriod + float(quarter) / 4);
     }
