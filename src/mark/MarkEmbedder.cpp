@@ -100,9 +100,9 @@ float brightness(const uchar *pixel, const Layout &layout)
     return float(pixel[0] + 2 * pixel[1] + pixel[2]) * 0.25f;
 }
 
-// The mean and standard deviation of brightness in each cell-sized block, from every third pixel
-// or so of every third row: enough to tell texture from flat and dark from bright at a small part
-// of the cost.
+// The mean and standard deviation of brightness in each cell-sized block, from pixels a third of
+// a cell apart along rows a third of a cell apart (nine or so a block): enough to tell texture
+// from flat and dark from bright at a small part of the cost.
 struct BlockStatistics
 {
     std::vector<float> mean;
