@@ -101,7 +101,7 @@ float brightness(const uchar *pixel, const Layout &layout)
 }
 
 // The mean and standard deviation of brightness in each cell-sized block, from pixels a third of
-// a cell apart along rows a third of a cell apart (nine or so a block): enough to tell texture
+// a cell apart along rows a third of a cell apart (a dozen or so a block): enough to tell texture
 // from flat and dark from bright at a small part of the cost.
 struct BlockStatistics
 {
